@@ -1,0 +1,42 @@
+# Shared settings for every target of the project.
+
+# Our own code builds warning-free; third-party headers come in as system includes.
+function(qk_target_defaults target)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+    endif()
+    target_compile_definitions(${target} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
+                                                 QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+    if(QK_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()
+
+# qk_add_library(name SOURCES ... [LIBS ...])
+function(qk_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    qk_target_defaults(${name})
+endfunction()
+
+# qk_add_test(name LABEL label SOURCES ... [LIBS ...] [TIMEOUT s])
+# Every test runs headless: the offscreen platform, and Chromium's sandbox off
+# because CI and the developers' machines run the suite as root.
+function(qk_add_test name)
+    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    qk_target_defaults(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        LABELS "${ARG_LABEL}"
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QT_LOGGING_RULES=qt.webenginecontext.debug=false;${ARG_ENVIRONMENT}")
+endfunction()

@@ -1,0 +1,195 @@
+#include "pathrel.h"
+
+#include <QStringView>
+#include <QVarLengthArray>
+
+#include <algorithm>
+
+namespace pathrel {
+namespace {
+
+bool isSeparator(QChar c)
+{
+    return c == u'/' || c == u'\\';
+}
+
+bool isDriveLetter(QStringView s)
+{
+    return s.size() >= 2 && s[1] == u':' &&
+           ((s[0] >= u'A' && s[0] <= u'Z') || (s[0] >= u'a' && s[0] <= u'z'));
+}
+
+qsizetype nextSeparator(QStringView s, qsizetype from)
+{
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (isSeparator(s[i]))
+            return i;
+    }
+    return -1;
+}
+
+// An absolute path split into the part that names the volume and the folders
+// below it. Windows volumes ("C:", "\\server\share") compare without regard to
+// letter case, as the file systems there do; POSIX paths compare exactly.
+// The pieces are views into the caller's text.
+struct SplitPath
+{
+    QStringView server; // UNC server, or the drive ("C:"); empty for POSIX
+    QStringView share;  // UNC share
+    QVarLengthArray<QStringView, 16> folders;
+    QStringView fileName;
+    bool windows = false;
+    bool valid = false;
+};
+
+SplitPath splitAbsolute(QStringView path)
+{
+    SplitPath out;
+    // A file URL of a Windows path reads "file:///C:/..."; after the scheme
+    // that leaves "/C:/...", which names the drive.
+    if (path.size() >= 3 && isSeparator(path[0]) && isDriveLetter(path.mid(1)))
+        path = path.mid(1);
+
+    QStringView rest;
+    if (isDriveLetter(path) && path.size() >= 3 && isSeparator(path[2])) {
+        out.windows = true;
+        out.server = path.left(2);
+        rest = path.mid(3);
+    } else if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') {
+        out.windows = true;
+        const qsizetype serverEnd = nextSeparator(path, 2);
+        const qsizetype shareEnd = serverEnd > 2 ? nextSeparator(path, serverEnd + 1) : -1;
+        if (shareEnd <= serverEnd + 1)
+            return out;
+        out.server = path.mid(2, serverEnd - 2);
+        out.share = path.mid(serverEnd + 1, shareEnd - serverEnd - 1);
+        rest = path.mid(shareEnd + 1);
+    } else if (!path.isEmpty() && path[0] == u'/') {
+        rest = path.mid(1);
+    } else {
+        return out; // relative or empty: no folder to start from
+    }
+
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype sep = nextSeparator(rest, start);
+        if (sep < 0) {
+            out.fileName = rest.mid(start);
+            break;
+        }
+        const QStringView part = rest.mid(start, sep - start);
+        start = sep + 1;
+        // Folder names are taken lexically, as a browser resolves them:
+        // "." and empty names vanish and ".." climbs one folder.
+        if (part.isEmpty() || part == u".")
+            continue;
+        if (part == u"..") {
+            if (!out.folders.isEmpty())
+                out.folders.removeLast();
+            continue;
+        }
+        out.folders.append(part);
+    }
+    out.valid = true;
+    return out;
+}
+
+QString relativeTo(const SplitPath &page, QStringView objectPath)
+{
+    const SplitPath object = splitAbsolute(objectPath);
+    if (!page.valid || !object.valid || object.fileName.isEmpty())
+        return {};
+    // The letter-case rule follows the page's own file system.
+    if (page.windows != object.windows)
+        return {};
+    const Qt::CaseSensitivity cs = page.windows ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    if (page.server.compare(object.server, cs) != 0 || page.share.compare(object.share, cs) != 0)
+        return {}; // another drive or share: no relative path exists
+
+    qsizetype common = 0;
+    while (common < page.folders.size() && common < object.folders.size() &&
+           page.folders[common].compare(object.folders[common], cs) == 0)
+        ++common;
+
+    QString rel;
+    rel.reserve(objectPath.size() + 3 * (page.folders.size() - common));
+    for (qsizetype i = common; i < page.folders.size(); ++i)
+        rel += QLatin1String("../");
+    for (qsizetype i = common; i < object.folders.size(); ++i) {
+        rel += object.folders[i];
+        rel += u'/';
+    }
+    rel += object.fileName;
+    return rel;
+}
+
+} // namespace
+
+QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath)
+{
+    return relativeTo(splitAbsolute(pageFilePath), strObjectFilePath);
+}
+
+void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath)
+{
+    if (strToFind.isEmpty() || documentText.isEmpty())
+        return;
+    const SplitPath page = splitAbsolute(pageFilePath);
+    if (!page.valid)
+        return; // a page never saved has no folder to be relative to
+
+    // A key that carries a double quote ends its path at the closing quote;
+    // the unquoted background key ends at the first space.
+    const QChar terminator = strToFind.contains(u'"') ? u'"' : u' ';
+
+    // The keys end in "FILE://". A case-insensitive search for the whole key is
+    // slow on a large page, so look for its ':' (which has no case) and compare
+    // the key around each hit.
+    const QStringView key(strToFind);
+    const qsizetype anchorInKey = key.indexOf(u':');
+    const QChar anchor = anchorInKey >= 0 ? key[anchorInKey] : key[0];
+    const qsizetype anchorOffset = std::max<qsizetype>(anchorInKey, 0);
+    const Qt::CaseSensitivity anchorCase = anchorInKey >= 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+
+    const QStringView text(documentText);
+    QString out;
+    qsizetype copiedUpTo = 0; // text before this index is already in out
+    bool changed = false;
+
+    qsizetype from = anchorOffset;
+    while (from < text.size()) {
+        const qsizetype hit = text.indexOf(anchor, from, anchorCase);
+        if (hit < 0)
+            break;
+        const qsizetype keyStart = hit - anchorOffset;
+        const qsizetype pathStart = keyStart + key.size();
+        if (pathStart > text.size() ||
+            text.mid(keyStart, key.size()).compare(key, Qt::CaseInsensitive) != 0) {
+            from = hit + 1;
+            continue;
+        }
+        const qsizetype end = text.indexOf(terminator, pathStart);
+        if (end < 0)
+            break; // no terminator: the rest of the page stays as it is
+
+        const QString relative = relativeTo(page, text.mid(pathStart, end - pathStart));
+        if (!relative.isEmpty()) {
+            if (!changed) {
+                out.reserve(text.size());
+                changed = true;
+            }
+            // Everything before "FILE://" keeps its letter case.
+            const qsizetype schemeStart = std::max(keyStart, pathStart - 7);
+            out.append(text.mid(copiedUpTo, schemeStart - copiedUpTo));
+            out.append(relative);
+            copiedUpTo = end;
+        }
+        from = end + anchorOffset;
+    }
+    if (changed) {
+        out.append(text.mid(copiedUpTo));
+        documentText = std::move(out);
+    }
+}
+
+} // namespace pathrel

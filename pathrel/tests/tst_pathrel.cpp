@@ -1,0 +1,283 @@
+#include "pathrel.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTest>
+
+using pathrel::ChangeToRelativePath;
+using pathrel::GetRelativePath;
+
+namespace {
+const QString kSrc = QStringLiteral("SRC=\"FILE://");
+const QString kHref = QStringLiteral("HREF=\"FILE://");
+const QString kBackground = QStringLiteral("BACKGROUND=FILE://");
+const QString kBackgroundQuoted = QStringLiteral("BACKGROUND=\"FILE://");
+
+// The three passes the save makes, plus the quoted background form.
+QString rewriteAll(QString text, const QString &page)
+{
+    for (const QString &key : {kSrc, kHref, kBackground, kBackgroundQuoted})
+        ChangeToRelativePath(text, key, page);
+    return text;
+}
+} // namespace
+
+class TestPathRel final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void relativePath_data();
+    void relativePath();
+    void rewrite_data();
+    void rewrite();
+    void longPageRewritesEveryReference();
+    void generatedPathsResolveBack_data();
+    void generatedPathsResolveBack();
+};
+
+void TestPathRel::relativePath_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("expected");
+
+    // Windows paths: folders compare without regard to letter case.
+    QTest::newRow("win: below") << "C:\\site\\page.htm"
+                                << "C:\\site\\img\\x.gif"
+                                << "img/x.gif";
+    QTest::newRow("win: two below") << "C:\\site\\page.htm"
+                                    << "C:\\site\\img\\sub\\x.gif"
+                                    << "img/sub/x.gif";
+    QTest::newRow("win: same folder") << "C:\\site\\page.htm"
+                                      << "C:\\site\\x.gif"
+                                      << "x.gif";
+    QTest::newRow("win: same folder other case") << "C:\\site\\page.htm"
+                                                 << "c:\\SITE\\x.gif"
+                                                 << "x.gif";
+    QTest::newRow("win: sibling") << "C:\\site\\sub\\page.htm"
+                                  << "C:\\site\\img\\x.gif"
+                                  << "../img/x.gif";
+    QTest::newRow("win: two up") << "C:\\site\\a\\b\\page.htm"
+                                 << "C:\\site\\x.gif"
+                                 << "../../x.gif";
+    QTest::newRow("win: shared prefix of names") << "C:\\site\\images2\\p.htm"
+                                                 << "C:\\site\\images\\x.gif"
+                                                 << "../images/x.gif";
+    QTest::newRow("win: name is prefix") << "C:\\site\\a\\p.htm"
+                                         << "C:\\site\\ab\\x.gif"
+                                         << "../ab/x.gif";
+    QTest::newRow("win: case kept in result") << "C:\\Site\\Sub\\p.htm"
+                                              << "c:\\site\\IMG\\X.GIF"
+                                              << "../IMG/X.GIF";
+    QTest::newRow("win: forward slashes") << "C:\\site\\p.htm"
+                                          << "C:/site/img/a.gif"
+                                          << "img/a.gif";
+    QTest::newRow("win: file url form") << "C:\\site\\p.htm"
+                                        << "/C:/site/img/a.gif"
+                                        << "img/a.gif";
+    QTest::newRow("win: unc same share") << "\\\\srv\\web\\p.htm"
+                                         << "\\\\SRV\\Web\\img\\a.gif"
+                                         << "img/a.gif";
+
+    // POSIX paths: folders compare exactly.
+    QTest::newRow("posix: below") << "/home/u/site/page.html"
+                                  << "/home/u/site/img/x.gif"
+                                  << "img/x.gif";
+    QTest::newRow("posix: same folder") << "/home/u/site/page.html"
+                                        << "/home/u/site/x.gif"
+                                        << "x.gif";
+    QTest::newRow("posix: sibling") << "/home/u/site/sub/p.html"
+                                    << "/home/u/site/img/x.gif"
+                                    << "../img/x.gif";
+    QTest::newRow("posix: up to root") << "/home/u/p.html"
+                                       << "/etc/x.gif"
+                                       << "../../etc/x.gif";
+    QTest::newRow("posix: page at root") << "/p.html"
+                                         << "/srv/x.gif"
+                                         << "srv/x.gif";
+    QTest::newRow("posix: case differs") << "/home/u/Site/p.html"
+                                         << "/home/u/site/x.gif"
+                                         << "../site/x.gif";
+    QTest::newRow("posix: name is prefix") << "/s/a/p.html"
+                                           << "/s/ab/x.gif"
+                                           << "../ab/x.gif";
+    QTest::newRow("posix: backslash separates") << "/s/p.html"
+                                                << "/s\\img\\x.gif"
+                                                << "img/x.gif";
+    QTest::newRow("posix: dot folders") << "/s/./a/p.html"
+                                        << "/s/a/../b/x.gif"
+                                        << "../b/x.gif";
+    QTest::newRow("posix: spaces and unicode") << "/home/ü/my site/p.html"
+                                               << "/home/ü/my site/a b/ç.gif"
+                                               << "a b/ç.gif";
+
+    // No relative path exists: empty text.
+    QTest::newRow("none: other drive") << "C:\\site\\p.htm"
+                                       << "D:\\site\\x.gif"
+                                       << "";
+    QTest::newRow("none: other share") << "\\\\a\\web\\p.htm"
+                                       << "\\\\b\\web\\x.gif"
+                                       << "";
+    QTest::newRow("none: drive vs posix") << "/home/u/p.html"
+                                          << "C:\\x.gif"
+                                          << "";
+    QTest::newRow("none: empty page path") << ""
+                                           << "/home/u/x.gif"
+                                           << "";
+    QTest::newRow("none: page without folder") << "p.html"
+                                               << "/home/u/x.gif"
+                                               << "";
+    QTest::newRow("none: relative object") << "/home/u/p.html"
+                                           << "img/x.gif"
+                                           << "";
+    QTest::newRow("none: object is a folder") << "/home/u/p.html"
+                                              << "/home/u/img/"
+                                              << "";
+}
+
+void TestPathRel::relativePath()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, object);
+    QFETCH(QString, expected);
+    QCOMPARE(GetRelativePath(page, object), expected);
+}
+
+void TestPathRel::rewrite_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+
+    const QString winPage = QStringLiteral("C:\\site\\p.htm");
+    const QString page = QStringLiteral("/home/u/site/p.html");
+
+    QTest::newRow("win: image") << kSrc << winPage << R"(<IMG SRC="FILE://C:\site\img\a.gif">)"
+                                << R"(<IMG SRC="img/a.gif">)";
+    QTest::newRow("win: link elsewhere") << kHref << winPage << R"(<A HREF="FILE://C:\other\p.htm">x</A>)"
+                                         << R"(<A HREF="../other/p.htm">x</A>)";
+    QTest::newRow("win: background ends at space")
+        << kBackground << winPage << "<BODY BACKGROUND=FILE://C:\\site\\bg\\b.jpg text=red>"
+        << "<BODY BACKGROUND=bg/b.jpg text=red>";
+    QTest::newRow("posix: image") << kSrc << page << R"(<img src="file:///home/u/site/img/a.gif">)"
+                                  << R"(<img src="img/a.gif">)";
+    QTest::newRow("lower-case key keeps its case")
+        << kHref << page << R"(<a href="file:///home/u/x.html">x</a>)"
+        << R"(<a href="../x.html">x</a>)";
+    QTest::newRow("two in a row")
+        << kSrc << page << R"(<img src="file:///home/u/site/a.gif"><img src="file:///home/u/site/b.gif">)"
+        << R"(<img src="a.gif"><img src="b.gif">)";
+    QTest::newRow("spaces around =") << kSrc << page << R"(<img src = "file:///home/u/site/a.gif">)"
+                                     << R"(<img src = "file:///home/u/site/a.gif">)";
+    QTest::newRow("single quotes") << kSrc << page << R"(<img src='file:///home/u/site/a.gif'>)"
+                                   << R"(<img src='file:///home/u/site/a.gif'>)";
+    QTest::newRow("no FILE://") << kSrc << page << R"(<img src="/home/u/site/a.gif">)"
+                                << R"(<img src="/home/u/site/a.gif">)";
+    QTest::newRow("web address untouched") << kHref << page << R"(<a href="http://example.org/">x</a>)"
+                                           << R"(<a href="http://example.org/">x</a>)";
+    QTest::newRow("background runs past the tag")
+        << kBackground << page << "<body background=file:///home/u/site/b.gif><p>one two</p>"
+        << "<body background=b.gif><p>one two</p>";
+    QTest::newRow("quoted background")
+        << kBackgroundQuoted << page << R"(<body background="file:///home/u/site/bg/b.gif">)"
+        << R"(<body background="bg/b.gif">)";
+    QTest::newRow("no terminator ends the pass")
+        << kSrc << page << R"(<img src="file:///home/u/site/a.gif"><img src="file:///home/u/site/b.gif)"
+        << R"(<img src="a.gif"><img src="file:///home/u/site/b.gif)";
+    QTest::newRow("other drive left, next rewritten")
+        << kSrc << winPage << R"(<img src="FILE://D:\x.gif"><img src="FILE://C:\site\y.gif">)"
+        << R"(<img src="FILE://D:\x.gif"><img src="y.gif">)";
+    QTest::newRow("unsaved page changes nothing")
+        << kSrc << QString() << R"(<img src="file:///home/u/site/a.gif">)"
+        << R"(<img src="file:///home/u/site/a.gif">)";
+    QTest::newRow("key at the very end") << kSrc << page << R"(<img src="FILE://)"
+                                         << R"(<img src="FILE://)";
+    QTest::newRow("empty path") << kSrc << page << R"(<img src="file://">)"
+                                << R"(<img src="file://">)";
+    QTest::newRow("other key's references stay")
+        << kHref << page << R"(<img src="file:///home/u/site/a.gif">)"
+        << R"(<img src="file:///home/u/site/a.gif">)";
+    QTest::newRow("stray scheme mark") << kSrc << page << "a://b <img src=\"file:///home/u/site/a.gif\"> ://"
+                                       << "a://b <img src=\"a.gif\"> ://";
+}
+
+void TestPathRel::rewrite()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, page);
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QString text = input;
+    ChangeToRelativePath(text, key, page);
+    QCOMPARE(text, expected);
+    // A second pass finds nothing left to do.
+    ChangeToRelativePath(text, key, page);
+    QCOMPARE(text, expected);
+}
+
+void TestPathRel::longPageRewritesEveryReference()
+{
+    // References far beyond the first 32,767 characters are rewritten too.
+    QString text = QStringLiteral("<html><body>") + QString(40000, u'x');
+    for (int i = 0; i < 500; ++i)
+        text += QStringLiteral("<img src=\"file:///srv/site/img/%1.gif\">").arg(i);
+    text = rewriteAll(text, QStringLiteral("/srv/site/index.html"));
+    QVERIFY(!text.contains(QStringLiteral("file://")));
+    QVERIFY(text.contains(QStringLiteral("<img src=\"img/499.gif\">")));
+}
+
+void TestPathRel::generatedPathsResolveBack_data()
+{
+    QTest::addColumn<bool>("windows");
+    QTest::newRow("posix") << false;
+    QTest::newRow("windows") << true;
+}
+
+void TestPathRel::generatedPathsResolveBack()
+{
+    QFETCH(bool, windows);
+    QRandomGenerator rng(20261206);
+    const QStringList names = {QStringLiteral("a"),   QStringLiteral("ab"),  QStringLiteral("A"),
+                               QStringLiteral("b c"), QStringLiteral("img"), QStringLiteral("images2"),
+                               QStringLiteral("é")};
+    auto randomPath = [&](int maxDepth) {
+        QString p = windows ? QStringLiteral("C:") : QString();
+        const int depth = int(rng.bounded(maxDepth + 1));
+        for (int i = 0; i < depth; ++i)
+            p += (windows ? u'\\' : u'/') + names[int(rng.bounded(names.size()))];
+        return p;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        const QString pageFolder = randomPath(4);
+        const QString objectFolder = randomPath(4);
+        const QChar sep = windows ? u'\\' : u'/';
+        const QString page = pageFolder + sep + QStringLiteral("page.html");
+        const QString object = objectFolder + sep + QStringLiteral("Pic %1.gif").arg(i);
+        const QString rel = GetRelativePath(page, object);
+        QVERIFY2(!rel.isEmpty(), qPrintable(page + QStringLiteral(" -> ") + object));
+        QVERIFY(!rel.contains(u'\\'));
+
+        auto normal = [&](QString p) {
+            p.replace(u'\\', u'/');
+            p = QDir::cleanPath(p);
+            return windows ? p.toLower() : p;
+        };
+        QString folder = pageFolder;
+        folder.replace(u'\\', u'/');
+        const QString resolved = normal(folder + u'/' + rel);
+        QVERIFY2(resolved == normal(object),
+                 qPrintable(page + QStringLiteral(" + ") + rel + QStringLiteral(" != ") + object));
+
+        // The same reference inside a page: rewriting twice equals rewriting once.
+        const QString prefix = windows ? QStringLiteral("FILE://") : QStringLiteral("file://");
+        QString text = QStringLiteral("<img src=\"%1%2\"><a href=\"%1%2\">x</a>").arg(prefix, object);
+        const QString once = rewriteAll(text, page);
+        QCOMPARE(rewriteAll(once, page), once);
+        QCOMPARE(once, QStringLiteral("<img src=\"%1\"><a href=\"%1\">x</a>").arg(rel));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPathRel)
+#include "tst_pathrel.moc"
