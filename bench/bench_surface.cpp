@@ -1,0 +1,165 @@
+// The editing surface against a bare Qt WebEngine view doing the same work on
+// the same generated files: open until editable, read the HTML back, and the
+// cost of one selection change until DisplayChanged.
+#include "webenginesurface.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+QString writePage(const QTemporaryDir &dir, const QString &name, qsizetype size)
+{
+    QByteArray html =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Bench</title></head><body>\n";
+    int i = 0;
+    while (html.size() < size) {
+        html += "<p id=\"p" + QByteArray::number(i) + "\">Paragraph " + QByteArray::number(i) +
+                " with <b>bold</b>, <i>italic</i> and plain text, caf\xc3\xa9, to fill the page.</p>\n";
+        if (i % 50 == 0)
+            html += "<table border=1><tr><td>cell</td><td><img src=\"img/x.gif\"></td></tr></table>\n";
+        ++i;
+    }
+    html += "</body></html>\n";
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(html);
+    return path;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+double bareOpenMs(const QString &path)
+{
+    QWebEngineProfile profile;
+    QWebEngineView view;
+    auto *page = new QWebEnginePage(&profile, &view);
+    view.setPage(page);
+    view.resize(1000, 800);
+    view.show();
+    bool finished = false;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+    QElapsedTimer t;
+    t.start();
+    page->load(QUrl::fromLocalFile(path));
+    waitFor([&] { return finished; }, 120000);
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    view.setPage(nullptr);
+    delete page;
+    return ms;
+}
+
+double bareReadMs(const QString &path)
+{
+    QWebEngineProfile profile;
+    QWebEngineView view;
+    auto *page = new QWebEnginePage(&profile, &view);
+    view.setPage(page);
+    bool finished = false;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+    page->load(QUrl::fromLocalFile(path));
+    waitFor([&] { return finished; }, 120000);
+    bool got = false;
+    QElapsedTimer t;
+    t.start();
+    page->toHtml([&](const QString &) { got = true; });
+    waitFor([&] { return got; }, 120000);
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    view.setPage(nullptr);
+    delete page;
+    return ms;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString page1 = writePage(dir, QStringLiteral("one.html"), 1024 * 1024);
+    const QString page10 = writePage(dir, QStringLiteral("ten.html"), 10 * 1024 * 1024);
+
+    std::vector<double> floor1, ours1, floor10, ours10, floorRead, oursRead, oursReadEdited, display;
+    for (int run = 0; run < 3; ++run) {
+        floor1.push_back(bareOpenMs(page1));
+        floor10.push_back(bareOpenMs(page10));
+        floorRead.push_back(bareReadMs(page10));
+
+        QWidget window;
+        window.resize(1000, 800);
+        surface::WebEngineSurface s(&window);
+        s.widget()->resize(1000, 800);
+        window.show();
+        QElapsedTimer t;
+        t.start();
+        s.LoadDocument(page1, false);
+        ours1.push_back(double(t.nsecsElapsed()) / 1e6);
+
+        // One selection change at a time, until DisplayChanged with a current snapshot.
+        QWidget *input = s.widget()->focusProxy() ? s.widget()->focusProxy() : s.widget();
+        input->setFocus();
+        QSignalSpy spy(&s, &surface::EditSurface::DisplayChanged);
+        waitFor([] { return false; }, 200);
+        for (int i = 0; i < 25; ++i) {
+            spy.clear();
+            QElapsedTimer k;
+            k.start();
+            QTest::keyClick(input, Qt::Key_Right, Qt::ShiftModifier);
+            waitFor([&] { return spy.count() > 0; }, 5000);
+            display.push_back(double(k.nsecsElapsed()) / 1e6);
+        }
+
+        t.restart();
+        s.LoadDocument(page10, false);
+        ours10.push_back(double(t.nsecsElapsed()) / 1e6);
+        t.restart();
+        const QString html = s.DocumentHTML();
+        oursRead.push_back(double(t.nsecsElapsed()) / 1e6);
+        s.DOM().body().setAttribute(QStringLiteral("bgcolor"), QStringLiteral("#ffffff"));
+        t.restart();
+        const QString edited = s.DocumentHTML();
+        oursReadEdited.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (html.isEmpty() || edited.isEmpty())
+            std::fprintf(stderr, "empty read\n");
+    }
+    std::printf("open_1mb_ms: %.1f\n", median(ours1));
+    std::printf("open_1mb_floor_ms: %.1f\n", median(floor1));
+    std::printf("open_10mb_ms: %.1f\n", median(ours10));
+    std::printf("open_10mb_floor_ms: %.1f\n", median(floor10));
+    std::printf("read_10mb_ms: %.1f\n", median(oursRead));
+    std::printf("read_10mb_edited_ms: %.1f\n", median(oursReadEdited));
+    std::printf("read_10mb_floor_ms: %.1f\n", median(floorRead));
+    std::printf("open_1mb_vs_floor: %.2f\n", median(ours1) / median(floor1));
+    std::printf("open_10mb_vs_floor: %.2f\n", median(ours10) / median(floor10));
+    std::printf("read_10mb_edited_vs_floor: %.2f\n", median(oursReadEdited) / median(floorRead));
+    std::printf("read_10mb_vs_floor: %.2f\n", median(oursRead) / median(floorRead));
+    std::printf("display_changed_ms: %.2f\n", median(display));
+    return 0;
+}

@@ -1,0 +1,233 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace surface {
+
+// Command numbers of the editing surface.
+enum DECMD : int
+{
+    DECMD_BOLD = 5000,
+    DECMD_COPY = 5002,
+    DECMD_CUT = 5003,
+    DECMD_DELETECOLS = 5006,
+    DECMD_DELETEROWS = 5007,
+    DECMD_FINDTEXT = 5008,
+    DECMD_FONT = 5009,
+    DECMD_GETBLOCKFMT = 5011,
+    DECMD_GETBLOCKFMTNAMES = 5012,
+    DECMD_GETFONTNAME = 5013,
+    DECMD_GETFONTSIZE = 5014,
+    DECMD_INDENT = 5018,
+    DECMD_INSERTCOL = 5020,
+    DECMD_INSERTROW = 5021,
+    DECMD_ITALIC = 5023,
+    DECMD_JUSTIFYCENTER = 5024,
+    DECMD_JUSTIFYLEFT = 5025,
+    DECMD_JUSTIFYRIGHT = 5026,
+    DECMD_MAKE_ABSOLUTE = 5028,
+    DECMD_ORDERLIST = 5030,
+    DECMD_OUTDENT = 5031,
+    DECMD_PASTE = 5032,
+    DECMD_REDO = 5033,
+    DECMD_SELECTALL = 5035,
+    DECMD_SEND_TO_BACK = 5040,
+    DECMD_SETBLOCKFMT = 5043,
+    DECMD_SETFONTNAME = 5044,
+    DECMD_SETFONTSIZE = 5045,
+    DECMD_SETFORECOLOR = 5046,
+    DECMD_UNDERLINE = 5048,
+    DECMD_UNDO = 5049,
+    DECMD_UNORDERLIST = 5051,
+};
+
+// QueryStatus answers.
+enum DECMDF : int
+{
+    DECMDF_NOTSUPPORTED = 0,
+    DECMDF_DISABLED = 1,
+    DECMDF_ENABLED = 3,
+    DECMDF_LATCHED = 7,
+    DECMDF_NINCHED = 11, // mixed
+};
+
+// ExecCommand options.
+enum OLECMDEXECOPT : int
+{
+    OLECMDEXECOPT_DODEFAULT = 0,
+    OLECMDEXECOPT_PROMPTUSER = 1,
+    OLECMDEXECOPT_DONTPROMPTUSER = 2,
+};
+
+// Failure codes of loading and saving; 0 is success.
+namespace codes {
+constexpr qint64 Ok = 0;
+constexpr qint64 Unexpected = 0x8000FFFF;
+constexpr qint64 FileNotFound = 0x80070002;
+constexpr qint64 PathNotFound = 0x80070003;
+constexpr qint64 DiskFull = 0x80070027;
+constexpr qint64 Frameset = 0x80100001;
+constexpr qint64 ServerScript = 0x80100002;
+constexpr qint64 InvalidArgument = 5;
+constexpr qint64 AccessDenied = 70;
+constexpr qint64 Cancelled = 0x800704C7; // a dialog of the surface was dismissed
+constexpr qint64 Unknown = 0x80004005;
+} // namespace codes
+
+// The surface's own file dialogs go through this, so that the program (and
+// tests) can answer them. Returns the chosen path, or an empty text when the
+// dialog was dismissed.
+struct FilePicker
+{
+    enum class Kind
+    {
+        Open,
+        SaveAs
+    };
+    virtual ~FilePicker() = default;
+    virtual QString pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
+                             const QString &filter) = 0;
+};
+
+class EditSurface;
+
+// A text range made from the document's selection.
+class TextRange
+{
+public:
+    explicit TextRange(EditSurface *owner, QString text) : m_owner(owner), m_text(std::move(text)) {}
+    // Plain text of the range.
+    QString text() const { return m_text; }
+    // Replaces the range with the HTML fragment (the caret's place when the
+    // range is empty). False when the surface refused the paste.
+    bool pasteHTML(const QString &html);
+    // Collapses the document's selection to the range's start (or end).
+    bool Collapse(bool toStart = true);
+
+private:
+    EditSurface *m_owner;
+    QString m_text;
+};
+
+// The document's selection.
+class Selection
+{
+public:
+    explicit Selection(EditSurface *owner) : m_owner(owner) {}
+    // "None" (a caret), "Text", or "Control" (an object such as an image).
+    QString type() const;
+    // A text range of the selection; empty for a control selection, which has
+    // no text to paste into.
+    std::optional<TextRange> createRange() const;
+
+private:
+    EditSurface *m_owner;
+};
+
+class Body
+{
+public:
+    explicit Body(EditSurface *owner) : m_owner(owner) {}
+    bool setAttribute(const QString &name, const QString &value, int flags = 0);
+    QString getAttribute(const QString &name) const;
+
+private:
+    EditSurface *m_owner;
+};
+
+// The page's document object, as far as the program uses it.
+class Document
+{
+public:
+    explicit Document(EditSurface *owner) : m_owner(owner) {}
+    Selection selection() const { return Selection(m_owner); }
+    Body body() const { return Body(m_owner); }
+    QString bgColor() const { return color(QStringLiteral("bgColor")); }
+    QString fgColor() const { return color(QStringLiteral("fgColor")); }
+    QString linkColor() const { return color(QStringLiteral("linkColor")); }
+    QString vlinkColor() const { return color(QStringLiteral("vlinkColor")); }
+    QString alinkColor() const { return color(QStringLiteral("alinkColor")); }
+    bool setBgColor(const QString &v) { return setColor(QStringLiteral("bgColor"), v); }
+    bool setFgColor(const QString &v) { return setColor(QStringLiteral("fgColor"), v); }
+    bool setLinkColor(const QString &v) { return setColor(QStringLiteral("linkColor"), v); }
+    bool setVlinkColor(const QString &v) { return setColor(QStringLiteral("vlinkColor"), v); }
+    bool setAlinkColor(const QString &v) { return setColor(QStringLiteral("alinkColor"), v); }
+
+private:
+    QString color(const QString &name) const;
+    bool setColor(const QString &name, const QString &value);
+    EditSurface *m_owner;
+};
+
+// Everything the rest of the program may use of the editing surface.
+class EditSurface : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~EditSurface() override = default;
+
+    virtual QWidget *widget() = 0;
+    virtual void setFilePicker(std::shared_ptr<FilePicker> picker) = 0;
+
+    // Path empty and prompt true: the surface's own open dialog. Returns a
+    // failure code; a dismissed dialog is no failure and leaves the page.
+    virtual qint64 LoadDocument(const QString &path, bool prompt) = 0;
+    // Path empty and prompt true: the surface's own save-as dialog, then an
+    // atomic write; a dismissed dialog is a failure (codes::Cancelled).
+    virtual qint64 SaveDocument(const QString &path, bool prompt) = 0;
+    virtual void NewDocument() = 0;
+    virtual qint64 PrintDocument(bool prompt) = 0;
+
+    virtual QString DocumentHTML() = 0;
+    virtual bool setDocumentHTML(const QString &html) = 0;
+    virtual QString DocumentTitle() const = 0;
+    virtual QString CurrentDocumentPath() const = 0;
+    virtual bool IsDirty() const = 0;
+    virtual bool Busy() const = 0;
+
+    virtual bool ShowBorders() const = 0;
+    virtual void setShowBorders(bool on) = 0;
+    virtual bool ShowDetails() const = 0;
+    virtual void setShowDetails(bool on) = 0;
+    virtual bool SnapToGrid() const = 0;
+    virtual void setSnapToGrid(bool on) = 0;
+
+    // Runs a command; GET commands return their value. An invalid QVariant
+    // means the command failed.
+    virtual QVariant ExecCommand(int command, int option = OLECMDEXECOPT_DODEFAULT,
+                                 const QVariant &value = {}) = 0;
+    virtual int QueryStatus(int command) const = 0;
+    // The right-click menu; state 0 normal, 2 greyed; an empty caption is a separator.
+    virtual void SetContextMenu(const QStringList &captions, const QList<int> &states) = 0;
+
+    Document DOM() { return Document(this); }
+
+    // Used by the document facade.
+    virtual QString selectionType() const = 0;
+    virtual std::optional<QString> rangeText() = 0;
+    virtual bool pasteAtRange(const QString &html) = 0;
+    virtual bool collapseSelection(bool toStart) = 0;
+    virtual QString documentProperty(const QString &name) = 0;
+    virtual bool setDocumentProperty(const QString &name, const QString &value) = 0;
+    virtual bool setBodyAttribute(const QString &name, const QString &value) = 0;
+    virtual QString bodyAttribute(const QString &name) = 0;
+
+signals:
+    void DocumentComplete();
+    void DisplayChanged();
+    void ShowContextMenu();
+    void ContextMenuAction(int position);
+};
+
+} // namespace surface

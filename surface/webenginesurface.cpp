@@ -1,0 +1,632 @@
+#include "webenginesurface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QUrl>
+#include <QWebChannel>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+static void initResources()
+{
+    Q_INIT_RESOURCE(surface);
+}
+
+namespace surface {
+
+namespace {
+constexpr int kLoadTimeoutMs = 180000;
+
+// Each load gets its own query, so that reports from a page that has since
+// been replaced are told apart.
+QUrl documentUrl(const QString &path, const QString &tag)
+{
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setQuery(QStringLiteral("qk=") + tag);
+    return url;
+}
+
+QString jsArg(const QVariant &v)
+{
+    // A one-element JSON array, so that any text arrives as a JS string.
+    const QByteArray json =
+        QJsonDocument(QJsonArray{QJsonValue::fromVariant(v)}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json) + QStringLiteral("[0]");
+}
+
+QString loadScript()
+{
+    QString source;
+    for (const char *name : {":/qtwebchannel/qwebchannel.js", ":/surface/editor.js"}) {
+        QFile f(QString::fromLatin1(name));
+        if (f.open(QIODevice::ReadOnly))
+            source += QString::fromUtf8(f.readAll()) + u'\n';
+    }
+    return source;
+}
+} // namespace
+
+void prepareBeforeApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+// The page: no new windows, no navigation but the surface's own loads.
+class EditorPage final : public QWebEnginePage
+{
+public:
+    EditorPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
+    QString allowedUrl;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        return isMainFrame && url.toString() == allowedUrl;
+    }
+    QWebEnginePage *createWindow(WebWindowType) override { return nullptr; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                  const QString &) override
+    {}
+};
+
+// The object the surface's script talks to.
+class PageBridge final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PageBridge(WebEngineSurface *owner) : QObject(owner), m_owner(owner) {}
+public slots:
+    void push(const QVariantMap &snap) { m_owner->onSnapshot(snap); }
+    void ready(const QVariantMap &info) { m_owner->onReady(info); }
+
+private:
+    WebEngineSurface *m_owner;
+};
+
+WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : EditSurface(parent)
+{
+    initResources();
+    // Off the record: nothing of the pages edited is kept on disk.
+    m_profile = new QWebEngineProfile(this);
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+
+    m_view = new QWebEngineView(parentWidget);
+    m_page = new EditorPage(m_profile, this);
+    QWebEngineSettings *s = m_page->settings();
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false); // page scripts never run
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+
+    m_bridge = new PageBridge(this);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("qkBridge"), m_bridge);
+    m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+
+    QWebEngineScript script;
+    script.setName(QStringLiteral("quillon-kiv-editor"));
+    script.setSourceCode(loadScript());
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    m_page->scripts().insert(script);
+
+    // Only the failure of our own load counts: a refused meta refresh or link
+    // reports a failed load of its own address.
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus &&
+            info.url().toString() == m_expectedUrl && !m_ready)
+            m_loadFailed = true;
+    });
+    m_view->setPage(m_page);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, &WebEngineSurface::showContextMenu);
+}
+
+WebEngineSurface::~WebEngineSurface()
+{
+    // The page must go before its profile.
+    if (m_view)
+        m_view->setPage(nullptr);
+    delete m_page;
+    m_page = nullptr;
+    delete m_view;
+}
+
+QWidget *WebEngineSurface::widget()
+{
+    return m_view;
+}
+
+void WebEngineSurface::setFilePicker(std::shared_ptr<FilePicker> picker)
+{
+    m_picker = std::move(picker);
+}
+
+bool WebEngineSurface::waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
+    // A bounded local wait that lets the engine's replies in but no user input,
+    // so nothing the user does can re-enter the surface meanwhile.
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    ++m_waitDepth;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    --m_waitDepth;
+    return done();
+}
+
+std::optional<QVariant> WebEngineSurface::callJs(const QString &code, int timeoutMs)
+{
+    if (!m_page || !m_ready)
+        return std::nullopt;
+    struct State
+    {
+        bool done = false;
+        QVariant value;
+    };
+    auto state = std::make_shared<State>();
+    m_page->runJavaScript(code, QWebEngineScript::ApplicationWorld, [state](const QVariant &v) {
+        state->value = v;
+        state->done = true;
+    });
+    if (!waitUntil([&] { return state->done; }, timeoutMs))
+        return std::nullopt;
+    return state->value;
+}
+
+bool WebEngineSurface::callJsOk(const QString &code)
+{
+    const std::optional<QVariant> r = callJs(code);
+    if (!r)
+        return false;
+    const QVariantMap m = r->toMap();
+    if (m.contains(QStringLiteral("snap")))
+        applySnapshot(m.value(QStringLiteral("snap")).toMap());
+    return m.value(QStringLiteral("ok")).toBool();
+}
+
+void WebEngineSurface::refreshSnapshot()
+{
+    if (const std::optional<QVariant> r = callJs(QStringLiteral("qk.snap()")))
+        applySnapshot(r->toMap());
+}
+
+void WebEngineSurface::onReady(const QVariantMap &info)
+{
+    if (info.value(QStringLiteral("tag")).toString() != m_expectedTag)
+        return; // a page that has since been replaced
+    m_frameset = info.value(QStringLiteral("frameset")).toBool();
+    m_sourceNeedsFix = info.value(QStringLiteral("sourceNeedsFix")).toBool();
+    m_sourceCharset = info.value(QStringLiteral("charset")).toString();
+    m_ready = true;
+    if (!m_frameset)
+        applySnapshot(info.value(QStringLiteral("snap")).toMap());
+}
+
+void WebEngineSurface::onSnapshot(const QVariantMap &snap)
+{
+    if (snap.value(QStringLiteral("tag")).toString() != m_expectedTag)
+        return;
+    applySnapshot(snap);
+}
+
+void WebEngineSurface::applySnapshot(const QVariantMap &snap)
+{
+    if (snap.isEmpty())
+        return;
+    const QVariantMap status = snap.value(QStringLiteral("status")).toMap();
+    m_status.clear();
+    for (auto it = status.cbegin(); it != status.cend(); ++it)
+        m_status.insert(it.key().toInt(), it.value().toInt());
+    m_fontName = snap.value(QStringLiteral("fontName")).toString();
+    m_fontSize = snap.value(QStringLiteral("fontSize")).toInt();
+    m_blockFormat = snap.value(QStringLiteral("blockFormat")).toString();
+    m_selType = snap.value(QStringLiteral("selType")).toString();
+    m_title = snap.value(QStringLiteral("title")).toString();
+    m_jsDirty = snap.value(QStringLiteral("dirty")).toBool();
+    scheduleDisplayChanged();
+}
+
+void WebEngineSurface::scheduleDisplayChanged()
+{
+    if (m_displayPending)
+        return;
+    m_displayPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_displayPending = false;
+            emit DisplayChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag)
+{
+    ++m_generation;
+    const QUrl url = documentUrl(filePath, tag + QString::number(m_generation));
+    m_expectedUrl = url.toString();
+    m_expectedTag = u'?' + url.query(QUrl::FullyEncoded);
+    m_ready = false;
+    m_loadFailed = false;
+    m_frameset = false;
+    m_status.clear();
+    m_busy = true;
+    m_page->allowedUrl = m_expectedUrl;
+    m_page->load(url);
+    const bool ok = waitUntil([this] { return m_ready || m_loadFailed; }, kLoadTimeoutMs);
+    m_busy = false;
+    if (!ok || !m_ready)
+        return codes::Unknown;
+    if (m_frameset)
+        return codes::Frameset;
+    emit DocumentComplete();
+    return codes::Ok;
+}
+
+qint64 WebEngineSurface::LoadDocument(const QString &pathIn, bool prompt)
+{
+    QString path = pathIn;
+    if (path.isEmpty() && prompt) {
+        if (!m_picker)
+            return codes::Ok;
+        path = m_picker->pickFile(m_view, FilePicker::Kind::Open, QStringLiteral("Open"),
+                                  QFileInfo(m_path).absolutePath(),
+                                  QStringLiteral("HTML Files (*.htm *.html);;All Files (*)"));
+        if (path.isEmpty())
+            return codes::Ok; // dismissed: the page stays
+    }
+    if (path.isEmpty())
+        return codes::InvalidArgument;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return info.absoluteDir().exists() ? codes::FileNotFound : codes::PathNotFound;
+    if (info.isDir())
+        return codes::InvalidArgument;
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return file.error() == QFileDevice::PermissionsError ? codes::AccessDenied : codes::Unknown;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return codes::Unknown;
+    file.close();
+
+    const QString absolute = info.absoluteFilePath();
+    const qint64 code = loadContent(absolute, QStringLiteral("load"));
+    if (code != codes::Ok)
+        return code;
+    m_path = absolute;
+    m_sourceBytes = std::move(bytes);
+    m_sourceText.clear();
+    m_carriedDirty = false;
+    m_nextWriteClean = false;
+    return codes::Ok;
+}
+
+qint64 WebEngineSurface::SaveDocument(const QString &pathIn, bool prompt)
+{
+    QString path = pathIn;
+    if (path.isEmpty() && prompt) {
+        if (!m_picker)
+            return codes::Cancelled;
+        path = m_picker->pickFile(m_view, FilePicker::Kind::SaveAs, QStringLiteral("Save As"), m_path,
+                                  QStringLiteral("HTML Files (*.htm *.html);;All Files (*)"));
+    }
+    if (path.isEmpty())
+        return codes::Cancelled;
+    const QString html = DocumentHTML();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return out.error() == QFileDevice::PermissionsError ? codes::AccessDenied : codes::PathNotFound;
+    out.write(html.toUtf8());
+    if (!out.commit())
+        return codes::Unknown;
+    m_path = QFileInfo(path).absoluteFilePath();
+    m_carriedDirty = false;
+    callJs(QStringLiteral("qk.markClean()"));
+    m_jsDirty = false;
+    return codes::Ok;
+}
+
+void WebEngineSurface::NewDocument()
+{
+    m_path.clear();
+    m_nextWriteClean = true;
+    m_carriedDirty = false;
+    setDocumentHTML(QString());
+    m_nextWriteClean = true;
+}
+
+qint64 WebEngineSurface::PrintDocument(bool prompt)
+{
+    if (!m_view)
+        return codes::Unknown;
+    QPrinter printer;
+    if (prompt) {
+        QPrintDialog dialog(&printer, m_view);
+        if (dialog.exec() != QDialog::Accepted)
+            return codes::Cancelled;
+    }
+    bool finished = false;
+    bool success = false;
+    auto conn = connect(m_view, &QWebEngineView::printFinished, this, [&](bool ok) {
+        finished = true;
+        success = ok;
+    });
+    m_view->print(&printer);
+    waitUntil([&] { return finished; }, 120000);
+    disconnect(conn);
+    return success ? codes::Ok : codes::Unknown;
+}
+
+bool WebEngineSurface::printToPdf(const QString &filePath)
+{
+    if (!m_page)
+        return false;
+    bool finished = false;
+    bool success = false;
+    auto conn = connect(m_page, &QWebEnginePage::pdfPrintingFinished, this, [&](const QString &, bool ok) {
+        finished = true;
+        success = ok;
+    });
+    m_page->printToPdf(filePath);
+    waitUntil([&] { return finished; }, 120000);
+    disconnect(conn);
+    return success;
+}
+
+QString WebEngineSurface::DocumentHTML()
+{
+    if (!m_ready)
+        return {};
+    // An unchanged page is given back exactly as it came, scripts, comments,
+    // entities and letter case included. The cached flag may lag a change
+    // made a moment ago, so ask the page.
+    if (!IsDirty())
+        refreshSnapshot();
+    if (!IsDirty() && !m_sourceNeedsFix) {
+        if (!m_sourceText.isNull())
+            return m_sourceText;
+        if (!m_sourceBytes.isNull()) {
+            QStringDecoder decoder(m_sourceCharset.toLatin1().constData());
+            if (decoder.isValid()) {
+                QString text = decoder.decode(m_sourceBytes);
+                if (!decoder.hasError())
+                    return text;
+            }
+        }
+    }
+    const std::optional<QVariant> r = callJs(QStringLiteral("qk.html()"), 60000);
+    return r ? r->toString() : QString();
+}
+
+bool WebEngineSurface::setDocumentHTML(const QString &html)
+{
+    bool dirtyAfter = false;
+    if (!m_nextWriteClean)
+        dirtyAfter = IsDirty() || html != DocumentHTML();
+    // The engine loads text given in memory only up to about 2 MB, and
+    // relative references must resolve against the document's folder: the
+    // text goes to a hidden file beside the document for the time of the
+    // load. Where that folder cannot be written, a private temporary folder
+    // serves (the page is whole, only its relative pictures do not show).
+    const QString folder = m_path.isEmpty() ? QDir::currentPath() : QFileInfo(m_path).absolutePath();
+    std::unique_ptr<QTemporaryFile> file =
+        std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.quillon-kiv-XXXXXX.html"));
+    if (!file->open()) {
+        if (!m_scratch)
+            m_scratch = std::make_unique<QTemporaryDir>();
+        file = std::make_unique<QTemporaryFile>(m_scratch->filePath(QStringLiteral("page-XXXXXX.html")));
+        if (!file->open())
+            return false;
+    }
+    // A byte order mark: the written text is UTF-8 whatever charset it declares.
+    file->write(QByteArrayLiteral("\xEF\xBB\xBF"));
+    file->write(html.toUtf8());
+    if (!file->flush())
+        return false;
+    const qint64 code = loadContent(file->fileName(), QStringLiteral("write"));
+    file.reset(); // removed once the page is in the engine
+    m_sourceBytes.clear();
+    m_sourceText = html;
+    m_nextWriteClean = false;
+    m_carriedDirty = dirtyAfter;
+    return code == codes::Ok;
+}
+
+QString WebEngineSurface::DocumentTitle() const
+{
+    return m_title;
+}
+
+bool WebEngineSurface::IsDirty() const
+{
+    return m_carriedDirty || m_jsDirty;
+}
+
+void WebEngineSurface::setShowBorders(bool on)
+{
+    m_showBorders = on;
+    callJs(QStringLiteral("qk.setViewAids && qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
+}
+
+void WebEngineSurface::setShowDetails(bool on)
+{
+    m_showDetails = on;
+    callJs(QStringLiteral("qk.setViewAids && qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
+}
+
+void WebEngineSurface::setSnapToGrid(bool on)
+{
+    m_snapToGrid = on;
+    callJs(QStringLiteral("qk.setSnap && qk.setSnap(%1)").arg(on));
+}
+
+QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVariant &value)
+{
+    if (!m_ready)
+        return {};
+    switch (command) {
+    case DECMD_GETFONTNAME:
+        return m_fontName;
+    case DECMD_GETFONTSIZE:
+        return m_status.value(DECMD_GETFONTSIZE) == DECMDF_NINCHED ? 0 : m_fontSize;
+    case DECMD_GETBLOCKFMT:
+        return m_blockFormat;
+    case DECMD_GETBLOCKFMTNAMES:
+        if (const std::optional<QVariant> r = callJs(QStringLiteral("qk.blockFormatNames()")))
+            return r->toStringList();
+        return {};
+    case DECMD_CUT:
+    case DECMD_COPY:
+    case DECMD_PASTE:
+    case DECMD_UNDO:
+    case DECMD_REDO: {
+        if (QueryStatus(command) < DECMDF_ENABLED)
+            return {};
+        static const QHash<int, QWebEnginePage::WebAction> actions = {{DECMD_CUT, QWebEnginePage::Cut},
+                                                                      {DECMD_COPY, QWebEnginePage::Copy},
+                                                                      {DECMD_PASTE, QWebEnginePage::Paste},
+                                                                      {DECMD_UNDO, QWebEnginePage::Undo},
+                                                                      {DECMD_REDO, QWebEnginePage::Redo}};
+        m_page->triggerAction(actions.value(command));
+        refreshSnapshot();
+        return true;
+    }
+    default:
+        break;
+    }
+    if (callJsOk(QStringLiteral("qk.exec(%1, %2)").arg(command).arg(jsArg(value))))
+        return true;
+    return {};
+}
+
+int WebEngineSurface::QueryStatus(int command) const
+{
+    if (!m_ready)
+        return m_status.isEmpty() && command >= DECMD_BOLD && command <= DECMD_UNORDERLIST
+                   ? DECMDF_DISABLED
+                   : DECMDF_NOTSUPPORTED;
+    return m_status.value(command, DECMDF_NOTSUPPORTED);
+}
+
+void WebEngineSurface::SetContextMenu(const QStringList &captions, const QList<int> &states)
+{
+    m_menuCaptions = captions;
+    m_menuStates = states;
+}
+
+void WebEngineSurface::showContextMenu(const QPoint &pos)
+{
+    if (!m_ready || !m_view)
+        return;
+    refreshSnapshot(); // the right-click may have moved the selection
+    m_menuCaptions.clear();
+    m_menuStates.clear();
+    emit ShowContextMenu();
+    if (m_menuCaptions.isEmpty())
+        return;
+    QMenu menu(m_view);
+    QList<QAction *> actions;
+    for (qsizetype i = 0; i < m_menuCaptions.size(); ++i) {
+        QAction *a = nullptr;
+        if (m_menuCaptions[i].isEmpty()) {
+            a = menu.addSeparator();
+        } else {
+            a = menu.addAction(m_menuCaptions[i]);
+            a->setEnabled(m_menuStates.value(i) != 2);
+        }
+        actions.append(a);
+    }
+    QAction *chosen = menu.exec(m_view->mapToGlobal(pos));
+    const qsizetype index = actions.indexOf(chosen);
+    if (chosen && index >= 0)
+        emit ContextMenuAction(int(index));
+}
+
+QString WebEngineSurface::selectionType() const
+{
+    return m_selType;
+}
+
+std::optional<QString> WebEngineSurface::rangeText()
+{
+    const std::optional<QVariant> r = callJs(QStringLiteral("qk.rangeText()"));
+    if (!r)
+        return std::nullopt;
+    const QVariantMap m = r->toMap();
+    applySnapshot(m.value(QStringLiteral("snap")).toMap());
+    if (!m.value(QStringLiteral("ok")).toBool())
+        return std::nullopt;
+    return m.value(QStringLiteral("text")).toString();
+}
+
+bool WebEngineSurface::pasteAtRange(const QString &html)
+{
+    return callJsOk(QStringLiteral("qk.paste(%1)").arg(jsArg(html)));
+}
+
+bool WebEngineSurface::collapseSelection(bool toStart)
+{
+    return callJsOk(QStringLiteral("qk.collapse(%1)").arg(toStart));
+}
+
+QString WebEngineSurface::documentProperty(const QString &name)
+{
+    const std::optional<QVariant> r = callJs(QStringLiteral("qk.docProp(%1)").arg(jsArg(name)));
+    return r ? r->toString() : QString();
+}
+
+bool WebEngineSurface::setDocumentProperty(const QString &name, const QString &value)
+{
+    return callJsOk(QStringLiteral("qk.setDocProp(%1, %2)").arg(jsArg(name), jsArg(value)));
+}
+
+bool WebEngineSurface::setBodyAttribute(const QString &name, const QString &value)
+{
+    return callJsOk(QStringLiteral("qk.setBodyAttr(%1, %2)").arg(jsArg(name), jsArg(value)));
+}
+
+QString WebEngineSurface::bodyAttribute(const QString &name)
+{
+    const std::optional<QVariant> r = callJs(QStringLiteral("qk.bodyAttr(%1)").arg(jsArg(name)));
+    return r ? r->toString() : QString();
+}
+
+} // namespace surface
+
+#include "webenginesurface.moc"

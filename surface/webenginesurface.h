@@ -1,0 +1,134 @@
+#pragma once
+
+#include "editsurface.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+class QWebEngineView;
+class QWebEngineProfile;
+class QWebChannel;
+
+namespace surface {
+
+class EditorPage;
+class PageBridge;
+
+// Lets the engine share its graphics context. Call once, before the
+// QApplication is created.
+void prepareBeforeApplication();
+
+// The editing surface on Qt WebEngine: the page is edited in design mode,
+// page scripts never run, and the surface's own script runs in an isolated
+// world and keeps a snapshot of the editing state current over a web channel.
+class WebEngineSurface final : public EditSurface
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WebEngineSurface)
+
+public:
+    explicit WebEngineSurface(QWidget *parentWidget = nullptr, QObject *parent = nullptr);
+    ~WebEngineSurface() override;
+
+    QWidget *widget() override;
+    void setFilePicker(std::shared_ptr<FilePicker> picker) override;
+
+    qint64 LoadDocument(const QString &path, bool prompt) override;
+    qint64 SaveDocument(const QString &path, bool prompt) override;
+    void NewDocument() override;
+    qint64 PrintDocument(bool prompt) override;
+
+    QString DocumentHTML() override;
+    bool setDocumentHTML(const QString &html) override;
+    QString DocumentTitle() const override;
+    QString CurrentDocumentPath() const override { return m_path; }
+    bool IsDirty() const override;
+    bool Busy() const override { return m_busy; }
+
+    bool ShowBorders() const override { return m_showBorders; }
+    void setShowBorders(bool on) override;
+    bool ShowDetails() const override { return m_showDetails; }
+    void setShowDetails(bool on) override;
+    bool SnapToGrid() const override { return m_snapToGrid; }
+    void setSnapToGrid(bool on) override;
+
+    QVariant ExecCommand(int command, int option = OLECMDEXECOPT_DODEFAULT,
+                         const QVariant &value = {}) override;
+    int QueryStatus(int command) const override;
+    void SetContextMenu(const QStringList &captions, const QList<int> &states) override;
+
+    QString selectionType() const override;
+    std::optional<QString> rangeText() override;
+    bool pasteAtRange(const QString &html) override;
+    bool collapseSelection(bool toStart) override;
+    QString documentProperty(const QString &name) override;
+    bool setDocumentProperty(const QString &name, const QString &value) override;
+    bool setBodyAttribute(const QString &name, const QString &value) override;
+    QString bodyAttribute(const QString &name) override;
+
+    // Writes the page as it stands to a PDF file (no dialog); for printing to
+    // a file and for tests.
+    bool printToPdf(const QString &filePath);
+    // Evaluates script in the surface's own world; for tests and diagnostics.
+    std::optional<QVariant> evaluate(const QString &code) { return callJs(code); }
+
+private:
+    friend class PageBridge;
+    void onReady(const QVariantMap &info);
+    void onSnapshot(const QVariantMap &snap);
+    void applySnapshot(const QVariantMap &snap);
+    void scheduleDisplayChanged();
+    void showContextMenu(const QPoint &pos);
+
+    // Loads a file and waits until the page is editable. Returns a failure code.
+    qint64 loadContent(const QString &filePath, const QString &tag);
+    std::optional<QVariant> callJs(const QString &code, int timeoutMs = 10000);
+    bool callJsOk(const QString &code);
+    bool waitUntil(const std::function<bool()> &done, int timeoutMs);
+    void refreshSnapshot();
+
+    QPointer<QWebEngineView> m_view;
+    QWebEngineProfile *m_profile = nullptr;
+    EditorPage *m_page = nullptr;
+    QWebChannel *m_channel = nullptr;
+    PageBridge *m_bridge = nullptr;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    std::shared_ptr<FilePicker> m_picker;
+
+    QString m_path;
+    QString m_expectedUrl; // the document being loaded or shown
+    QString m_expectedTag; // its query, as the page reports it back
+    bool m_ready = false;
+    bool m_loadFailed = false;
+    bool m_frameset = false;
+    bool m_busy = false;
+    bool m_nextWriteClean = true;
+    bool m_carriedDirty = false;
+    int m_generation = 0;
+    int m_waitDepth = 0;
+
+    // What was loaded, to give an unchanged page back exactly as it came.
+    QByteArray m_sourceBytes;
+    QString m_sourceText;
+    QString m_sourceCharset;
+    bool m_sourceNeedsFix = false;
+
+    QHash<int, int> m_status;
+    QString m_fontName;
+    int m_fontSize = 0;
+    QString m_blockFormat;
+    QString m_selType = QStringLiteral("None");
+    QString m_title;
+    bool m_jsDirty = false;
+    bool m_displayPending = false;
+
+    QStringList m_menuCaptions;
+    QList<int> m_menuStates;
+    bool m_showBorders = false;
+    bool m_showDetails = false;
+    bool m_snapToGrid = false;
+};
+
+} // namespace surface
