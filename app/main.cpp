@@ -1,5 +1,8 @@
+#include "mainform.h"
+#include "webenginesurface.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
 
 #include <unistd.h>
 
@@ -8,10 +11,11 @@ int main(int argc, char *argv[])
     // Chromium will not start as root with its sandbox on.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    surface::prepareBeforeApplication();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon Kiv"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillon Kiv"));
+    QApplication::setOrganizationName(QStringLiteral("QNKV"));
+    MainForm window(std::make_unique<surface::WebEngineSurface>());
     window.show();
     return QApplication::exec();
 }

@@ -186,6 +186,10 @@ bool WebEngineSurface::waitUntil(const std::function<bool()> &done, int timeoutM
     ++m_waitDepth;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     --m_waitDepth;
+    if (m_waitDepth == 0 && m_displayDeferred) {
+        m_displayDeferred = false;
+        scheduleDisplayChanged();
+    }
     return done();
 }
 
@@ -270,6 +274,12 @@ void WebEngineSurface::scheduleDisplayChanged()
         this,
         [this] {
             m_displayPending = false;
+            // Not from inside one of our own waits: the caller that is waiting
+            // must not find the window's state changed under it.
+            if (m_waitDepth > 0) {
+                m_displayDeferred = true;
+                return;
+            }
             emit DisplayChanged();
         },
         Qt::QueuedConnection);
@@ -356,6 +366,10 @@ qint64 WebEngineSurface::SaveDocument(const QString &pathIn, bool prompt)
     if (!out.commit())
         return codes::Unknown;
     m_path = QFileInfo(path).absoluteFilePath();
+    // What was saved is now the page's text as it stands.
+    m_sourceText = html;
+    m_sourceBytes.clear();
+    m_sourceNeedsFix = false;
     m_carriedDirty = false;
     callJs(QStringLiteral("qk.markClean()"));
     m_jsDirty = false;

@@ -123,6 +123,7 @@ private:
     QString m_title;
     bool m_jsDirty = false;
     bool m_displayPending = false;
+    bool m_displayDeferred = false;
 
     QStringList m_menuCaptions;
     QList<int> m_menuStates;

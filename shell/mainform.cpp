@@ -1,0 +1,713 @@
+#include "mainform.h"
+
+#include "session.h"
+#include "uiseam.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <cerrno>
+
+using namespace surface;
+
+namespace {
+const QString kTitle = QStringLiteral("Quillon Kiv");
+
+double twipsPerPixel()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+QString crlf()
+{
+    return QStringLiteral("\r\n");
+}
+
+QSettings windowSettings()
+{
+    return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+}
+
+struct FormatButton
+{
+    const char *key;
+    const char *tooltip;
+    const char *icon;
+    int command;
+};
+
+// Index order is the order the toolbar refresh walks them in.
+const FormatButton kFormatButtons[] = {
+    {"Bold", "Bold", "format-text-bold", DECMD_BOLD},
+    {"Italic", "Italic", "format-text-italic", DECMD_ITALIC},
+    {"Underline", "Underline", "format-text-underline", DECMD_UNDERLINE},
+    {"Numbers", "Numbered List", "format-list-ordered", DECMD_ORDERLIST},
+    {"Bullets", "Bulleted List", "format-list-unordered", DECMD_UNORDERLIST},
+    {"Outdent", "Outdent", "format-indent-less", DECMD_OUTDENT},
+    {"Indent", "Indent", "format-indent-more", DECMD_INDENT},
+    {"LeftJustify", "Left Justify", "format-justify-left", DECMD_JUSTIFYLEFT},
+    {"Center", "Center", "format-justify-center", DECMD_JUSTIFYCENTER},
+    {"RightJustify", "Right Justify", "format-justify-right", DECMD_JUSTIFYRIGHT},
+    {"Color", "Color", "format-text-color", DECMD_SETFORECOLOR},
+};
+} // namespace
+
+MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
+    : QMainWindow(parent), m_surface(std::move(surface))
+{
+    DHTMLEdit1 = m_surface.get();
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(kTitle);
+    m_picker = std::make_shared<ui::SurfacePicker>();
+    DHTMLEdit1->setFilePicker(m_picker);
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(DHTMLEdit1->widget());
+    DHTMLEdit1->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
+    setCentralWidget(central);
+
+    buildMenus();
+    buildToolbars();
+    buildStatusBar();
+
+    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
+    connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
+
+    auto *help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, &MainForm::ShowHelp);
+
+    Form_Load();
+}
+
+MainForm::~MainForm()
+{
+    // The surface's widget lives in our layout; let the surface go first.
+    m_surface.reset();
+}
+
+QAction *MainForm::addItem(QMenu *menu, const QString &name, const QString &caption,
+                           const QKeySequence &shortcut)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(name);
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    return a;
+}
+
+void MainForm::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File"));
+    connect(addItem(file, QStringLiteral("FileNew"), QStringLiteral("&New"),
+                    QKeySequence(QStringLiteral("Ctrl+N"))),
+            &QAction::triggered, this, &MainForm::FileNew_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("FileNewSep1"));
+    connect(addItem(file, QStringLiteral("FileOpen"), QStringLiteral("&Open..."),
+                    QKeySequence(QStringLiteral("Ctrl+O"))),
+            &QAction::triggered, this, &MainForm::FileOpen_Click);
+    connect(addItem(file, QStringLiteral("FileSave"), QStringLiteral("&Save"),
+                    QKeySequence(QStringLiteral("Ctrl+S"))),
+            &QAction::triggered, this, &MainForm::FileSave_Click);
+    connect(addItem(file, QStringLiteral("FileSaveAs"), QStringLiteral("Save &As...")), &QAction::triggered,
+            this, &MainForm::FileSaveAs_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("sep10"));
+    connect(addItem(file, QStringLiteral("mnuFilePrint"), QStringLiteral("&Print..."),
+                    QKeySequence(QStringLiteral("Ctrl+P"))),
+            &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
+    QAction *sep2 = file->addSeparator();
+    sep2->setObjectName(QStringLiteral("FileSep2"));
+    sep2->setEnabled(false);
+    // Built and wired, never offered.
+    addItem(file, QStringLiteral("mnuFilePublish"), QStringLiteral("P&ublish file..."))->setEnabled(false);
+    file->addSeparator()->setObjectName(QStringLiteral("FileSep3"));
+    connect(addItem(file, QStringLiteral("FileExit"), QStringLiteral("E&xit")), &QAction::triggered, this,
+            &MainForm::FileExit_Click);
+
+    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("Edit"));
+    const struct
+    {
+        const char *caption;
+        const char *shortcut;
+        int command;
+    } editItems[] = {{"&Undo", "Ctrl+Z", DECMD_UNDO},
+                     {"&Redo", "Ctrl+Y", DECMD_REDO},
+                     {nullptr, nullptr, 0},
+                     {"Cu&t", "Ctrl+X", DECMD_CUT},
+                     {"&Copy", "Ctrl+C", DECMD_COPY},
+                     {"&Paste", "Ctrl+V", DECMD_PASTE},
+                     {"Select &All", "Ctrl+A", DECMD_SELECTALL},
+                     {nullptr, nullptr, 0},
+                     {"&Find...", "Ctrl+F", DECMD_FINDTEXT},
+                     {nullptr, nullptr, 0},
+                     {"&Snap To Grid", nullptr, 0}};
+    for (int i = 0; i < int(std::size(editItems)); ++i) {
+        const QString name = QStringLiteral("EditSub_%1").arg(i);
+        if (!editItems[i].caption) {
+            edit->addSeparator()->setObjectName(name);
+            continue;
+        }
+        QAction *a = addItem(edit, name, QString::fromLatin1(editItems[i].caption),
+                             editItems[i].shortcut ? QKeySequence(QString::fromLatin1(editItems[i].shortcut))
+                                                   : QKeySequence());
+        const int command = editItems[i].command;
+        if (i == 10) {
+            a->setCheckable(true);
+            connect(a, &QAction::triggered, this, [this, a] {
+                DHTMLEdit1->setSnapToGrid(!DHTMLEdit1->SnapToGrid());
+                a->setChecked(DHTMLEdit1->SnapToGrid());
+            });
+        } else {
+            // The page handles its own editing keys; the menu's shortcuts stay
+            // visible as hints without stealing them.
+            a->setShortcutContext(Qt::WidgetShortcut);
+            connect(a, &QAction::triggered, this,
+                    [this, command] { DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT); });
+        }
+    }
+    connect(edit, &QMenu::aboutToShow, this, [this, edit] {
+        const int commands[] = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
+                                DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
+        for (int i = 0; i < 9; ++i)
+            if (commands[i])
+                if (QAction *a = edit->findChild<QAction *>(QStringLiteral("EditSub_%1").arg(i)))
+                    a->setEnabled(DHTMLEdit1->QueryStatus(commands[i]) >= DECMDF_ENABLED);
+    });
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("View"));
+    QAction *borders = addItem(view, QStringLiteral("ViewSub_0"), QStringLiteral("&Borders"));
+    borders->setCheckable(true);
+    connect(borders, &QAction::triggered, this, [this, borders] {
+        DHTMLEdit1->setShowBorders(!DHTMLEdit1->ShowBorders());
+        borders->setChecked(DHTMLEdit1->ShowBorders());
+    });
+    QAction *details = addItem(view, QStringLiteral("ViewSub_1"), QStringLiteral("&Document Details"));
+    details->setCheckable(true);
+    connect(details, &QAction::triggered, this, [this, details] {
+        DHTMLEdit1->setShowDetails(!DHTMLEdit1->ShowDetails());
+        details->setChecked(DHTMLEdit1->ShowDetails());
+    });
+
+    QMenu *insert = bar->addMenu(QStringLiteral("&Insert"));
+    insert->setObjectName(QStringLiteral("Insert"));
+    addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties..."));
+    insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
+    addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink..."));
+    addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image..."));
+    addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML..."));
+    connect(insert, &QMenu::aboutToShow, this, [this, insert] {
+        if (QAction *a = insert->findChild<QAction *>(QStringLiteral("InsertHTML")))
+            a->setEnabled(DHTMLEdit1->DOM().selection().type() != QLatin1String("Control"));
+    });
+
+    QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));
+    format->setObjectName(QStringLiteral("Format"));
+    for (int i = 0; i < 16; ++i) {
+        QAction *a = addItem(format, QStringLiteral("FormatSub_%1").arg(i), QString());
+        a->setCheckable(true);
+        a->setVisible(false); // empty until the surface names its formats
+        connect(a, &QAction::triggered, this, [this, a] {
+            a->setChecked(!a->isChecked()); // the menu's check follows the page, not the click
+            if (DHTMLEdit1->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
+                DHTMLEdit1->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER, a->text());
+        });
+        m_formatSub.append(a);
+    }
+    connect(format, &QMenu::aboutToShow, this, [this] {
+        const int s = DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT);
+        if (s >= DECMDF_ENABLED) {
+            const QString name =
+                DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
+            for (QAction *a : std::as_const(m_formatSub)) {
+                a->setEnabled(true);
+                a->setChecked(a->text() == name);
+            }
+        } else if (s == DECMDF_DISABLED) {
+            for (QAction *a : std::as_const(m_formatSub)) {
+                a->setEnabled(false);
+                a->setChecked(false);
+            }
+        }
+    });
+
+    QMenu *effects = bar->addMenu(QStringLiteral("Special Effects"));
+    effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
+    addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects..."));
+
+    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    connect(addItem(help, QStringLiteral("mnuHelpContents"), QStringLiteral("&Contents...")),
+            &QAction::triggered, this, &MainForm::ShowHelp);
+    help->addSeparator()->setObjectName(QStringLiteral("sep2"));
+    addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
+            QStringLiteral("&Increase traffic to your Web site..."));
+    help->addSeparator()->setObjectName(QStringLiteral("sep3"));
+    addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About..."));
+}
+
+void MainForm::buildToolbars()
+{
+    m_toolbar2 = addToolBar(QStringLiteral("Standard"));
+    m_toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    const struct
+    {
+        const char *key;
+        const char *tooltip;
+        const char *icon;
+    } standard[] = {{"New", "New (Ctrl-N)", "document-new"},
+                    {"Open", "Open (Ctrl-O)", "document-open"},
+                    {"Save", "Save (Ctrl-S)", "document-save"},
+                    {"Print", "Print (Ctrl-P)", "document-print"},
+                    {"Cut", "Cut (Ctrl-X)", "edit-cut"},
+                    {"Copy", "Copy (Ctrl-C)", "edit-copy"},
+                    {"Paste", "Paste (Ctrl-V)", "edit-paste"},
+                    {"Find", "Find/Search", "edit-find"},
+                    {"Page Properties", "Page Properties", "document-properties"},
+                    {"Hyperlink", "Insert Hyperlink", "insert-link"},
+                    {"Image", "Insert image", "insert-image"}};
+    for (const auto &b : standard) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction *a = m_toolbar2->addAction(QIcon::fromTheme(QString::fromLatin1(b.icon)), key);
+        a->setObjectName(key);
+        a->setToolTip(QString::fromLatin1(b.tooltip));
+        if (key == QLatin1String("New"))
+            connect(a, &QAction::triggered, this, &MainForm::FileNew_Click);
+        else if (key == QLatin1String("Open"))
+            connect(a, &QAction::triggered, this, &MainForm::FileOpen_Click);
+        else if (key == QLatin1String("Save"))
+            connect(a, &QAction::triggered, this, &MainForm::FileSave_Click);
+        else if (key == QLatin1String("Print"))
+            connect(a, &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
+        else if (key == QLatin1String("Cut"))
+            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_CUT); });
+        else if (key == QLatin1String("Copy"))
+            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_COPY); });
+        else if (key == QLatin1String("Paste"))
+            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
+        else if (key == QLatin1String("Find"))
+            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_FINDTEXT); });
+    }
+
+    addToolBarBreak();
+    m_toolbar1 = addToolBar(QStringLiteral("Formatting"));
+    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_fontCombo = new QComboBox(m_toolbar1);
+    m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
+    m_fontCombo->setEditable(true);
+    m_fontCombo->setMinimumContentsLength(14);
+    m_toolbar1->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
+    m_fontSizeCombo = new QComboBox(m_toolbar1);
+    m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
+    m_fontSizeCombo->setEditable(true);
+    m_fontSizeCombo->setMinimumContentsLength(3);
+    m_toolbar1->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
+    for (const FormatButton &b : kFormatButtons) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction *a = m_toolbar1->addAction(QIcon::fromTheme(QString::fromLatin1(b.icon)), key);
+        a->setObjectName(key);
+        a->setToolTip(QString::fromLatin1(b.tooltip));
+        a->setCheckable(b.command != DECMD_SETFORECOLOR);
+        const int command = b.command;
+        if (command == DECMD_SETFORECOLOR)
+            connect(a, &QAction::triggered, this, &MainForm::Color_Click);
+        else
+            connect(a, &QAction::triggered, this, [this, command] { execFormatCommand(command); });
+        m_formatButtons.append(a);
+        m_formatCommands.append(command);
+    }
+    connect(m_fontCombo, &QComboBox::activated, this, [this](int index) {
+        const QString name = m_fontCombo->itemText(index);
+        if (documentReady && DHTMLEdit1->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)
+            DHTMLEdit1->ExecCommand(DECMD_SETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER, name);
+    });
+    connect(m_fontSizeCombo, &QComboBox::activated, this, [this](int index) {
+        if (documentReady && index >= 0)
+            DHTMLEdit1->ExecCommand(DECMD_SETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER, index + 1);
+    });
+}
+
+void MainForm::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 1; i <= 5; ++i) {
+        auto *label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("Panel%1").arg(i));
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
+        if (i == 1)
+            bar->addWidget(label, 1);
+        else
+            bar->addPermanentWidget(label);
+        m_panels.append(label);
+    }
+    m_panels[0]->setText(QStringLiteral("Press F1 for Help"));
+    m_panels[4]->setText(QStringLiteral("INS"));
+    m_clock = new QTimer(this);
+    connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
+    m_clock->start(1000);
+    updateClock();
+}
+
+void MainForm::updateClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    m_panels[1]->setText(locale.toString(now.time(), QLocale::ShortFormat));
+    m_panels[2]->setText(locale.toString(now.date(), QLocale::ShortFormat));
+    // Panel 4 would show "CAPS"; Qt does not tell the Caps Lock state, so it stays empty.
+}
+
+void MainForm::restoreGeometryFromSettings()
+{
+    QSettings s = windowSettings();
+    s.beginGroup(QStringLiteral("Window"));
+    const int left =
+        session::readStoredNumber(s.value(QStringLiteral("LeftXCoord"), QStringLiteral("0")).toString());
+    const int top =
+        session::readStoredNumber(s.value(QStringLiteral("LeftYCoord"), QStringLiteral("0")).toString());
+    int w =
+        session::readStoredNumber(s.value(QStringLiteral("WindowXSize"), QStringLiteral("5000")).toString());
+    int h =
+        session::readStoredNumber(s.value(QStringLiteral("WindowYSize"), QStringLiteral("5000")).toString());
+    s.endGroup();
+
+    const double tpp = twipsPerPixel();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int screenW = int(screen ? screen->geometry().width() * tpp : 1024 * tpp);
+    const int screenH = int(screen ? screen->geometry().height() * tpp : 768 * tpp);
+    if (w == 0)
+        w = screenW;
+    if (h == 0)
+        h = screenH;
+    if (w == 5000 && h == 5000) {
+        w = screenW;
+        h = screenH;
+    }
+    QRect frame(qRound(left / tpp), qRound(top / tpp), qRound(w / tpp), qRound(h / tpp));
+    // A window stored on a monitor that has since gone is brought back onto the primary one.
+    bool visible = false;
+    for (const QScreen *sc : QGuiApplication::screens())
+        if (sc->availableGeometry().intersects(frame))
+            visible = true;
+    if (!visible)
+        frame.moveTopLeft(avail.topLeft());
+    resize(frame.size());
+    move(frame.topLeft());
+}
+
+void MainForm::Form_Load()
+{
+    documentReady = false;
+    restoreGeometryFromSettings();
+    for (const char *name : {"Times New Roman", "Arial", "Tahoma", "Courier", "Verdana", "Wingdings"})
+        m_fontCombo->addItem(QString::fromLatin1(name));
+    for (int i = 1; i <= 7; ++i)
+        m_fontSizeCombo->addItem(QString::number(i));
+    m_fontCombo->setCurrentIndex(0);
+    m_fontSizeCombo->setCurrentIndex(0);
+    DisableFormatControls();
+    DHTMLEdit1->widget()->raise();
+    const QStringList blank = {QStringLiteral("<HTML>"),          QStringLiteral("<HEAD>"),
+                               QStringLiteral("<TITLE></TITLE>"), QStringLiteral("</HEAD>"),
+                               QStringLiteral("<BODY>"),          QStringLiteral("<DIV>&nbsp;</DIV>"),
+                               QStringLiteral("</BODY>"),         QStringLiteral("</HTML>")};
+    DHTMLEdit1->setDocumentHTML(blank.join(crlf()));
+}
+
+void MainForm::onDocumentComplete()
+{
+    if (documentReady)
+        return;
+    const QStringList names =
+        DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMTNAMES, OLECMDEXECOPT_DONTPROMPTUSER).toStringList();
+    for (int i = 0; i < names.size() && i < m_formatSub.size(); ++i) {
+        m_formatSub[i]->setText(names[i]);
+        m_formatSub[i]->setVisible(true);
+    }
+    RefreshFontBoxes();
+    m_fontSizeCombo->setCurrentIndex(-1);
+    documentReady = true;
+}
+
+void MainForm::onDisplayChanged()
+{
+    for (int i = 0; i < m_formatButtons.size(); ++i) {
+        const int s = DHTMLEdit1->QueryStatus(m_formatCommands[i]);
+        m_formatButtons[i]->setEnabled(s >= DECMDF_ENABLED);
+        m_formatButtons[i]->setChecked(s == DECMDF_LATCHED);
+    }
+    RefreshFontBoxes();
+    if (DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
+        m_panels[0]->setText(
+            DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+}
+
+void MainForm::RefreshFontBoxes()
+{
+    int s = DHTMLEdit1->QueryStatus(DECMD_GETFONTNAME);
+    if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
+        m_fontCombo->setEditText(
+            DHTMLEdit1->ExecCommand(DECMD_GETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+        m_fontCombo->setEnabled(true);
+    } else {
+        m_fontCombo->setEditText(QString());
+        m_fontCombo->setEnabled(s == DECMDF_NINCHED);
+    }
+    s = DHTMLEdit1->QueryStatus(DECMD_GETFONTSIZE);
+    if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
+        const int n = DHTMLEdit1->ExecCommand(DECMD_GETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER).toInt();
+        m_fontSizeCombo->setEditText(n < 1 ? QString() : QString::number(n));
+        m_fontSizeCombo->setEnabled(true);
+    } else {
+        m_fontSizeCombo->setEditText(QString());
+        m_fontSizeCombo->setEnabled(s == DECMDF_NINCHED);
+    }
+}
+
+void MainForm::execFormatCommand(int command)
+{
+    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DONTPROMPTUSER);
+    onDisplayChanged(); // the button's pressed look follows the page, not the click
+}
+
+void MainForm::Color_Click()
+{
+    const std::optional<QColor> c = ui::pickColor(this, Qt::black);
+    if (!c)
+        return;
+    DHTMLEdit1->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_DONTPROMPTUSER,
+                            c->name(QColor::HexRgb).toUpper());
+}
+
+void MainForm::DisableFormatControls()
+{
+    m_fontCombo->setEditText(QString());
+    m_fontCombo->setEnabled(false);
+    m_fontSizeCombo->setEditText(QString());
+    m_fontSizeCombo->setEnabled(false);
+    for (QAction *a : std::as_const(m_formatButtons))
+        a->setEnabled(false);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainForm::RefreshTitle()
+{
+    const QString path = DHTMLEdit1->CurrentDocumentPath();
+    setWindowTitle(path.isEmpty() ? kTitle : kTitle + QStringLiteral(" - ") + path);
+}
+
+int MainForm::CheckSaveChanges()
+{
+    if (!DHTMLEdit1->IsDirty())
+        return NothingChanged;
+    const QMessageBox::StandardButton answer =
+        ui::messageBox(this,
+                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
+                           QStringLiteral("Do you want to save changes?"),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
+    if (answer == QMessageBox::No)
+        return Declined;
+    if (answer != QMessageBox::Yes)
+        return Cancelled;
+    return SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty()) ? Saved : Cancelled;
+}
+
+void MainForm::FileNew_Click()
+{
+    if (CheckSaveChanges() == Cancelled)
+        return;
+    DHTMLEdit1->NewDocument();
+    const QStringList page = {QStringLiteral("<HTML>"),          QStringLiteral("<HEAD>"),
+                              QStringLiteral("<TITLE></TITLE>"), QStringLiteral("</HEAD>"),
+                              QStringLiteral("<BODY>"),          QString(),
+                              QStringLiteral("</BODY>"),         QStringLiteral("</HTML>")};
+    DHTMLEdit1->setDocumentHTML(page.join(crlf()));
+    RefreshTitle();
+}
+
+void MainForm::showLoadError(qint64 code)
+{
+    ui::messageBox(
+        this, QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) + u'.',
+        QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void MainForm::FileOpen_Click()
+{
+    DisableFormatControls();
+    if (CheckSaveChanges() != Cancelled) {
+        const qint64 code = DHTMLEdit1->LoadDocument(QString(), true);
+        if (code != codes::Ok) {
+            showLoadError(code);
+            DHTMLEdit1->NewDocument();
+        }
+    }
+    if (!DHTMLEdit1->Busy()) {
+        if (std::optional<TextRange> r = DHTMLEdit1->DOM().selection().createRange())
+            r->Collapse(true);
+    }
+    RefreshTitle();
+}
+
+bool MainForm::SaveCurrentDocument(bool saveAs)
+{
+    DisableFormatControls();
+    if (saveAs)
+        DHTMLEdit1->SaveDocument(QString(), true); // a dismissed dialog leaves the path as it was
+
+    const QString path = DHTMLEdit1->CurrentDocumentPath();
+    if (path.isEmpty())
+        return false;
+
+    qint64 code = codes::Ok;
+    documentText = DHTMLEdit1->DocumentHTML();
+    session::makeReferencesRelative(documentText, path);
+    documentText = session::declareUtf8(documentText);
+
+    // Written beside the old file and renamed over it: a failure half-way
+    // leaves the old file whole.
+    QSaveFile file(path);
+    errno = 0;
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        const QByteArray bytes = (documentText + crlf()).toUtf8();
+        written = file.write(bytes) == bytes.size();
+        if (written)
+            written = file.commit();
+        else
+            file.cancelWriting();
+    }
+    if (!written) {
+        const int err = errno;
+        code = session::saveErrorCode(int(file.error()), err, QFileInfo(path).absoluteDir().exists());
+    } else {
+        code = DHTMLEdit1->LoadDocument(path, false);
+    }
+    documentText.clear();
+    if (code != codes::Ok) {
+        ui::messageBox(this,
+                       QStringLiteral("Error occurred while saving document: ") + session::saveMessage(code) +
+                           u'.',
+                       QMessageBox::Ok, QMessageBox::Critical);
+        RefreshTitle();
+        return false;
+    }
+    if (std::optional<TextRange> r = DHTMLEdit1->DOM().selection().createRange())
+        r->Collapse(true);
+    RefreshTitle();
+    return true;
+}
+
+void MainForm::FileSave_Click()
+{
+    SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty());
+}
+
+void MainForm::FileSaveAs_Click()
+{
+    SaveCurrentDocument(true);
+}
+
+void MainForm::mnuFilePrint_Click()
+{
+    DHTMLEdit1->PrintDocument(true);
+}
+
+void MainForm::FileExit_Click()
+{
+    close();
+}
+
+bool MainForm::Form_QueryUnload()
+{
+    if (!DHTMLEdit1->IsDirty())
+        return true;
+    const QMessageBox::StandardButton answer =
+        ui::messageBox(this,
+                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
+                           QStringLiteral("Do you want to save changes?"),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
+    if (answer == QMessageBox::No)
+        return true;
+    if (answer != QMessageBox::Yes)
+        return false;
+    return SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty());
+}
+
+void MainForm::Form_Unload()
+{
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const double tpp = twipsPerPixel();
+    // Position of the frame, size of the window's own area: what move() and
+    // resize() take back at the next start.
+    const QRect g(pos(), size());
+    QSettings s = windowSettings();
+    s.beginGroup(QStringLiteral("Window"));
+    s.setValue(QStringLiteral("LeftXCoord"), QString::number(qRound(g.x() * tpp)));
+    s.setValue(QStringLiteral("LeftYCoord"), QString::number(qRound(g.y() * tpp)));
+    s.setValue(QStringLiteral("WindowXSize"), QString::number(qRound(g.width() * tpp)));
+    s.setValue(QStringLiteral("WindowYSize"), QString::number(qRound(g.height() * tpp)));
+    s.endGroup();
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+    // Closing the main window ends the program, every other window with it.
+    QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+}
+
+void MainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+}
+
+void MainForm::ShowHelp()
+{
+    auto *dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("HelpWindow"));
+    dialog->setWindowTitle(QStringLiteral("Quillon Kiv Help"));
+    auto *layout = new QVBoxLayout(dialog);
+    auto *browser = new QTextBrowser(dialog);
+    browser->setSource(QUrl(QStringLiteral("qrc:/shell/help.html")));
+    layout->addWidget(browser);
+    dialog->resize(640, 560);
+    dialog->show();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "editsurface.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QTimer;
+
+namespace surface {
+class FilePicker;
+}
+
+// The editor's one main window: menus, toolbars, font boxes, status bar and
+// the editing surface, and the handling of the one page being edited.
+class MainForm final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainForm)
+
+public:
+    // The surface is made by the caller (the program passes the Qt WebEngine
+    // one) and owned by the window.
+    explicit MainForm(std::unique_ptr<surface::EditSurface> surface, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    surface::EditSurface *DHTMLEdit1 = nullptr;
+    bool documentReady = false;
+    QString documentText;
+
+    // Check-save answers.
+    enum SaveAnswer
+    {
+        NothingChanged = 0,
+        Saved = 1,
+        Cancelled = 2,
+        Declined = 7
+    };
+    int CheckSaveChanges();
+    bool SaveCurrentDocument(bool saveAs);
+    void RefreshTitle();
+    void DisableFormatControls();
+    void ShowHelp();
+
+public slots:
+    void FileNew_Click();
+    void FileOpen_Click();
+    void FileSave_Click();
+    void FileSaveAs_Click();
+    void mnuFilePrint_Click();
+    void FileExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Form_Load();
+    bool Form_QueryUnload();
+    void Form_Unload();
+    void buildMenus();
+    void buildToolbars();
+    void buildStatusBar();
+    void restoreGeometryFromSettings();
+    void onDocumentComplete();
+    void onDisplayChanged();
+    void RefreshFontBoxes();
+    void execFormatCommand(int command);
+    void Color_Click();
+    void showLoadError(qint64 code);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
+                     const QKeySequence &shortcut = {});
+    void updateClock();
+
+    std::unique_ptr<surface::EditSurface> m_surface;
+    std::shared_ptr<surface::FilePicker> m_picker;
+    QToolBar *m_toolbar1 = nullptr;
+    QToolBar *m_toolbar2 = nullptr;
+    QComboBox *m_fontCombo = nullptr;
+    QComboBox *m_fontSizeCombo = nullptr;
+    QList<QLabel *> m_panels;
+    QList<QAction *> m_formatButtons;
+    QList<int> m_formatCommands;
+    QList<QAction *> m_formatSub;
+    QTimer *m_clock = nullptr;
+};

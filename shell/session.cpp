@@ -1,0 +1,125 @@
+#include "session.h"
+
+#include "editsurface.h"
+#include "pathrel.h"
+
+#include <QFileDevice>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cmath>
+
+namespace session {
+
+int readStoredNumber(const QString &text)
+{
+    static const QRegularExpression leading(
+        QStringLiteral("^\\s*([+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
+    const QRegularExpressionMatch m = leading.match(text);
+    if (!m.hasMatch())
+        return 0;
+    bool ok = false;
+    const double v = m.captured(1).toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return 0;
+    const double rounded = std::nearbyint(v); // the default rounding mode is to nearest, ties to even
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return 0;
+    return int(rounded);
+}
+
+QString declareUtf8(const QString &html)
+{
+    // <meta charset=...> and <meta http-equiv="Content-Type" content="...; charset=...">
+    static const QRegularExpression metaCharset(
+        QStringLiteral("(<meta\\b[^>]*?\\bcharset\\s*=\\s*[\"']?)([A-Za-z0-9_:.-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString out = html;
+    const QRegularExpressionMatch m = metaCharset.match(out);
+    if (m.hasMatch()) {
+        out.replace(m.capturedStart(2), m.capturedLength(2), QStringLiteral("utf-8"));
+        return out;
+    }
+    static const QRegularExpression head(QStringLiteral("<head\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch h = head.match(out);
+    const QString meta = QStringLiteral("<META charset=\"utf-8\">");
+    if (h.hasMatch()) {
+        out.insert(h.capturedEnd(), meta);
+        return out;
+    }
+    static const QRegularExpression htmlTag(QStringLiteral("<html\\b[^>]*>"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch t = htmlTag.match(out);
+    if (t.hasMatch()) {
+        out.insert(t.capturedEnd(), QStringLiteral("<HEAD>") + meta + QStringLiteral("</HEAD>"));
+        return out;
+    }
+    return meta + out;
+}
+
+void makeReferencesRelative(QString &documentText, const QString &pagePath)
+{
+    for (const char *key : {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"})
+        pathrel::ChangeToRelativePath(documentText, QString::fromLatin1(key), pagePath);
+}
+
+qint64 saveErrorCode(int fileError, int osError, bool folderExists)
+{
+    if (!folderExists)
+        return surface::codes::PathNotFound;
+    if (osError == ENOSPC || osError == EDQUOT || osError == EFBIG)
+        return surface::codes::DiskFull;
+    if (osError == EACCES || osError == EPERM || osError == EROFS ||
+        fileError == QFileDevice::PermissionsError)
+        return surface::codes::AccessDenied;
+    if (osError == ENOENT || osError == ENOTDIR)
+        return surface::codes::PathNotFound;
+    if (fileError == QFileDevice::ResourceError)
+        return surface::codes::DiskFull;
+    return surface::codes::Unknown;
+}
+
+QString loadMessage(qint64 code)
+{
+    using namespace surface::codes;
+    switch (code) {
+    case Unexpected:
+        return QStringLiteral("Unexpected error");
+    case FileNotFound:
+        return QStringLiteral("File not found");
+    case PathNotFound:
+        return QStringLiteral("Path not found");
+    case Frameset:
+        return QStringLiteral("Document contains a frameset");
+    case ServerScript:
+        return QStringLiteral("Document is primarily server side script");
+    case InvalidArgument:
+        return QStringLiteral("Invalid argument");
+    case AccessDenied:
+        return QStringLiteral("Access denied");
+    default:
+        return QStringLiteral("Unknown error");
+    }
+}
+
+QString saveMessage(qint64 code)
+{
+    using namespace surface::codes;
+    switch (code) {
+    case Unexpected:
+        return QStringLiteral("Unexpected error");
+    case PathNotFound:
+        return QStringLiteral("Path not found");
+    case DiskFull:
+        return QStringLiteral("Disk is full");
+    case InvalidArgument:
+        return QStringLiteral("Invalid argument");
+    case AccessDenied:
+        return QStringLiteral("Access denied");
+    default:
+        return QStringLiteral("Unknown error");
+    }
+}
+
+} // namespace session

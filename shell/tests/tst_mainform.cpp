@@ -1,0 +1,496 @@
+// The main window driven with the real editing surface; dialogs are answered
+// through the program's dialog seam.
+#include "mainform.h"
+#include "uiseam.h"
+#include "webenginesurface.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace surface;
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+double twipsPerPixel()
+{
+    return 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+}
+
+// A tiny file system of its own, for save failures a root user cannot get
+// from file permissions.
+class SmallMount
+{
+public:
+    explicit SmallMount(const QString &where, const QString &options) : m_where(where)
+    {
+        QDir().mkpath(where);
+        m_ok = ::geteuid() == 0 &&
+               QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                  options, QStringLiteral("tmpfs"), where}) == 0;
+    }
+    ~SmallMount()
+    {
+        if (m_ok)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_where});
+    }
+    bool ok() const { return m_ok; }
+    bool remountReadOnly()
+    {
+        return QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_where}) == 0;
+    }
+
+private:
+    QString m_where;
+    bool m_ok = false;
+};
+} // namespace
+
+class TestMainForm final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startupGeometry_data();
+    void startupGeometry();
+    void menusAndToolbars();
+    void closeUnchangedAsksNothing();
+    void closePrompt_data();
+    void closePrompt();
+    void newOpenSave();
+    void saveAsDismissed();
+    void cancelBeforeOpenKeepsControlsDisabled();
+    void openFailureShowsMessage();
+    void saveFailuresKeepOldFile_data();
+    void saveFailuresKeepOldFile();
+    void savedImageIsRelative();
+    void nonLatinTextSurvivesSaveAndReopen();
+    void geometryStoredOnClose();
+
+private:
+    std::unique_ptr<MainForm> makeForm();
+    void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
+
+    ui::Script m_script;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestMainForm::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestMainForm::init()
+{
+    m_script = ui::Script();
+    ui::setScript(&m_script);
+    m_dir = std::make_unique<QTemporaryDir>();
+    QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).clear();
+}
+
+void TestMainForm::cleanup()
+{
+    ui::setScript(nullptr);
+    m_dir.reset();
+}
+
+std::unique_ptr<MainForm> TestMainForm::makeForm()
+{
+    auto form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    QElapsedTimer t;
+    t.start();
+    while (!form->documentReady && t.elapsed() < 20000)
+        QTest::qWait(10);
+    return form->documentReady ? std::move(form) : nullptr;
+}
+
+void TestMainForm::makeDirty(MainForm &form, const QString &html)
+{
+    std::optional<TextRange> r = form.DHTMLEdit1->DOM().selection().createRange();
+    QVERIFY(r);
+    QVERIFY(r->pasteHTML(html));
+    QVERIFY(form.DHTMLEdit1->IsDirty());
+}
+
+void TestMainForm::startupGeometry_data()
+{
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<bool>("screenWidth");
+    QTest::addColumn<bool>("screenHeight");
+    QTest::addColumn<int>("twipsW");
+    QTest::addColumn<int>("twipsH");
+    QTest::newRow("no settings") << QString() << QString() << true << true << 0 << 0;
+    QTest::newRow("5000 by 5000") << "5000"
+                                  << "5000" << true << true << 0 << 0;
+    QTest::newRow("5000 by 6000") << "5000"
+                                  << "6000" << false << false << 5000 << 6000;
+    QTest::newRow("width not a number") << "wide"
+                                        << "6000" << true << false << 0 << 6000;
+}
+
+void TestMainForm::startupGeometry()
+{
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(bool, screenWidth);
+    QFETCH(bool, screenHeight);
+    QFETCH(int, twipsW);
+    QFETCH(int, twipsH);
+    {
+        QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+        if (!width.isNull())
+            s.setValue(QStringLiteral("Window/WindowXSize"), width);
+        if (!height.isNull())
+            s.setValue(QStringLiteral("Window/WindowYSize"), height);
+    }
+    auto form = makeForm();
+    QVERIFY(form);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const double tpp = twipsPerPixel();
+    const int w = screenWidth ? screen.width() : qRound(twipsW / tpp);
+    const int h = screenHeight ? screen.height() : qRound(twipsH / tpp);
+    QCOMPARE(form->size(), QSize(w, h));
+    QCOMPARE(form->pos(), QPoint(0, 0));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
+    QVERIFY(!form->DHTMLEdit1->IsDirty());
+}
+
+void TestMainForm::menusAndToolbars()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    for (const char *name : {"FileNew",
+                             "FileOpen",
+                             "FileSave",
+                             "FileSaveAs",
+                             "mnuFilePrint",
+                             "FileExit",
+                             "EditSub_0",
+                             "EditSub_10",
+                             "ViewSub_0",
+                             "ViewSub_1",
+                             "mnuInsertPageProperties",
+                             "mnuInsertHyperlink",
+                             "mnuInsertImage",
+                             "InsertHTML",
+                             "mnuFizzet",
+                             "mnuHelpContents",
+                             "mnuAbout",
+                             "New",
+                             "Page Properties",
+                             "Bold",
+                             "RightJustify",
+                             "Color"})
+        QVERIFY2(form->findChild<QAction *>(QString::fromLatin1(name)), name);
+    // The publish item is there but can never be chosen.
+    QAction *publish = form->findChild<QAction *>(QStringLiteral("mnuFilePublish"));
+    QVERIFY(publish && !publish->isEnabled());
+    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FileOpen"))->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(form->findChild<QAction *>(QStringLiteral("Find"))->toolTip(), QStringLiteral("Find/Search"));
+    // The Format menu carries the surface's block formats once the page is ready.
+    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FormatSub_0"))->text(), QStringLiteral("Normal"));
+    auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
+    QVERIFY(fonts);
+    QCOMPARE(fonts->count(), 6);
+    QCOMPARE(fonts->itemText(0), QStringLiteral("Times New Roman"));
+    QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("FontSizeCombo"))->count(), 7);
+}
+
+void TestMainForm::closeUnchangedAsksNothing()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    QVERIFY(form->close());
+    QVERIFY(m_script.messagesShown.isEmpty());
+}
+
+void TestMainForm::closePrompt_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("yes saves and closes") << int(QMessageBox::Yes) << true << true;
+    QTest::newRow("no closes unsaved") << int(QMessageBox::No) << true << false;
+    QTest::newRow("cancel stays") << int(QMessageBox::Cancel) << false << false;
+}
+
+void TestMainForm::closePrompt()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    QFETCH(bool, written);
+    const QString page = m_dir->filePath(QStringLiteral("page.html"));
+    writeFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    makeDirty(*form);
+    m_script.messagesShown.clear();
+    m_script.messageAnswers << QMessageBox::StandardButton(answer);
+    QCOMPARE(form->close(), closes);
+    QCOMPARE(
+        m_script.messagesShown,
+        QStringList{QStringLiteral("The current document has changed.\r\n\r\nDo you want to save changes?")});
+    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Warning);
+    QCOMPARE(readAll(page).contains("<b>changed</b>"), written);
+}
+
+void TestMainForm::newOpenSave()
+{
+    const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
+    writeFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
+    auto form = makeForm();
+    QVERIFY(form);
+
+    // Open on an unchanged page asks nothing.
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    QVERIFY(m_script.messagesShown.isEmpty());
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), page);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
+
+    makeDirty(*form, QStringLiteral("<i>more</i>"));
+    form->FileSave_Click();
+    QVERIFY(m_script.messagesShown.isEmpty());
+    const QByteArray saved = readAll(page);
+    QVERIFY(saved.contains("<i>more</i>"));
+    QVERIFY(saved.endsWith("</html>\r\n"));
+    QVERIFY(saved.contains("charset=\"utf-8\""));
+    QVERIFY(!form->DHTMLEdit1->IsDirty());
+
+    // New on a changed page: the prompt, then an empty page without a path.
+    makeDirty(*form);
+    m_script.messageAnswers << QMessageBox::No;
+    form->FileNew_Click();
+    QCOMPARE(m_script.messagesShown.size(), 1);
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), QString());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
+    QVERIFY(!form->DHTMLEdit1->IsDirty());
+    QVERIFY(!form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("hello")));
+
+    // Save on a page never saved is Save As.
+    const QString other = m_dir->filePath(QStringLiteral("site/other.html"));
+    makeDirty(*form, QStringLiteral("<u>new page</u>"));
+    m_script.fileAnswers << other;
+    form->FileSave_Click();
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), other);
+    QVERIFY2(readAll(other).contains("<u>new page</u>"), readAll(other).constData());
+}
+
+void TestMainForm::saveAsDismissed()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    makeDirty(*form);
+    // A page never saved: failure, no message.
+    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(m_script.messagesShown.isEmpty());
+    QVERIFY(form->DHTMLEdit1->IsDirty());
+
+    // A page with a path: saved once more to that path.
+    const QString page = m_dir->filePath(QStringLiteral("a.html"));
+    m_script.fileAnswers << page;
+    QVERIFY(form->SaveCurrentDocument(true));
+    makeDirty(*form, QStringLiteral("<s>again</s>"));
+    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(readAll(page).contains("<s>again</s>"));
+    QVERIFY(m_script.messagesShown.isEmpty());
+}
+
+void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    makeDirty(*form);
+    QTRY_VERIFY(form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
+    QTest::qWait(300); // let the page's own display updates settle
+    m_script.messageAnswers << QMessageBox::Cancel;
+    form->FileOpen_Click();
+    QCOMPARE(m_script.filesAsked, 0);
+    QVERIFY(!form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
+    QVERIFY(!form->findChild<QAction *>(QStringLiteral("Bold"))->isEnabled());
+    QVERIFY(form->DHTMLEdit1->IsDirty());
+}
+
+void TestMainForm::openFailureShowsMessage()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
+    form->FileOpen_Click();
+    QCOMPARE(m_script.messagesShown,
+             QStringList{QStringLiteral("Error occurred while loading document: File not found.")});
+    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), QString());
+
+    // A dismissed open dialog: nothing happens at all.
+    m_script.messagesShown.clear();
+    form->FileOpen_Click();
+    QVERIFY(m_script.messagesShown.isEmpty());
+}
+
+void TestMainForm::saveFailuresKeepOldFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing folder") << "missing"
+                                    << "Path not found";
+    QTest::newRow("full disk") << "full"
+                               << "Disk is full";
+    QTest::newRow("read-only file system") << "readonly"
+                                           << "Access denied";
+}
+
+void TestMainForm::saveFailuresKeepOldFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    const QByteArray original = "<html><head><title>t</title></head><body><p>original</p></body></html>";
+    std::unique_ptr<SmallMount> mount;
+    QString page;
+    if (kind == QLatin1String("missing")) {
+        page = m_dir->filePath(QStringLiteral("gone/p.html"));
+        writeFile(page, original);
+    } else {
+        mount =
+            std::make_unique<SmallMount>(m_dir->filePath(QStringLiteral("mnt")), QStringLiteral("size=256k"));
+        if (!mount->ok())
+            QSKIP("needs root to mount a small file system");
+        page = m_dir->filePath(QStringLiteral("mnt/p.html"));
+        writeFile(page, original);
+        // Fill the rest of the little disk.
+        writeFile(m_dir->filePath(QStringLiteral("mnt/filler")), QByteArray(240 * 1024, 'x'));
+    }
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), page);
+    makeDirty(*form, QStringLiteral("<p>") + QString(64 * 1024, u'y') + QStringLiteral("</p>"));
+
+    if (kind == QLatin1String("missing"))
+        QVERIFY(QDir(m_dir->filePath(QStringLiteral("gone"))).removeRecursively());
+    if (kind == QLatin1String("readonly"))
+        QVERIFY(mount->remountReadOnly());
+
+    QVERIFY(!form->SaveCurrentDocument(false));
+    QCOMPARE(m_script.messagesShown,
+             QStringList{QStringLiteral("Error occurred while saving document: ") + message + u'.'});
+    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
+    if (kind != QLatin1String("missing")) {
+        QCOMPARE(readAll(page), original);
+        QCOMPARE(QDir(QFileInfo(page).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+    // The page and its changes are still in the editor.
+    QVERIFY(form->DHTMLEdit1->IsDirty());
+    QVERIFY(form->DHTMLEdit1->DocumentHTML().contains(QString(64 * 1024, u'y')));
+}
+
+void TestMainForm::savedImageIsRelative()
+{
+    const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
+    writeFile(page, "<html><head><title>t</title></head><body><p>x</p></body></html>");
+    const QString image = m_dir->filePath(QStringLiteral("site/img/a.gif"));
+    QDir().mkpath(QFileInfo(image).absolutePath());
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QVERIFY(picture.save(image, "PNG"));
+
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    makeDirty(*form, QStringLiteral("<img src=\"%1\">").arg(image));
+    QVERIFY(form->SaveCurrentDocument(false));
+    QVERIFY(readAll(page).contains("src=\"img/a.gif\""));
+    QVERIFY(form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("src=\"img/a.gif\"")));
+}
+
+void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
+{
+    const QString page = m_dir->filePath(QStringLiteral("u.html"));
+    const QString text = QStringLiteral("Ωμέγα мир 漢字 😀");
+    auto form = makeForm();
+    QVERIFY(form);
+    makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
+    m_script.fileAnswers << page;
+    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(readAll(page).contains(text.toUtf8()));
+    form->DHTMLEdit1->NewDocument();
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    QVERIFY(form->DHTMLEdit1->DocumentHTML().contains(text));
+}
+
+void TestMainForm::geometryStoredOnClose()
+{
+    {
+        auto form = makeForm();
+        QVERIFY(form);
+        form->resize(500, 400);
+        form->move(30, 20);
+        QVERIFY(form->close());
+    }
+    QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+    const double tpp = twipsPerPixel();
+    QCOMPARE(s.value(QStringLiteral("Window/WindowXSize")).toString(), QString::number(qRound(500 * tpp)));
+    QCOMPARE(s.value(QStringLiteral("Window/WindowYSize")).toString(), QString::number(qRound(400 * tpp)));
+    // A maximised window leaves what was stored alone.
+    s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("7000"));
+    s.sync();
+    {
+        auto form = makeForm();
+        QVERIFY(form);
+        form->showMaximized();
+        QVERIFY(form->close());
+    }
+    s.sync();
+    QCOMPARE(s.value(QStringLiteral("Window/WindowXSize")).toString(), QStringLiteral("7000"));
+}
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    TestMainForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainform.moc"

@@ -1,0 +1,116 @@
+#include "uiseam.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace ui {
+namespace {
+Script *g_script = nullptr;
+
+QString appTitle()
+{
+    return QStringLiteral("Quillon Kiv");
+}
+} // namespace
+
+void setScript(Script *s)
+{
+    g_script = s;
+}
+
+Script *script()
+{
+    return g_script;
+}
+
+QStringList translateFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return out;
+}
+
+QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
+                                       QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
+{
+    if (g_script) {
+        g_script->messagesShown << text;
+        g_script->iconsShown << icon;
+        if (!g_script->messageAnswers.isEmpty())
+            return g_script->messageAnswers.takeFirst();
+        // Unscripted: the safest answer the box offers.
+        for (QMessageBox::StandardButton b : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+            if (buttons.testFlag(b))
+                return b;
+        return QMessageBox::NoButton;
+    }
+    QMessageBox box(icon, appTitle(), text, buttons, parent);
+    if (buttons.testFlag(QMessageBox::Yes))
+        box.setDefaultButton(QMessageBox::Yes);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
+                 const QString &startFolder)
+{
+    if (g_script) {
+        ++g_script->filesAsked;
+        g_script->lastFilter = filter;
+        g_script->lastFilterIndex = filterIndex;
+        g_script->lastStartFolder = startFolder;
+        return g_script->fileAnswers.isEmpty() ? QString() : g_script->fileAnswers.takeFirst();
+    }
+    QFileDialog dialog(parent, title, startFolder);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QStringList filters = translateFilter(filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        // Filter indexes count from 1.
+        if (filterIndex >= 1 && filterIndex <= filters.size())
+            dialog.selectNameFilter(filters[filterIndex - 1]);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath)
+{
+    if (g_script) {
+        ++g_script->filesAsked;
+        g_script->lastFilter = filter;
+        return g_script->fileAnswers.isEmpty() ? QString() : g_script->fileAnswers.takeFirst();
+    }
+    return QFileDialog::getSaveFileName(parent, title, startPath, filter);
+}
+
+std::optional<QColor> pickColor(QWidget *parent, const QColor &initial)
+{
+    if (g_script) {
+        if (g_script->colorAnswers.isEmpty())
+            return std::nullopt;
+        const QColor c = g_script->colorAnswers.takeFirst();
+        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+    }
+    const QColor c = QColorDialog::getColor(initial, parent);
+    return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+}
+
+QString SurfacePicker::pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
+                                const QString &filter)
+{
+    if (kind == Kind::Open)
+        return openFile(parent, title,
+                        QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"), 1,
+                        startPath);
+    return saveFile(parent, title, filter, startPath);
+}
+
+} // namespace ui

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "editsurface.h"
+
+#include <QColor>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+// Every message box, file picker and colour picker of the program goes
+// through here, so that tests can script the user's answers.
+namespace ui {
+
+// "Name|pattern|Name|pattern" filter text as file dialogs of old took it,
+// turned into Qt's form ("Name (pattern)" per line).
+QStringList translateFilter(const QString &filter);
+
+QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
+                                       QMessageBox::StandardButtons buttons, QMessageBox::Icon icon);
+
+// The path chosen, or empty when the dialog was cancelled.
+QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
+                 const QString &startFolder);
+QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath);
+
+// The colour chosen, or nothing when the dialog was cancelled.
+std::optional<QColor> pickColor(QWidget *parent, const QColor &initial);
+
+// The surface's own open and save-as dialogs, through the same seam.
+class SurfacePicker final : public surface::FilePicker
+{
+public:
+    QString pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
+                     const QString &filter) override;
+};
+
+// Test seam: answers are taken in order from these queues instead of showing
+// a dialog. A file answer of "" is a cancel; a colour answer that is invalid
+// is a cancel.
+struct Script
+{
+    QList<QMessageBox::StandardButton> messageAnswers;
+    QStringList fileAnswers;
+    QList<QColor> colorAnswers;
+    // What was asked, for the tests to check.
+    QStringList messagesShown;
+    QList<QMessageBox::Icon> iconsShown;
+    int filesAsked = 0;
+    QString lastFilter;
+    int lastFilterIndex = 0;
+    QString lastStartFolder;
+};
+// Turns scripting on (answers never come from a real dialog) or off.
+void setScript(Script *script);
+Script *script();
+
+} // namespace ui
