@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -27,6 +28,12 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+
+// The pictures and the help page live in this library's resources.
+static void initShellResources()
+{
+    Q_INIT_RESOURCE(shell);
+}
 
 using namespace surface;
 
@@ -48,6 +55,19 @@ QString crlf()
 QSettings windowSettings()
 {
     return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+}
+
+// A toolbar picture from the icon theme, or the one shipped with the program
+// where the theme lacks it, so that no button is ever blank.
+QIcon toolbarIcon(const char *name)
+{
+    const QString themeName = QString::fromLatin1(name);
+    // We ship pictures only for names Debian's theme lacks; a theme's loose
+    // name matching would otherwise give them a wrong picture.
+    const QString shipped = QStringLiteral(":/shell/icons/%1.svg").arg(themeName);
+    if (QFile::exists(shipped))
+        return QIcon(shipped);
+    return QIcon::fromTheme(themeName);
 }
 
 struct FormatButton
@@ -77,8 +97,13 @@ const FormatButton kFormatButtons[] = {
 MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     : QMainWindow(parent), m_surface(std::move(surface))
 {
+    initShellResources();
     DHTMLEdit1 = m_surface.get();
     setObjectName(QStringLiteral("MainForm"));
+    // Outside a desktop session no theme is set; Debian's Adwaita has the pictures.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    setWindowIcon(QIcon(QStringLiteral(":/shell/icons/quillon-kiv.svg")));
     setWindowTitle(kTitle);
     m_picker = std::make_shared<ui::SurfacePicker>();
     DHTMLEdit1->setFilePicker(m_picker);
@@ -295,7 +320,7 @@ void MainForm::buildToolbars()
                     {"Image", "Insert image", "insert-image"}};
     for (const auto &b : standard) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar2->addAction(QIcon::fromTheme(QString::fromLatin1(b.icon)), key);
+        QAction *a = m_toolbar2->addAction(toolbarIcon(b.icon), key);
         a->setObjectName(key);
         a->setToolTip(QString::fromLatin1(b.tooltip));
         if (key == QLatin1String("New"))
@@ -331,7 +356,7 @@ void MainForm::buildToolbars()
     m_toolbar1->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
     for (const FormatButton &b : kFormatButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar1->addAction(QIcon::fromTheme(QString::fromLatin1(b.icon)), key);
+        QAction *a = m_toolbar1->addAction(toolbarIcon(b.icon), key);
         a->setObjectName(key);
         a->setToolTip(QString::fromLatin1(b.tooltip));
         a->setCheckable(b.command != DECMD_SETFORECOLOR);
@@ -596,7 +621,12 @@ bool MainForm::SaveCurrentDocument(bool saveAs)
 
     // Written beside the old file and renamed over it: a failure half-way
     // leaves the old file whole.
-    QSaveFile file(path);
+    // Saving through a link updates the file it points to and keeps the link.
+    QString target = path;
+    const QFileInfo pathInfo(path);
+    if (pathInfo.isSymLink())
+        target = pathInfo.symLinkTarget();
+    QSaveFile file(target);
     errno = 0;
     bool written = file.open(QIODevice::WriteOnly);
     if (written) {
@@ -609,7 +639,7 @@ bool MainForm::SaveCurrentDocument(bool saveAs)
     }
     if (!written) {
         const int err = errno;
-        code = session::saveErrorCode(int(file.error()), err, QFileInfo(path).absoluteDir().exists());
+        code = session::saveErrorCode(int(file.error()), err, QFileInfo(target).absoluteDir().exists());
     } else {
         code = DHTMLEdit1->LoadDocument(path, false);
     }

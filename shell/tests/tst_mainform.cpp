@@ -97,6 +97,8 @@ private slots:
     void savedImageIsRelative();
     void nonLatinTextSurvivesSaveAndReopen();
     void geometryStoredOnClose();
+    void offScreenPositionComesBack();
+    void saveKeepsPermissionsAndLinks();
 
 private:
     std::unique_ptr<MainForm> makeForm();
@@ -483,6 +485,41 @@ void TestMainForm::geometryStoredOnClose()
     }
     s.sync();
     QCOMPARE(s.value(QStringLiteral("Window/WindowXSize")).toString(), QStringLiteral("7000"));
+}
+
+void TestMainForm::offScreenPositionComesBack()
+{
+    {
+        QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+        s.setValue(QStringLiteral("Window/LeftXCoord"), QStringLiteral("30000"));
+        s.setValue(QStringLiteral("Window/LeftYCoord"), QStringLiteral("-30000"));
+        s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("4500"));
+        s.setValue(QStringLiteral("Window/WindowYSize"), QStringLiteral("4500"));
+    }
+    auto form = makeForm();
+    QVERIFY(form);
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
+}
+
+void TestMainForm::saveKeepsPermissionsAndLinks()
+{
+    const QString real = m_dir->filePath(QStringLiteral("real/page.html"));
+    writeFile(real, "<html><head><title>t</title></head><body><p>x</p></body></html>");
+    const QFileDevice::Permissions perms =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup; // not the default 0644
+    QVERIFY(QFile::setPermissions(real, perms));
+    const QString link = m_dir->filePath(QStringLiteral("link.html"));
+    QVERIFY(QFile::link(real, link));
+
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << link;
+    form->FileOpen_Click();
+    makeDirty(*form, QStringLiteral("<em>through the link</em>"));
+    QVERIFY(form->SaveCurrentDocument(false));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(readAll(real).contains("<em>through the link</em>"));
+    QCOMPARE(QFile::permissions(real) & 0xf0ff, perms & 0xf0ff); // owner, group, others
 }
 
 int main(int argc, char *argv[])
