@@ -21,7 +21,8 @@
 #include <vector>
 
 namespace {
-const char kTemplate[] = "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>&nbsp;</DIV>\r\n</BODY>\r\n</HTML>";
+const char kTemplate[] =
+    "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>&nbsp;</DIV>\r\n</BODY>\r\n</HTML>";
 
 double median(std::vector<double> v)
 {
@@ -44,7 +45,8 @@ long residentKb()
     long total = 0;
     const QString self = QString::number(QCoreApplication::applicationPid());
     QProcess ps;
-    ps.start(QStringLiteral("ps"), {QStringLiteral("-e"), QStringLiteral("-o"), QStringLiteral("pid=,ppid=,rss=")});
+    ps.start(QStringLiteral("ps"),
+             {QStringLiteral("-e"), QStringLiteral("-o"), QStringLiteral("pid=,ppid=,rss=")});
     ps.waitForFinished();
     for (const QByteArray &line : ps.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> f = line.simplified().split(' ');
@@ -111,7 +113,8 @@ QString bigPage(qsizetype size, int references, const QString &folder)
     QString html = QStringLiteral("<html><head><title>Big</title></head><body>\n");
     const qsizetype per = size / references;
     for (int i = 0; i < references; ++i) {
-        html += QStringLiteral("<p><img src=\"file://%1/img/p%2.gif\"><a href=\"file://%1/pages/x%2.html\">link</a> ")
+        html += QStringLiteral(
+                    "<p><img src=\"file://%1/img/p%2.gif\"><a href=\"file://%1/pages/x%2.html\">link</a> ")
                     .arg(folder)
                     .arg(i);
         while (html.size() < (i + 1) * per)

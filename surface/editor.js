@@ -26,7 +26,30 @@
                                   'IFRAME', 'HR', 'VIDEO', 'AUDIO', 'APPLET', 'MARQUEE']);
     const FONT_SIZES_PX = [10, 13, 16, 18, 24, 32, 48];
 
-    const observer = new MutationObserver(() => {
+    // Ids that edits may have copied; only these need checking for duplicates.
+    const touchedIds = new Set();
+
+    function noteRecords(records) {
+        for (const r of records) {
+            if (r.type === 'attributes') {
+                if (r.attributeName === 'id' && r.target.hasAttribute('id'))
+                    touchedIds.add(r.target.getAttribute('id'));
+            } else if (r.type === 'childList') {
+                for (const n of r.addedNodes) {
+                    if (n.nodeType !== Node.ELEMENT_NODE)
+                        continue;
+                    if (n.hasAttribute('id'))
+                        touchedIds.add(n.getAttribute('id'));
+                    for (const d of n.querySelectorAll('[id]'))
+                        touchedIds.add(d.getAttribute('id'));
+                }
+            }
+        }
+        return records.length;
+    }
+
+    const observer = new MutationObserver((records) => {
+        noteRecords(records);
         if (!quiet && !dirty) {
             markDirty();
             schedulePush();
@@ -36,13 +59,14 @@
     function markDirty() { dirty = true; }
 
     function withQuiet(fn) {
-        observer.takeRecords().length && !quiet && markDirty();
+        if (noteRecords(observer.takeRecords()) && !quiet)
+            markDirty();
         quiet++;
-        try { return fn(); } finally { observer.takeRecords(); quiet--; }
+        try { return fn(); } finally { noteRecords(observer.takeRecords()); quiet--; }
     }
 
     function flushMutations() {
-        if (observer.takeRecords().length && !quiet)
+        if (noteRecords(observer.takeRecords()) && !quiet)
             markDirty();
     }
 
@@ -345,6 +369,15 @@
     }
 
     function hasDuplicateIds() {
+        flushMutations();
+        if (touchedIds.size <= 20) {
+            for (const id of touchedIds) {
+                const n = document.querySelectorAll('[id="' + CSS.escape(id) + '"]').length;
+                if (n > Math.max(1, loadedIdCounts.get(id) || 0))
+                    return true;
+            }
+            return false;
+        }
         const seen = new Map();
         for (const el of document.querySelectorAll('[id]')) {
             const id = el.getAttribute('id');
