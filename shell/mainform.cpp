@@ -1,5 +1,7 @@
 #include "mainform.h"
 
+#include "aboutfrm.h"
+#include "insertHTMLdlg.h"
 #include "session.h"
 #include "uiseam.h"
 
@@ -120,6 +122,8 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     buildStatusBar();
 
     connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
+    connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
+    connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
 
     auto *help = new QShortcut(QKeySequence::HelpContents, this);
@@ -131,8 +135,15 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
 
 MainForm::~MainForm()
 {
+    // Being destroyed is no close request: nothing is asked or stored.
+    m_destroying = true;
+    documentReady = false;
+    // Losing focus while the window goes would otherwise "choose" a font.
+    m_fontCombo->disconnect(this);
+    m_fontSizeCombo->disconnect(this);
     // The surface's widget lives in our layout; let the surface go first.
     m_surface.reset();
+    DHTMLEdit1 = nullptr;
 }
 
 QAction *MainForm::addItem(QMenu *menu, const QString &name, const QString &caption,
@@ -170,7 +181,9 @@ void MainForm::buildMenus()
     sep2->setObjectName(QStringLiteral("FileSep2"));
     sep2->setEnabled(false);
     // Built and wired, never offered.
-    addItem(file, QStringLiteral("mnuFilePublish"), QStringLiteral("P&ublish file..."))->setEnabled(false);
+    QAction *publish = addItem(file, QStringLiteral("mnuFilePublish"), QStringLiteral("P&ublish file..."));
+    publish->setEnabled(false);
+    connect(publish, &QAction::triggered, this, &MainForm::mnuFilePublish_Click);
     file->addSeparator()->setObjectName(QStringLiteral("FileSep3"));
     connect(addItem(file, QStringLiteral("FileExit"), QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainForm::FileExit_Click);
@@ -247,7 +260,8 @@ void MainForm::buildMenus()
     insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
     addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink..."));
     addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image..."));
-    addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML..."));
+    connect(addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML...")), &QAction::triggered,
+            this, &MainForm::InsertHTML_Click);
     connect(insert, &QMenu::aboutToShow, this, [this, insert] {
         if (QAction *a = insert->findChild<QAction *>(QStringLiteral("InsertHTML")))
             a->setEnabled(DHTMLEdit1->DOM().selection().type() != QLatin1String("Control"));
@@ -285,7 +299,9 @@ void MainForm::buildMenus()
 
     QMenu *effects = bar->addMenu(QStringLiteral("Special Effects"));
     effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
-    addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects..."));
+    connect(
+        addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects...")),
+        &QAction::triggered, this, &MainForm::mnuFizzet_Click);
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
@@ -295,7 +311,8 @@ void MainForm::buildMenus()
     addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
             QStringLiteral("&Increase traffic to your Web site..."));
     help->addSeparator()->setObjectName(QStringLiteral("sep3"));
-    addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About..."));
+    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About...")), &QAction::triggered, this,
+            &MainForm::mnuAbout_Click);
 }
 
 void MainForm::buildToolbars()
@@ -347,11 +364,13 @@ void MainForm::buildToolbars()
     m_fontCombo = new QComboBox(m_toolbar1);
     m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
     m_fontCombo->setEditable(true);
+    m_fontCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontCombo->setMinimumContentsLength(14);
     m_toolbar1->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
     m_fontSizeCombo = new QComboBox(m_toolbar1);
     m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
     m_fontSizeCombo->setEditable(true);
+    m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
     m_toolbar1->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
     for (const FormatButton &b : kFormatButtons) {
@@ -453,6 +472,12 @@ void MainForm::restoreGeometryFromSettings()
 void MainForm::Form_Load()
 {
     documentReady = false;
+    for (const FormatButton &b : kFormatButtons) {
+        formatButtonKeys << QString::fromLatin1(b.key);
+        formatButtonCommands << b.command;
+    }
+    editCommands = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
+                    DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
     restoreGeometryFromSettings();
     for (const char *name : {"Times New Roman", "Arial", "Tahoma", "Courier", "Verdana", "Wingdings"})
         m_fontCombo->addItem(QString::fromLatin1(name));
@@ -713,6 +738,10 @@ void MainForm::Form_Unload()
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    if (m_destroying) {
+        event->accept();
+        return;
+    }
     if (!Form_QueryUnload()) {
         event->ignore();
         return;
@@ -740,4 +769,56 @@ void MainForm::ShowHelp()
     layout->addWidget(browser);
     dialog->resize(640, 560);
     dialog->show();
+}
+
+void MainForm::onShowContextMenu()
+{
+    contextMenu =
+        commands::buildContextMenu([this](int command) { return DHTMLEdit1->QueryStatus(command); });
+    DHTMLEdit1->SetContextMenu(contextMenu.captions, contextMenu.states);
+}
+
+void MainForm::onContextMenuAction(int position)
+{
+    const commands::MenuCommand c = commands::contextMenuCommand(contextMenu, position);
+    if (c.command)
+        DHTMLEdit1->ExecCommand(c.command, c.option);
+}
+
+void MainForm::InsertHTML_Click()
+{
+    InsertHTMLDlg dialog(DHTMLEdit1, this);
+    dialog.exec();
+}
+
+void MainForm::mnuFilePublish_Click()
+{
+    if (DHTMLEdit1->IsDirty()) {
+        ui::messageBox(this,
+                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
+                           QStringLiteral("Please save the document before publishing it to your Web site."),
+                       QMessageBox::Ok, QMessageBox::NoIcon);
+        return;
+    }
+}
+
+void MainForm::mnuAbout_Click()
+{
+    AboutFrm about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    about.exec();
+}
+
+void MainForm::mnuFizzet_Click()
+{
+    InfoBox box(
+        InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    box.exec();
+}
+
+void MainForm::mnuHelpIncreaseTraffic_Click()
+{
+    InfoBox box(
+        InfoBox::Product::IncreaseTraffic, [this](const QString &target) { ui::ShellOpen(this, target); },
+        this);
+    box.exec();
 }

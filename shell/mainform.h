@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands.h"
 #include "editsurface.h"
 
 #include <QList>
@@ -36,6 +37,13 @@ public:
     bool documentReady = false;
     QString documentText;
 
+    // Filled once at start-up.
+    QStringList formatButtonKeys;
+    QList<int> formatButtonCommands;
+    QList<int> editCommands;
+    // Known at the last right-click, read by the next menu choice.
+    commands::ContextMenu contextMenu;
+
     // Check-save answers.
     enum SaveAnswer
     {
@@ -57,6 +65,12 @@ public slots:
     void FileSaveAs_Click();
     void mnuFilePrint_Click();
     void FileExit_Click();
+    void InsertHTML_Click();
+    void mnuFilePublish_Click();
+    void mnuAbout_Click();
+    void mnuFizzet_Click();
+    void mnuHelpIncreaseTraffic_Click();
+    void Color_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,7 +88,8 @@ private:
     void onDisplayChanged();
     void RefreshFontBoxes();
     void execFormatCommand(int command);
-    void Color_Click();
+    void onShowContextMenu();
+    void onContextMenuAction(int position);
     void showLoadError(qint64 code);
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
                      const QKeySequence &shortcut = {});
@@ -91,4 +106,5 @@ private:
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
     QTimer *m_clock = nullptr;
+    bool m_destroying = false;
 };

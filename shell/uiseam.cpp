@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 
 namespace ui {
 namespace {
@@ -101,6 +103,15 @@ std::optional<QColor> pickColor(QWidget *parent, const QColor &initial)
     }
     const QColor c = QColorDialog::getColor(initial, parent);
     return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+}
+
+void ShellOpen(QWidget *, const QString &target)
+{
+    if (g_script) {
+        g_script->opened << target;
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 
 QString SurfacePicker::pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,

@@ -30,6 +30,9 @@ QString saveFile(QWidget *parent, const QString &title, const QString &filter, c
 // The colour chosen, or nothing when the dialog was cancelled.
 std::optional<QColor> pickColor(QWidget *parent, const QColor &initial);
 
+// Opens a file or web address in the user's default program.
+void ShellOpen(QWidget *owner, const QString &target);
+
 // The surface's own open and save-as dialogs, through the same seam.
 class SurfacePicker final : public surface::FilePicker
 {
@@ -53,6 +56,7 @@ struct Script
     QString lastFilter;
     int lastFilterIndex = 0;
     QString lastStartFolder;
+    QStringList opened; // targets given to ShellOpen
 };
 // Turns scripting on (answers never come from a real dialog) or off.
 void setScript(Script *script);

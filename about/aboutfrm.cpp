@@ -1,0 +1,158 @@
+#include "aboutfrm.h"
+
+#include "quillonkiv_config.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+static void initAboutResources()
+{
+    Q_INIT_RESOURCE(about);
+}
+
+namespace {
+const QColor kWhite(255, 255, 255);
+const QColor kBlue(0, 0, 255);
+} // namespace
+
+QString AboutFrm::webAddress()
+{
+    return QStringLiteral(QK_MAKER_WEB_ADDRESS);
+}
+
+QString AboutFrm::emailAddress()
+{
+    return QStringLiteral(QK_MAKER_EMAIL);
+}
+
+AboutFrm::AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *parent)
+    : QDialog(parent), m_shellOpen(std::move(shellOpen))
+{
+    initAboutResources();
+    setObjectName(QStringLiteral("AboutFrm"));
+    setWindowTitle(QStringLiteral("About Quillon Kiv"));
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    p.setColor(QPalette::WindowText, kWhite);
+    setPalette(p);
+    setMouseTracking(true);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(QIcon(QStringLiteral(":/about/product.svg")).pixmap(QSize(280, 120)));
+    Picture1->setMouseTracking(true);
+
+    Label3 = new QLabel(webAddress(), this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setCursor(Qt::PointingHandCursor);
+    Label3->setMouseTracking(true);
+    Label3->setFocusPolicy(Qt::StrongFocus); // reachable from the keyboard: Enter or Space opens it
+    Label3->setToolTip(QStringLiteral("Open the web site in your browser"));
+
+    Label4 = new QLabel(QStringLiteral("Email:  ") + emailAddress(), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    Command1 = new QPushButton(QStringLiteral("&OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setDefault(true);
+    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Picture1, 0, Qt::AlignHCenter);
+    layout->addWidget(Label3, 0, Qt::AlignHCenter);
+    layout->addWidget(Label4, 0, Qt::AlignHCenter);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    layout->addLayout(buttons);
+
+    for (QWidget *w :
+         {static_cast<QWidget *>(this), static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Label3)})
+        w->installEventFilter(this);
+    setLinkColor(kWhite);
+}
+
+void AboutFrm::setLinkColor(const QColor &color)
+{
+    QPalette p = Label3->palette();
+    p.setColor(QPalette::WindowText, color);
+    Label3->setPalette(p);
+}
+
+bool AboutFrm::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        // There is no leave handling: moving over the window or the picture
+        // turns the link white again.
+        setLinkColor(watched == Label3 ? kBlue : kWhite);
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == Label3 && m_shellOpen)
+            m_shellOpen(webAddress()); // the box stays open
+        break;
+    case QEvent::KeyPress:
+        if (watched == Label3) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && m_shellOpen) {
+                m_shellOpen(webAddress());
+                return true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+InfoBox::InfoBox(Product product, std::function<void(const QString &)> shellOpen, QWidget *parent)
+    : QDialog(parent)
+{
+    QString title;
+    QString text;
+    if (product == Product::Fizzet) {
+        setObjectName(QStringLiteral("FizzetBox"));
+        title = QStringLiteral("Fizzet: Web page special effects");
+        text = QStringLiteral("Fizzet adds special effects to your web pages: rollover buttons, fading text, "
+                              "scrolling banners and more, without writing any script yourself.");
+        m_address = QStringLiteral(QK_FIZZET_ADDRESS);
+    } else {
+        setObjectName(QStringLiteral("TrafficBox"));
+        title = QStringLiteral("Increase traffic to your Web site");
+        text =
+            QStringLiteral("Bring more visitors to your web site: a program that submits your site to search "
+                           "engines and directories and checks how your pages rank.");
+        m_address = QStringLiteral(QK_TRAFFIC_ADDRESS);
+    }
+    setWindowTitle(title);
+    auto *heading = new QLabel(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()), this);
+    auto *body = new QLabel(text, this);
+    body->setWordWrap(true);
+    downloadButton = new QPushButton(QStringLiteral("&Download..."), this);
+    downloadButton->setObjectName(QStringLiteral("downloadButton"));
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(downloadButton, &QPushButton::clicked, this, [this, shellOpen] {
+        if (shellOpen)
+            shellOpen(m_address);
+    });
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(body);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(downloadButton);
+    buttons->addWidget(okButton);
+    layout->addLayout(buttons);
+    resize(420, sizeHint().height());
+}

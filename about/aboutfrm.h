@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+// The About box: the product picture, the maker's web-site link and e-mail
+// address, and OK.
+class AboutFrm final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AboutFrm)
+
+public:
+    // shellOpen opens an address in the user's browser.
+    AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
+
+    QLabel *Picture1 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *Command1 = nullptr;
+
+    static QString webAddress();
+    static QString emailAddress();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setLinkColor(const QColor &color);
+    std::function<void(const QString &)> m_shellOpen;
+};
+
+// A small box about one of the maker's other products, with a button that
+// opens its download page.
+class InfoBox final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(InfoBox)
+
+public:
+    enum class Product
+    {
+        Fizzet,
+        IncreaseTraffic
+    };
+    InfoBox(Product product, std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
+
+    QPushButton *downloadButton = nullptr;
+    QPushButton *okButton = nullptr;
+    QString address() const { return m_address; }
+
+private:
+    QString m_address;
+};

@@ -1,0 +1,72 @@
+#include "aboutfrm.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+class TestAbout final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aboutBox();
+    void infoBoxes_data();
+    void infoBoxes();
+};
+
+void TestAbout::aboutBox()
+{
+    QStringList opened;
+    AboutFrm about([&](const QString &t) { opened << t; });
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Quillon Kiv"));
+    QCOMPARE(about.Label4->text(), QStringLiteral("Email:  ") + AboutFrm::emailAddress());
+    QCOMPARE(about.Label3->text(), AboutFrm::webAddress());
+    QCOMPARE(about.Label3->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(!about.Picture1->pixmap().isNull());
+    auto linkColor = [&] { return about.Label3->palette().color(QPalette::WindowText); };
+    QCOMPARE(linkColor(), QColor(255, 255, 255));
+    QTest::mouseMove(about.Label3, about.Label3->rect().center());
+    QTRY_COMPARE(linkColor(), QColor(0, 0, 255));
+    // Leaving the label straight off the window keeps it blue ...
+    QTest::mouseMove(about.Command1, about.Command1->rect().center());
+    QCOMPARE(linkColor(), QColor(0, 0, 255));
+    // ... until the pointer moves over the picture or the window itself.
+    QTest::mouseMove(about.Picture1, about.Picture1->rect().center());
+    QTRY_COMPARE(linkColor(), QColor(255, 255, 255));
+
+    QTest::mouseClick(about.Label3, Qt::LeftButton);
+    QCOMPARE(opened, QStringList{AboutFrm::webAddress()});
+    QVERIFY(about.isVisible()); // clicking the link does not close the box
+    about.Label3->setFocus();
+    QTest::keyClick(about.Label3, Qt::Key_Space);
+    QCOMPARE(opened.size(), 2);
+    QTest::mouseClick(about.Command1, Qt::LeftButton);
+    QVERIFY(!about.isVisible());
+}
+
+void TestAbout::infoBoxes_data()
+{
+    QTest::addColumn<int>("product");
+    QTest::newRow("fizzet") << int(InfoBox::Product::Fizzet);
+    QTest::newRow("traffic") << int(InfoBox::Product::IncreaseTraffic);
+}
+
+void TestAbout::infoBoxes()
+{
+    QFETCH(int, product);
+    QStringList opened;
+    InfoBox box(InfoBox::Product(product), [&](const QString &t) { opened << t; });
+    box.show();
+    QVERIFY(!box.address().isEmpty());
+    QTest::mouseClick(box.downloadButton, Qt::LeftButton);
+    QCOMPARE(opened, QStringList{box.address()});
+    QVERIFY(box.isVisible());
+    QTest::mouseClick(box.okButton, Qt::LeftButton);
+    QVERIFY(!box.isVisible());
+}
+
+QTEST_MAIN(TestAbout)
+#include "tst_about.moc"

@@ -1,0 +1,61 @@
+#include "insertHTMLdlg.h"
+
+#include "editsurface.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
+    : QDialog(owner), m_surface(surface)
+{
+    setObjectName(QStringLiteral("InsertHTMLDlg"));
+    setWindowTitle(QStringLiteral("Insert HTML"));
+    auto *label = new QLabel(QStringLiteral("Type the HTML source you would like to insert:"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    HTMLText = new QLineEdit(QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"), this);
+    HTMLText->setObjectName(QStringLiteral("HTMLText"));
+    HTMLText->setMinimumWidth(420);
+    label->setBuddy(HTMLText);
+    CmdOK = new QPushButton(QStringLiteral("OK"), this);
+    CmdOK->setObjectName(QStringLiteral("CmdOK"));
+    CmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(CmdOK);
+    buttons->addWidget(cmdCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(HTMLText);
+    layout->addLayout(buttons);
+
+    connect(CmdOK, &QPushButton::clicked, this, &InsertHTMLDlg::CmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &InsertHTMLDlg::cmdCancel_Click);
+    // Esc is the Cancel button.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (m_surface->widget())
+            m_surface->widget()->setFocus();
+    });
+    // Typing replaces the sample.
+    HTMLText->selectAll();
+    HTMLText->setFocus();
+}
+
+void InsertHTMLDlg::CmdOK_Click()
+{
+    if (m_surface->widget())
+        m_surface->widget()->setFocus();
+    if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
+        range->pasteHTML(HTMLText->text()); // a refused paste is not the user's concern here
+    accept();
+}
+
+void InsertHTMLDlg::cmdCancel_Click()
+{
+    reject();
+}

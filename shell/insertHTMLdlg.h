@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace surface {
+class EditSurface;
+}
+
+// Lets the user type raw HTML and inserts it at the selection unchanged.
+class InsertHTMLDlg final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(InsertHTMLDlg)
+
+public:
+    InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner);
+
+    QLineEdit *HTMLText = nullptr;
+    QPushButton *CmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+public slots:
+    void CmdOK_Click();
+    void cmdCancel_Click();
+
+private:
+    surface::EditSurface *m_surface;
+};

@@ -1,0 +1,325 @@
+// Command dispatch and state refresh on the real main window and surface.
+#include "insertHTMLdlg.h"
+#include "mainform.h"
+#include "uiseam.h"
+#include "webenginesurface.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace surface;
+
+class TestDispatch final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void boldSelectionPressesBold();
+    void fontBoxes_data();
+    void fontBoxes();
+    void imageSelectedDisablesInsertHtml();
+    void indentButtonsFollowTheirCommands();
+    void fontBeforeReadySendsNothing();
+    void colourButton();
+    void snapToGridToggles();
+    void formatMenuChecksCurrentFormat();
+    void contextMenuInThreeSituations();
+    void insertHtml_data();
+    void insertHtml();
+
+private:
+    void load(const QString &html);
+    QVariant js(const QString &code);
+    QAction *action(const char *name) { return m_form->findChild<QAction *>(QString::fromLatin1(name)); }
+    QComboBox *combo(const char *name) { return m_form->findChild<QComboBox *>(QString::fromLatin1(name)); }
+    void clickElement(const QString &id);
+
+    ui::Script m_script;
+    std::unique_ptr<MainForm> m_form;
+    WebEngineSurface *m_surface = nullptr;
+};
+
+void TestDispatch::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestDispatch::init()
+{
+    m_script = ui::Script();
+    ui::setScript(&m_script);
+    auto surface = std::make_unique<WebEngineSurface>();
+    m_surface = surface.get();
+    m_form = std::make_unique<MainForm>(std::move(surface));
+    m_form->resize(900, 700);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QTRY_VERIFY(m_form->documentReady);
+}
+
+void TestDispatch::cleanup()
+{
+    m_form.reset();
+    ui::setScript(nullptr);
+}
+
+void TestDispatch::load(const QString &html)
+{
+    m_surface->NewDocument(); // so that the page starts unchanged
+    QVERIFY(m_surface->setDocumentHTML(html));
+    QVERIFY(!m_surface->IsDirty());
+}
+
+QVariant TestDispatch::js(const QString &code)
+{
+    const std::optional<QVariant> v = m_surface->evaluate(code);
+    return v ? *v : QVariant();
+}
+
+void TestDispatch::clickElement(const QString &id)
+{
+    const QVariantMap r =
+        js(QStringLiteral("(() => { const b = document.getElementById('%1').getBoundingClientRect();"
+                          " return {x: b.left + b.width / 2, y: b.top + b.height / 2}; })()")
+               .arg(id))
+            .toMap();
+    QWidget *w = m_surface->widget();
+    QWidget *target = w->focusProxy() ? w->focusProxy() : w;
+    const QPoint p(qRound(r.value(QStringLiteral("x")).toDouble()),
+                   qRound(r.value(QStringLiteral("y")).toDouble()));
+    QTest::mouseMove(target, p);
+    QTest::mouseClick(target, Qt::LeftButton, {}, p);
+}
+
+// Selects the contents of the element with the id (or puts the caret in it).
+static QString selectScript(const QString &id, bool caretOnly)
+{
+    return QStringLiteral(
+               "(() => { const r = document.createRange(); const e = document.getElementById('%1');"
+               " r.selectNodeContents(e); if (%2) r.collapse(true);"
+               " const s = document.getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()")
+        .arg(id, caretOnly ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+void TestDispatch::boldSelectionPressesBold()
+{
+    load(QStringLiteral("<html><body><p>plain <b id=b>bold words</b> end</p></body></html>"));
+    js(selectScript(QStringLiteral("b"), false));
+    QTRY_VERIFY(action("Bold")->isChecked());
+    QVERIFY(action("Bold")->isEnabled());
+    QVERIFY(!action("Italic")->isChecked());
+    js(selectScript(QStringLiteral("b"), true));
+    js(QStringLiteral("document.getSelection().modify('move', 'backward', 'paragraphboundary'), true"));
+    QTRY_VERIFY(!action("Bold")->isChecked());
+}
+
+void TestDispatch::fontBoxes_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<bool>("caret");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("nameEnabled");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("one font") << "<p id=t><font face=Arial size=5>same</font></p>" << true << "Arial" << true
+                              << "5";
+    QTest::newRow("mixed fonts")
+        << "<p id=t><font face=Arial>aa</font><font face=Verdana size=6>bb</font></p>" << false << "" << true
+        << "";
+}
+
+void TestDispatch::fontBoxes()
+{
+    QFETCH(QString, html);
+    QFETCH(bool, caret);
+    QFETCH(QString, name);
+    QFETCH(bool, nameEnabled);
+    QFETCH(QString, size);
+    load(QStringLiteral("<html><body>%1</body></html>").arg(html));
+    if (caret)
+        js(QStringLiteral(
+            "(() => { const t = document.querySelector('#t font').firstChild; const r = "
+            "document.createRange();"
+            " r.setStart(t, 1); r.collapse(true); const s = document.getSelection(); s.removeAllRanges();"
+            " s.addRange(r); return true; })()"));
+    else
+        js(selectScript(QStringLiteral("t"), false));
+    QTRY_COMPARE(combo("FontCombo")->currentText(), name);
+    QCOMPARE(combo("FontCombo")->isEnabled(), nameEnabled);
+    QTRY_COMPARE(combo("FontSizeCombo")->currentText(), size);
+    QVERIFY(combo("FontSizeCombo")->isEnabled());
+}
+
+void TestDispatch::imageSelectedDisablesInsertHtml()
+{
+    load(QStringLiteral(
+        "<html><body><p>text <img id=i style=\"width:40px;height:40px\"> more</p></body></html>"));
+    QMenu *insert = m_form->findChild<QMenu *>(QStringLiteral("Insert"));
+    QVERIFY(insert);
+    emit insert->aboutToShow();
+    QVERIFY(action("InsertHTML")->isEnabled());
+    clickElement(QStringLiteral("i"));
+    QTRY_COMPARE(m_surface->selectionType(), QStringLiteral("Control"));
+    emit insert->aboutToShow();
+    QVERIFY(!action("InsertHTML")->isEnabled());
+    // Fonts do not apply to a picture: boxes empty and disabled.
+    QTRY_VERIFY(!combo("FontCombo")->isEnabled());
+    QCOMPARE(combo("FontCombo")->currentText(), QString());
+    QVERIFY(!action("Bold")->isEnabled());
+}
+
+void TestDispatch::indentButtonsFollowTheirCommands()
+{
+    load(QStringLiteral("<html><body><p id=p>para</p><ul><li id=li>item</li></ul></body></html>"));
+    js(selectScript(QStringLiteral("p"), true));
+    QTRY_VERIFY(action("Indent")->isEnabled());
+    QTRY_VERIFY(!action("Outdent")->isEnabled());
+    js(selectScript(QStringLiteral("li"), true));
+    QTRY_VERIFY(action("Outdent")->isEnabled());
+    QVERIFY(action("Bullets")->isChecked());
+    action("Bullets")->trigger(); // out of the list
+    QTRY_VERIFY(!action("Bullets")->isChecked());
+    QVERIFY(!action("Outdent")->isEnabled());
+}
+
+void TestDispatch::fontBeforeReadySendsNothing()
+{
+    load(QStringLiteral("<html><body><p id=p>para</p></body></html>"));
+    js(selectScript(QStringLiteral("p"), false));
+    QTRY_VERIFY(combo("FontCombo")->isEnabled());
+    m_form->documentReady = false;
+    emit combo("FontCombo")->activated(1);
+    emit combo("FontSizeCombo")->activated(6);
+    QVERIFY(!m_surface->IsDirty());
+    m_form->documentReady = true;
+    emit combo("FontCombo")->activated(1);
+    QTRY_VERIFY(m_surface->DocumentHTML().contains(QStringLiteral("face=\"Arial\"")));
+}
+
+void TestDispatch::colourButton()
+{
+    load(QStringLiteral("<html><body><p id=p>para</p></body></html>"));
+    js(selectScript(QStringLiteral("p"), false));
+    QTRY_VERIFY(action("Color")->isEnabled());
+    m_script.colorAnswers << QColor(); // cancelled
+    m_form->Color_Click();
+    QVERIFY(!m_surface->IsDirty());
+    m_script.colorAnswers << QColor(0x56, 0x34, 0x12);
+    m_form->Color_Click();
+    QVERIFY2(m_surface->DocumentHTML().contains(QStringLiteral("#563412"), Qt::CaseInsensitive),
+             qPrintable(m_surface->DocumentHTML()));
+}
+
+void TestDispatch::snapToGridToggles()
+{
+    QAction *snap = action("EditSub_10");
+    QVERIFY(snap);
+    const bool before = m_surface->SnapToGrid();
+    snap->trigger();
+    QCOMPARE(m_surface->SnapToGrid(), !before);
+    QCOMPARE(snap->isChecked(), !before);
+    snap->trigger();
+    QCOMPARE(m_surface->SnapToGrid(), before);
+    QCOMPARE(snap->isChecked(), before);
+}
+
+void TestDispatch::formatMenuChecksCurrentFormat()
+{
+    load(QStringLiteral("<html><body><h2 id=h>head</h2><p id=p>para</p></body></html>"));
+    js(selectScript(QStringLiteral("h"), true));
+    QTRY_COMPARE(m_form->findChild<QLabel *>(QStringLiteral("Panel1"))->text(), QStringLiteral("Heading 2"));
+    QMenu *format = m_form->findChild<QMenu *>(QStringLiteral("Format"));
+    emit format->aboutToShow();
+    for (int i = 0; i < 16; ++i) {
+        QAction *a = m_form->findChild<QAction *>(QStringLiteral("FormatSub_%1").arg(i));
+        QCOMPARE(a->isChecked(), a->text() == QLatin1String("Heading 2"));
+    }
+    // Choosing an item sets that format at the caret.
+    js(selectScript(QStringLiteral("p"), true));
+    QTRY_COMPARE(m_form->findChild<QLabel *>(QStringLiteral("Panel1"))->text(), QStringLiteral("Paragraph"));
+    m_form->findChild<QAction *>(QStringLiteral("FormatSub_5"))->trigger(); // Heading 3
+    QTRY_VERIFY2(m_surface->DocumentHTML().contains(QStringLiteral("<h3>para</h3>")),
+                 qPrintable(m_surface->DocumentHTML()));
+}
+
+void TestDispatch::contextMenuInThreeSituations()
+{
+    load(QStringLiteral(
+        "<html><body><p id=p>para</p><table><tr><td id=c>cell</td></tr></table></body></html>"));
+    js(selectScript(QStringLiteral("p"), true));
+    QTRY_COMPARE(m_surface->QueryStatus(DECMD_INSERTROW), int(DECMDF_DISABLED));
+    emit m_surface->ShowContextMenu();
+    // Positioning applies to any block, so the menu carries "Make 2D" here.
+    const int base = m_form->contextMenu.canMakeAbsolute ? 9 : 7;
+    QCOMPARE(m_form->contextMenu.captions.size(), base);
+    QCOMPARE(m_form->contextMenu.states.value(0), 2); // nothing selected: Cut greyed
+
+    js(selectScript(QStringLiteral("c"), true));
+    QTRY_COMPARE(m_surface->QueryStatus(DECMD_INSERTROW), int(DECMDF_ENABLED));
+    emit m_surface->ShowContextMenu();
+    const int insertRow = m_form->contextMenu.canMakeAbsolute ? 10 : 8;
+    QCOMPARE(m_form->contextMenu.captions.value(insertRow), QStringLiteral("Insert Row"));
+    QCOMPARE(m_form->contextMenu.captions.value(insertRow + 4), QStringLiteral("Delete Column"));
+
+    // Position 4 is Select All.
+    emit m_surface->ContextMenuAction(4);
+    QTRY_COMPARE(m_surface->selectionType(), QStringLiteral("Text"));
+    // A separator does nothing.
+    emit m_surface->ContextMenuAction(3);
+    QVERIFY(!m_surface->IsDirty());
+}
+
+void TestDispatch::insertHtml_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("gone");
+    QTest::newRow("sample") << QString() << "<b> Quillon Kiv is <i>great!</i></b>"
+                            << "";
+    QTest::newRow("empty box deletes the selection") << ""
+                                                     << "<p id=\"p\">ab</p>"
+                                                     << "XY";
+    QTest::newRow("unbalanced markup") << "<b>open"
+                                       << "<b>open</b>"
+                                       << "XY";
+}
+
+void TestDispatch::insertHtml()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QFETCH(QString, gone);
+    load(QStringLiteral("<html><body><p id=p>a<span id=s>XY</span>b</p></body></html>"));
+    js(selectScript(QStringLiteral("s"), false));
+    InsertHTMLDlg dialog(m_surface, m_form.get());
+    QCOMPARE(dialog.HTMLText->selectedText(), dialog.HTMLText->text());
+    QCOMPARE(dialog.HTMLText->text(), QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"));
+    if (!typed.isNull())
+        dialog.HTMLText->setText(typed);
+    dialog.CmdOK_Click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    const QString html = m_surface->DocumentHTML();
+    QVERIFY2(html.contains(expected, Qt::CaseInsensitive), qPrintable(html));
+    if (!gone.isEmpty())
+        QVERIFY2(!html.contains(gone), qPrintable(html));
+}
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    TestDispatch test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dispatch.moc"
