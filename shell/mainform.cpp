@@ -1,7 +1,9 @@
 #include "mainform.h"
 
 #include "aboutfrm.h"
+#include "browse.h"
 #include "insertHTMLdlg.h"
+#include "linktext.h"
 #include "session.h"
 #include "uiseam.h"
 
@@ -126,9 +128,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
 
-    auto *help = new QShortcut(QKeySequence::HelpContents, this);
-    help->setContext(Qt::ApplicationShortcut);
-    connect(help, &QShortcut::activated, this, &MainForm::ShowHelp);
+    browse::installHelpKey(this);
 
     Form_Load();
 }
@@ -258,7 +258,8 @@ void MainForm::buildMenus()
     insert->setObjectName(QStringLiteral("Insert"));
     addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties..."));
     insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
-    addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink..."));
+    connect(addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink...")),
+            &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
     addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image..."));
     connect(addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML...")), &QAction::triggered,
             this, &MainForm::InsertHTML_Click);
@@ -354,6 +355,8 @@ void MainForm::buildToolbars()
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_COPY); });
         else if (key == QLatin1String("Paste"))
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
+        else if (key == QLatin1String("Hyperlink"))
+            connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
         else if (key == QLatin1String("Find"))
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_FINDTEXT); });
     }
@@ -759,16 +762,7 @@ void MainForm::resizeEvent(QResizeEvent *event)
 
 void MainForm::ShowHelp()
 {
-    auto *dialog = new QDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setObjectName(QStringLiteral("HelpWindow"));
-    dialog->setWindowTitle(QStringLiteral("Quillon Kiv Help"));
-    auto *layout = new QVBoxLayout(dialog);
-    auto *browser = new QTextBrowser(dialog);
-    browser->setSource(QUrl(QStringLiteral("qrc:/shell/help.html")));
-    layout->addWidget(browser);
-    dialog->resize(640, 560);
-    dialog->show();
+    browse::showHelp(this);
 }
 
 void MainForm::onShowContextMenu()
@@ -821,4 +815,10 @@ void MainForm::mnuHelpIncreaseTraffic_Click()
         InfoBox::Product::IncreaseTraffic, [this](const QString &target) { ui::ShellOpen(this, target); },
         this);
     box.exec();
+}
+
+void MainForm::mnuInsertHyperlink_Click()
+{
+    LINKTEXT dialog(DHTMLEdit1, this);
+    dialog.exec();
 }

@@ -66,6 +66,7 @@ public slots:
     void mnuFilePrint_Click();
     void FileExit_Click();
     void InsertHTML_Click();
+    void mnuInsertHyperlink_Click();
     void mnuFilePublish_Click();
     void mnuAbout_Click();
     void mnuFizzet_Click();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// Composition of the link fragment from the HyperLink dialog's fields.
+// Plain string assembly: nothing is trimmed, escaped or checked beyond the
+// three field checks.
+namespace hyperlink {
+
+struct LinkFields
+{
+    QString linkText;    // LText1
+    QString address;     // httpsite
+    QString target;      // Combo1
+    QString mouseOver;   // Text2
+    QString mouseOut;    // Text3
+    bool anchor = false; // Check1
+    QString anchorName;  // Text1
+};
+
+enum class Focus
+{
+    None,
+    LinkText,
+    Address
+};
+
+struct LinkOutcome
+{
+    // A field check failed: the message, where the focus goes; nothing is pasted.
+    QString message;
+    Focus focus = Focus::None;
+    // The fragment to paste when no check failed.
+    QString fragment;
+    // The address box is emptied (an anchor-only link typed as the bare scheme).
+    bool clearAddress = false;
+
+    bool ok() const { return message.isEmpty(); }
+};
+
+LinkOutcome composeLink(const LinkFields &fields);
+
+} // namespace hyperlink

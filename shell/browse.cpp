@@ -1,0 +1,99 @@
+#include "browse.h"
+
+#include "uiseam.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QShortcut>
+#include <QStringDecoder>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+static void initServiceResources()
+{
+    Q_INIT_RESOURCE(services);
+}
+
+namespace browse {
+
+QString &ChosenFileName()
+{
+    static QString chosen;
+    return chosen;
+}
+
+void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder)
+{
+    const QString path = ui::openFile(parent, QStringLiteral("Browse..."), filter, filterIndex, startFolder);
+    if (!path.isEmpty())
+        ChosenFileName() = path;
+}
+
+QString readInternetShortcut(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    // Shortcut files are small; a huge file is not one.
+    const QByteArray bytes = file.read(64 * 1024);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    bool inSection = false;
+    for (const QString &rawLine : text.split(u'\n')) {
+        const QString line = rawLine.trimmed();
+        if (line.startsWith(u'[')) {
+            inSection = line.compare(QStringLiteral("[InternetShortcut]"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (inSection && line.startsWith(QStringLiteral("URL="), Qt::CaseInsensitive))
+            return line.mid(4);
+    }
+    return {};
+}
+
+QString favoritesFolder()
+{
+    const QString windows = QStringLiteral("C:\\Windows\\Favorites");
+    if (QDir(windows).exists())
+        return windows;
+    const QString home = QDir::homePath();
+    if (QDir(home + QStringLiteral("/Favorites")).exists())
+        return home + QStringLiteral("/Favorites");
+    return home;
+}
+
+void showHelp(QWidget *parent)
+{
+    initServiceResources();
+    static QPointer<QDialog> window;
+    if (!window) {
+        window = new QDialog(nullptr, Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setObjectName(QStringLiteral("HelpWindow"));
+        window->setWindowTitle(QStringLiteral("Quillon Kiv Help"));
+        auto *layout = new QVBoxLayout(window);
+        auto *text = new QTextBrowser(window);
+        text->setSource(QUrl(QStringLiteral("qrc:/services/help.html")));
+        layout->addWidget(text);
+        window->resize(640, 560);
+    }
+    Q_UNUSED(parent);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void installHelpKey(QWidget *window)
+{
+    auto *key = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, [window] { showHelp(window); });
+}
+
+} // namespace browse

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Services the dialogs share: the file picker with the path it last chose,
+// favourites shortcuts, and the program's help.
+namespace browse {
+
+// The full path of the file chosen by the last successful browse (or, in the
+// image dialog, the last accepted file-list click); shared by every dialog.
+QString &ChosenFileName();
+
+// Shows the open-file dialog titled "Browse..." with the filter ("Name|pattern|...")
+// and 1-based filter index; on OK the chosen file's full path goes to
+// ChosenFileName, on cancel ChosenFileName keeps the caller's value.
+void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder = {});
+
+// The address in an Internet Shortcut (.url) file: the URL= value of its
+// [InternetShortcut] section; empty when there is none or the file cannot be read.
+QString readInternetShortcut(const QString &path);
+
+// Where a favourites browse starts: the old Windows favourites folder where it
+// exists, else a Favorites folder in the home folder, else the home folder.
+QString favoritesFolder();
+
+// The program's help window.
+void showHelp(QWidget *parent);
+// Makes F1 anywhere in the window open the help.
+void installHelpKey(QWidget *window);
+
+} // namespace browse
