@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QPointer>
 #include <QShortcut>
 #include <QStringDecoder>
@@ -66,6 +67,24 @@ QString favoritesFolder()
     if (QDir(home + QStringLiteral("/Favorites")).exists())
         return home + QStringLiteral("/Favorites");
     return home;
+}
+
+std::optional<QImage> readPicture(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    // A header may claim any size; a preview never needs more than this.
+    constexpr qint64 kMaxPixels = 40'000'000;
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > kMaxPixels)
+        return std::nullopt;
+    reader.setAllocationLimit(256);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
 }
 
 void showHelp(QWidget *parent)

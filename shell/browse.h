@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
+
+#include <optional>
 
 class QWidget;
 
@@ -24,6 +27,10 @@ QString readInternetShortcut(const QString &path);
 // Where a favourites browse starts: the old Windows favourites folder where it
 // exists, else a Favorites folder in the home folder, else the home folder.
 QString favoritesFolder();
+
+// A picture file decoded for a preview; nothing when it cannot be read or
+// when its header claims a picture too large to decode safely.
+std::optional<QImage> readPicture(const QString &path);
 
 // The program's help window.
 void showHelp(QWidget *parent);

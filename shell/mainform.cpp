@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "aboutfrm.h"
+#include "bgcolor.h"
 #include "browse.h"
 #include "insertHTMLdlg.h"
 #include "linktext.h"
@@ -256,7 +257,8 @@ void MainForm::buildMenus()
 
     QMenu *insert = bar->addMenu(QStringLiteral("&Insert"));
     insert->setObjectName(QStringLiteral("Insert"));
-    addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties..."));
+    connect(addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties...")),
+            &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
     insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
     connect(addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink...")),
             &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
@@ -355,6 +357,8 @@ void MainForm::buildToolbars()
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_COPY); });
         else if (key == QLatin1String("Paste"))
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
+        else if (key == QLatin1String("Page Properties"))
+            connect(a, &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
         else if (key == QLatin1String("Hyperlink"))
             connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
         else if (key == QLatin1String("Find"))
@@ -820,5 +824,11 @@ void MainForm::mnuHelpIncreaseTraffic_Click()
 void MainForm::mnuInsertHyperlink_Click()
 {
     LINKTEXT dialog(DHTMLEdit1, this);
+    dialog.exec();
+}
+
+void MainForm::mnuInsertPageProperties_Click()
+{
+    BGCOLOR dialog(DHTMLEdit1, this);
     dialog.exec();
 }

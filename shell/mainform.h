@@ -67,6 +67,7 @@ public slots:
     void FileExit_Click();
     void InsertHTML_Click();
     void mnuInsertHyperlink_Click();
+    void mnuInsertPageProperties_Click();
     void mnuFilePublish_Click();
     void mnuAbout_Click();
     void mnuFizzet_Click();

@@ -1,0 +1,111 @@
+#include "bodytag.h"
+
+namespace pageprops {
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+QString &ColorCancelled()
+{
+    static QString cancelled;
+    return cancelled;
+}
+
+void ParseTag(State &s, const QString &documentHtml, const QString &attribs)
+{
+    const qsizetype p = documentHtml.indexOf(QStringLiteral("<BODY"), 0, Qt::CaseInsensitive);
+    if (p >= 0) {
+        const qsizetype q = documentHtml.indexOf(u'>', p);
+        if (q >= 0)
+            s.BodyTagText = documentHtml.mid(p, q - p);
+    }
+    const qsizetype found = s.BodyTagText.indexOf(attribs, 0, Qt::CaseInsensitive);
+    if (attribs.isEmpty() || found < 0) {
+        s.AttributeValue.clear();
+        return;
+    }
+    qsizetype start = found + attribs.size();
+    qsizetype end = -1;
+    if (start < s.BodyTagText.size() && s.BodyTagText[start] == u'"') {
+        ++start;
+        end = s.BodyTagText.indexOf(u'"', start);
+    } else {
+        end = s.BodyTagText.indexOf(u' ', start);
+    }
+    if (end < 0)
+        end = s.BodyTagText.size();
+    s.AttributeValue = s.BodyTagText.mid(start, end - start);
+}
+
+namespace {
+int digit(const QString &text, int index)
+{
+    if (index >= text.size())
+        return 0;
+    const QChar c = text[index];
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return 0;
+}
+} // namespace
+
+void ConvertRGB(State &s, const QString &hexNumber)
+{
+    if (hexNumber.isEmpty()) {
+        s.RedText = s.GreenText = s.BlueText = QStringLiteral("192");
+        return;
+    }
+    s.RedText = QString::number(16 * digit(hexNumber, 0) + digit(hexNumber, 1));
+    s.GreenText = QString::number(16 * digit(hexNumber, 2) + digit(hexNumber, 3));
+    s.BlueText = QString::number(16 * digit(hexNumber, 4) + digit(hexNumber, 5));
+}
+
+quint32 convertedColor(const State &s)
+{
+    return s.RedText.toUInt() + 256 * s.GreenText.toUInt() + 65536 * s.BlueText.toUInt();
+}
+
+void selectColor(State &s, quint32 value)
+{
+    s.SelectedColor = value;
+    const QString digits = QString::number(value & 0xFFFFFFu, 16).toUpper().rightJustified(6, u'0');
+    s.SelectedColorHex += digits.mid(4, 2) + digits.mid(2, 2) + digits.mid(0, 2);
+}
+
+std::optional<QString> replaceTitle(const QString &html, const QString &title)
+{
+    const qsizetype open = html.indexOf(QStringLiteral("<TITLE>"), 0, Qt::CaseInsensitive);
+    const qsizetype close = html.indexOf(QStringLiteral("</TITLE>"), 0, Qt::CaseInsensitive);
+    if (open < 0 || close < 0 || close < open + 7)
+        return std::nullopt;
+    return html.left(open + 7) + title + html.mid(close);
+}
+
+QString backgroundForDisplay(const QString &attribute)
+{
+    if (!attribute.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive))
+        return attribute;
+    QString path = attribute.mid(7);
+    // "file:///C:/x" names a drive; "file:///home/x" a POSIX path.
+    if (path.size() >= 3 && path[0] == u'/' && path[2] == u':')
+        path = path.mid(1);
+    return path;
+}
+
+QString backgroundToWrite(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    const bool drive = text.size() >= 3 && text[1] == u':' && (text[2] == u'\\' || text[2] == u'/');
+    const bool local = text.startsWith(u'/') || text.startsWith(QStringLiteral("\\\\")) || drive;
+    return local && !text.startsWith(QStringLiteral("//")) ? QStringLiteral("file://") + text : text;
+}
+
+} // namespace pageprops

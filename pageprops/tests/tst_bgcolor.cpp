@@ -1,0 +1,258 @@
+// The page-properties dialog on the real surface and main window.
+#include "bgcolor.h"
+#include "browse.h"
+#include "mainform.h"
+#include "uiseam.h"
+#include "webenginesurface.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace surface;
+
+class TestBgColor final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void pagesAndOrder();
+    void okWithoutChangesKeepsThePage();
+    void titleRules();
+    void colourBoxes();
+    void swatches();
+    void watermarkAndBackground();
+    void browseCancelled();
+    void backgroundBecomesRelativeOnSave();
+
+private:
+    void load(const QString &html)
+    {
+        m_form->DHTMLEdit1->NewDocument();
+        QVERIFY(m_form->DHTMLEdit1->setDocumentHTML(html));
+    }
+    QString bodyAttr(const char *name)
+    {
+        return m_form->DHTMLEdit1->DOM().body().getAttribute(QString::fromLatin1(name));
+    }
+
+    ui::Script m_script;
+    std::unique_ptr<MainForm> m_form;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestBgColor::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    ui::setScript(&m_script);
+    m_form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QTRY_VERIFY(m_form->documentReady);
+}
+
+void TestBgColor::init()
+{
+    m_script = ui::Script();
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestBgColor::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestBgColor::cleanupTestCase()
+{
+    m_form.reset();
+    ui::setScript(nullptr);
+}
+
+void TestBgColor::pagesAndOrder()
+{
+    load(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.windowTitle(), QStringLiteral("Web Page Properties"));
+    QCOMPARE(d.TabStrip1->tabText(0), QStringLiteral(" Page Title "));
+    QCOMPARE(d.TabStrip1->tabText(1), QStringLiteral(" Colors "));
+    QCOMPARE(d.TabStrip1->tabText(2), QStringLiteral(" Background Image "));
+    QCOMPARE(d.Text1->maxLength(), 7);
+    QCOMPARE(d.swatches[0]->text(), QStringLiteral("Select"));
+    QCOMPARE(d.swatches[0]->toolTip(), QStringLiteral("Click here to select a color"));
+    QVERIFY(!d.Check1->isChecked());
+    auto nextTab = [](QWidget *w) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    QCOMPARE(nextTab(d.Text5), static_cast<QWidget *>(d.Command2));
+    QCOMPARE(nextTab(d.Command5), static_cast<QWidget *>(d.Text1));
+    QCOMPARE(nextTab(d.Text10), static_cast<QWidget *>(d.Text9));
+}
+
+void TestBgColor::okWithoutChangesKeepsThePage()
+{
+    load(QStringLiteral("<html><head><title>My page</title></head><body bgcolor=\"#ffffff\" text=\"#000080\" "
+                        "link=\"#0000ff\" vlink=\"#800080\" alink=\"#ff0000\"><p>x</p></body></html>"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.Text1->text(), QStringLiteral("ffffff"));
+    QCOMPARE(d.Text2->text(), QStringLiteral("000080"));
+    QCOMPARE(d.Text5->text(), QStringLiteral("My page"));
+    QCOMPARE(d.Text9->text(), QString());
+    d.Command2_Click();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    EditSurface *s = m_form->DHTMLEdit1;
+    // Written back as the boxes hold them, without "#"; browsers read both forms.
+    QCOMPARE(s->DOM().bgColor(), QStringLiteral("ffffff"));
+    QCOMPARE(s->DOM().fgColor(), QStringLiteral("000080"));
+    QCOMPARE(s->DOM().alinkColor(), QStringLiteral("ff0000"));
+    QCOMPARE(s->DocumentTitle(), QStringLiteral("My page"));
+    QCOMPARE(bodyAttr("background"), QString()); // written as the empty text
+}
+
+void TestBgColor::titleRules()
+{
+    load(QStringLiteral("<html><head><title>keep</title></head><body>x</body></html>"));
+    {
+        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+        d.Text5->clear();
+        d.Command2_Click();
+    }
+    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("keep"));
+    {
+        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+        d.Text5->setText(QStringLiteral("A & B <new>"));
+        d.Command2_Click();
+    }
+    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("A & B <new>"));
+    QVERIFY(m_form->DHTMLEdit1->IsDirty());
+    {
+        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+        d.Text5->setText(QStringLiteral("cancelled"));
+        d.reject();
+    }
+    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("A & B <new>"));
+}
+
+void TestBgColor::colourBoxes()
+{
+    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.previewColor(0), QColor(192, 192, 192)); // empty shows grey
+    d.Text2->clear();
+    QTest::keyClicks(d.Text2, QStringLiteral("#00FF00"));
+    QCOMPARE(d.Text2->text(), QStringLiteral("00FF00"));
+    QCOMPARE(d.previewColor(1), QColor(0, 255, 0));
+    QCOMPARE(d.Label6[0]->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    d.Text1->setText(QStringLiteral("##12"));
+    QCOMPARE(d.Text1->text(), QStringLiteral("12"));
+    QCOMPARE(d.Frame4->palette().color(QPalette::Window), QColor(18, 0, 0));
+    QCOMPARE(d.Label6[3]->palette().color(QPalette::Window), QColor(18, 0, 0));
+    d.Command2_Click();
+    QCOMPARE(m_form->DHTMLEdit1->DOM().fgColor(), QStringLiteral("00FF00"));
+}
+
+void TestBgColor::swatches()
+{
+    load(QStringLiteral("<html><head><title>t</title></head><body bgcolor=\"#112233\">x</body></html>"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    m_script.colorAnswers << QColor(); // cancelled
+    d.swatchClicked(0);
+    QCOMPARE(d.swatches[0]->text(), QString());
+    QCOMPARE(d.Text1->text(), QStringLiteral("112233"));
+    m_script.colorAnswers << QColor(255, 128, 0);
+    d.swatchClicked(2);
+    QCOMPARE(d.Text3->text(), QStringLiteral("FF8000"));
+    QCOMPARE(d.previewColor(2), QColor(255, 128, 0));
+}
+
+void TestBgColor::watermarkAndBackground()
+{
+    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    d.Text9->setText(QStringLiteral("/srv/site/bg.gif"));
+    d.Check1->click();
+    QCOMPARE(d.Text9->text(), QStringLiteral("/srv/site/bg.gif")); // the check leaves the box alone
+    d.Command2_Click();
+    QCOMPARE(bodyAttr("background"), QStringLiteral("file:///srv/site/bg.gif"));
+    QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED"));
+    // Reopened, the box shows the path; OK writes it back unchanged.
+    BGCOLOR again(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(again.Text9->text(), QStringLiteral("/srv/site/bg.gif"));
+    again.Text9->setText(QStringLiteral("img/bg.gif"));
+    again.Command2_Click();
+    QCOMPARE(bodyAttr("background"), QStringLiteral("img/bg.gif"));
+    QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED")); // unchecked writes nothing
+}
+
+void TestBgColor::browseCancelled()
+{
+    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    const QString picture = m_dir->filePath(QStringLiteral("p.png"));
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(picture, "PNG"));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    m_script.fileAnswers << picture;
+    d.Command6_Click();
+    QCOMPARE(d.Text9->text(), picture);
+    QVERIFY(!d.Picture1->pixmap().isNull());
+    QCOMPARE(m_script.lastFilterIndex, 2);
+    d.Command6_Click(); // cancelled
+    QCOMPARE(d.Text9->text(), QString());
+    QVERIFY(d.Picture1->pixmap().isNull());
+}
+
+void TestBgColor::backgroundBecomesRelativeOnSave()
+{
+    const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
+    const QString picture = m_dir->filePath(QStringLiteral("site/bg/b.png"));
+    QDir().mkpath(QFileInfo(picture).absolutePath());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QVERIFY(image.save(picture, "PNG"));
+    QFile f(page);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<html><head><title>t</title></head><body><p>x</p></body></html>");
+    f.close();
+    m_script.fileAnswers << page;
+    m_form->FileOpen_Click();
+    {
+        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+        d.Text9->setText(picture);
+        d.Command2_Click();
+    }
+    QVERIFY(m_form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("background=\"file://") + picture));
+    QVERIFY(m_form->SaveCurrentDocument(false));
+    QFile saved(page);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    QVERIFY2(bytes.contains("background=\"bg/b.png\""), bytes.constData());
+}
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    TestBgColor test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_bgcolor.moc"
