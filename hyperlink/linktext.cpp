@@ -130,8 +130,7 @@ LINKTEXT::LINKTEXT(surface::EditSurface *surface, QWidget *parent) : QDialog(par
     LtextOK->setDefault(true);
     Command2 = new QPushButton(QStringLiteral("&Cancel"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    Command8 = pictureButton(this, "Command8", style()->standardIcon(QStyle::SP_DialogHelpButton),
-                             QStringLiteral("Help"));
+    Command8 = pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
     auto *buttons = new QHBoxLayout;
     buttons->setObjectName(QStringLiteral("Picture2"));
     buttons->addWidget(Command8);

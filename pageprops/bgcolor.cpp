@@ -145,7 +145,7 @@ BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(paren
     Command1->setObjectName(QStringLiteral("Command1"));
     Command5 = new QToolButton(this);
     Command5->setObjectName(QStringLiteral("Command5"));
-    Command5->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    Command5->setIcon(browse::helpIcon(this));
     Command5->setToolTip(QStringLiteral("Help"));
     Command5->setAccessibleName(QStringLiteral("Help"));
     auto *buttons = new QHBoxLayout;

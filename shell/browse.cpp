@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStringDecoder>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -106,6 +107,12 @@ void showHelp(QWidget *parent)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+QIcon helpIcon(const QWidget *widget)
+{
+    return QIcon::fromTheme(QStringLiteral("help-browser"),
+                            widget->style()->standardIcon(QStyle::SP_MessageBoxQuestion));
 }
 
 void installHelpKey(QWidget *window)

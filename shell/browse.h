@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QString>
 
@@ -34,6 +35,8 @@ std::optional<QImage> readPicture(const QString &path);
 
 // The program's help window.
 void showHelp(QWidget *parent);
+// The picture of the dialogs' help buttons.
+QIcon helpIcon(const QWidget *widget);
 // Makes F1 anywhere in the window open the help.
 void installHelpKey(QWidget *window);
 

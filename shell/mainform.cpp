@@ -4,6 +4,7 @@
 #include "bgcolor.h"
 #include "browse.h"
 #include "insertHTMLdlg.h"
+#include "linkgraph.h"
 #include "linktext.h"
 #include "session.h"
 #include "uiseam.h"
@@ -262,7 +263,8 @@ void MainForm::buildMenus()
     insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
     connect(addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink...")),
             &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
-    addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image..."));
+    connect(addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image...")),
+            &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
     connect(addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML...")), &QAction::triggered,
             this, &MainForm::InsertHTML_Click);
     connect(insert, &QMenu::aboutToShow, this, [this, insert] {
@@ -359,6 +361,8 @@ void MainForm::buildToolbars()
             connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
         else if (key == QLatin1String("Page Properties"))
             connect(a, &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
+        else if (key == QLatin1String("Image"))
+            connect(a, &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
         else if (key == QLatin1String("Hyperlink"))
             connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
         else if (key == QLatin1String("Find"))
@@ -830,5 +834,11 @@ void MainForm::mnuInsertHyperlink_Click()
 void MainForm::mnuInsertPageProperties_Click()
 {
     BGCOLOR dialog(DHTMLEdit1, this);
+    dialog.exec();
+}
+
+void MainForm::mnuInsertImage_Click()
+{
+    LinkGraph dialog(DHTMLEdit1, this);
     dialog.exec();
 }

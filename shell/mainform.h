@@ -68,6 +68,7 @@ public slots:
     void InsertHTML_Click();
     void mnuInsertHyperlink_Click();
     void mnuInsertPageProperties_Click();
+    void mnuInsertImage_Click();
     void mnuFilePublish_Click();
     void mnuAbout_Click();
     void mnuFizzet_Click();

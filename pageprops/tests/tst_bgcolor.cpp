@@ -105,6 +105,20 @@ void TestBgColor::pagesAndOrder()
     QCOMPARE(nextTab(d.Text5), static_cast<QWidget *>(d.Command2));
     QCOMPARE(nextTab(d.Command5), static_cast<QWidget *>(d.Text1));
     QCOMPARE(nextTab(d.Text10), static_cast<QWidget *>(d.Text9));
+
+    // QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
+    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        d.show();
+        d.Text1->setText(QStringLiteral("FFFFCC"));
+        d.Text2->setText(QStringLiteral("000080"));
+        d.Text3->setText(QStringLiteral("0000FF"));
+        for (int i = 0; i < d.TabStrip1->count(); ++i) {
+            d.TabStrip1->setCurrentIndex(i);
+            QTest::qWait(50);
+            d.grab().save(QStringLiteral("%1/bgcolor-%2.png").arg(shots).arg(i));
+        }
+    }
 }
 
 void TestBgColor::okWithoutChangesKeepsThePage()

@@ -1,0 +1,346 @@
+// The Insert Image dialog on the real surface, and the typical road: choose a
+// picture under the page's folder, insert it, save, and find it relative.
+#include "browse.h"
+#include "linkgraph.h"
+#include "mainform.h"
+#include "uiseam.h"
+#include "webenginesurface.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace surface;
+
+namespace {
+// A 2 x 3 GIF (Qt reads GIF but cannot write it).
+const QByteArray kGif = QByteArray::fromHex("47494638396102000300800000ff0000ffffff2c000000000200030000020384"
+                                            "6f05003b");
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+} // namespace
+
+class TestLinkGraph final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void pagesAndInitialState();
+    void missingImageKeepsTheDialog();
+    void fileList();
+    void previewsAndReadings();
+    void browsing();
+    void upDownAndImageMap();
+    void alignmentPreview();
+    void typicalRoad();
+
+private:
+    ui::Script m_script;
+    std::unique_ptr<MainForm> m_form;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestLinkGraph::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    ui::setScript(&m_script);
+    m_form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QTRY_VERIFY(m_form->documentReady);
+}
+
+void TestLinkGraph::init()
+{
+    m_script = ui::Script();
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestLinkGraph::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestLinkGraph::cleanupTestCase()
+{
+    m_form.reset();
+    ui::setScript(nullptr);
+}
+
+void TestLinkGraph::pagesAndInitialState()
+{
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.windowTitle(), QStringLiteral("Insert Image"));
+    const QStringList tabs = {QStringLiteral(" Select Image "), QStringLiteral(" Alternatives "),
+                              QStringLiteral(" Layout "),       QStringLiteral(" Link to URL "),
+                              QStringLiteral(" Advanced "),     QStringLiteral(" Special Effects ")};
+    for (int i = 0; i < tabs.size(); ++i)
+        QCOMPARE(d.TabStrip1->tabText(i), tabs[i]);
+    QVERIFY(d.LgraphOK->isDefault());
+    QCOMPARE(d.LgraphOK->text(), QStringLiteral("&OK"));
+    QCOMPARE(d.CANCELBUT->text(), QStringLiteral("&Cancel"));
+    QCOMPARE(d.XimageLink->count(), 1);
+    QCOMPARE(d.XimageLink->itemText(0), QStringLiteral("http://"));
+    QCOMPARE(d.XimageLink->currentText(), QString());
+    QCOMPARE(d.Combo2->count(), 11);
+    QCOMPARE(d.Combo2->itemText(10), QStringLiteral("Infinite Loop"));
+    QCOMPARE(d.Combo3->itemText(2), QStringLiteral("FileOpen and MouseOver"));
+    QCOMPARE(d.Combo1->count(), 10);
+    QCOMPARE(d.Combo1->currentIndex(), -1);
+    QVERIFY(!d.Text7->isEnabled());
+    QVERIFY(d.Label15->isHidden() && d.Label16->isHidden());
+    QVERIFY(d.Redtext->isHidden() && d.Label12->isHidden());
+    QCOMPARE(d.folder(), QDir::currentPath());
+    QCOMPARE(d.Text5->toolTip(),
+             QStringLiteral("Amount of clear space to the left and right of the image (in pixels)"));
+    QVERIFY(d.Drive1->count() >= 1);
+
+    // QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
+    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        d.show();
+        d.Combo1->setCurrentIndex(7);
+        d.Combo1_Click(7);
+        for (int i = 0; i < d.TabStrip1->count(); ++i) {
+            d.TabStrip1->setCurrentIndex(i);
+            QTest::qWait(50);
+            d.grab().save(QStringLiteral("%1/linkgraph-%2.png").arg(shots).arg(i));
+        }
+    }
+}
+
+void TestLinkGraph::missingImageKeepsTheDialog()
+{
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    d.show();
+    d.Alt->setText(QStringLiteral("kept"));
+    d.TabStrip1->setCurrentIndex(1);
+    d.LgraphOK_Click();
+    QCOMPARE(m_script.messagesShown,
+             QStringList{QStringLiteral("Please enter image filename in the box below.")});
+    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::NoIcon);
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.Alt->text(), QStringLiteral("kept"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.GraphText));
+}
+
+void TestLinkGraph::fileList()
+{
+    writeFile(m_dir->filePath(QStringLiteral("photo.JPG")), QByteArray());
+    writeFile(m_dir->filePath(QStringLiteral("photo.jpeg")), QByteArray());
+    writeFile(m_dir->filePath(QStringLiteral("a.gif")), kGif);
+    writeFile(m_dir->filePath(QStringLiteral("notes.txt")), "x");
+    QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QVERIFY(d.setFolder(m_dir->path()));
+    QStringList listed;
+    for (int i = 0; i < d.File1->count(); ++i)
+        listed << d.File1->item(i)->text();
+    QCOMPARE(listed, (QStringList{QStringLiteral("a.gif"), QStringLiteral("photo.JPG")}));
+    QVERIFY(!d.Dir1->findItems(QStringLiteral("sub"), Qt::MatchExactly).isEmpty());
+
+    d.File1_Click(d.File1->item(1));
+    QCOMPARE(d.GraphText->text(), m_dir->filePath(QStringLiteral("photo.JPG")));
+    QCOMPARE(browse::ChosenFileName(), m_dir->filePath(QStringLiteral("photo.JPG")));
+
+    // At the root of a volume there is still exactly one separator.
+    QVERIFY(d.setFolder(QStringLiteral("/")));
+    QListWidgetItem root(QStringLiteral("logo.gif"));
+    d.File1_Click(&root);
+    QCOMPARE(d.GraphText->text(), QStringLiteral("/logo.gif"));
+    QVERIFY(!d.setFolder(m_dir->filePath(QStringLiteral("missing"))));
+    QCOMPARE(d.folder(), QStringLiteral("/"));
+}
+
+void TestLinkGraph::previewsAndReadings()
+{
+    const QString gif = m_dir->filePath(QStringLiteral("small.gif"));
+    writeFile(gif, kGif);
+    const QString jpg = m_dir->filePath(QStringLiteral("wide.jpg"));
+    QImage photo(120, 60, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    QVERIFY(photo.save(jpg, "JPG"));
+    const QString damaged = m_dir->filePath(QStringLiteral("damaged.jpg"));
+    writeFile(damaged, QByteArray("\xff\xd8\xff\xe0 not really a picture", 28));
+    // A PNG header that claims 100000 x 100000 pixels.
+    const QString huge = m_dir->filePath(QStringLiteral("huge.png"));
+    writeFile(huge, QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000186a0000186a00806000000"));
+
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    m_script.fileAnswers << jpg;
+    d.Command2_Click();
+    QCOMPARE(d.GraphText->text(), jpg);
+    QCOMPARE(d.Label15->text(), QStringLiteral("Image width (pixels):  120"));
+    QCOMPARE(d.Label16->text(), QStringLiteral("Image height (pixels):  60"));
+    QCOMPARE(d.Text1->text(), QStringLiteral("120"));
+    QCOMPARE(d.Text2->text(), QStringLiteral("60"));
+    QVERIFY(!d.Label15->isHidden());
+
+    for (const QString &bad : {damaged, huge}) {
+        m_script.fileAnswers << bad;
+        d.Command2_Click();
+        QCOMPARE(d.GraphText->text(), bad);               // the path goes in all the same
+        QCOMPARE(d.Text1->text(), QStringLiteral("120")); // the readings repeat the picture still shown
+    }
+
+    d.Text1->setText(QStringLiteral("7")); // typed before choosing
+    m_script.fileAnswers << gif;
+    d.Command2_Click();
+    QCOMPARE(d.Text1->text(), QStringLiteral("2"));
+    QCOMPARE(d.Text2->text(), QStringLiteral("3"));
+
+    // A cancelled browse empties the box and the preview.
+    d.Command2_Click();
+    QCOMPARE(d.GraphText->text(), QString());
+    QCOMPARE(d.Text1->text(), QStringLiteral("0"));
+}
+
+void TestLinkGraph::browsing()
+{
+    const QString shortcut = m_dir->filePath(QStringLiteral("site.url"));
+    writeFile(shortcut, "[InternetShortcut]\nURL=http://site.example/\n");
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    // The link target keeps its letter case on a case-sensitive file system.
+    m_script.fileAnswers << QStringLiteral("/Web/About.html");
+    d.Command5_Click();
+    QCOMPARE(d.XimageLink->currentText(), QStringLiteral("/Web/About.html"));
+    QCOMPARE(m_script.lastFilterIndex, 7);
+    d.Command5_Click();
+    QCOMPARE(d.XimageLink->currentText(), QString());
+
+    m_script.fileAnswers << shortcut;
+    d.Command1_Click();
+    QCOMPARE(d.XimageLink->currentText(), QStringLiteral("http://site.example/"));
+
+    // The low-resolution browse is not emptied first: a cancel puts in the
+    // last path chosen in this dialog.
+    d.Command3_Click();
+    QCOMPARE(d.Text8->text(), shortcut);
+
+    m_script.fileAnswers << m_dir->filePath(QStringLiteral("clip.avi"));
+    d.Command7_Click();
+    QCOMPARE(d.Text6->text(), m_dir->filePath(QStringLiteral("clip.avi")));
+    d.Command7_Click();
+    QCOMPARE(d.Text6->text(), QString());
+}
+
+void TestLinkGraph::upDownAndImageMap()
+{
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.Text3->text(), QString());
+    d.UpDown3->step(1);
+    QCOMPARE(d.Text3->text(), QStringLiteral("0"));
+    d.UpDown3->step(1);
+    QCOMPARE(d.Text3->text(), QStringLiteral("1"));
+    d.Text3->setText(QStringLiteral("20"));
+    d.UpDown3->step(1);
+    QCOMPARE(d.Text3->text(), QStringLiteral("20"));
+    d.Text5->setText(QStringLiteral("abc")); // typing is free
+    d.UpDown1->step(-1);
+    QCOMPARE(d.Text5->text(), QStringLiteral("0"));
+    d.Text4->setText(QStringLiteral("99"));
+    d.UpDown2->up->click();
+    d.UpDown2->up->click();
+    QCOMPARE(d.Text4->text(), QStringLiteral("100"));
+
+    d.Text7->setText(QStringLiteral("nav"));
+    d.Check2->click();
+    QVERIFY(d.Text7->isEnabled());
+    d.Check2->click();
+    QVERIFY(!d.Text7->isEnabled());
+    QCOMPARE(d.Text7->text(), QStringLiteral("nav")); // disabled, not cleared
+}
+
+void TestLinkGraph::alignmentPreview()
+{
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    d.show();
+    d.TabStrip1->setCurrentIndex(2);
+    const double tpp = LinkGraph::twipsPerPixel();
+    d.Combo1->setCurrentIndex(2); // Middle
+    d.Combo1_Click(2);
+    QCOMPARE(d.alignPiece(), QStringLiteral(" ALIGN=\"Middle\""));
+    QVERIFY(d.Leftimage->isVisible() && d.Redtext->isVisible() && d.Label12->isVisible());
+    const int redTop = d.Redtext->y();
+    QCOMPARE(d.Leftimage->y() - redTop, int(270 / tpp) - int(360 / tpp));
+    d.Combo1->setCurrentIndex(4); // Left
+    d.Combo1_Click(4);
+    QVERIFY(d.Leftimage2->isVisible() && !d.Redtext->isVisible() && d.Label10->isVisible());
+    QCOMPARE(d.Toplabel->text(), QStringLiteral("This is neighboring text and more text."));
+    d.Combo1->setCurrentIndex(1); // Top
+    d.Combo1_Click(1);
+    QVERIFY(!d.Leftimage2->isVisible());
+    QCOMPARE(d.Toplabel->text(), QStringLiteral("This is neighboring text."));
+    d.Combo1->setCurrentIndex(0); // None
+    d.Combo1_Click(0);
+    QCOMPARE(d.alignPiece(), QString());
+    QVERIFY(!d.Redtext->isVisible() && !d.Label10->isVisible() && !d.Label12->isVisible() &&
+            !d.Toplabel->isVisible());
+}
+
+void TestLinkGraph::typicalRoad()
+{
+    const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
+    writeFile(page, "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
+    const QString picture = m_dir->filePath(QStringLiteral("site/img/logo.gif"));
+    writeFile(picture, kGif);
+    m_script.fileAnswers << page;
+    m_form->FileOpen_Click();
+    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
+
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QVERIFY(d.setFolder(QFileInfo(picture).absolutePath()));
+    const QList<QListWidgetItem *> items = d.File1->findItems(QStringLiteral("logo.gif"), Qt::MatchExactly);
+    QCOMPARE(items.size(), 1);
+    d.File1_Click(items.first());
+    d.Alt->setText(QStringLiteral("Logo"));
+    d.LgraphOK_Click();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QVERIFY(m_form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("src=\"file://") + picture));
+
+    QVERIFY(m_form->SaveCurrentDocument(false));
+    QFile saved(page);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    QVERIFY2(bytes.contains("src=\"img/logo.gif\""), bytes.constData());
+    QVERIFY(m_form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("src=\"img/logo.gif\"")));
+    QTRY_COMPARE(static_cast<WebEngineSurface *>(m_form->DHTMLEdit1)
+                     ->evaluate(QStringLiteral("document.querySelector('img').naturalWidth"))
+                     .value_or(QVariant())
+                     .toInt(),
+                 2);
+}
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    TestLinkGraph test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_linkgraph.moc"
