@@ -548,6 +548,317 @@
         return snapshot();
     };
 
+    // ---- find --------------------------------------------------------------------
+
+    function isWordChar(ch) { return !!ch && /[\p{L}\p{N}_]/u.test(ch); }
+
+    function selectionIsWholeWord() {
+        const r = selectionRange();
+        if (!r)
+            return false;
+        const before = r.startContainer.nodeType === Node.TEXT_NODE ? r.startContainer.data[r.startOffset - 1] : '';
+        const after = r.endContainer.nodeType === Node.TEXT_NODE ? r.endContainer.data[r.endOffset] : '';
+        return !isWordChar(before) && !isWordChar(after);
+    }
+
+    qk.find = function (text, matchCase, wholeWord, backward) {
+        if (!text)
+            return {ok: false, snap: snapshot()};
+        let first = null;
+        for (let i = 0; i < 10000; i++) {
+            if (!window.find(text, !!matchCase, !!backward, true, false, false, false))
+                break;
+            const r = selectionRange();
+            const key = r ? [r.startContainer, r.startOffset] : null;
+            if (first && key && first[0] === key[0] && first[1] === key[1])
+                break; // wrapped round to the first match: no whole word anywhere
+            if (!first)
+                first = key;
+            if (!wholeWord || selectionIsWholeWord()) {
+                controlEl = null;
+                return {ok: true, snap: snapshot()};
+            }
+        }
+        return {ok: false, snap: snapshot()};
+    };
+
+    // ---- font -----------------------------------------------------------------------
+
+    function escapeAttr(v) { return String(v).replace(/&/g, '&amp;').replace(/"/g, '&quot;'); }
+
+    qk.applyFont = function (f) {
+        const r = selectionRange();
+        if (!r || isControlSelected())
+            return {ok: false, snap: snapshot()};
+        const holder = document.createElement('div');
+        holder.appendChild(r.cloneContents());
+        let html = holder.innerHTML;
+        if (r.collapsed)
+            html = '&#8203;'; // something to carry the formatting at the caret
+        if (f.underline) html = '<u>' + html + '</u>';
+        if (f.italic) html = '<i>' + html + '</i>';
+        if (f.bold) html = '<b>' + html + '</b>';
+        let attrs = '';
+        if (f.face) attrs += ' face="' + escapeAttr(f.face) + '"';
+        if (f.size) attrs += ' size="' + parseInt(f.size, 10) + '"';
+        if (f.color) attrs += ' color="' + escapeAttr(f.color) + '"';
+        if (attrs)
+            html = '<font' + attrs + '>' + html + '</font>';
+        const ok = document.execCommand('insertHTML', false, html);
+        flushMutations();
+        return {ok: !!ok, snap: snapshot()};
+    };
+
+    qk.fontOfSelection = function () {
+        const s = snapshot();
+        return {face: s.fontName, size: s.fontSize, bold: s.status[5000] === 7, italic: s.status[5023] === 7,
+                underline: s.status[5048] === 7};
+    };
+
+    // ---- tables ----------------------------------------------------------------------
+
+    // A table as a grid of cells with their spans; rows keep their element and
+    // the section they belong to.
+    function tableModel(table) {
+        const rows = [...table.rows];
+        const cells = [];
+        const taken = [];
+        rows.forEach((tr, r) => {
+            let c = 0;
+            for (const cell of tr.cells) {
+                while (taken[r] && taken[r][c])
+                    c++;
+                const rs = Math.max(1, cell.rowSpan || 1), cs = Math.max(1, cell.colSpan || 1);
+                cells.push({el: cell, r: r, c: c, rs: Math.min(rs, rows.length - r), cs: cs});
+                for (let i = 0; i < rs; i++)
+                    for (let j = 0; j < cs; j++) {
+                        taken[r + i] = taken[r + i] || [];
+                        taken[r + i][c + j] = true;
+                    }
+                c += cs;
+            }
+        });
+        let width = 0;
+        for (const cell of cells)
+            width = Math.max(width, cell.c + cell.cs);
+        return {rows: rows.map((tr) => ({el: tr, section: tr.parentElement})), cells: cells, width: width};
+    }
+
+    function newCell(tag) {
+        const td = document.createElement(tag || 'td');
+        td.appendChild(document.createElement('br'));
+        return td;
+    }
+
+    function buildTable(table, m) {
+        const copy = table.cloneNode(false);
+        for (const child of table.children)
+            if (!/^(THEAD|TBODY|TFOOT|TR)$/.test(child.tagName))
+                copy.appendChild(child.cloneNode(true));
+        const sections = new Map();
+        m.rows.forEach((row, r) => {
+            let target = copy;
+            if (row.section && row.section !== table) {
+                if (!sections.has(row.section))
+                    sections.set(row.section, copy.appendChild(row.section.cloneNode(false)));
+                target = sections.get(row.section);
+            }
+            const tr = target.appendChild(row.el ? row.el.cloneNode(false) : document.createElement('tr'));
+            for (const cell of m.cells.filter((x) => x.r === r).sort((a, b) => a.c - b.c)) {
+                const el = cell.el.cloneNode(true);
+                if (cell.rs > 1) el.setAttribute('rowspan', cell.rs); else el.removeAttribute('rowspan');
+                if (cell.cs > 1) el.setAttribute('colspan', cell.cs); else el.removeAttribute('colspan');
+                tr.appendChild(el);
+            }
+        });
+        return copy;
+    }
+
+    function replaceNode(node, html) {
+        const r = document.createRange();
+        r.selectNode(node);
+        restoreRange(r);
+        return html === null ? document.execCommand('delete') : document.execCommand('insertHTML', false, html);
+    }
+
+    qk.tableCommand = function (cmd) {
+        const el = anchorElement();
+        const cellEl = closest(el, 'td,th');
+        const table = cellEl ? cellEl.closest('table') : null;
+        if (!table)
+            return {ok: false, snap: snapshot()};
+        const m = tableModel(table);
+        const me = m.cells.find((x) => x.el === cellEl);
+        if (!me)
+            return {ok: false, snap: snapshot()};
+        let focusRow = me.r, focusCol = me.c;
+        if (cmd === 5021) { // insert a row below the caret's cell
+            const at = me.r + me.rs;
+            for (const x of m.cells) {
+                if (x.r >= at) x.r++;
+                else if (x.r + x.rs > at) x.rs++;
+            }
+            const covered = new Set();
+            for (const x of m.cells)
+                if (x.r < at && x.r + x.rs > at)
+                    for (let j = 0; j < x.cs; j++) covered.add(x.c + j);
+            const ref = m.rows[at - 1];
+            m.rows.splice(at, 0, {el: null, section: ref.section});
+            for (let c = 0; c < m.width; c++)
+                if (!covered.has(c))
+                    m.cells.push({el: newCell(cellEl.tagName === 'TH' ? 'td' : 'td'), r: at, c: c, rs: 1, cs: 1});
+            focusRow = at;
+        } else if (cmd === 5020) { // insert a column right of the caret's cell
+            const at = me.c + me.cs;
+            const spanned = new Set();
+            for (const x of m.cells) {
+                if (x.c >= at) x.c++;
+                else if (x.c + x.cs > at) { x.cs++; for (let i = 0; i < x.rs; i++) spanned.add(x.r + i); }
+            }
+            for (let r = 0; r < m.rows.length; r++)
+                if (!spanned.has(r))
+                    m.cells.push({el: newCell('td'), r: r, c: at, rs: 1, cs: 1});
+            m.width++;
+            focusCol = at;
+        } else if (cmd === 5007) { // delete the caret's row
+            const at = me.r;
+            const kept = [];
+            for (const x of m.cells) {
+                if (x.r === at) {
+                    if (x.rs > 1) { x.rs--; kept.push(x); } // moves down onto the next row
+                } else {
+                    if (x.r < at && x.r + x.rs > at) x.rs--;
+                    if (x.r > at) x.r--;
+                    kept.push(x);
+                }
+            }
+            m.cells = kept;
+            m.rows.splice(at, 1);
+            focusRow = Math.min(at, m.rows.length - 1);
+        } else if (cmd === 5006) { // delete the caret's column
+            const at = me.c;
+            const kept = [];
+            for (const x of m.cells) {
+                if (x.c === at && x.cs === 1) continue;
+                if (x.c <= at && x.c + x.cs > at) x.cs--;
+                else if (x.c > at) x.c--;
+                kept.push(x);
+            }
+            m.cells = kept;
+            m.width--;
+            focusCol = Math.min(at, m.width - 1);
+        } else {
+            return {ok: false, snap: snapshot()};
+        }
+        // Rows left without any cell of their own go too.
+        const empty = m.width <= 0 || m.cells.length === 0;
+        let ok;
+        if (empty) {
+            ok = replaceNode(table, null);
+        } else {
+            const built = buildTable(table, m);
+            built.setAttribute('data-qk-new', '1');
+            ok = replaceNode(table, built.outerHTML);
+            const placed = document.querySelector('table[data-qk-new]');
+            if (placed) {
+                withQuiet(() => placed.removeAttribute('data-qk-new'));
+                const nm = tableModel(placed);
+                const target = nm.cells.find((x) => x.r <= focusRow && focusRow < x.r + x.rs &&
+                                                    x.c <= focusCol && focusCol < x.c + x.cs) || nm.cells[0];
+                if (target) {
+                    const r = document.createRange();
+                    r.selectNodeContents(target.el);
+                    r.collapse(true);
+                    restoreRange(r);
+                }
+            }
+        }
+        flushMutations();
+        return {ok: !!ok, snap: snapshot()};
+    };
+
+    // ---- positioning ---------------------------------------------------------------
+
+    function blockOf(el) {
+        if (isControlSelected())
+            return controlEl;
+        for (; el && el !== document.body; el = el.parentElement)
+            if (getComputedStyle(el).display !== 'inline')
+                return el;
+        return null;
+    }
+
+    // The engine has no editing command for positioning, and re-inserting a
+    // block through its HTML insertion merges it with its neighbours, so the
+    // style is set on the element itself (this change does not undo).
+    qk.toggleAbsolute = function () {
+        const target = positionedOf(anchorElement()) || blockOf(anchorElement());
+        if (!target || target === document.body)
+            return {ok: false, snap: snapshot()};
+        if (target.style.position === 'absolute') {
+            for (const p of ['position', 'left', 'top', 'z-index'])
+                target.style.removeProperty(p);
+        } else {
+            const box = target.getBoundingClientRect();
+            const parent = target.offsetParent || document.body;
+            const base = parent === document.body ? {left: -window.scrollX, top: -window.scrollY}
+                                                  : parent.getBoundingClientRect();
+            target.style.position = 'absolute';
+            target.style.left = Math.round(box.left - base.left) + 'px';
+            target.style.top = Math.round(box.top - base.top) + 'px';
+        }
+        if (target.getAttribute('style') === '')
+            target.removeAttribute('style');
+        flushMutations();
+        return {ok: true, snap: snapshot()};
+    };
+
+    let snap = false;
+    qk.setSnap = function (on) { snap = !!on; return true; };
+
+    function startDrag(e, el) {
+        const startX = e.clientX, startY = e.clientY;
+        const left0 = parseFloat(el.style.left) || 0, top0 = parseFloat(el.style.top) || 0;
+        const move = (ev) => {
+            let x = left0 + ev.clientX - startX, y = top0 + ev.clientY - startY;
+            if (snap) { x = Math.round(x / 8) * 8; y = Math.round(y / 8) * 8; }
+            el.style.left = x + 'px';
+            el.style.top = y + 'px';
+            ev.preventDefault();
+        };
+        const up = () => {
+            document.removeEventListener('mousemove', move, true);
+            document.removeEventListener('mouseup', up, true);
+            flushMutations();
+            schedulePush();
+        };
+        document.addEventListener('mousemove', move, true);
+        document.addEventListener('mouseup', up, true);
+    }
+
+    // ---- view aids -------------------------------------------------------------------
+
+    let aidSheet = null;
+    qk.setViewAids = function (borders, details) {
+        let css = '';
+        if (borders)
+            css += 'table:not([border]), table[border="0"], table:not([border]) td, table:not([border]) th,' +
+                   ' table[border="0"] td, table[border="0"] th, div, p, form { outline: 1px dotted #8c8c8c; }\n';
+        if (details)
+            css += 'script, style, noscript { display: inline-block !important; width: 1.4em; height: 1.1em;' +
+                   ' overflow: hidden; font-size: 0 !important; vertical-align: middle;' +
+                   ' background: #fce94f; border: 1px solid #c4a000; }\n' +
+                   'script::before { content: "S"; font: bold 11px sans-serif; color: #5c3566; }\n' +
+                   'style::before { content: "C"; font: bold 11px sans-serif; color: #5c3566; }\n' +
+                   'a[name]:not([href])::before { content: "\u2693"; color: #204a87; font-size: 11px; }\n';
+        if (!aidSheet)
+            aidSheet = new CSSStyleSheet();
+        aidSheet.replaceSync(css);
+        if (!document.adoptedStyleSheets.includes(aidSheet))
+            document.adoptedStyleSheets = [...document.adoptedStyleSheets, aidSheet];
+        return true;
+    };
+
     // ---- start ----------------------------------------------------------------------
 
     function selectControl(el) {
@@ -587,7 +898,21 @@
         document.addEventListener('input', () => { flushMutations(); markDirty(); schedulePush(); });
         document.addEventListener('mousedown', (e) => {
             const el = e.target;
-            if (el && CONTROL_TAGS.has(el.tagName) && e.button === 0) {
+            if (e.button !== 0)
+                return;
+            let positioned = el;
+            while (positioned && positioned !== document.body &&
+                   !(positioned.style && positioned.style.position === 'absolute'))
+                positioned = positioned.parentElement;
+            if (positioned === document.body)
+                positioned = null;
+            if (positioned && (positioned === controlEl || e.altKey)) {
+                // A positioned object already selected moves with the mouse.
+                e.preventDefault();
+                startDrag(e, positioned);
+                return;
+            }
+            if (el && CONTROL_TAGS.has(el.tagName)) {
                 e.preventDefault();
                 selectControl(el);
                 schedulePush();

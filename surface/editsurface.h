@@ -83,9 +83,19 @@ constexpr qint64 Cancelled = 0x800704C7; // a dialog of the surface was dismisse
 constexpr qint64 Unknown = 0x80004005;
 } // namespace codes
 
-// The surface's own file dialogs go through this, so that the program (and
-// tests) can answer them. Returns the chosen path, or an empty text when the
-// dialog was dismissed.
+// What the surface's font dialog edits.
+struct FontChoice
+{
+    QString face;
+    int size = 0; // 1 to 7; 0 leaves the size
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    QString color; // "#RRGGBB"; empty leaves the colour
+};
+
+// The surface's own dialogs go through this, so that the program (and tests)
+// can answer them.
 struct FilePicker
 {
     enum class Kind
@@ -94,8 +104,12 @@ struct FilePicker
         SaveAs
     };
     virtual ~FilePicker() = default;
+    // The chosen path, or an empty text when the dialog was dismissed.
     virtual QString pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
                              const QString &filter) = 0;
+    // The font chosen, or nothing when the dialog was dismissed. By default
+    // the surface's own font dialog.
+    virtual std::optional<FontChoice> pickFont(QWidget *parent, const FontChoice &current);
 };
 
 class EditSurface;

@@ -1,5 +1,7 @@
 #include "webenginesurface.h"
 
+#include "surfacedialogs.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -304,6 +306,10 @@ qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag
         return codes::Unknown;
     if (m_frameset)
         return codes::Frameset;
+    if (m_showBorders || m_showDetails)
+        callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
+    if (m_snapToGrid)
+        callJs(QStringLiteral("qk.setSnap(true)"));
     emit DocumentComplete();
     return codes::Ok;
 }
@@ -395,6 +401,9 @@ qint64 WebEngineSurface::PrintDocument(bool prompt)
         if (dialog.exec() != QDialog::Accepted)
             return codes::Cancelled;
     }
+    // The view aids are for editing, not for paper.
+    if (m_showBorders || m_showDetails)
+        callJs(QStringLiteral("qk.setViewAids(false, false)"));
     bool finished = false;
     bool success = false;
     auto conn = connect(m_view, &QWebEngineView::printFinished, this, [&](bool ok) {
@@ -404,6 +413,8 @@ qint64 WebEngineSurface::PrintDocument(bool prompt)
     m_view->print(&printer);
     waitUntil([&] { return finished; }, 120000);
     disconnect(conn);
+    if (m_showBorders || m_showDetails)
+        callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
     return success ? codes::Ok : codes::Unknown;
 }
 
@@ -411,6 +422,8 @@ bool WebEngineSurface::printToPdf(const QString &filePath)
 {
     if (!m_page)
         return false;
+    if (m_showBorders || m_showDetails)
+        callJs(QStringLiteral("qk.setViewAids(false, false)"));
     bool finished = false;
     bool success = false;
     auto conn = connect(m_page, &QWebEnginePage::pdfPrintingFinished, this, [&](const QString &, bool ok) {
@@ -420,6 +433,8 @@ bool WebEngineSurface::printToPdf(const QString &filePath)
     m_page->printToPdf(filePath);
     waitUntil([&] { return finished; }, 120000);
     disconnect(conn);
+    if (m_showBorders || m_showDetails)
+        callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
     return success;
 }
 
@@ -495,19 +510,19 @@ bool WebEngineSurface::IsDirty() const
 void WebEngineSurface::setShowBorders(bool on)
 {
     m_showBorders = on;
-    callJs(QStringLiteral("qk.setViewAids && qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
+    callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
 }
 
 void WebEngineSurface::setShowDetails(bool on)
 {
     m_showDetails = on;
-    callJs(QStringLiteral("qk.setViewAids && qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
+    callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
 }
 
 void WebEngineSurface::setSnapToGrid(bool on)
 {
     m_snapToGrid = on;
-    callJs(QStringLiteral("qk.setSnap && qk.setSnap(%1)").arg(on));
+    callJs(QStringLiteral("qk.setSnap(%1)").arg(on));
 }
 
 QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVariant &value)
@@ -541,6 +556,52 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
         refreshSnapshot();
         return true;
     }
+    case DECMD_FINDTEXT: {
+        if (!m_findDialog) {
+            m_findDialog = new FindDialog(
+                [this](const QString &text, bool matchCase, bool wholeWord, bool backward) {
+                    return findText(text, matchCase, wholeWord, backward);
+                },
+                m_view);
+            m_findDialog->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        m_findDialog->show();
+        m_findDialog->raise();
+        m_findDialog->activateWindow();
+        return true;
+    }
+    case DECMD_FONT: {
+        if (QueryStatus(command) < DECMDF_ENABLED)
+            return {};
+        FontChoice current;
+        current.face = m_fontName;
+        current.size = m_fontSize;
+        current.bold = m_status.value(DECMD_BOLD) == DECMDF_LATCHED;
+        current.italic = m_status.value(DECMD_ITALIC) == DECMDF_LATCHED;
+        current.underline = m_status.value(DECMD_UNDERLINE) == DECMDF_LATCHED;
+        std::optional<FontChoice> chosen;
+        if (m_picker)
+            chosen = m_picker->pickFont(m_view, current);
+        else {
+            FontDialog dialog(current, m_view);
+            if (dialog.exec() == QDialog::Accepted)
+                chosen = dialog.choice();
+        }
+        if (!chosen)
+            return {};
+        return applyFont(*chosen) ? QVariant(true) : QVariant();
+    }
+    case DECMD_INSERTROW:
+    case DECMD_INSERTCOL:
+    case DECMD_DELETEROWS:
+    case DECMD_DELETECOLS:
+        if (callJsOk(QStringLiteral("qk.tableCommand(%1)").arg(command)))
+            return true;
+        return {};
+    case DECMD_MAKE_ABSOLUTE:
+        if (callJsOk(QStringLiteral("qk.toggleAbsolute()")))
+            return true;
+        return {};
     default:
         break;
     }
@@ -590,6 +651,26 @@ void WebEngineSurface::showContextMenu(const QPoint &pos)
     const qsizetype index = actions.indexOf(chosen);
     if (chosen && index >= 0)
         emit ContextMenuAction(int(index));
+}
+
+bool WebEngineSurface::findText(const QString &text, bool matchCase, bool wholeWord, bool backward)
+{
+    return callJsOk(QStringLiteral("qk.find(%1, %2, %3, %4)")
+                        .arg(jsArg(text), matchCase ? QStringLiteral("true") : QStringLiteral("false"),
+                             wholeWord ? QStringLiteral("true") : QStringLiteral("false"),
+                             backward ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+bool WebEngineSurface::applyFont(const FontChoice &font)
+{
+    QVariantMap f;
+    f.insert(QStringLiteral("face"), font.face);
+    f.insert(QStringLiteral("size"), font.size);
+    f.insert(QStringLiteral("bold"), font.bold);
+    f.insert(QStringLiteral("italic"), font.italic);
+    f.insert(QStringLiteral("underline"), font.underline);
+    f.insert(QStringLiteral("color"), font.color);
+    return callJsOk(QStringLiteral("qk.applyFont(%1)").arg(jsArg(f)));
 }
 
 QString WebEngineSurface::selectionType() const

@@ -2,6 +2,7 @@
 
 #include "editsurface.h"
 
+#include <QDialog>
 #include <QHash>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -71,6 +72,13 @@ public:
     // Writes the page as it stands to a PDF file (no dialog); for printing to
     // a file and for tests.
     bool printToPdf(const QString &filePath);
+    // Selects the next match of the text; false when there is none.
+    bool findText(const QString &text, bool matchCase, bool wholeWord, bool backward);
+    // Applies a font to the selection in one undo step.
+    bool applyFont(const FontChoice &font);
+    // The surface's find dialog, once it was opened.
+    QDialog *findDialog() const { return m_findDialog; }
+
     // Evaluates script in the surface's own world; for tests and diagnostics.
     std::optional<QVariant> evaluate(const QString &code) { return callJs(code); }
 
@@ -95,6 +103,7 @@ private:
     QWebChannel *m_channel = nullptr;
     PageBridge *m_bridge = nullptr;
     std::unique_ptr<QTemporaryDir> m_scratch;
+    QPointer<QDialog> m_findDialog;
     std::shared_ptr<FilePicker> m_picker;
 
     QString m_path;
