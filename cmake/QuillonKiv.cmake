@@ -7,6 +7,11 @@ function(qk_target_defaults target)
     endif()
     target_compile_definitions(${target} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
                                                  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+    if(QK_FUZZ)
+        # Coverage for the fuzzers reaches into our libraries too.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
     if(QK_SANITIZE)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                  -fno-sanitize-recover=undefined)
@@ -39,4 +44,22 @@ function(qk_add_test name)
         LABELS "${ARG_LABEL}"
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QT_LOGGING_RULES=qt.webenginecontext.debug=false;${ARG_ENVIRONMENT}")
+endfunction()
+
+# qk_add_fuzz(name SOURCE file CORPUS dir LIBS ... LABEL label)
+# Every build replays the seed corpus through the target as a CTest test
+# (label "fuzz"); with QK_FUZZ on (clang), a libFuzzer binary fuzz_<name> is built too.
+function(qk_add_fuzz name)
+    cmake_parse_arguments(ARG "" "SOURCE;CORPUS;LABEL" "LIBS" ${ARGN})
+    add_executable(replay_${name} ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/fuzz_replay.cpp)
+    target_link_libraries(replay_${name} PRIVATE ${ARG_LIBS})
+    qk_target_defaults(replay_${name})
+    add_test(NAME fuzz_${name} COMMAND replay_${name} ${ARG_CORPUS})
+    set_tests_properties(fuzz_${name} PROPERTIES LABELS "fuzz;${ARG_LABEL}")
+    if(QK_FUZZ)
+        add_executable(fuzz_${name} ${ARG_SOURCE})
+        target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+        target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined -g -O1)
+        target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    endif()
 endfunction()

@@ -184,7 +184,10 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
             out.append(relative);
             copiedUpTo = end;
         }
-        from = end + anchorOffset;
+        // Go on after the terminator; a key whose first characters ended the
+        // path just handled (a path that runs into `SRC=` before its closing
+        // quote) is still found, so that one pass leaves nothing for a second.
+        from = std::max(end + anchorOffset - key.size() + 7, hit + 1);
     }
     if (changed) {
         out.append(text.mid(copiedUpTo));

@@ -1,6 +1,7 @@
 #include "browse.h"
 
 #include "uiseam.h"
+#include "urlshortcut.h"
 
 #include <QDialog>
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QImageReader>
 #include <QPointer>
 #include <QShortcut>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -39,24 +39,7 @@ QString readInternetShortcut(const QString &path)
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return {};
     // Shortcut files are small; a huge file is not one.
-    const QByteArray bytes = file.read(64 * 1024);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    bool inSection = false;
-    for (const QString &rawLine : text.split(u'\n')) {
-        const QString line = rawLine.trimmed();
-        if (line.startsWith(u'[')) {
-            inSection = line.compare(QStringLiteral("[InternetShortcut]"), Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        if (inSection && line.startsWith(QStringLiteral("URL="), Qt::CaseInsensitive))
-            return line.mid(4);
-    }
-    return {};
+    return parseInternetShortcut(file.read(64 * 1024));
 }
 
 QString favoritesFolder()

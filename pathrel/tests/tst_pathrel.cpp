@@ -199,6 +199,9 @@ void TestPathRel::rewrite_data()
     QTest::newRow("other key's references stay")
         << kHref << page << R"(<img src="file:///home/u/site/a.gif">)"
         << R"(<img src="file:///home/u/site/a.gif">)";
+    QTest::newRow("key overlapping the previous path")
+        << kSrc << page << "<img src=\"file:///home/u/site/x SRC=\"FILE:///home/u/site/y.gif\">"
+        << "<img src=\"x SRC=\"y.gif\">";
     QTest::newRow("stray scheme mark") << kSrc << page << "a://b <img src=\"file:///home/u/site/a.gif\"> ://"
                                        << "a://b <img src=\"a.gif\"> ://";
 }
