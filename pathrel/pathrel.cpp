@@ -96,6 +96,11 @@ SplitPath splitAbsolute(QStringView path)
 
 QString relativeTo(const SplitPath &page, QStringView objectPath)
 {
+    // No file name written in an HTML attribute holds a double quote (Windows
+    // forbids it in names); such a "path" ran on into the markup after an
+    // unquoted background reference, and is left alone.
+    if (objectPath.contains(u'"'))
+        return {};
     const SplitPath object = splitAbsolute(objectPath);
     if (!page.valid || !object.valid || object.fileName.isEmpty())
         return {};

@@ -3,6 +3,7 @@
 #include "aboutfrm.h"
 #include "bgcolor.h"
 #include "browse.h"
+#include "frmftp.h"
 #include "insertHTMLdlg.h"
 #include "linkgraph.h"
 #include "linktext.h"
@@ -802,6 +803,8 @@ void MainForm::mnuFilePublish_Click()
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
+    frmFTP dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
+    dialog.exec();
 }
 
 void MainForm::mnuAbout_Click()

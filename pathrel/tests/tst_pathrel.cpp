@@ -202,6 +202,9 @@ void TestPathRel::rewrite_data()
     QTest::newRow("key overlapping the previous path")
         << kSrc << page << "<img src=\"file:///home/u/site/x SRC=\"FILE:///home/u/site/y.gif\">"
         << "<img src=\"x SRC=\"y.gif\">";
+    QTest::newRow("unquoted background running into a quote")
+        << kBackground << page << "<body background=file:///home/u/site/\"g/b.gif x\">"
+        << "<body background=file:///home/u/site/\"g/b.gif x\">";
     QTest::newRow("stray scheme mark") << kSrc << page << "a://b <img src=\"file:///home/u/site/a.gif\"> ://"
                                        << "a://b <img src=\"a.gif\"> ://";
 }

@@ -54,10 +54,14 @@ void TestListing::addresses_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("address");
-    QTest::newRow("no scheme") << "ftp.example.org" << "ftp://ftp.example.org";
-    QTest::newRow("ftp any case") << "FtP://Host/x" << "FtP://Host/x";
-    QTest::newRow("http") << "HTTP://host" << "ftp://host";
-    QTest::newRow("spaces trimmed") << "  host  " << "ftp://host";
+    QTest::newRow("no scheme") << "ftp.example.org"
+                               << "ftp://ftp.example.org";
+    QTest::newRow("ftp any case") << "FtP://Host/x"
+                                  << "FtP://Host/x";
+    QTest::newRow("http") << "HTTP://host"
+                          << "ftp://host";
+    QTest::newRow("spaces trimmed") << "  host  "
+                                    << "ftp://host";
 }
 
 void TestListing::addresses()
@@ -71,12 +75,18 @@ void TestListing::folders_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("slash") << "/public_html" << "public_html";
-    QTest::newRow("backslash") << "\\site" << "site";
-    QTest::newRow("double slash loses one") << "//x" << "/x";
-    QTest::newRow("empty") << "" << ".";
-    QTest::newRow("plain") << "www" << "www";
-    QTest::newRow("trimmed") << "  /a  " << "a";
+    QTest::newRow("slash") << "/public_html"
+                           << "public_html";
+    QTest::newRow("backslash") << "\\site"
+                               << "site";
+    QTest::newRow("double slash loses one") << "//x"
+                                            << "/x";
+    QTest::newRow("empty") << ""
+                           << ".";
+    QTest::newRow("plain") << "www"
+                           << "www";
+    QTest::newRow("trimmed") << "  /a  "
+                             << "a";
 }
 
 void TestListing::folders()

@@ -73,18 +73,17 @@ void TestHostile::cleanupTestCase()
 void TestHostile::activePage()
 {
     write(QStringLiteral("elsewhere.html"), "<html><body>ELSEWHERE</body></html>");
-    const QByteArray page =
-        "<html><head><title>Quiet</title>\r\n"
-        "<meta http-equiv=\"refresh\" content=\"0; url=elsewhere.html\">\r\n"
-        "<script>document.title = 'ran'; location.href = 'elsewhere.html';</script>\r\n"
-        "<!-- keep this comment -->\r\n"
-        "</head><body onload=\"document.body.innerHTML = 'replaced'\">\r\n"
-        "<img src=\"missing.gif\" onerror=\"document.title = 'onerror ran'\">\r\n"
-        "<form action=\"elsewhere.html\"><input type=submit autofocus></form>\r\n"
-        "<a href=\"elsewhere.html\" target=\"_blank\">new window</a>\r\n"
-        "<a href=\"javascript:document.title='js'\">js</a>\r\n"
-        "<p>Body text stays</p>\r\n"
-        "</body></html>";
+    const QByteArray page = "<html><head><title>Quiet</title>\r\n"
+                            "<meta http-equiv=\"refresh\" content=\"0; url=elsewhere.html\">\r\n"
+                            "<script>document.title = 'ran'; location.href = 'elsewhere.html';</script>\r\n"
+                            "<!-- keep this comment -->\r\n"
+                            "</head><body onload=\"document.body.innerHTML = 'replaced'\">\r\n"
+                            "<img src=\"missing.gif\" onerror=\"document.title = 'onerror ran'\">\r\n"
+                            "<form action=\"elsewhere.html\"><input type=submit autofocus></form>\r\n"
+                            "<a href=\"elsewhere.html\" target=\"_blank\">new window</a>\r\n"
+                            "<a href=\"javascript:document.title='js'\">js</a>\r\n"
+                            "<p>Body text stays</p>\r\n"
+                            "</body></html>";
     const QString path = write(QStringLiteral("active.html"), page);
     m_script.fileAnswers << path;
     m_form->FileOpen_Click();
@@ -93,7 +92,8 @@ void TestHostile::activePage()
     QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
     QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("Quiet"));
     QCOMPARE(js(QStringLiteral("document.title")).toString(), QStringLiteral("Quiet"));
-    QVERIFY(js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("Body text stays")));
+    QVERIFY(
+        js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("Body text stays")));
     QVERIFY(!m_form->DHTMLEdit1->IsDirty());
 
     // Saved back unchanged: scripts, comments and event attributes are still there.
@@ -101,9 +101,10 @@ void TestHostile::activePage()
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray saved = f.readAll();
-    for (const char *kept : {"<script>document.title = 'ran'; location.href = 'elsewhere.html';</script>",
-                             "<!-- keep this comment -->", "onload=\"document.body.innerHTML = 'replaced'\"",
-                             "onerror=\"document.title = 'onerror ran'\"", "href=\"javascript:document.title='js'\""})
+    for (const char *kept :
+         {"<script>document.title = 'ran'; location.href = 'elsewhere.html';</script>",
+          "<!-- keep this comment -->", "onload=\"document.body.innerHTML = 'replaced'\"",
+          "onerror=\"document.title = 'onerror ran'\"", "href=\"javascript:document.title='js'\""})
         QVERIFY2(saved.contains(kept), kept);
     QVERIFY(m_script.messagesShown.isEmpty());
 }
@@ -128,15 +129,19 @@ void TestHostile::pages_data()
     nested += "</body></html>";
     QTest::newRow("10000 nested elements") << nested << QString();
 
-    QTest::newRow("invalid UTF-8") << QByteArray("<html><head><meta charset=utf-8></head><body>ok \xff\xfe\xc3 bad "
-                                                 "\xed\xa0\x80 end</body></html>")
+    QTest::newRow("invalid UTF-8") << QByteArray(
+                                          "<html><head><meta charset=utf-8></head><body>ok \xff\xfe\xc3 bad "
+                                          "\xed\xa0\x80 end</body></html>")
                                    << QString();
-    QTest::newRow("frameset") << QByteArray("<html><frameset cols=\"50%,50%\"><frame src=a.html><frame src=b.html>"
-                                            "</frameset></html>")
-                              << QStringLiteral("Error occurred while loading document: Document contains a frameset.");
+    QTest::newRow("frameset") << QByteArray(
+                                     "<html><frameset cols=\"50%,50%\"><frame src=a.html><frame src=b.html>"
+                                     "</frameset></html>")
+                              << QStringLiteral(
+                                     "Error occurred while loading document: Document contains a frameset.");
 
     QByteArray big = "<html><head><title>Big</title></head><body>\n";
-    const QByteArray para = "<p>A paragraph of a very large page, repeated until the page is fifty megabytes.</p>\n";
+    const QByteArray para =
+        "<p>A paragraph of a very large page, repeated until the page is fifty megabytes.</p>\n";
     big.reserve(50 * 1024 * 1024 + para.size());
     while (big.size() < 50 * 1024 * 1024)
         big += para;
