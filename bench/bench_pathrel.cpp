@@ -1,5 +1,6 @@
 // Rewriting the local references of a large page on save, against the cost of
 // one case-insensitive search over the same text.
+#include "benchutil.h"
 #include "pathrel.h"
 
 #include <QElapsedTimer>
@@ -44,11 +45,6 @@ QString generatePage(qsizetype targetSize, int references)
     return page;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 } // namespace
 
 int main()

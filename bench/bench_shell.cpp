@@ -4,6 +4,8 @@
 #include "uiseam.h"
 #include "webenginesurface.h"
 
+#include "benchutil.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,21 +25,6 @@
 namespace {
 const char kTemplate[] =
     "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>&nbsp;</DIV>\r\n</BODY>\r\n</HTML>";
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // Resident memory of this process and its engine helpers, in kB.
 long residentKb()

@@ -3,6 +3,8 @@
 // cost of one selection change until DisplayChanged.
 #include "webenginesurface.h"
 
+#include "benchutil.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -39,21 +41,6 @@ QString writePage(const QTemporaryDir &dir, const QString &name, qsizetype size)
         return {};
     f.write(html);
     return path;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
 }
 
 double bareOpenMs(const QString &path)

@@ -717,18 +717,9 @@ void MainForm::FileExit_Click()
 
 bool MainForm::Form_QueryUnload()
 {
-    if (!DHTMLEdit1->IsDirty())
-        return true;
-    const QMessageBox::StandardButton answer =
-        ui::messageBox(this,
-                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                           QStringLiteral("Do you want to save changes?"),
-                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
-    if (answer == QMessageBox::No)
-        return true;
-    if (answer != QMessageBox::Yes)
-        return false;
-    return SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty());
+    // The same question as before New and Open: only Cancel, or a save that
+    // failed, keeps the window open.
+    return CheckSaveChanges() != Cancelled;
 }
 
 void MainForm::Form_Unload()
