@@ -1,0 +1,105 @@
+// The password store against a real Secret Service: a private D-Bus session
+// with gnome-keyring in it, so that nothing touches the user's own keyring.
+#include "frmftp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString g_skipReason;
+QProcess *g_bus = nullptr;
+QProcess *g_keyring = nullptr;
+QTemporaryDir *g_home = nullptr;
+
+// Starts the private session before anything talks to D-Bus.
+void startSecretService()
+{
+    const QString bus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
+    if (bus.isEmpty() || keyring.isEmpty()) {
+        g_skipReason = QStringLiteral("dbus-daemon or gnome-keyring-daemon is not installed");
+        return;
+    }
+    g_home = new QTemporaryDir;
+    qputenv("XDG_DATA_HOME", g_home->filePath(QStringLiteral("data")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", g_home->path().toUtf8());
+    QDir().mkpath(g_home->filePath(QStringLiteral("data")));
+    g_bus = new QProcess;
+    g_bus->start(
+        bus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    if (!g_bus->waitForReadyRead(10000)) {
+        g_skipReason = QStringLiteral("the private D-Bus session did not start");
+        return;
+    }
+    const QByteArray address = g_bus->readLine().trimmed();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    g_keyring = new QProcess;
+    g_keyring->start(keyring, {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                               QStringLiteral("--components=secrets")});
+    if (!g_keyring->waitForStarted(10000)) {
+        g_skipReason = QStringLiteral("gnome-keyring-daemon did not start");
+        return;
+    }
+    g_keyring->write("\n"); // an empty password for a new login keyring
+    g_keyring->closeWriteChannel();
+    QTest::qWait(1500);
+    if (g_keyring->state() != QProcess::Running)
+        g_skipReason = QStringLiteral("gnome-keyring-daemon stopped: ") +
+                       QString::fromUtf8(g_keyring->readAllStandardError());
+}
+
+void stopSecretService()
+{
+    for (QProcess *p : {g_keyring, g_bus}) {
+        if (p) {
+            p->kill();
+            p->waitForFinished(5000);
+            delete p;
+        }
+    }
+    delete g_home;
+}
+} // namespace
+
+class TestKeychain final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storeReadRemove();
+};
+
+void TestKeychain::storeReadRemove()
+{
+    if (!g_skipReason.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no Secret Service to test against: ") + g_skipReason));
+    std::unique_ptr<publish::PasswordStore> store = publish::systemPasswordStore();
+    if (!store->write(QStringLiteral("s3cret pass")))
+        QSKIP("the keychain library found no Secret Service in the private session");
+    QCOMPARE(store->read().value_or(QString()), QStringLiteral("s3cret pass"));
+    // It went to the keyring of the private session, not to some file of ours.
+    QVERIFY(!QDir(g_home->filePath(QStringLiteral("data/keyrings"))).entryList(QDir::Files).isEmpty());
+    QVERIFY(store->write(QStringLiteral("changed")));
+    QCOMPARE(store->read().value_or(QString()), QStringLiteral("changed"));
+    store->remove();
+    QVERIFY(!store->read().has_value() || store->read()->isEmpty());
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    startSecretService();
+    int rc = 0;
+    {
+        TestKeychain test;
+        rc = QTest::qExec(&test, argc, argv);
+    }
+    stopSecretService();
+    return rc;
+}
+
+#include "tst_keychain.moc"
