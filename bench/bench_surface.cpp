@@ -63,6 +63,57 @@ double bareOpenMs(const QString &path)
     return ms;
 }
 
+// The engine's own latency from a key press to a selection change reported
+// back to the program: a bare editable page whose script logs the change.
+class LoggingPage final : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+    int messages = 0;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                  const QString &) override
+    {
+        ++messages;
+    }
+};
+
+double bareSelectionMs(const QString &path)
+{
+    QWebEngineProfile profile;
+    QWebEngineView view;
+    auto *page = new LoggingPage(&profile, &view);
+    view.setPage(page);
+    view.resize(1000, 800);
+    view.show();
+    bool finished = false;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+    page->load(QUrl::fromLocalFile(path));
+    waitFor([&] { return finished; }, 120000);
+    bool ready = false;
+    page->runJavaScript(
+        QStringLiteral("document.designMode = 'on'; document.addEventListener('selectionchange', () => "
+                       "console.log('s')); getSelection().collapse(document.body, 0); true"),
+        [&](const QVariant &) { ready = true; });
+    waitFor([&] { return ready; }, 10000);
+    QWidget *input = view.focusProxy() ? view.focusProxy() : &view;
+    input->setFocus();
+    waitFor([] { return false; }, 200);
+    std::vector<double> times;
+    for (int i = 0; i < 25; ++i) {
+        page->messages = 0;
+        QElapsedTimer k;
+        k.start();
+        QTest::keyClick(input, Qt::Key_Right, Qt::ShiftModifier);
+        waitFor([&] { return page->messages > 0; }, 5000);
+        times.push_back(double(k.nsecsElapsed()) / 1e6);
+    }
+    view.setPage(nullptr);
+    delete page;
+    return median(times);
+}
+
 double bareReadMs(const QString &path)
 {
     QWebEngineProfile profile;
@@ -94,12 +145,13 @@ int main(int argc, char *argv[])
     const QString page1 = writePage(dir, QStringLiteral("one.html"), 1024 * 1024);
     const QString page10 = writePage(dir, QStringLiteral("ten.html"), 10 * 1024 * 1024);
 
-    std::vector<double> snapshotMs, floor1, ours1, floor10, ours10, floorRead, oursRead, oursReadEdited,
-        display;
+    std::vector<double> selectionFloor, snapshotMs, floor1, ours1, floor10, ours10, floorRead, oursRead,
+        oursReadEdited, display;
     for (int run = 0; run < 3; ++run) {
         floor1.push_back(bareOpenMs(page1));
         floor10.push_back(bareOpenMs(page10));
         floorRead.push_back(bareReadMs(page10));
+        selectionFloor.push_back(bareSelectionMs(page1));
 
         QWidget window;
         window.resize(1000, 800);
@@ -162,6 +214,8 @@ int main(int argc, char *argv[])
     std::printf("open_10mb_vs_floor: %.2f\n", median(ours10) / median(floor10));
     std::printf("read_10mb_edited_vs_floor: %.2f\n", median(oursReadEdited) / median(floorRead));
     std::printf("read_10mb_vs_floor: %.2f\n", median(oursRead) / median(floorRead));
+    std::printf("selection_floor_ms: %.2f\n", median(selectionFloor));
+    std::printf("display_changed_vs_floor: %.2f\n", median(display) / median(selectionFloor));
     std::printf("display_changed_ms: %.2f\n", median(display));
     return 0;
 }
