@@ -289,6 +289,8 @@
 
     function push() {
         pending = false;
+        if (detailsOn)
+            drawDetails();
         if (bridge)
             bridge.push(snapshot());
     }
@@ -402,10 +404,11 @@
         const root = document.documentElement;
         let html = '';
         if (root) {
-            const needsFix = needsFileForm(root) || hasDuplicateIds() ||
+            const needsFix = !!aidLayer || needsFileForm(root) || hasDuplicateIds() ||
                 root.querySelector('p>ul,p>ol,p>dl,p>dir,p>menu,h1>ul,h1>ol,h2>ul,h2>ol,h3>ul,h3>ol,h4>ul,h4>ol,h5>ul,h5>ol,h6>ul,h6>ol');
             if (needsFix) {
                 const copy = root.cloneNode(true);
+                withoutAids(copy);
                 fixTree(copy);
                 html = copy.outerHTML;
             } else {
@@ -838,8 +841,66 @@
 
     // ---- view aids -------------------------------------------------------------------
 
+    // Comments and line breaks have no box a style sheet could mark, so their
+    // glyphs are drawn in a layer of our own outside the body; it never
+    // reaches the HTML read back and its changes are not edits.
+    let aidLayer = null;
+    let detailsOn = false;
+    const AID_LIMIT = 2000;
+
+    function drawDetails() {
+        withQuiet(() => {
+            if (!detailsOn) {
+                if (aidLayer) aidLayer.remove();
+                aidLayer = null;
+                return;
+            }
+            if (!aidLayer || !aidLayer.isConnected) {
+                aidLayer = document.createElement('qk-view-aids');
+                aidLayer.setAttribute('style', 'position:absolute;left:0;top:0;width:0;height:0;' +
+                                      'pointer-events:none;z-index:2147483647');
+                document.documentElement.appendChild(aidLayer);
+            }
+            aidLayer.textContent = '';
+            if (!document.body)
+                return;
+            const sx = window.scrollX, sy = window.scrollY;
+            const mark = (x, y, glyph) => {
+                const m = document.createElement('span');
+                m.textContent = glyph;
+                m.setAttribute('style', 'position:absolute;left:' + (x + sx) + 'px;top:' + (y + sy) + 'px;' +
+                               'font:bold 10px sans-serif;color:#5c3566;background:#fce94f;border:1px solid #c4a000;' +
+                               'padding:0 1px;line-height:11px');
+                aidLayer.appendChild(m);
+            };
+            let count = 0;
+            for (const br of document.body.querySelectorAll('br')) {
+                if (++count > AID_LIMIT) break;
+                const r = br.getBoundingClientRect();
+                mark(r.left + 2, r.top, '↵');
+            }
+            const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_COMMENT);
+            let c;
+            while ((c = walker.nextNode()) && ++count <= AID_LIMIT) {
+                const r = document.createRange();
+                r.setStartBefore(c);
+                r.collapse(true);
+                const rects = r.getClientRects();
+                const box = rects.length ? rects[0] : (c.parentElement || document.body).getBoundingClientRect();
+                mark(box.left, box.top, '!--');
+            }
+        });
+    }
+
+    function withoutAids(root) {
+        for (const layer of root.querySelectorAll('qk-view-aids'))
+            layer.remove();
+    }
+
     let aidSheet = null;
     qk.setViewAids = function (borders, details) {
+        detailsOn = !!details;
+        drawDetails();
         let css = '';
         if (borders)
             css += 'table:not([border]), table[border="0"], table:not([border]) td, table:not([border]) th,' +

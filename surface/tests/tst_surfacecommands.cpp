@@ -267,8 +267,9 @@ void TestSurfaceCommands::fontInOneStep()
 
 void TestSurfaceCommands::viewAidsStayOutOfTheHtml()
 {
-    load(QStringLiteral(
-        "<table><tr><td id=c>cell</td></tr></table><script>var x = 1;</script><a name=top></a>"));
+    load(
+        QStringLiteral("<table><tr><td id=c>cell</td></tr></table><script>var x = 1;</script><a name=top></a>"
+                       "<p>one<br>two<!-- note --></p>"));
     const QString html = m_surface->DocumentHTML();
     m_surface->setShowBorders(true);
     m_surface->setShowDetails(true);
@@ -276,8 +277,13 @@ void TestSurfaceCommands::viewAidsStayOutOfTheHtml()
              QStringLiteral("dotted"));
     QCOMPARE(js(QStringLiteral("getComputedStyle(document.querySelector('script')).display")).toString(),
              QStringLiteral("inline-block"));
+    // Line breaks and comments get their marks too.
+    QCOMPARE(js(QStringLiteral("document.querySelectorAll('qk-view-aids span').length")).toInt(), 2);
     QCOMPARE(m_surface->DocumentHTML(), html);
     QVERIFY(!m_surface->IsDirty());
+    // An edit made while they show reads back without them.
+    m_surface->DOM().body().setAttribute(QStringLiteral("bgcolor"), QStringLiteral("white"));
+    QVERIFY(!m_surface->DocumentHTML().contains(QStringLiteral("qk-view-aids")));
     // They follow the page to the next one, and go off live.
     load(QStringLiteral("<table><tr><td id=c>again</td></tr></table>"));
     QCOMPARE(js(QStringLiteral("getComputedStyle(document.getElementById('c')).outlineStyle")).toString(),
