@@ -755,11 +755,6 @@ void MainForm::closeEvent(QCloseEvent *event)
     QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
 }
 
-void MainForm::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-}
-
 void MainForm::ShowHelp()
 {
     browse::showHelp(this);

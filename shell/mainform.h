@@ -77,7 +77,6 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void Form_Load();
