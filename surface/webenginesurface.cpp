@@ -627,9 +627,31 @@ void WebEngineSurface::SetContextMenu(const QStringList &captions, const QList<i
 
 void WebEngineSurface::showContextMenu(const QPoint &pos)
 {
-    if (!m_ready || !m_view)
+    if (!m_ready || !m_page)
         return;
-    refreshSnapshot(); // the right-click may have moved the selection
+    // The engine waits for this request to be answered before it runs any
+    // script, so the snapshot (the right-click may have moved the selection)
+    // is asked for without waiting, and the menu opens when it comes.
+    QPointer<WebEngineSurface> self(this);
+    m_page->runJavaScript(QStringLiteral("qk.snap()"), QWebEngineScript::ApplicationWorld,
+                          [self, pos](const QVariant &snap) {
+                              if (!self)
+                                  return;
+                              self->applySnapshot(snap.toMap());
+                              QMetaObject::invokeMethod(
+                                  self,
+                                  [self, pos] {
+                                      if (self)
+                                          self->openContextMenu(pos);
+                                  },
+                                  Qt::QueuedConnection);
+                          });
+}
+
+void WebEngineSurface::openContextMenu(const QPoint &pos)
+{
+    if (!m_view)
+        return;
     m_menuCaptions.clear();
     m_menuStates.clear();
     emit ShowContextMenu();

@@ -89,6 +89,7 @@ private:
     void applySnapshot(const QVariantMap &snap);
     void scheduleDisplayChanged();
     void showContextMenu(const QPoint &pos);
+    void openContextMenu(const QPoint &pos);
 
     // Loads a file and waits until the page is editable. Returns a failure code.
     qint64 loadContent(const QString &filePath, const QString &tag);
