@@ -33,7 +33,13 @@ QStringList translateFilter(const QString &filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
-        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        // The names carry their patterns for people ("GIF Files (*.gif)");
+        // Qt reads the patterns from the parentheses, so they are put there
+        // in its form once.
+        QString name = parts[i].trimmed();
+        if (name.endsWith(u')') && name.lastIndexOf(u'(') > 0)
+            name = name.left(name.lastIndexOf(u'(')).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(name, patterns);
     }
     return out;
 }

@@ -1,5 +1,6 @@
 // Favourites shortcut files.
 #include "browse.h"
+#include "uiseam.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@ private slots:
     void shortcutFiles_data();
     void shortcutFiles();
     void unreadable();
+    void filters();
 };
 
 void TestBrowse::shortcutFiles_data()
@@ -57,6 +59,20 @@ void TestBrowse::unreadable()
     QCOMPARE(browse::readInternetShortcut(QStringLiteral("/no/such/file.url")), QString());
     QTemporaryDir dir;
     QCOMPARE(browse::readInternetShortcut(dir.path()), QString()); // a folder
+}
+
+void TestBrowse::filters()
+{
+    QCOMPARE(
+        ui::translateFilter(QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|"
+                                           "*.jpeg;*.jpg;*.gif;*.png|URL files (*.url)|*.url")),
+        (QStringList{QStringLiteral("All Files (*.*)"),
+                     QStringLiteral("Graphics Files (*.jpeg *.jpg *.gif *.png)"),
+                     QStringLiteral("URL files (*.url)")}));
+    QCOMPARE(ui::translateFilter(QStringLiteral("Pages|*.htm;*.html")),
+             QStringList{QStringLiteral("Pages (*.htm *.html)")});
+    QCOMPARE(ui::translateFilter(QStringLiteral("odd|")), QStringList{QStringLiteral("odd ()")});
+    QCOMPARE(ui::translateFilter(QString()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestBrowse)
