@@ -227,8 +227,8 @@ void MainForm::buildMenus()
             });
         } else {
             // The page handles its own editing keys; the menu's shortcuts stay
-            // visible as hints without stealing them.
-            a->setShortcutContext(Qt::WidgetShortcut);
+            // visible as hints without stealing them. Find is ours to open.
+            a->setShortcutContext(command == DECMD_FINDTEXT ? Qt::WindowShortcut : Qt::WidgetShortcut);
             connect(a, &QAction::triggered, this,
                     [this, command] { DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT); });
         }
