@@ -193,10 +193,7 @@ void LINKTEXT::Command1_Click()
 
 void LINKTEXT::Command3_Click()
 {
-    browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
-                          browse::favoritesFolder());
-    httpsite->setEditText(browse::readInternetShortcut(browse::ChosenFileName()));
+    httpsite->setEditText(browse::browseFavorites(this));
     httpsite->setFocus();
 }
 

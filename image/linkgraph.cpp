@@ -553,10 +553,7 @@ void LinkGraph::Command5_Click()
 
 void LinkGraph::Command1_Click()
 {
-    browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
-                          browse::favoritesFolder());
-    XimageLink->setEditText(browse::readInternetShortcut(browse::ChosenFileName()));
+    XimageLink->setEditText(browse::browseFavorites(this));
     XimageLink->setFocus();
 }
 

@@ -42,6 +42,14 @@ QString readInternetShortcut(const QString &path)
     return parseInternetShortcut(file.read(64 * 1024));
 }
 
+QString browseFavorites(QWidget *parent)
+{
+    ChosenFileName().clear();
+    BrowseForFile(parent, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
+                  favoritesFolder());
+    return readInternetShortcut(ChosenFileName());
+}
+
 QString favoritesFolder()
 {
     const QString windows = QStringLiteral("C:\\Windows\\Favorites");

@@ -25,6 +25,11 @@ void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, cons
 // [InternetShortcut] section; empty when there is none or the file cannot be read.
 QString readInternetShortcut(const QString &path);
 
+// The favourites browse of the image and link dialogs: empties
+// ChosenFileName, lets the user pick a shortcut file and gives its address
+// (empty when cancelled or unreadable).
+QString browseFavorites(QWidget *parent);
+
 // Where a favourites browse starts: the old Windows favourites folder where it
 // exists, else a Favorites folder in the home folder, else the home folder.
 QString favoritesFolder();
