@@ -209,12 +209,14 @@ void frmFTP::hourglass(bool on)
         QApplication::restoreOverrideCursor();
 }
 
-void frmFTP::waitWhileExecuting()
+bool frmFTP::waitWhileExecuting()
 {
     while (Inet1->StillExecuting()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(5);
     }
+    // Closing the dialog meanwhile cancelled the command: nothing more is sent.
+    return !m_closing;
 }
 
 void frmFTP::storePassword(const QString &password)
@@ -266,7 +268,8 @@ void frmFTP::cmdConnect_Click()
         hourglass(false);
         return;
     }
-    waitWhileExecuting();
+    if (!waitWhileExecuting())
+        return;
     PendingCommand = QStringLiteral("DIR");
     hourglass(true);
     Inet1->Execute(QStringLiteral("DIR"));
@@ -304,8 +307,8 @@ void frmFTP::cmdUpload_Click()
         hourglass(false);
         return;
     }
-    waitWhileExecuting();
-    cmdRefresh_Click();
+    if (waitWhileExecuting())
+        cmdRefresh_Click();
 }
 
 void frmFTP::lstData_DblClick()
@@ -325,7 +328,8 @@ void frmFTP::lstData_DblClick()
         }
         PendingCommand = command;
         Inet1->Execute(PendingCommand);
-        waitWhileExecuting();
+        if (!waitWhileExecuting())
+            return;
         PendingCommand = QStringLiteral("DIR");
         hourglass(true);
         Inet1->Execute(QStringLiteral("DIR"));
@@ -341,7 +345,8 @@ void frmFTP::lstData_DblClick()
     PendingCommand = QStringLiteral("SIZE");
     panels[0]->setText(QStringLiteral("Retrieving:\r\n") + entry);
     Inet1->Execute(QStringLiteral("SIZE ") + entry);
-    waitWhileExecuting();
+    if (!waitWhileExecuting())
+        return;
     PendingCommand = QStringLiteral("GET");
     hourglass(true);
     if (QFileInfo::exists(local)) {
@@ -423,6 +428,7 @@ void frmFTP::Inet1_StateChanged(int state)
 
 void frmFTP::closeEvent(QCloseEvent *event)
 {
+    m_closing = true;
     Inet1->Cancel();
     hourglass(false);
     QDialog::closeEvent(event);

@@ -72,7 +72,8 @@ protected:
 private:
     void Form_Load();
     QString ReadReplyText();
-    void waitWhileExecuting();
+    // Lets events run until the command ends; false when the dialog was closed meanwhile.
+    bool waitWhileExecuting();
     void hourglass(bool on);
     void storePassword(const QString &password);
 
@@ -80,4 +81,5 @@ private:
     std::unique_ptr<publish::PasswordStore> m_passwords;
     bool m_busyCursor = false;
     QString m_passwordNote;
+    bool m_closing = false;
 };
