@@ -80,20 +80,16 @@ qint64 saveErrorCode(int fileError, int osError, bool folderExists)
     return surface::codes::Unknown;
 }
 
-QString loadMessage(qint64 code)
+namespace {
+// The failures loading and saving share; each adds its own below.
+QString sharedMessage(qint64 code)
 {
     using namespace surface::codes;
     switch (code) {
     case Unexpected:
         return QStringLiteral("Unexpected error");
-    case FileNotFound:
-        return QStringLiteral("File not found");
     case PathNotFound:
         return QStringLiteral("Path not found");
-    case Frameset:
-        return QStringLiteral("Document contains a frameset");
-    case ServerScript:
-        return QStringLiteral("Document is primarily server side script");
     case InvalidArgument:
         return QStringLiteral("Invalid argument");
     case AccessDenied:
@@ -102,24 +98,26 @@ QString loadMessage(qint64 code)
         return QStringLiteral("Unknown error");
     }
 }
+} // namespace
 
-QString saveMessage(qint64 code)
+QString loadMessage(qint64 code)
 {
     using namespace surface::codes;
     switch (code) {
-    case Unexpected:
-        return QStringLiteral("Unexpected error");
-    case PathNotFound:
-        return QStringLiteral("Path not found");
-    case DiskFull:
-        return QStringLiteral("Disk is full");
-    case InvalidArgument:
-        return QStringLiteral("Invalid argument");
-    case AccessDenied:
-        return QStringLiteral("Access denied");
+    case FileNotFound:
+        return QStringLiteral("File not found");
+    case Frameset:
+        return QStringLiteral("Document contains a frameset");
+    case ServerScript:
+        return QStringLiteral("Document is primarily server side script");
     default:
-        return QStringLiteral("Unknown error");
+        return sharedMessage(code);
     }
+}
+
+QString saveMessage(qint64 code)
+{
+    return code == surface::codes::DiskFull ? QStringLiteral("Disk is full") : sharedMessage(code);
 }
 
 } // namespace session
