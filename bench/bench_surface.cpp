@@ -43,26 +43,6 @@ QString writePage(const QTemporaryDir &dir, const QString &name, qsizetype size)
     return path;
 }
 
-double bareOpenMs(const QString &path)
-{
-    QWebEngineProfile profile;
-    QWebEngineView view;
-    auto *page = new QWebEnginePage(&profile, &view);
-    view.setPage(page);
-    view.resize(1000, 800);
-    view.show();
-    bool finished = false;
-    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
-    QElapsedTimer t;
-    t.start();
-    page->load(QUrl::fromLocalFile(path));
-    waitFor([&] { return finished; }, 120000);
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    view.setPage(nullptr);
-    delete page;
-    return ms;
-}
-
 // The engine's own latency from a key press to a selection change reported
 // back to the program: a bare editable page whose script logs the change.
 class LoggingPage final : public QWebEnginePage
@@ -79,61 +59,81 @@ protected:
     }
 };
 
-double bareSelectionMs(const QString &path)
+// A plain Qt WebEngine view with nothing of ours, the floor every figure is
+// measured against. The page must go before its profile.
+struct BareView
 {
     QWebEngineProfile profile;
     QWebEngineView view;
-    auto *page = new LoggingPage(&profile, &view);
-    view.setPage(page);
-    view.resize(1000, 800);
-    view.show();
-    bool finished = false;
-    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
-    page->load(QUrl::fromLocalFile(path));
-    waitFor([&] { return finished; }, 120000);
+    LoggingPage *page = new LoggingPage(&profile, &view);
+
+    BareView()
+    {
+        view.setPage(page);
+        view.resize(1000, 800);
+        view.show();
+    }
+    ~BareView()
+    {
+        view.setPage(nullptr);
+        delete page;
+    }
+    // Milliseconds until the engine reports the page loaded.
+    double load(const QString &path)
+    {
+        bool finished = false;
+        auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
+        QElapsedTimer t;
+        t.start();
+        page->load(QUrl::fromLocalFile(path));
+        waitFor([&] { return finished; }, 120000);
+        QObject::disconnect(c);
+        return double(t.nsecsElapsed()) / 1e6;
+    }
+};
+
+double bareOpenMs(const QString &path)
+{
+    BareView bare;
+    return bare.load(path);
+}
+
+double bareSelectionMs(const QString &path)
+{
+    BareView bare;
+    bare.load(path);
     bool ready = false;
-    page->runJavaScript(
+    bare.page->runJavaScript(
         QStringLiteral("document.designMode = 'on'; document.addEventListener('selectionchange', () => "
                        "console.log('s')); getSelection().collapse(document.body, 0); true"),
         [&](const QVariant &) { ready = true; });
     waitFor([&] { return ready; }, 10000);
-    QWidget *input = view.focusProxy() ? view.focusProxy() : &view;
+    QWidget *input = bare.view.focusProxy() ? bare.view.focusProxy() : &bare.view;
     input->setFocus();
     waitFor([] { return false; }, 200);
     std::vector<double> times;
     for (int i = 0; i < 25; ++i) {
-        page->messages = 0;
+        bare.page->messages = 0;
         QElapsedTimer k;
         k.start();
         QTest::keyClick(input, Qt::Key_Right, Qt::ShiftModifier);
-        waitFor([&] { return page->messages > 0; }, 5000);
+        waitFor([&] { return bare.page->messages > 0; }, 5000);
         times.push_back(double(k.nsecsElapsed()) / 1e6);
     }
-    view.setPage(nullptr);
-    delete page;
     return median(times);
 }
 
 double bareReadMs(const QString &path)
 {
-    QWebEngineProfile profile;
-    QWebEngineView view;
-    auto *page = new QWebEnginePage(&profile, &view);
-    view.setPage(page);
-    bool finished = false;
-    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
-    page->load(QUrl::fromLocalFile(path));
-    waitFor([&] { return finished; }, 120000);
+    BareView bare;
+    bare.load(path);
     waitFor([] { return false; }, 3000);
     bool got = false;
     QElapsedTimer t;
     t.start();
-    page->toHtml([&](const QString &) { got = true; });
+    bare.page->toHtml([&](const QString &) { got = true; });
     waitFor([&] { return got; }, 120000);
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    view.setPage(nullptr);
-    delete page;
-    return ms;
+    return double(t.nsecsElapsed()) / 1e6;
 }
 } // namespace
 

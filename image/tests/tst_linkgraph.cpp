@@ -3,6 +3,7 @@
 #include "browse.h"
 #include "linkgraph.h"
 #include "mainform.h"
+#include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
 
@@ -30,13 +31,6 @@ namespace {
 const QByteArray kGif = QByteArray::fromHex("47494638396102000300800000ff0000ffffff2c000000000200030000020384"
                                             "6f05003b");
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
 } // namespace
 
 class TestLinkGraph final : public QObject
@@ -59,19 +53,15 @@ private slots:
     void typicalRoad();
 
 private:
-    ui::Script m_script;
-    std::unique_ptr<MainForm> m_form;
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
+    std::unique_ptr<MainForm> &m_form = m_window.form;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestLinkGraph::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    ui::setScript(&m_script);
-    m_form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QTRY_VERIFY(m_form->documentReady);
+    QVERIFY(m_window.open());
 }
 
 void TestLinkGraph::init()
@@ -87,8 +77,7 @@ void TestLinkGraph::cleanup()
 
 void TestLinkGraph::cleanupTestCase()
 {
-    m_form.reset();
-    ui::setScript(nullptr);
+    m_window.close();
 }
 
 void TestLinkGraph::pagesAndInitialState()
@@ -150,10 +139,10 @@ void TestLinkGraph::missingImageKeepsTheDialog()
 
 void TestLinkGraph::fileList()
 {
-    writeFile(m_dir->filePath(QStringLiteral("photo.JPG")), QByteArray());
-    writeFile(m_dir->filePath(QStringLiteral("photo.jpeg")), QByteArray());
-    writeFile(m_dir->filePath(QStringLiteral("a.gif")), kGif);
-    writeFile(m_dir->filePath(QStringLiteral("notes.txt")), "x");
+    writeTestFile(m_dir->filePath(QStringLiteral("photo.JPG")), QByteArray());
+    writeTestFile(m_dir->filePath(QStringLiteral("photo.jpeg")), QByteArray());
+    writeTestFile(m_dir->filePath(QStringLiteral("a.gif")), kGif);
+    writeTestFile(m_dir->filePath(QStringLiteral("notes.txt")), "x");
     QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     QVERIFY(d.setFolder(m_dir->path()));
@@ -179,16 +168,16 @@ void TestLinkGraph::fileList()
 void TestLinkGraph::previewsAndReadings()
 {
     const QString gif = m_dir->filePath(QStringLiteral("small.gif"));
-    writeFile(gif, kGif);
+    writeTestFile(gif, kGif);
     const QString jpg = m_dir->filePath(QStringLiteral("wide.jpg"));
     QImage photo(120, 60, QImage::Format_RGB32);
     photo.fill(Qt::darkGreen);
     QVERIFY(photo.save(jpg, "JPG"));
     const QString damaged = m_dir->filePath(QStringLiteral("damaged.jpg"));
-    writeFile(damaged, QByteArray("\xff\xd8\xff\xe0 not really a picture", 28));
+    writeTestFile(damaged, QByteArray("\xff\xd8\xff\xe0 not really a picture", 28));
     // A PNG header that claims 100000 x 100000 pixels.
     const QString huge = m_dir->filePath(QStringLiteral("huge.png"));
-    writeFile(huge, QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000186a0000186a00806000000"));
+    writeTestFile(huge, QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000186a0000186a00806000000"));
 
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     m_script.fileAnswers << jpg;
@@ -222,7 +211,7 @@ void TestLinkGraph::previewsAndReadings()
 void TestLinkGraph::browsing()
 {
     const QString shortcut = m_dir->filePath(QStringLiteral("site.url"));
-    writeFile(shortcut, "[InternetShortcut]\nURL=http://site.example/\n");
+    writeTestFile(shortcut, "[InternetShortcut]\nURL=http://site.example/\n");
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     // The link target keeps its letter case on a case-sensitive file system.
     m_script.fileAnswers << QStringLiteral("/Web/About.html");
@@ -305,9 +294,9 @@ void TestLinkGraph::alignmentPreview()
 void TestLinkGraph::typicalRoad()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
-    writeFile(page, "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
+    writeTestFile(page, "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
     const QString picture = m_dir->filePath(QStringLiteral("site/img/logo.gif"));
-    writeFile(picture, kGif);
+    writeTestFile(picture, kGif);
     m_script.fileAnswers << page;
     m_form->FileOpen_Click();
     QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
@@ -328,11 +317,7 @@ void TestLinkGraph::typicalRoad()
     const QByteArray bytes = saved.readAll();
     QVERIFY2(bytes.contains("src=\"img/logo.gif\""), bytes.constData());
     QVERIFY(m_form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("src=\"img/logo.gif\"")));
-    QTRY_COMPARE(static_cast<WebEngineSurface *>(m_form->DHTMLEdit1)
-                     ->evaluate(QStringLiteral("document.querySelector('img').naturalWidth"))
-                     .value_or(QVariant())
-                     .toInt(),
-                 2);
+    QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
 }
 
 int main(int argc, char *argv[])

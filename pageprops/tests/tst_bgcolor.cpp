@@ -2,6 +2,7 @@
 #include "bgcolor.h"
 #include "browse.h"
 #include "mainform.h"
+#include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
 
@@ -52,19 +53,15 @@ private:
         return m_form->DHTMLEdit1->DOM().body().getAttribute(QString::fromLatin1(name));
     }
 
-    ui::Script m_script;
-    std::unique_ptr<MainForm> m_form;
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
+    std::unique_ptr<MainForm> &m_form = m_window.form;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestBgColor::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    ui::setScript(&m_script);
-    m_form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QTRY_VERIFY(m_form->documentReady);
+    QVERIFY(m_window.open());
 }
 
 void TestBgColor::init()
@@ -80,8 +77,7 @@ void TestBgColor::cleanup()
 
 void TestBgColor::cleanupTestCase()
 {
-    m_form.reset();
-    ui::setScript(nullptr);
+    m_window.close();
 }
 
 void TestBgColor::pagesAndOrder()

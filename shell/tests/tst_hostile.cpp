@@ -2,6 +2,7 @@
 // (or fails with the load error box), runs nothing, goes nowhere, and an
 // unchanged page saved back keeps what it had.
 #include "mainform.h"
+#include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
 
@@ -31,31 +32,19 @@ private slots:
 private:
     QString write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
+        return writeTestFile(m_dir.filePath(name), bytes);
     }
-    QVariant js(const QString &code)
-    {
-        const std::optional<QVariant> v = static_cast<WebEngineSurface *>(m_form->DHTMLEdit1)->evaluate(code);
-        return v ? *v : QVariant();
-    }
+    QVariant js(const QString &code) { return m_window.js(code); }
 
-    ui::Script m_script;
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
+    std::unique_ptr<MainForm> &m_form = m_window.form;
     QTemporaryDir m_dir;
-    std::unique_ptr<MainForm> m_form;
 };
 
 void TestHostile::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    ui::setScript(&m_script);
-    m_form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QTRY_VERIFY(m_form->documentReady);
+    QVERIFY(m_window.open());
 }
 
 void TestHostile::init()
@@ -66,8 +55,7 @@ void TestHostile::init()
 
 void TestHostile::cleanupTestCase()
 {
-    m_form.reset();
-    ui::setScript(nullptr);
+    m_window.close();
 }
 
 void TestHostile::activePage()

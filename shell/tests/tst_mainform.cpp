@@ -1,6 +1,7 @@
 // The main window driven with the real editing surface; dialogs are answered
 // through the program's dialog seam.
 #include "mainform.h"
+#include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
 
@@ -27,14 +28,6 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
 }
 
 double twipsPerPixel()
@@ -258,7 +251,7 @@ void TestMainForm::closePrompt()
     QFETCH(bool, closes);
     QFETCH(bool, written);
     const QString page = m_dir->filePath(QStringLiteral("page.html"));
-    writeFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
+    writeTestFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
     auto form = makeForm();
     QVERIFY(form);
     m_script.fileAnswers << page;
@@ -277,7 +270,7 @@ void TestMainForm::closePrompt()
 void TestMainForm::newOpenSave()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
-    writeFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
+    writeTestFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
     auto form = makeForm();
     QVERIFY(form);
 
@@ -389,16 +382,16 @@ void TestMainForm::saveFailuresKeepOldFile()
     QString page;
     if (kind == QLatin1String("missing")) {
         page = m_dir->filePath(QStringLiteral("gone/p.html"));
-        writeFile(page, original);
+        writeTestFile(page, original);
     } else {
         mount =
             std::make_unique<SmallMount>(m_dir->filePath(QStringLiteral("mnt")), QStringLiteral("size=256k"));
         if (!mount->ok())
             QSKIP("needs root to mount a small file system");
         page = m_dir->filePath(QStringLiteral("mnt/p.html"));
-        writeFile(page, original);
+        writeTestFile(page, original);
         // Fill the rest of the little disk.
-        writeFile(m_dir->filePath(QStringLiteral("mnt/filler")), QByteArray(240 * 1024, 'x'));
+        writeTestFile(m_dir->filePath(QStringLiteral("mnt/filler")), QByteArray(240 * 1024, 'x'));
     }
     auto form = makeForm();
     QVERIFY(form);
@@ -428,7 +421,7 @@ void TestMainForm::saveFailuresKeepOldFile()
 void TestMainForm::savedImageIsRelative()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
-    writeFile(page, "<html><head><title>t</title></head><body><p>x</p></body></html>");
+    writeTestFile(page, "<html><head><title>t</title></head><body><p>x</p></body></html>");
     const QString image = m_dir->filePath(QStringLiteral("site/img/a.gif"));
     QDir().mkpath(QFileInfo(image).absolutePath());
     QImage picture(8, 8, QImage::Format_RGB32);
@@ -504,7 +497,7 @@ void TestMainForm::offScreenPositionComesBack()
 void TestMainForm::saveKeepsPermissionsAndLinks()
 {
     const QString real = m_dir->filePath(QStringLiteral("real/page.html"));
-    writeFile(real, "<html><head><title>t</title></head><body><p>x</p></body></html>");
+    writeTestFile(real, "<html><head><title>t</title></head><body><p>x</p></body></html>");
     const QFileDevice::Permissions perms =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup; // not the default 0644
     QVERIFY(QFile::setPermissions(real, perms));
