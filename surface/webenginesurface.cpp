@@ -545,6 +545,9 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
     case DECMD_PASTE:
     case DECMD_UNDO:
     case DECMD_REDO: {
+        // Whether there is anything to undo, redo or cut is asked of the page
+        // itself: the last pushed state may not have caught up with the page yet.
+        refreshSnapshot();
         if (QueryStatus(command) < DECMDF_ENABLED)
             return {};
         static const QHash<int, QWebEnginePage::WebAction> actions = {{DECMD_CUT, QWebEnginePage::Cut},
