@@ -96,10 +96,10 @@ SplitPath splitAbsolute(QStringView path)
 
 QString relativeTo(const SplitPath &page, QStringView objectPath)
 {
-    // No file name written in an HTML attribute holds a double quote (Windows
-    // forbids it in names); such a "path" ran on into the markup after an
-    // unquoted background reference, and is left alone.
-    if (objectPath.contains(u'"'))
+    // No file name written in an HTML attribute holds a double quote or a "<"
+    // (Windows forbids both in names); such a "path" ran on into the markup,
+    // and is left alone.
+    if (objectPath.contains(u'"') || objectPath.contains(u'<'))
         return {};
     const SplitPath object = splitAbsolute(objectPath);
     if (!page.valid || !object.valid || object.fileName.isEmpty())
@@ -135,7 +135,25 @@ QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFil
     return relativeTo(splitAbsolute(pageFilePath), strObjectFilePath);
 }
 
-void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath)
+namespace {
+bool endsUnquotedValue(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'>';
+}
+
+qsizetype terminatorAt(QStringView text, qsizetype from, bool quoted)
+{
+    if (quoted)
+        return text.indexOf(u'"', from);
+    for (qsizetype i = from; i < text.size(); ++i)
+        if (endsUnquotedValue(text[i]))
+            return i;
+    return -1;
+}
+} // namespace
+
+void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath,
+                          QList<Rewrite> *done)
 {
     if (strToFind.isEmpty() || documentText.isEmpty())
         return;
@@ -143,9 +161,7 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
     if (!page.valid)
         return; // a page never saved has no folder to be relative to
 
-    // A key that carries a double quote ends its path at the closing quote;
-    // the unquoted background key ends at the first space.
-    const QChar terminator = strToFind.contains(u'"') ? u'"' : u' ';
+    const bool quoted = strToFind.contains(u'"');
 
     // The keys end in "FILE://". A case-insensitive search for the whole key is
     // slow on a large page, so look for its ':' (which has no case) and compare
@@ -173,7 +189,7 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
             from = hit + 1;
             continue;
         }
-        const qsizetype end = text.indexOf(terminator, pathStart);
+        const qsizetype end = terminatorAt(text, pathStart, quoted);
         if (end < 0)
             break; // no terminator: the rest of the page stays as it is
 
@@ -188,6 +204,8 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
             out.append(text.mid(copiedUpTo, schemeStart - copiedUpTo));
             out.append(relative);
             copiedUpTo = end;
+            if (done)
+                done->append({text.mid(schemeStart, end - schemeStart).toString(), relative});
         }
         // Go on after the terminator; a key whose first characters ended the
         // path just handled (a path that runs into `SRC=` before its closing

@@ -10,10 +10,43 @@
 namespace {
 const char *const kKeys[] = {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"};
 
+void check(bool ok)
+{
+    if (!ok)
+        __builtin_trap();
+}
+
 void rewriteAll(QString &text, const QString &page)
 {
     for (const char *key : kKeys)
         pathrel::ChangeToRelativePath(text, QString::fromLatin1(key), page);
+}
+
+// The rewrite changes reference values and nothing else: the output is the
+// input with each reported value replaced, in order, right after its key.
+void checkOnlyValuesChange(const QString &input, const QString &key, const QString &page)
+{
+    QString output = input;
+    QList<pathrel::Rewrite> done;
+    pathrel::ChangeToRelativePath(output, key, page, &done);
+    const QString keyStart = key.left(key.size() - 7); // the key up to "FILE://"
+    qsizetype in = 0;
+    qsizetype out = 0;
+    for (const pathrel::Rewrite &r : std::as_const(done)) {
+        check(r.from.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive));
+        const qsizetype at = input.indexOf(r.from, in);
+        check(at >= in);
+        check(at >= keyStart.size() && QStringView(input)
+                                               .mid(at - keyStart.size(), keyStart.size())
+                                               .compare(keyStart, Qt::CaseInsensitive) == 0);
+        check(QStringView(input).mid(in, at - in) == QStringView(output).mid(out, at - in));
+        out += at - in;
+        check(QStringView(output).mid(out, r.to.size()) == r.to);
+        check(!r.to.contains(u'>') && !r.to.contains(u'<') && !r.to.contains(u'"'));
+        out += r.to.size();
+        in = at + r.from.size();
+    }
+    check(QStringView(input).mid(in) == QStringView(output).mid(out));
 }
 
 // Paths the property check can judge: no ".", ".." or empty folder names.
@@ -32,12 +65,6 @@ QString folderOf(const QString &path)
     s.replace(u'\\', u'/');
     return s.left(s.lastIndexOf(u'/') + 1);
 }
-
-void check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -46,6 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype nl = input.indexOf(u'\n');
     const QString page = nl < 0 ? QStringLiteral("/home/u/site/index.html") : input.left(nl);
     const QString text = nl < 0 ? input : input.mid(nl + 1);
+
+    for (const char *key : kKeys)
+        checkOnlyValuesChange(text, QString::fromLatin1(key), page);
 
     QString once = text;
     rewriteAll(once, page);
@@ -57,12 +87,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool windows = page.size() > 1 && page[1] == u':';
     for (const char *key : kKeys) {
         const QString k = QString::fromLatin1(key);
-        const QChar terminator = k.contains(u'"') ? u'"' : u' ';
         for (qsizetype at = text.indexOf(k, 0, Qt::CaseInsensitive); at >= 0;
              at = text.indexOf(k, at + 1, Qt::CaseInsensitive)) {
             const qsizetype start = at + k.size();
-            const qsizetype end = text.indexOf(terminator, start);
-            if (end < 0)
+            qsizetype end = start;
+            if (k.contains(u'"'))
+                end = text.indexOf(u'"', start);
+            else
+                while (end < text.size() && !QStringLiteral(" \t\n\r\f>").contains(text[end]))
+                    ++end;
+            if (end < 0 || end >= text.size())
                 break;
             const QString path = text.mid(start, end - start);
             const QString rel = pathrel::GetRelativePath(page, path);

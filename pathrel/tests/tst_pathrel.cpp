@@ -205,6 +205,16 @@ void TestPathRel::rewrite_data()
     QTest::newRow("unquoted background running into a quote")
         << kBackground << page << "<body background=file:///home/u/site/\"g/b.gif x\">"
         << "<body background=file:///home/u/site/\"g/b.gif x\">";
+    QTest::newRow("unquoted background ends at the tag, not in the text after it")
+        << kBackground << page
+        << "<BODY BACKGROUND=file:///home/u/site/bg.gif>\r\n<P>http://example.com/../x.html</P>"
+        << "<BODY BACKGROUND=bg.gif>\r\n<P>http://example.com/../x.html</P>";
+    QTest::newRow("unquoted background ends at a line break")
+        << kBackground << page << "<body background=file:///home/u/site/b.gif\r\ntext=red>"
+        << "<body background=b.gif\r\ntext=red>";
+    QTest::newRow("a path running into a tag is left alone")
+        << kSrc << page << "<p>src=\"file:///home/u/a.gif</p><img alt=\"x\">"
+        << "<p>src=\"file:///home/u/a.gif</p><img alt=\"x\">";
     QTest::newRow("stray scheme mark") << kSrc << page << "a://b <img src=\"file:///home/u/site/a.gif\"> ://"
                                        << "a://b <img src=\"a.gif\"> ://";
 }
