@@ -3,6 +3,7 @@
 #include "aboutfrm.h"
 #include "bgcolor.h"
 #include "browse.h"
+#include "documentsession.h"
 #include "frmftp.h"
 #include "insertHTMLdlg.h"
 #include "linkgraph.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -33,8 +33,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-
-#include <cerrno>
 
 // The pictures and the help page live in this library's resources.
 static void initShellResources()
@@ -114,6 +112,9 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     setWindowTitle(kTitle);
     m_picker = std::make_shared<ui::SurfacePicker>();
     DHTMLEdit1->setFilePicker(m_picker);
+    m_session = new DocumentSession(DHTMLEdit1, this);
+    connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
+    connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -499,10 +500,11 @@ void MainForm::Form_Load()
     m_fontSizeCombo->setCurrentIndex(0);
     DisableFormatControls();
     DHTMLEdit1->widget()->raise();
-    const QStringList blank = {QStringLiteral("<HTML>"),          QStringLiteral("<HEAD>"),
-                               QStringLiteral("<TITLE></TITLE>"), QStringLiteral("</HEAD>"),
-                               QStringLiteral("<BODY>"),          QStringLiteral("<DIV>&nbsp;</DIV>"),
-                               QStringLiteral("</BODY>"),         QStringLiteral("</HTML>")};
+    // The doctype keeps browsers out of their quirks.
+    const QStringList blank = {
+        QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),
+        QStringLiteral("<TITLE></TITLE>"),   QStringLiteral("</HEAD>"), QStringLiteral("<BODY>"),
+        QStringLiteral("<DIV>&nbsp;</DIV>"), QStringLiteral("</BODY>"), QStringLiteral("</HTML>")};
     DHTMLEdit1->setDocumentHTML(blank.join(crlf()));
 }
 
@@ -584,115 +586,27 @@ void MainForm::DisableFormatControls()
 
 void MainForm::RefreshTitle()
 {
-    const QString path = DHTMLEdit1->CurrentDocumentPath();
-    setWindowTitle(path.isEmpty() ? kTitle : kTitle + QStringLiteral(" - ") + path);
+    setWindowTitle(m_session->title());
 }
 
 int MainForm::CheckSaveChanges()
 {
-    if (!DHTMLEdit1->IsDirty())
-        return NothingChanged;
-    const QMessageBox::StandardButton answer =
-        ui::messageBox(this,
-                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                           QStringLiteral("Do you want to save changes?"),
-                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
-    if (answer == QMessageBox::No)
-        return Declined;
-    if (answer != QMessageBox::Yes)
-        return Cancelled;
-    return SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty()) ? Saved : Cancelled;
+    return m_session->checkSaveChanges();
 }
 
 void MainForm::FileNew_Click()
 {
-    if (CheckSaveChanges() == Cancelled)
-        return;
-    DHTMLEdit1->NewDocument();
-    const QStringList page = {QStringLiteral("<HTML>"),          QStringLiteral("<HEAD>"),
-                              QStringLiteral("<TITLE></TITLE>"), QStringLiteral("</HEAD>"),
-                              QStringLiteral("<BODY>"),          QString(),
-                              QStringLiteral("</BODY>"),         QStringLiteral("</HTML>")};
-    DHTMLEdit1->setDocumentHTML(page.join(crlf()));
-    RefreshTitle();
-}
-
-void MainForm::showLoadError(qint64 code)
-{
-    ui::messageBox(
-        this, QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) + u'.',
-        QMessageBox::Ok, QMessageBox::Critical);
+    m_session->newPage();
 }
 
 void MainForm::FileOpen_Click()
 {
-    DisableFormatControls();
-    if (CheckSaveChanges() != Cancelled) {
-        const qint64 code = DHTMLEdit1->LoadDocument(QString(), true);
-        if (code != codes::Ok) {
-            showLoadError(code);
-            DHTMLEdit1->NewDocument();
-        }
-    }
-    if (!DHTMLEdit1->Busy()) {
-        if (std::optional<TextRange> r = DHTMLEdit1->DOM().selection().createRange())
-            r->Collapse(true);
-    }
-    RefreshTitle();
+    m_session->open();
 }
 
 bool MainForm::SaveCurrentDocument(bool saveAs)
 {
-    DisableFormatControls();
-    if (saveAs)
-        DHTMLEdit1->SaveDocument(QString(), true); // a dismissed dialog leaves the path as it was
-
-    const QString path = DHTMLEdit1->CurrentDocumentPath();
-    if (path.isEmpty())
-        return false;
-
-    qint64 code = codes::Ok;
-    documentText = DHTMLEdit1->DocumentHTML();
-    session::makeReferencesRelative(documentText, path);
-    documentText = session::declareUtf8(documentText);
-
-    // Written beside the old file and renamed over it: a failure half-way
-    // leaves the old file whole.
-    // Saving through a link updates the file it points to and keeps the link.
-    QString target = path;
-    const QFileInfo pathInfo(path);
-    if (pathInfo.isSymLink())
-        target = pathInfo.symLinkTarget();
-    QSaveFile file(target);
-    errno = 0;
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        const QByteArray bytes = (documentText + crlf()).toUtf8();
-        written = file.write(bytes) == bytes.size();
-        if (written)
-            written = file.commit();
-        else
-            file.cancelWriting();
-    }
-    if (!written) {
-        const int err = errno;
-        code = session::saveErrorCode(int(file.error()), err, QFileInfo(target).absoluteDir().exists());
-    } else {
-        code = DHTMLEdit1->LoadDocument(path, false);
-    }
-    documentText.clear();
-    if (code != codes::Ok) {
-        ui::messageBox(this,
-                       QStringLiteral("Error occurred while saving document: ") + session::saveMessage(code) +
-                           u'.',
-                       QMessageBox::Ok, QMessageBox::Critical);
-        RefreshTitle();
-        return false;
-    }
-    if (std::optional<TextRange> r = DHTMLEdit1->DOM().selection().createRange())
-        r->Collapse(true);
-    RefreshTitle();
-    return true;
+    return m_session->save(saveAs);
 }
 
 void MainForm::FileSave_Click()

@@ -16,6 +16,8 @@ class QMenu;
 class QToolBar;
 class QTimer;
 
+class DocumentSession;
+
 namespace surface {
 class FilePicker;
 }
@@ -57,6 +59,7 @@ public:
     void RefreshTitle();
     void DisableFormatControls();
     void ShowHelp();
+    DocumentSession *session() const { return m_session; }
 
 public slots:
     void FileNew_Click();
@@ -92,12 +95,12 @@ private:
     void execFormatCommand(int command);
     void onShowContextMenu();
     void onContextMenuAction(int position);
-    void showLoadError(qint64 code);
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
                      const QKeySequence &shortcut = {});
     void updateClock();
 
     std::unique_ptr<surface::EditSurface> m_surface;
+    DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
     QToolBar *m_toolbar1 = nullptr;
     QToolBar *m_toolbar2 = nullptr;

@@ -5,6 +5,7 @@
 
 #include <QFileDevice>
 #include <QRegularExpression>
+#include <QStringEncoder>
 
 #include <cerrno>
 #include <cmath>
@@ -58,10 +59,64 @@ QString declareUtf8(const QString &html)
     return meta + out;
 }
 
-void makeReferencesRelative(QString &documentText, const QString &pagePath)
+QString declaredCharset(const QString &html)
+{
+    // Readers look for the declaration in the first 1024 bytes only.
+    static const QRegularExpression metaCharset(
+        QStringLiteral("<meta\\b[^>]*?\\bcharset\\s*=\\s*[\"']?([A-Za-z0-9_:.-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = metaCharset.match(QStringView(html).left(1024));
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+namespace {
+bool isUtf8Name(const QString &name)
+{
+    return name.isEmpty() || name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0;
+}
+
+bool isAscii(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+QByteArray utf8Bytes(const QString &text, bool bom)
+{
+    return bom ? QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8() : text.toUtf8();
+}
+} // namespace
+
+EncodedPage encodePage(const QString &html, const PageEncoding &encoding)
+{
+    const QString declared = declaredCharset(html);
+    const PageEncoding utf8{QStringLiteral("UTF-8"), false};
+    if (isUtf8Name(encoding.charset)) {
+        if (encoding.bom || isAscii(html) || (!declared.isEmpty() && isUtf8Name(declared)))
+            return {utf8Bytes(html, encoding.bom), {QStringLiteral("UTF-8"), encoding.bom}};
+        return {utf8Bytes(declareUtf8(html), false), utf8};
+    }
+    if (encoding.bom || !declared.isEmpty() || isAscii(html)) {
+        QStringEncoder encoder(encoding.charset.toLatin1().constData(),
+                               encoding.bom ? QStringConverter::Flag::WriteBom
+                                            : QStringConverter::Flag::Default);
+        if (encoder.isValid()) {
+            QByteArray bytes = encoder.encode(html);
+            if (!encoder.hasError())
+                return {bytes, encoding};
+        }
+    }
+    // The page's own charset cannot carry the text, or readers would not know it.
+    return {utf8Bytes(declareUtf8(html), false), utf8};
+}
+
+void makeReferencesRelative(QString &documentText, const QString &pagePath, QList<pathrel::Rewrite> *done)
 {
     for (const char *key : {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"})
-        pathrel::ChangeToRelativePath(documentText, QString::fromLatin1(key), pagePath);
+        pathrel::ChangeToRelativePath(documentText, QString::fromLatin1(key), pagePath, done);
 }
 
 qint64 saveErrorCode(int fileError, int osError, bool folderExists)
@@ -110,6 +165,8 @@ QString loadMessage(qint64 code)
         return QStringLiteral("Document contains a frameset");
     case ServerScript:
         return QStringLiteral("Document is primarily server side script");
+    case NotText:
+        return QStringLiteral("File holds binary data, not text");
     default:
         return sharedMessage(code);
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pathrel.h"
+
+#include <QList>
 #include <QString>
 
 // Pieces of the save that need no window.
@@ -14,8 +17,33 @@ int readStoredNumber(const QString &text);
 // declaration is changed, else one is added after <head> (or at the start).
 QString declareUtf8(const QString &html);
 
-// The save's rewrite of local references relative to the page's folder.
-void makeReferencesRelative(QString &documentText, const QString &pagePath);
+// The charset a page declares in a <meta> near its start ("" for none).
+QString declaredCharset(const QString &html);
+
+// How a page's bytes were read: the charset the engine read it with ("" for a
+// page made here) and whether it began with a byte order mark.
+struct PageEncoding
+{
+    QString charset;
+    bool bom = false;
+};
+
+// The bytes to write for a page's text. The page keeps its own charset where
+// that charset can carry the text and the page says which it is, so an edit
+// changes only the bytes edited; otherwise the text is written as UTF-8, with
+// a UTF-8 declaration added or changed where a reader would otherwise use
+// another charset (a page of plain ASCII needs none).
+struct EncodedPage
+{
+    QByteArray bytes;
+    PageEncoding encoding; // what the bytes are in now
+};
+EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
+
+// The save's rewrite of local references relative to the page's folder; what
+// it rewrote is added to done when given.
+void makeReferencesRelative(QString &documentText, const QString &pagePath,
+                            QList<pathrel::Rewrite> *done = nullptr);
 
 // Failure code of a file error, for the save error box.
 qint64 saveErrorCode(int fileError, int osError, bool folderExists);

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QUrl>
 
 namespace ui {
@@ -62,6 +63,27 @@ QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
     if (buttons.testFlag(QMessageBox::Yes))
         box.setDefaultButton(QMessageBox::Yes);
     return QMessageBox::StandardButton(box.exec());
+}
+
+int choose(QWidget *parent, const QString &text, const QStringList &buttons, QMessageBox::Icon icon)
+{
+    if (g_script) {
+        g_script->messagesShown << text;
+        g_script->iconsShown << icon;
+        return g_script->choiceAnswers.isEmpty() ? int(buttons.size()) - 1
+                                                 : g_script->choiceAnswers.takeFirst();
+    }
+    QMessageBox box(icon, appTitle(), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        added << box.addButton(buttons[i], i == 0 ? QMessageBox::AcceptRole
+                                                  : (i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                             : QMessageBox::DestructiveRole));
+    if (!added.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(added.first()));
+    box.exec();
+    const qsizetype chosen = added.indexOf(box.clickedButton());
+    return chosen >= 0 ? int(chosen) : int(buttons.size()) - 1;
 }
 
 QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,

@@ -22,6 +22,10 @@ QStringList translateFilter(const QString &filter);
 QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
                                        QMessageBox::StandardButtons buttons, QMessageBox::Icon icon);
 
+// A question with buttons of its own: the index of the button chosen; the
+// last button (the one that changes nothing) when the box is closed.
+int choose(QWidget *parent, const QString &text, const QStringList &buttons, QMessageBox::Icon icon);
+
 // The path chosen, or empty when the dialog was cancelled.
 QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                  const QString &startFolder);
@@ -49,6 +53,7 @@ struct Script
     QList<QMessageBox::StandardButton> messageAnswers;
     QStringList fileAnswers;
     QList<QColor> colorAnswers;
+    QList<int> choiceAnswers;
     // What was asked, for the tests to check.
     QStringList messagesShown;
     QList<QMessageBox::Icon> iconsShown;

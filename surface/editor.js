@@ -26,15 +26,65 @@
                                   'IFRAME', 'HR', 'VIDEO', 'AUDIO', 'APPLET', 'MARQUEE']);
     const FONT_SIZES_PX = [10, 13, 16, 18, 24, 32, 48];
 
+    // ---- identity and changes -------------------------------------------------
+    //
+    // A save writes back the page's own source wherever the user changed
+    // nothing. For that every node the page was loaded with gets a number from
+    // one walk through the document, kept in a WeakMap so that nothing is
+    // written into the page, and every change is recorded against the node it
+    // touched. The program matches the walk with its parse of the source.
+
+    let idOf = new WeakMap();      // node -> its number in the walk
+    let walkNodes = null;          // number -> node, until the program has matched the walk
+    let shapeText = '';
+    let indexed = false;
+    let modelBroken = false;       // the page changed before the walk: everything is written afresh
+    let notWhole = new Set();      // numbers whose source is not one clean piece
+    let textKindAtLoad = new WeakMap(); // text that stood in script, style, title or textarea
+    let changedAttrs = new Set();
+    let changedData = new Set();
+    let changedKids = new Set();
+    let changeCount = 0;
+    const ours = new WeakSet();    // the editor's own nodes: never written, never edits
+    let fragments = new WeakMap(); // first node of an Insert HTML fragment -> the fragment
+    let fragmentOf = new WeakMap(); // every node inside such a fragment -> the fragment
+
     // Ids that edits may have copied; only these need checking for duplicates.
     const touchedIds = new Set();
 
+    function isOurs(n) {
+        for (; n; n = n.parentNode)
+            if (ours.has(n))
+                return true;
+        return false;
+    }
+
     function noteRecords(records) {
+        let counted = 0;
         for (const r of records) {
+            const t = r.target;
+            if (isOurs(t))
+                continue;
+            if (r.type === 'childList' && [...r.addedNodes, ...r.removedNodes].every((n) => ours.has(n)))
+                continue;
+            counted++;
+            if (!indexed && !quiet)
+                modelBroken = true;
+            for (let n = t; n; n = n.parentNode) {
+                const f = fragmentOf.get(n);
+                if (f) {
+                    f.intact = false;
+                    break;
+                }
+            }
             if (r.type === 'attributes') {
-                if (r.attributeName === 'id' && r.target.hasAttribute('id'))
-                    touchedIds.add(r.target.getAttribute('id'));
-            } else if (r.type === 'childList') {
+                changedAttrs.add(t);
+                if (r.attributeName === 'id' && t.hasAttribute('id'))
+                    touchedIds.add(t.getAttribute('id'));
+            } else if (r.type === 'characterData') {
+                changedData.add(t);
+            } else {
+                changedKids.add(t);
                 for (const n of r.addedNodes) {
                     if (n.nodeType !== Node.ELEMENT_NODE)
                         continue;
@@ -45,12 +95,12 @@
                 }
             }
         }
-        return records.length;
+        changeCount += counted;
+        return counted;
     }
 
     const observer = new MutationObserver((records) => {
-        noteRecords(records);
-        if (!quiet && !dirty) {
+        if (noteRecords(records) && !quiet && !dirty) {
             markDirty();
             schedulePush();
         }
@@ -69,6 +119,89 @@
         if (noteRecords(observer.takeRecords()) && !quiet)
             markDirty();
     }
+
+    const RAW_TEXT = new Set(['script', 'style', 'xmp', 'iframe', 'noembed', 'noframes', 'plaintext']);
+
+    // How text is written inside an element: 0 escaped, 1 raw (script,
+    // style), 2 escaped but never markup (title, textarea).
+    function textKind(parent) {
+        if (!parent || parent.nodeType !== Node.ELEMENT_NODE)
+            return 0;
+        const name = parent.localName;
+        return RAW_TEXT.has(name) ? 1 : (name === 'title' || name === 'textarea' ? 2 : 0);
+    }
+
+    function childrenOf(n) {
+        return n.localName === 'template' && n.content ? n.content.childNodes : n.childNodes;
+    }
+
+    // The walk: numbers every node in document order and describes it as the
+    // program reads it: "E<name>" opens an element and ")" closes it,
+    // "T<length>" is text, "C" a comment; tokens are separated by spaces.
+    function indexNow() {
+        if (indexed)
+            return;
+        indexed = true;
+        const parts = [];
+        walkNodes = [];
+        const stack = [{kids: document.childNodes, i: 0, open: false}];
+        while (stack.length) {
+            const f = stack[stack.length - 1];
+            if (f.i >= f.kids.length) {
+                stack.pop();
+                if (f.open)
+                    parts.push(')');
+                continue;
+            }
+            const n = f.kids[f.i++];
+            if (ours.has(n))
+                continue;
+            const type = n.nodeType;
+            if (type === Node.ELEMENT_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('E' + n.localName);
+                stack.push({kids: childrenOf(n), i: 0, open: true});
+            } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('T' + n.data.length);
+                const kind = textKind(n.parentNode);
+                if (kind)
+                    textKindAtLoad.set(n, kind);
+            } else if (type === Node.COMMENT_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('C');
+            }
+        }
+        shapeText = parts.join(' ');
+    }
+
+    function ensureIndexed() {
+        if (!indexed) {
+            flushMutations();
+            indexNow();
+        }
+    }
+
+    qk.shape = function () {
+        ensureIndexed();
+        return shapeText;
+    };
+
+    // The program's match of the walk with the source: nodes it found no
+    // source for lose their number and are written afresh.
+    qk.setAlignment = function (a) {
+        if (walkNodes) {
+            for (const [from, to] of a.unaligned)
+                for (let i = from; i <= to && i < walkNodes.length; i++)
+                    idOf.delete(walkNodes[i]);
+        }
+        notWhole = new Set(a.notWhole);
+        walkNodes = null;
+        return true;
+    };
 
     // ---- selection -------------------------------------------------------
 
@@ -283,6 +416,7 @@
         s.selType = type;
         s.title = document.title;
         s.dirty = dirty;
+        s.changes = changeCount;
         s.tag = location.search;
         return s;
     }
@@ -322,13 +456,17 @@
     }
 
     function needsFileForm(root) {
-        for (const attr of ['src', 'href', 'background'])
-            for (const el of root.querySelectorAll('[' + attr + ']')) {
+        for (const attr of ['src', 'href', 'background']) {
+            const els = [...root.querySelectorAll('[' + attr + ']')];
+            if (root.hasAttribute && root.hasAttribute(attr))
+                els.push(root);
+            for (const el of els) {
                 const v = el.getAttribute(attr);
                 const f = fileForm(v);
                 if (f !== null && f !== v)
                     return true;
             }
+        }
         return false;
     }
 
@@ -370,27 +508,6 @@
         }
     }
 
-    function hasDuplicateIds() {
-        flushMutations();
-        if (touchedIds.size <= 20) {
-            for (const id of touchedIds) {
-                const n = document.querySelectorAll('[id="' + CSS.escape(id) + '"]').length;
-                if (n > Math.max(1, loadedIdCounts.get(id) || 0))
-                    return true;
-            }
-            return false;
-        }
-        const seen = new Map();
-        for (const el of document.querySelectorAll('[id]')) {
-            const id = el.getAttribute('id');
-            const n = (seen.get(id) || 0) + 1;
-            seen.set(id, n);
-            if (n > Math.max(1, loadedIdCounts.get(id) || 0))
-                return true;
-        }
-        return false;
-    }
-
     function doctypeText(dt) {
         let t = '<!DOCTYPE ' + dt.name;
         if (dt.publicId)
@@ -400,20 +517,15 @@
         return t + '>';
     }
 
+    // The whole page as the engine writes it: only when no recipe can be made.
     qk.html = function () {
         const root = document.documentElement;
         let html = '';
         if (root) {
-            const needsFix = !!aidLayer || needsFileForm(root) || hasDuplicateIds() ||
-                root.querySelector('p>ul,p>ol,p>dl,p>dir,p>menu,h1>ul,h1>ol,h2>ul,h2>ol,h3>ul,h3>ol,h4>ul,h4>ol,h5>ul,h5>ol,h6>ul,h6>ol');
-            if (needsFix) {
-                const copy = root.cloneNode(true);
-                withoutAids(copy);
-                fixTree(copy);
-                html = copy.outerHTML;
-            } else {
-                html = root.outerHTML;
-            }
+            const copy = root.cloneNode(true);
+            withoutAids(copy);
+            fixTree(copy);
+            html = copy.outerHTML;
         }
         const parts = [];
         for (const n of document.childNodes) {
@@ -427,8 +539,293 @@
         return parts.join('\r\n');
     };
 
-    qk.sourceNeedsFix = function () {
-        return !!document.documentElement && needsFileForm(document.documentElement);
+    // Markup typed into the Insert HTML dialog is written as typed for as long
+    // as the nodes it made stand together unchanged. The paste must have made
+    // exactly what the markup reads as, or it is written as the engine has it.
+    function rememberFragment(html, records) {
+        const added = [];
+        for (const r of records)
+            if (r.type === 'childList')
+                for (const n of r.addedNodes)
+                    if (n.isConnected && !added.includes(n))
+                        added.push(n);
+        const top = added.filter((n) => !added.some((o) => o !== n && o.contains(n)));
+        if (!top.length)
+            return;
+        top.sort((a, b) => (a.compareDocumentPosition(b) & Node.DOCUMENT_POSITION_FOLLOWING) ? -1 : 1);
+        for (let i = 1; i < top.length; i++)
+            if (top[i - 1].nextSibling !== top[i])
+                return;
+        const typed = document.createElement('template');
+        typed.innerHTML = html;
+        const made = document.createElement('template');
+        for (const n of top)
+            made.content.appendChild(n.cloneNode(true));
+        if (made.innerHTML !== typed.innerHTML)
+            return;
+        const f = {nodes: top, text: html, intact: true};
+        fragments.set(top[0], f);
+        for (const n of top)
+            fragmentOf.set(n, f);
+    }
+
+    function fragmentIntact(f) {
+        if (!f.intact)
+            return false;
+        for (let i = 0; i < f.nodes.length; i++)
+            if (!f.nodes[i].isConnected || (i > 0 && f.nodes[i - 1].nextSibling !== f.nodes[i]))
+                return false;
+        return true;
+    }
+
+    qk.wholePage = function () {
+        try {
+            flushMutations();
+            return {ok: true, html: qk.html(), changes: changeCount};
+        } catch (e) {
+            return {ok: false, error: String((e && e.message) || e)};
+        }
+    };
+
+    // Ids to leave out when writing: copies an edit made of an id the page had
+    // fewer times (a split block copies its id), in document order.
+    function idsToDrop() {
+        const drop = new Set();
+        const ids = touchedIds.size <= 20 ? touchedIds : new Set([...document.querySelectorAll('[id]')].map((e) => e.id));
+        for (const id of ids) {
+            const all = document.querySelectorAll('[id="' + CSS.escape(id) + '"]');
+            const allowed = Math.max(1, loadedIdCounts.get(id) || 0);
+            for (let i = allowed; i < all.length; i++)
+                drop.add(all[i]);
+        }
+        return drop;
+    }
+
+    const SPLIT_BLOCKS = new Set(['p', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6']);
+    const LISTS = new Set(['ul', 'ol', 'dl', 'dir', 'menu']);
+
+    // The recipe: the page as the program assembles it. An item is a number
+    // (a node unchanged since the walk, copied from the source), or
+    // {e: number, a: attributes if changed, c: children} for a node of the
+    // walk whose inside changed, {t: text, n: number of the text it was, k:
+    // kind} for text, {f: name, a: attributes, c: children} for a new element,
+    // {h: html} for new markup written as it stands, {m: text} for a comment.
+    function recipeWriter() {
+        const changedPath = new Set();
+        const mark = (n) => {
+            for (; n && !changedPath.has(n); n = n.parentNode)
+                changedPath.add(n);
+        };
+        for (const set of [changedAttrs, changedData, changedKids])
+            for (const n of set)
+                if (n.isConnected)
+                    mark(n);
+        const drop = idsToDrop();
+        for (const el of drop)
+            mark(el);
+
+        const attrs = (el, withoutId) => {
+            const out = [];
+            for (const a of el.attributes)
+                if (!(withoutId && a.name === 'id'))
+                    out.push([a.name, a.value]);
+            return out;
+        };
+
+        // Pushes the items for n; true when none of them holds source.
+        function emit(n, out) {
+            if (ours.has(n))
+                return true;
+            const type = n.nodeType;
+            const id = idOf.get(n);
+            if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
+                const kind = textKind(n.parentNode);
+                const sameKind = (textKindAtLoad.get(n) || 0) === kind;
+                if (id !== undefined && sameKind && !changedPath.has(n)) {
+                    out.push(id);
+                    return false;
+                }
+                const item = {t: n.data};
+                if (id !== undefined && sameKind)
+                    item.n = id;
+                if (kind)
+                    item.k = kind;
+                out.push(item);
+                return item.n === undefined;
+            }
+            if (type === Node.COMMENT_NODE) {
+                if (id !== undefined && !changedPath.has(n)) {
+                    out.push(id);
+                    return false;
+                }
+                out.push({m: n.data});
+                return true;
+            }
+            if (type !== Node.ELEMENT_NODE)
+                return true;
+            if (id !== undefined && !changedPath.has(n) && !notWhole.has(id)) {
+                out.push(id);
+                return false;
+            }
+            const withoutId = drop.has(n);
+            const changedAttributes = id === undefined || withoutId || changedAttrs.has(n);
+            if (SPLIT_BLOCKS.has(n.localName) && [...n.children].some((c) => LISTS.has(c.localName)))
+                return emitSplit(n, out, id, withoutId || changedAttributes);
+            const kids = [];
+            const fresh = emitChildren(childrenOf(n), kids);
+            if (id !== undefined) {
+                const item = {e: id, c: kids};
+                if (changedAttributes)
+                    item.a = attrs(n, withoutId);
+                out.push(item);
+                return false;
+            }
+            // Markup without anything of the source in it goes as the engine
+            // writes it, unless a reference in it must be read as a local file.
+            if (fresh && !withoutId && !needsFileForm(n) && !n.querySelector('[id]')) {
+                out.push({h: n.outerHTML});
+                return true;
+            }
+            out.push({f: n.localName, a: attrs(n, withoutId), c: kids});
+            return fresh;
+        }
+
+        // A list inside a paragraph or heading does not survive a reload: the
+        // parser closes the block before the list. Write the block split
+        // around its lists, as the page will read.
+        function emitSplit(n, out, id, changedAttributes) {
+            let part = [];
+            let first = true;
+            const flush = () => {
+                if (part.length) {
+                    if (first && id !== undefined) {
+                        const item = {e: id, c: part};
+                        if (changedAttributes)
+                            item.a = attrs(n, drop.has(n));
+                        out.push(item);
+                    } else {
+                        out.push({f: n.localName, a: attrs(n, first ? drop.has(n) : true), c: part});
+                    }
+                }
+                first = false;
+                part = [];
+            };
+            for (const c of childrenOf(n)) {
+                if (c.nodeType === Node.ELEMENT_NODE && LISTS.has(c.localName)) {
+                    flush();
+                    emit(c, out);
+                } else {
+                    emit(c, part);
+                }
+            }
+            flush();
+            return false;
+        }
+
+        function emitChildren(list, out) {
+            let fresh = true;
+            for (let i = 0; i < list.length; i++) {
+                const n = list[i];
+                const f = fragments.get(n);
+                if (f && fragmentIntact(f)) {
+                    out.push({h: f.text});
+                    i += f.nodes.length - 1;
+                    continue;
+                }
+                fresh = emit(n, out) && fresh;
+            }
+            return fresh;
+        }
+
+        return () => {
+            const out = [];
+            emitChildren(document.childNodes, out);
+            return out;
+        };
+    }
+
+    qk.recipe = function () {
+        try {
+            flushMutations();
+            if (!indexed || modelBroken)
+                return {ok: false, error: 'the page changed before it was numbered'};
+            return {ok: true, recipe: JSON.stringify(recipeWriter()()), changes: changeCount};
+        } catch (e) {
+            return {ok: false, error: String((e && e.message) || e)};
+        }
+    };
+
+    // The local file a reference names, as the program writes it ("" for
+    // none): file URLs decoded, plain absolute paths as they stand.
+    function localPathOf(value) {
+        let path = null;
+        if (/^file:/i.test(value)) {
+            path = value.replace(/^file:(\/\/localhost)?/i, '').replace(/^\/\/(?=\/|[A-Za-z]:)/, '');
+            try { path = decodeURIComponent(path); } catch (e) { /* keep as written */ }
+        } else if (!value.startsWith('//') && LOCAL_ABSOLUTE.test(value)) {
+            path = value;
+        }
+        return path === null ? '' : path.replace(/^\/(?=[A-Za-z]:)/, '');
+    }
+
+    // After a save: the references as written, the folder the page now lives
+    // in, and a new walk over the page as saved. Nothing here is an edit.
+    qk.saved = function (info) {
+        flushMutations();
+        if (info.changes !== changeCount)
+            return {ok: false, snap: snapshot()}; // changed meanwhile: the page stays changed
+        withQuiet(() => {
+            const local = info.local || {};
+            const relative = info.relative || {};
+            for (const attr of ['src', 'href', 'background'])
+                for (const el of document.querySelectorAll('[' + attr + ']')) {
+                    const v = el.getAttribute(attr);
+                    const path = localPathOf(v);
+                    const to = path ? local[path] : relative[v];
+                    if (to !== undefined && to !== v)
+                        el.setAttribute(attr, to);
+                }
+            if (info.base)
+                setBase(info.base);
+        });
+        idOf = new WeakMap();
+        textKindAtLoad = new WeakMap();
+        fragments = new WeakMap();
+        fragmentOf = new WeakMap();
+        notWhole = new Set();
+        changedAttrs = new Set();
+        changedData = new Set();
+        changedKids = new Set();
+        touchedIds.clear();
+        loadedIdCounts.clear();
+        for (const el of document.querySelectorAll('[id]'))
+            loadedIdCounts.set(el.id, (loadedIdCounts.get(el.id) || 0) + 1);
+        modelBroken = false;
+        indexed = false;
+        indexNow();
+        dirty = false;
+        return {ok: true, shape: shapeText, snap: snapshot()};
+    };
+
+    // Relative references resolve against the folder the page is saved in,
+    // through a base element of our own that is never written.
+    function setBase(folderUrl) {
+        const own = [...document.querySelectorAll('base[href]')].find((b) => !ours.has(b));
+        if (own || !document.head)
+            return;
+        let base = [...document.head.children].find((b) => ours.has(b));
+        if (!base) {
+            base = document.createElement('base');
+            base.setAttribute('data-quillon-kiv', '');
+            ours.add(base);
+            document.head.insertBefore(base, document.head.firstChild);
+        }
+        base.setAttribute('href', folderUrl);
+    }
+
+    qk.setBase = function (folderUrl) {
+        withQuiet(() => setBase(folderUrl));
+        return true;
     };
 
     // ---- commands -------------------------------------------------------------
@@ -502,12 +899,19 @@
             return {ok: false, snap: snapshot()};
         restoreRange(r);
         let ok;
-        if (html === '')
+        if (html === '') {
             ok = r.collapsed ? true : document.execCommand('delete');
-        else
+            flushMutations();
+        } else {
+            flushMutations();
             ok = document.execCommand('insertHTML', false, html);
+            const records = observer.takeRecords();
+            if (noteRecords(records) && !quiet)
+                markDirty();
+            if (ok)
+                rememberFragment(html, records);
+        }
         qk.savedRange = null;
-        flushMutations();
         return {ok: !!ok, snap: snapshot()};
     };
 
@@ -857,6 +1261,7 @@
             }
             if (!aidLayer || !aidLayer.isConnected) {
                 aidLayer = document.createElement('qk-view-aids');
+                ours.add(aidLayer);
                 aidLayer.setAttribute('style', 'position:absolute;left:0;top:0;width:0;height:0;' +
                                       'pointer-events:none;z-index:2147483647');
                 document.documentElement.appendChild(aidLayer);
@@ -893,7 +1298,7 @@
     }
 
     function withoutAids(root) {
-        for (const layer of root.querySelectorAll('qk-view-aids'))
+        for (const layer of root.querySelectorAll('qk-view-aids, base[data-quillon-kiv]'))
             layer.remove();
     }
 
@@ -929,6 +1334,15 @@
         restoreRange(r);
     }
 
+    // Every command that may change the page numbers it first.
+    for (const name of ['exec', 'paste', 'applyFont', 'tableCommand', 'toggleAbsolute', 'setDocProp', 'setBodyAttr']) {
+        const command = qk[name];
+        qk[name] = function (...args) {
+            ensureIndexed();
+            return command.apply(this, args);
+        };
+    }
+
     function start() {
         if (document.body && document.body.tagName === 'FRAMESET') {
             bridge.ready({frameset: true, tag: location.search});
@@ -938,7 +1352,6 @@
             const id = el.getAttribute('id');
             loadedIdCounts.set(id, (loadedIdCounts.get(id) || 0) + 1);
         }
-        const sourceNeedsFix = qk.sourceNeedsFix();
         withQuiet(() => {
             document.designMode = 'on';
             if (!document.body && document.documentElement)
@@ -1002,8 +1415,11 @@
             if (e.dataTransfer && [...e.dataTransfer.types].includes('Files'))
                 e.preventDefault();
         }, true);
-        bridge.ready({frameset: false, tag: location.search, sourceNeedsFix: sourceNeedsFix, charset: document.characterSet,
-                      snap: snapshot()});
+        // Nothing may change the page before its nodes are numbered; the walk
+        // waits until the page is shown, the first edit does not.
+        document.addEventListener('beforeinput', ensureIndexed, true);
+        bridge.ready({frameset: false, tag: location.search, charset: document.characterSet, snap: snapshot()});
+        setTimeout(ensureIndexed, 0);
     }
 
     new QWebChannel(qt.webChannelTransport, (channel) => {

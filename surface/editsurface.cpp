@@ -2,6 +2,12 @@
 
 namespace surface {
 
+QString EditSurface::DocumentHTML()
+{
+    const DocumentRead read = readDocument();
+    return read.ok ? read.text : QString();
+}
+
 bool TextRange::pasteHTML(const QString &html)
 {
     return m_owner->pasteAtRange(html);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -81,7 +83,34 @@ constexpr qint64 InvalidArgument = 5;
 constexpr qint64 AccessDenied = 70;
 constexpr qint64 Cancelled = 0x800704C7; // a dialog of the surface was dismissed
 constexpr qint64 Unknown = 0x80004005;
+constexpr qint64 NotText = 0x80100003; // the file holds binary data
 } // namespace codes
+
+// What reading the page gave: its text, or what went wrong.
+struct DocumentRead
+{
+    bool ok = false;
+    QString text;             // the page as a save writes it, before local references are made relative
+    QString error;            // why it could not be read, for the user
+    bool unchanged = false;   // no edit since the page was loaded or last saved
+    QByteArray originalBytes; // then: the file's bytes, when it came from one
+    QString charset;          // the charset the page was read with ("" for a page made here)
+    bool bom = false;         // the file began with a byte order mark
+    int changes = 0;          // hand back to documentSaved
+};
+
+// What a save wrote, for the surface to take as the page's new source.
+struct SavedDocument
+{
+    QString path;
+    QString text;
+    QByteArray bytes;
+    QString charset;
+    bool bom = false;
+    QHash<QString, QString> localReferences;    // local path -> the relative reference written
+    QHash<QString, QString> relativeReferences; // relative reference -> the one written for the new folder
+    int changes = 0;                            // from the DocumentRead the text came from
+};
 
 // What the surface's font dialog edits.
 struct FontChoice
@@ -196,15 +225,29 @@ public:
 
     // Path empty and prompt true: the surface's own open dialog. Returns a
     // failure code; a dismissed dialog is no failure and leaves the page.
+    // The page is judged by what it holds, not by its name.
     virtual qint64 LoadDocument(const QString &path, bool prompt) = 0;
-    // Path empty and prompt true: the surface's own save-as dialog, then an
-    // atomic write; a dismissed dialog is a failure (codes::Cancelled).
-    virtual qint64 SaveDocument(const QString &path, bool prompt) = 0;
+    // The surface's own save-as dialog: the path chosen, "" when dismissed.
+    // The surface never writes the page itself: the document session does.
+    virtual QString chooseSaveAsPath() = 0;
     virtual void NewDocument() = 0;
     virtual qint64 PrintDocument(bool prompt) = 0;
 
-    virtual QString DocumentHTML() = 0;
+    // The page as a save would write it, or why it cannot be read (the
+    // engine stopped, did not answer, or its reader failed).
+    virtual DocumentRead readDocument() = 0;
+    // The text of readDocument(), or "" when the page cannot be read.
+    QString DocumentHTML();
+    // The page was written: what was written becomes its source, references
+    // in the page read as written, and the page is unchanged from here.
+    virtual void documentSaved(const SavedDocument &saved) = 0;
+    // The folder relative references of the page resolve against ("" for a
+    // page made here that was never saved).
+    virtual QString originFolder() const = 0;
     virtual bool setDocumentHTML(const QString &html) = 0;
+    // Shows the text of a recovery copy as the changed page at pagePath ("" for
+    // a page never saved); false when the engine would not take it.
+    virtual bool loadRecovered(const QString &pagePath, const QString &html) = 0;
     virtual QString DocumentTitle() const = 0;
     virtual QString CurrentDocumentPath() const = 0;
     virtual bool IsDirty() const = 0;
@@ -238,6 +281,9 @@ public:
     virtual QString bodyAttribute(const QString &name) = 0;
 
 signals:
+    // The engine that shows the page stopped (it crashed or the system ended
+    // it); nothing can be read from the page until it is loaded again.
+    void EngineFailed(const QString &reason);
     void DocumentComplete();
     void DisplayChanged();
     void ShowContextMenu();

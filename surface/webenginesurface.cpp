@@ -1,5 +1,7 @@
 #include "webenginesurface.h"
 
+#include "pagetext.h"
+#include "sourcemodel.h"
 #include "surfacedialogs.h"
 
 #include <QCoreApplication>
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -16,6 +19,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <QWebChannel>
@@ -26,6 +30,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <atomic>
 
 static void initResources()
 {
@@ -52,6 +58,26 @@ QString jsArg(const QVariant &v)
     const QByteArray json =
         QJsonDocument(QJsonArray{QJsonValue::fromVariant(v)}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(json) + QStringLiteral("[0]");
+}
+
+// The text of a file's bytes read with the charset the engine read them with.
+QString decodePage(const QByteArray &bytes, const QString &charset)
+{
+    QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.toLatin1().constData());
+    if (!decoder.isValid())
+        return QString::fromUtf8(bytes);
+    return decoder.decode(bytes);
+}
+
+bool hasUtf8Bom(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF");
+}
+
+bool namedAsPage(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("html") || suffix == QLatin1String("htm");
 }
 
 QString loadScript()
@@ -103,6 +129,13 @@ private:
     WebEngineSurface *m_owner;
 };
 
+// The parse of the page's source, done on a thread of the pool.
+struct WebEngineSurface::SourceJob
+{
+    std::atomic<bool> done{false};
+    std::shared_ptr<SourceModel> model;
+};
+
 WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : EditSurface(parent)
 {
     initResources();
@@ -145,6 +178,11 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
             info.url().toString() == m_expectedUrl && !m_ready)
             m_loadFailed = true;
     });
+    // A renderer that crashes or that the system ends is reported at once:
+    // nothing waits for an answer that will never come.
+    connect(
+        m_page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { onEngineGone(int(status)); });
     m_view->setPage(m_page);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, &WebEngineSurface::showContextMenu);
@@ -195,10 +233,15 @@ bool WebEngineSurface::waitUntil(const std::function<bool()> &done, int timeoutM
     return done();
 }
 
-std::optional<QVariant> WebEngineSurface::callJs(const QString &code, int timeoutMs)
+WebEngineSurface::Call WebEngineSurface::callJs(const QString &code, int timeoutMs)
 {
+    Call call;
+    if (m_engineGone) {
+        call.status = Call::EngineGone;
+        return call;
+    }
     if (!m_page || !m_ready)
-        return std::nullopt;
+        return call;
     struct State
     {
         bool done = false;
@@ -209,17 +252,22 @@ std::optional<QVariant> WebEngineSurface::callJs(const QString &code, int timeou
         state->value = v;
         state->done = true;
     });
-    if (!waitUntil([&] { return state->done; }, timeoutMs))
-        return std::nullopt;
-    return state->value;
+    waitUntil([&] { return state->done || m_engineGone; }, timeoutMs);
+    if (state->done) {
+        call.status = Call::Ok;
+        call.value = state->value;
+    } else {
+        call.status = m_engineGone ? Call::EngineGone : Call::Timeout;
+    }
+    return call;
 }
 
 bool WebEngineSurface::callJsOk(const QString &code)
 {
-    const std::optional<QVariant> r = callJs(code);
-    if (!r)
+    const Call r = callJs(code);
+    if (!r.ok())
         return false;
-    const QVariantMap m = r->toMap();
+    const QVariantMap m = r.value.toMap();
     if (m.contains(QStringLiteral("snap")))
         applySnapshot(m.value(QStringLiteral("snap")).toMap());
     return m.value(QStringLiteral("ok")).toBool();
@@ -227,8 +275,55 @@ bool WebEngineSurface::callJsOk(const QString &code)
 
 void WebEngineSurface::refreshSnapshot()
 {
-    if (const std::optional<QVariant> r = callJs(QStringLiteral("qk.snap()")))
-        applySnapshot(r->toMap());
+    if (const Call r = callJs(QStringLiteral("qk.snap()")); r.ok())
+        applySnapshot(r.value.toMap());
+}
+
+std::optional<QVariant> WebEngineSurface::evaluate(const QString &code)
+{
+    const Call r = callJs(code);
+    return r.ok() ? std::optional<QVariant>(r.value) : std::nullopt;
+}
+
+qint64 WebEngineSurface::rendererProcessId() const
+{
+    return m_page ? m_page->renderProcessPid() : 0;
+}
+
+void WebEngineSurface::onEngineGone(int status)
+{
+    if (m_engineGone)
+        return;
+    m_engineGone = true;
+    QString reason;
+    switch (QWebEnginePage::RenderProcessTerminationStatus(status)) {
+    case QWebEnginePage::KilledTerminationStatus:
+        reason = tr("The page's display engine was ended by the system, perhaps for lack of memory");
+        break;
+    case QWebEnginePage::CrashedTerminationStatus:
+        reason = tr("The page's display engine crashed");
+        break;
+    default:
+        reason = tr("The page's display engine stopped");
+        break;
+    }
+    // Not from inside a wait: the caller that waited learns of it first.
+    QMetaObject::invokeMethod(
+        this, [this, reason] { emit EngineFailed(reason); }, Qt::QueuedConnection);
+}
+
+QString WebEngineSurface::readFailure(const Call &call) const
+{
+    switch (call.status) {
+    case Call::EngineGone:
+        return tr("The page's display engine has stopped");
+    case Call::Timeout:
+        return tr("The page's display engine did not answer in time");
+    case Call::NotReady:
+        return tr("The page is still loading");
+    default:
+        return tr("The page could not be read from the display engine");
+    }
 }
 
 void WebEngineSurface::onReady(const QVariantMap &info)
@@ -236,7 +331,6 @@ void WebEngineSurface::onReady(const QVariantMap &info)
     if (info.value(QStringLiteral("tag")).toString() != m_expectedTag)
         return; // a page that has since been replaced
     m_frameset = info.value(QStringLiteral("frameset")).toBool();
-    m_sourceNeedsFix = info.value(QStringLiteral("sourceNeedsFix")).toBool();
     m_sourceCharset = info.value(QStringLiteral("charset")).toString();
     m_ready = true;
     if (!m_frameset)
@@ -264,6 +358,7 @@ void WebEngineSurface::applySnapshot(const QVariantMap &snap)
     m_selType = snap.value(QStringLiteral("selType")).toString();
     m_title = snap.value(QStringLiteral("title")).toString();
     m_jsDirty = snap.value(QStringLiteral("dirty")).toBool();
+    m_changes = snap.value(QStringLiteral("changes")).toInt();
     scheduleDisplayChanged();
 }
 
@@ -296,22 +391,116 @@ qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag
     m_ready = false;
     m_loadFailed = false;
     m_frameset = false;
+    m_engineGone = false; // a new load starts a new renderer
+    m_aligned = false;
+    m_sourceJob.reset();
     m_status.clear();
     m_busy = true;
     m_page->allowedUrl = m_expectedUrl;
     m_page->load(url);
-    const bool ok = waitUntil([this] { return m_ready || m_loadFailed; }, kLoadTimeoutMs);
+    const bool ok = waitUntil([this] { return m_ready || m_loadFailed || m_engineGone; }, kLoadTimeoutMs);
     m_busy = false;
     if (!ok || !m_ready)
         return codes::Unknown;
     if (m_frameset)
         return codes::Frameset;
+    m_baseFolder = QFileInfo(filePath).absolutePath();
     if (m_showBorders || m_showDetails)
         callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
     if (m_snapToGrid)
         callJs(QStringLiteral("qk.setSnap(true)"));
     emit DocumentComplete();
     return codes::Ok;
+}
+
+qint64 WebEngineSurface::loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom)
+{
+    // Beside the page, so that its relative references resolve; where that
+    // folder cannot be written, a private temporary folder serves (the page
+    // is whole, only its relative pictures do not show).
+    std::unique_ptr<QTemporaryFile> file;
+    if (!folder.isEmpty()) {
+        file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.quillon-kiv-XXXXXX.html"));
+        if (!file->open())
+            file.reset();
+    }
+    if (!file) {
+        if (!m_scratch)
+            m_scratch = std::make_unique<QTemporaryDir>();
+        file = std::make_unique<QTemporaryFile>(m_scratch->filePath(QStringLiteral("page-XXXXXX.html")));
+        if (!file->open())
+            return codes::Unknown;
+    }
+    if (bom)
+        file->write(QByteArrayLiteral("\xEF\xBB\xBF"));
+    if (file->write(bytes) != bytes.size() || !file->flush())
+        return codes::Unknown;
+    const qint64 code = loadContent(file->fileName(), QStringLiteral("write"));
+    return code; // the copy is removed once the page is in the engine
+}
+
+void WebEngineSurface::startSourceJob(const QString &text, const QByteArray &bytes)
+{
+    auto job = std::make_shared<SourceJob>();
+    m_sourceJob = job;
+    m_aligned = false;
+    QByteArray body = bytes;
+    if (hasUtf8Bom(body))
+        body.remove(0, 3);
+    const QString charset = m_sourceCharset;
+    QThreadPool::globalInstance()->start([job, text, body, charset] {
+        job->model = std::make_shared<SourceModel>(text.isNull() ? decodePage(body, charset) : text);
+        job->done = true;
+    });
+}
+
+QString WebEngineSurface::sourceText() const
+{
+    if (!m_sourceText.isNull())
+        return m_sourceText;
+    QByteArray body = m_sourceBytes;
+    if (hasUtf8Bom(body))
+        body.remove(0, 3);
+    return decodePage(body, m_sourceCharset);
+}
+
+bool WebEngineSurface::ensureAligned(QString *error)
+{
+    if (m_aligned)
+        return true;
+    if (!m_sourceJob)
+        startSourceJob(m_sourceText, m_sourceBytes);
+    const std::shared_ptr<SourceJob> job = m_sourceJob;
+    waitUntil([&] { return job->done.load() || m_engineGone; }, kLoadTimeoutMs);
+    if (!job->done) {
+        *error = tr("the page's source is still being read");
+        return false;
+    }
+    const Call shape = callJs(QStringLiteral("qk.shape()"), 60000);
+    if (!shape.ok()) {
+        *error = readFailure(shape);
+        return false;
+    }
+    const SourceModel::Alignment a = job->model->align(shape.value.toString());
+    QJsonArray unaligned;
+    for (const auto &[first, last] : a.unaligned)
+        unaligned.append(QJsonArray{first, last});
+    QJsonArray notWhole;
+    for (const int i : a.notWhole)
+        notWhole.append(i);
+    const QJsonObject message{{QStringLiteral("unaligned"), unaligned},
+                              {QStringLiteral("notWhole"), notWhole}};
+    const Call set =
+        callJs(QStringLiteral("qk.setAlignment(%1)")
+                   .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact))),
+               60000);
+    if (!set.ok()) {
+        *error = readFailure(set);
+        return false;
+    }
+    m_sourceFallbacks = a.fallbacks;
+    m_aligned = true;
+    return true;
 }
 
 qint64 WebEngineSurface::LoadDocument(const QString &pathIn, bool prompt)
@@ -340,46 +529,40 @@ qint64 WebEngineSurface::LoadDocument(const QString &pathIn, bool prompt)
     if (file.error() != QFileDevice::NoError)
         return codes::Unknown;
     file.close();
+    // The page is judged by what it holds: a picture or a program is no page,
+    // and the engine would show it as text that a save then writes back.
+    if (!looksLikeText(bytes))
+        return codes::NotText;
 
     const QString absolute = info.absoluteFilePath();
-    const qint64 code = loadContent(absolute, QStringLiteral("load"));
+    // The engine judges a file by its name; a page called "index" or
+    // "page.php" goes through a copy named .html, byte for byte.
+    const qint64 code = namedAsPage(absolute) ? loadContent(absolute, QStringLiteral("load"))
+                                              : loadThroughCopy(bytes, info.absolutePath(), false);
     if (code != codes::Ok)
         return code;
     m_path = absolute;
+    m_baseFolder = info.absolutePath();
+    m_sourceBom = hasUtf8Bom(bytes) || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
     m_sourceBytes = std::move(bytes);
-    m_sourceText.clear();
+    m_sourceText = QString();
     m_carriedDirty = false;
     m_nextWriteClean = false;
+    startSourceJob(QString(), m_sourceBytes);
     return codes::Ok;
 }
 
-qint64 WebEngineSurface::SaveDocument(const QString &pathIn, bool prompt)
+QString WebEngineSurface::chooseSaveAsPath()
 {
-    QString path = pathIn;
-    if (path.isEmpty() && prompt) {
-        if (!m_picker)
-            return codes::Cancelled;
-        path = m_picker->pickFile(m_view, FilePicker::Kind::SaveAs, QStringLiteral("Save As"), m_path,
-                                  QStringLiteral("HTML Files (*.htm *.html);;All Files (*)"));
-    }
-    if (path.isEmpty())
-        return codes::Cancelled;
-    const QString html = DocumentHTML();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return out.error() == QFileDevice::PermissionsError ? codes::AccessDenied : codes::PathNotFound;
-    out.write(html.toUtf8());
-    if (!out.commit())
-        return codes::Unknown;
-    m_path = QFileInfo(path).absoluteFilePath();
-    // What was saved is now the page's text as it stands.
-    m_sourceText = html;
-    m_sourceBytes.clear();
-    m_sourceNeedsFix = false;
-    m_carriedDirty = false;
-    callJs(QStringLiteral("qk.markClean()"));
-    m_jsDirty = false;
-    return codes::Ok;
+    if (!m_picker)
+        return {};
+    return m_picker->pickFile(m_view, FilePicker::Kind::SaveAs, QStringLiteral("Save As"), m_path,
+                              QStringLiteral("HTML Files (*.htm *.html);;All Files (*)"));
+}
+
+QString WebEngineSurface::originFolder() const
+{
+    return m_path.isEmpty() ? QString() : QFileInfo(m_path).absolutePath();
 }
 
 void WebEngineSurface::NewDocument()
@@ -438,29 +621,104 @@ bool WebEngineSurface::printToPdf(const QString &filePath)
     return success;
 }
 
-QString WebEngineSurface::DocumentHTML()
+DocumentRead WebEngineSurface::readDocument()
 {
-    if (!m_ready)
-        return {};
-    // An unchanged page is given back exactly as it came, scripts, comments,
-    // entities and letter case included. The cached flag may lag a change
-    // made a moment ago, so ask the page.
+    DocumentRead read;
+    read.charset = m_sourceCharset;
+    read.bom = m_sourceBom;
+    if (m_engineGone || !m_ready) {
+        Call gone;
+        gone.status = m_engineGone ? Call::EngineGone : Call::NotReady;
+        read.error = readFailure(gone);
+        return read;
+    }
+    // The cached flag may lag a change made a moment ago: ask the page.
     if (!IsDirty())
         refreshSnapshot();
-    if (!IsDirty() && !m_sourceNeedsFix) {
-        if (!m_sourceText.isNull())
-            return m_sourceText;
-        if (!m_sourceBytes.isNull()) {
-            QStringDecoder decoder(m_sourceCharset.toLatin1().constData());
-            if (decoder.isValid()) {
-                QString text = decoder.decode(m_sourceBytes);
-                if (!decoder.hasError())
-                    return text;
+    if (m_engineGone) {
+        read.error = readFailure(Call{Call::EngineGone, {}});
+        return read;
+    }
+    if (!IsDirty()) {
+        read.ok = true;
+        read.unchanged = true;
+        read.text = sourceText();
+        read.originalBytes = m_sourceBytes;
+        read.changes = m_changes;
+        return read;
+    }
+    QString why;
+    if (ensureAligned(&why)) {
+        const Call recipe = callJs(QStringLiteral("qk.recipe()"), 60000);
+        if (!recipe.ok()) {
+            read.error = readFailure(recipe);
+            return read;
+        }
+        const QVariantMap m = recipe.value.toMap();
+        if (m.value(QStringLiteral("ok")).toBool()) {
+            const SourceModel::Assembled a =
+                m_sourceJob->model->assemble(m.value(QStringLiteral("recipe")).toString().toUtf8());
+            if (a.ok) {
+                read.ok = true;
+                read.text = a.text;
+                read.changes = m.value(QStringLiteral("changes")).toInt();
+                return read;
             }
         }
+    } else if (m_engineGone) {
+        read.error = readFailure(Call{Call::EngineGone, {}});
+        return read;
     }
-    const std::optional<QVariant> r = callJs(QStringLiteral("qk.html()"), 60000);
-    return r ? r->toString() : QString();
+    // No recipe: the whole page as the engine writes it, which loses the
+    // source's own spelling but nothing of the page.
+    ++m_wholePageFallbacks;
+    const Call whole = callJs(QStringLiteral("qk.wholePage()"), 60000);
+    const QVariantMap m = whole.value.toMap();
+    if (!whole.ok() || !m.value(QStringLiteral("ok")).toBool()) {
+        read.error = readFailure(whole.ok() ? Call{Call::ScriptError, {}} : whole);
+        return read;
+    }
+    read.ok = true;
+    read.text = m.value(QStringLiteral("html")).toString();
+    read.changes = m.value(QStringLiteral("changes")).toInt();
+    return read;
+}
+
+void WebEngineSurface::documentSaved(const SavedDocument &saved)
+{
+    m_path = QFileInfo(saved.path).absoluteFilePath();
+    const QString folder = QFileInfo(m_path).absolutePath();
+    QJsonObject local;
+    for (auto it = saved.localReferences.cbegin(); it != saved.localReferences.cend(); ++it)
+        local.insert(it.key(), it.value());
+    QJsonObject relative;
+    for (auto it = saved.relativeReferences.cbegin(); it != saved.relativeReferences.cend(); ++it)
+        relative.insert(it.key(), it.value());
+    QJsonObject info{{QStringLiteral("changes"), saved.changes},
+                     {QStringLiteral("local"), local},
+                     {QStringLiteral("relative"), relative}};
+    const bool moved = folder != m_baseFolder;
+    if (moved)
+        info.insert(QStringLiteral("base"), QUrl::fromLocalFile(folder + u'/').toString());
+    const Call r = callJs(QStringLiteral("qk.saved(%1)")
+                              .arg(QString::fromUtf8(QJsonDocument(info).toJson(QJsonDocument::Compact))));
+    const QVariantMap m = r.value.toMap();
+    if (!r.ok() || !m.value(QStringLiteral("ok")).toBool()) {
+        // Changed while it was written: it stays changed, and its old source
+        // still describes it.
+        m_carriedDirty = true;
+        return;
+    }
+    if (moved)
+        m_baseFolder = folder;
+    m_sourceText = saved.text;
+    m_sourceBytes = saved.bytes;
+    m_sourceCharset = saved.charset;
+    m_sourceBom = saved.bom;
+    m_carriedDirty = false;
+    m_nextWriteClean = false;
+    startSourceJob(m_sourceText, {});
+    applySnapshot(m.value(QStringLiteral("snap")).toMap());
 }
 
 bool WebEngineSurface::setDocumentHTML(const QString &html)
@@ -469,32 +727,30 @@ bool WebEngineSurface::setDocumentHTML(const QString &html)
     if (!m_nextWriteClean)
         dirtyAfter = IsDirty() || html != DocumentHTML();
     // The engine loads text given in memory only up to about 2 MB, and
-    // relative references must resolve against the document's folder: the
-    // text goes to a hidden file beside the document for the time of the
-    // load. Where that folder cannot be written, a private temporary folder
-    // serves (the page is whole, only its relative pictures do not show).
-    const QString folder = m_path.isEmpty() ? QDir::currentPath() : QFileInfo(m_path).absolutePath();
-    std::unique_ptr<QTemporaryFile> file =
-        std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.quillon-kiv-XXXXXX.html"));
-    if (!file->open()) {
-        if (!m_scratch)
-            m_scratch = std::make_unique<QTemporaryDir>();
-        file = std::make_unique<QTemporaryFile>(m_scratch->filePath(QStringLiteral("page-XXXXXX.html")));
-        if (!file->open())
-            return false;
-    }
-    // A byte order mark: the written text is UTF-8 whatever charset it declares.
-    file->write(QByteArrayLiteral("\xEF\xBB\xBF"));
-    file->write(html.toUtf8());
-    if (!file->flush())
-        return false;
-    const qint64 code = loadContent(file->fileName(), QStringLiteral("write"));
-    file.reset(); // removed once the page is in the engine
+    // relative references must resolve against the page's folder: the text
+    // goes to a hidden file for the time of the load, with a byte order mark
+    // because it is UTF-8 whatever charset it declares.
+    const QString folder = m_path.isEmpty() ? QString() : QFileInfo(m_path).absolutePath();
+    const qint64 code = loadThroughCopy(html.toUtf8(), folder, true);
     m_sourceBytes.clear();
     m_sourceText = html;
+    m_sourceCharset.clear(); // written as UTF-8 from here
+    m_sourceBom = false;
     m_nextWriteClean = false;
     m_carriedDirty = dirtyAfter;
+    if (code == codes::Ok)
+        startSourceJob(m_sourceText, {});
     return code == codes::Ok;
+}
+
+bool WebEngineSurface::loadRecovered(const QString &pagePath, const QString &html)
+{
+    m_path = pagePath.isEmpty() ? QString() : QFileInfo(pagePath).absoluteFilePath();
+    m_nextWriteClean = true;
+    const bool ok = setDocumentHTML(html);
+    // What was recovered is not on disk yet.
+    m_carriedDirty = ok;
+    return ok;
 }
 
 QString WebEngineSurface::DocumentTitle() const
@@ -537,8 +793,8 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
     case DECMD_GETBLOCKFMT:
         return m_blockFormat;
     case DECMD_GETBLOCKFMTNAMES:
-        if (const std::optional<QVariant> r = callJs(QStringLiteral("qk.blockFormatNames()")))
-            return r->toStringList();
+        if (const Call r = callJs(QStringLiteral("qk.blockFormatNames()")); r.ok())
+            return r.value.toStringList();
         return {};
     case DECMD_CUT:
     case DECMD_COPY:
@@ -705,10 +961,10 @@ QString WebEngineSurface::selectionType() const
 
 std::optional<QString> WebEngineSurface::rangeText()
 {
-    const std::optional<QVariant> r = callJs(QStringLiteral("qk.rangeText()"));
-    if (!r)
+    const Call r = callJs(QStringLiteral("qk.rangeText()"));
+    if (!r.ok())
         return std::nullopt;
-    const QVariantMap m = r->toMap();
+    const QVariantMap m = r.value.toMap();
     applySnapshot(m.value(QStringLiteral("snap")).toMap());
     if (!m.value(QStringLiteral("ok")).toBool())
         return std::nullopt;
@@ -727,8 +983,8 @@ bool WebEngineSurface::collapseSelection(bool toStart)
 
 QString WebEngineSurface::documentProperty(const QString &name)
 {
-    const std::optional<QVariant> r = callJs(QStringLiteral("qk.docProp(%1)").arg(jsArg(name)));
-    return r ? r->toString() : QString();
+    const Call r = callJs(QStringLiteral("qk.docProp(%1)").arg(jsArg(name)));
+    return r.ok() ? r.value.toString() : QString();
 }
 
 bool WebEngineSurface::setDocumentProperty(const QString &name, const QString &value)
@@ -743,8 +999,8 @@ bool WebEngineSurface::setBodyAttribute(const QString &name, const QString &valu
 
 QString WebEngineSurface::bodyAttribute(const QString &name)
 {
-    const std::optional<QVariant> r = callJs(QStringLiteral("qk.bodyAttr(%1)").arg(jsArg(name)));
-    return r ? r->toString() : QString();
+    const Call r = callJs(QStringLiteral("qk.bodyAttr(%1)").arg(jsArg(name)));
+    return r.ok() ? r.value.toString() : QString();
 }
 
 } // namespace surface

@@ -37,12 +37,15 @@ public:
     void setFilePicker(std::shared_ptr<FilePicker> picker) override;
 
     qint64 LoadDocument(const QString &path, bool prompt) override;
-    qint64 SaveDocument(const QString &path, bool prompt) override;
+    QString chooseSaveAsPath() override;
     void NewDocument() override;
     qint64 PrintDocument(bool prompt) override;
 
-    QString DocumentHTML() override;
+    DocumentRead readDocument() override;
+    void documentSaved(const SavedDocument &saved) override;
+    QString originFolder() const override;
     bool setDocumentHTML(const QString &html) override;
+    bool loadRecovered(const QString &pagePath, const QString &html) override;
     QString DocumentTitle() const override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;
@@ -80,7 +83,29 @@ public:
     QDialog *findDialog() const { return m_findDialog; }
 
     // Evaluates script in the surface's own world; for tests and diagnostics.
-    std::optional<QVariant> evaluate(const QString &code) { return callJs(code); }
+    std::optional<QVariant> evaluate(const QString &code);
+    // The process that renders the page, for tests that end it.
+    qint64 rendererProcessId() const;
+    // Subtrees of the page that every save writes afresh because the engine
+    // and the source disagree on them; and reads that had to write the whole
+    // page afresh. For tests and benchmarks.
+    int sourceFallbacks() const { return m_sourceFallbacks; }
+    int wholePageFallbacks() const { return m_wholePageFallbacks; }
+
+    // How a call into the page's script ended.
+    struct Call
+    {
+        enum Status
+        {
+            Ok,
+            NotReady,
+            Timeout,
+            ScriptError,
+            EngineGone
+        } status = NotReady;
+        QVariant value;
+        bool ok() const { return status == Ok; }
+    };
 
 private:
     friend class PageBridge;
@@ -93,10 +118,21 @@ private:
 
     // Loads a file and waits until the page is editable. Returns a failure code.
     qint64 loadContent(const QString &filePath, const QString &tag);
-    std::optional<QVariant> callJs(const QString &code, int timeoutMs = 10000);
+    // Loads the bytes through a hidden copy named .html, so that the engine
+    // reads them as a page whatever the file is called.
+    qint64 loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom);
+    Call callJs(const QString &code, int timeoutMs = 10000);
     bool callJsOk(const QString &code);
     bool waitUntil(const std::function<bool()> &done, int timeoutMs);
     void refreshSnapshot();
+    void onEngineGone(int status);
+    QString readFailure(const Call &call) const;
+    // The page's source: kept as text (or bytes and their charset), parsed
+    // off the window's thread, and matched with the script's walk when a save
+    // first needs it.
+    void startSourceJob(const QString &text, const QByteArray &bytes);
+    bool ensureAligned(QString *error);
+    QString sourceText() const;
 
     QPointer<QWebEngineView> m_view;
     QWebEngineProfile *m_profile = nullptr;
@@ -108,22 +144,29 @@ private:
     std::shared_ptr<FilePicker> m_picker;
 
     QString m_path;
+    QString m_baseFolder;  // the folder the engine resolves relative references against
     QString m_expectedUrl; // the document being loaded or shown
     QString m_expectedTag; // its query, as the page reports it back
     bool m_ready = false;
     bool m_loadFailed = false;
     bool m_frameset = false;
     bool m_busy = false;
+    bool m_engineGone = false;
     bool m_nextWriteClean = true;
     bool m_carriedDirty = false;
     int m_generation = 0;
     int m_waitDepth = 0;
 
     // What was loaded, to give an unchanged page back exactly as it came.
-    QByteArray m_sourceBytes;
-    QString m_sourceText;
+    QByteArray m_sourceBytes; // the file's bytes (without a byte order mark)
+    QString m_sourceText;     // or the text, for a page written here
     QString m_sourceCharset;
-    bool m_sourceNeedsFix = false;
+    bool m_sourceBom = false;
+    struct SourceJob;
+    std::shared_ptr<SourceJob> m_sourceJob;
+    bool m_aligned = false;
+    int m_sourceFallbacks = 0;
+    int m_wholePageFallbacks = 0;
 
     QHash<int, int> m_status;
     QString m_fontName;
@@ -132,6 +175,7 @@ private:
     QString m_selType = QStringLiteral("None");
     QString m_title;
     bool m_jsDirty = false;
+    int m_changes = 0; // the page's count of changes, as last reported
     bool m_displayPending = false;
     bool m_displayDeferred = false;
 

@@ -287,7 +287,7 @@ void TestDispatch::insertHtml_data()
     QTest::newRow("sample") << QString() << "<b> Quillon Kiv is <i>great!</i></b>"
                             << "";
     QTest::newRow("empty box deletes the selection") << ""
-                                                     << "<p id=\"p\">ab</p>"
+                                                     << "<p id=p>ab</p>"
                                                      << "XY";
     QTest::newRow("unbalanced markup") << "<b>open"
                                        << "<b>open</b>"

@@ -106,7 +106,9 @@ void TestHostile::pages_data()
     QRandomGenerator rng(7);
     for (char &c : binary)
         c = char(rng.bounded(256));
-    QTest::newRow("binary file") << binary << QString();
+    QTest::newRow("binary file")
+        << binary
+        << QStringLiteral("Error occurred while loading document: File holds binary data, not text.");
 
     QByteArray nested = "<html><body>";
     for (int i = 0; i < 10000; ++i)

@@ -1,8 +1,39 @@
-// Pure pieces of the session: stored numbers and the charset declaration.
+// Pieces of the session that need no window: stored numbers, charsets, the
+// page writer under injected faults, and the recovery store.
 #include "editsurface.h"
+#include "pagefile.h"
+#include "recovery.h"
 #include "session.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+} // namespace
 
 class TestSession final : public QObject
 {
@@ -15,6 +46,12 @@ private slots:
     void utf8Declaration();
     void messages_data();
     void messages();
+    void encoding_data();
+    void encoding();
+    void failedWritesLeaveTheOldFile_data();
+    void failedWritesLeaveTheOldFile();
+    void writesKeepTheFilesNature();
+    void recoveryCopies();
 };
 
 void TestSession::storedNumbers_data()
@@ -88,6 +125,8 @@ void TestSession::messages_data()
                               << "Unknown error";
     QTest::newRow("server script") << ServerScript << "Document is primarily server side script"
                                    << "Unknown error";
+    QTest::newRow("binary data") << NotText << "File holds binary data, not text"
+                                 << "Unknown error";
     QTest::newRow("invalid argument") << InvalidArgument << "Invalid argument"
                                       << "Invalid argument";
     QTest::newRow("access denied") << AccessDenied << "Access denied"
@@ -103,6 +142,166 @@ void TestSession::messages()
     QFETCH(QString, save);
     QCOMPARE(session::loadMessage(code), load);
     QCOMPARE(session::saveMessage(code), save);
+}
+
+void TestSession::encoding_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("writtenAs");
+    QTest::newRow("ascii needs no declaration")
+        << "<html><body>abc</body></html>"
+        << "" << QByteArray("<html><body>abc</body></html>") << "UTF-8";
+    QTest::newRow("a declaration is kept as written")
+        << "<html><head><meta charset=\"UTF-8\"></head>caf\u00e9</html>"
+        << "UTF-8" << QByteArray("<html><head><meta charset=\"UTF-8\"></head>caf\xc3\xa9</html>") << "UTF-8";
+    QTest::newRow("non-ascii without declaration gets one")
+        << "<html><head></head>caf\u00e9</html>"
+        << "" << QByteArray("<html><head><META charset=\"utf-8\"></head>caf\xc3\xa9</html>") << "UTF-8";
+    QTest::newRow("a declared legacy charset stays")
+        << "<head><meta charset=iso-8859-1></head>caf\u00e9"
+        << "windows-1252" << QByteArray("<head><meta charset=iso-8859-1></head>caf\xe9") << "windows-1252";
+    QTest::newRow("what the legacy charset cannot hold goes to UTF-8")
+        << "<head><meta charset=iso-8859-1></head>caf\u00e9 \u4e00"
+        << "windows-1252" << QByteArray("<head><meta charset=utf-8></head>caf\xc3\xa9 \xe4\xb8\x80")
+        << "UTF-8";
+}
+
+void TestSession::encoding()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, charset);
+    QFETCH(QByteArray, expected);
+    QFETCH(QString, writtenAs);
+    const session::EncodedPage page = session::encodePage(html, {charset, false});
+    QCOMPARE(page.bytes, expected);
+    QCOMPARE(page.encoding.charset, writtenAs);
+}
+
+void TestSession::failedWritesLeaveTheOldFile_data()
+{
+    QTest::addColumn<qint64>("failAfter");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("failSync");
+    QTest::addColumn<bool>("failRename");
+    QTest::addColumn<bool>("hardLink");
+    QTest::addColumn<qint64>("code");
+    using namespace surface::codes;
+    QTest::newRow("disk full half way") << qint64(4000) << 0 << false << false << false << DiskFull;
+    QTest::newRow("disk full at once") << qint64(0) << int(EDQUOT) << false << false << false << DiskFull;
+    QTest::newRow("flush fails") << qint64(-1) << 0 << true << false << false << Unknown;
+    QTest::newRow("rename fails") << qint64(-1) << 0 << false << true << false << Unknown;
+    QTest::newRow("hard link, disk full half way") << qint64(4000) << 0 << false << false << true << DiskFull;
+}
+
+void TestSession::failedWritesLeaveTheOldFile()
+{
+    QFETCH(qint64, failAfter);
+    QFETCH(int, error);
+    QFETCH(bool, failSync);
+    QFETCH(bool, failRename);
+    QFETCH(bool, hardLink);
+    QFETCH(qint64, code);
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("p.html"));
+    const QByteArray old(5000, 'o');
+    QVERIFY(writeRaw(page, old));
+    if (hardLink)
+        QCOMPARE(::link(QFile::encodeName(page).constData(),
+                        QFile::encodeName(dir.filePath(QStringLiteral("q.html"))).constData()),
+                 0);
+    session::WriteFaults faults;
+    faults.failAfterBytes = failAfter;
+    faults.error = error;
+    faults.failSync = failSync;
+    faults.failRename = failRename;
+    const session::WriteResult r = session::writePageFile(page, QByteArray(9000, 'n'), &faults);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, code);
+    QCOMPARE(readAll(page), old);
+    // Nothing is left beside the page.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), hardLink ? 2 : 1);
+}
+
+void TestSession::writesKeepTheFilesNature()
+{
+    QTemporaryDir dir;
+    const auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+
+    // Mode, and owner and group where this process may give them.
+    QVERIFY(writeRaw(path("mode.html"), "old"));
+    QVERIFY(::chmod(QFile::encodeName(path("mode.html")).constData(), 0640) == 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QVERIFY(::chown(QFile::encodeName(path("mode.html")).constData(), 1234, 4321) == 0);
+    QVERIFY(session::writePageFile(path("mode.html"), "new").ok);
+    QCOMPARE(readAll(path("mode.html")), QByteArray("new"));
+    QCOMPARE(statOf(path("mode.html")).st_mode & 07777, mode_t(0640));
+    if (root) {
+        QCOMPARE(statOf(path("mode.html")).st_uid, uid_t(1234));
+        QCOMPARE(statOf(path("mode.html")).st_gid, gid_t(4321));
+    }
+
+    // A read-only file is refused, whoever runs the program, and keeps its mode.
+    QVERIFY(writeRaw(path("ro.html"), "keep"));
+    QVERIFY(::chmod(QFile::encodeName(path("ro.html")).constData(), 0444) == 0);
+    const session::WriteResult ro = session::writePageFile(path("ro.html"), "lost");
+    QVERIFY(!ro.ok);
+    QCOMPARE(ro.code, surface::codes::AccessDenied);
+    QCOMPARE(readAll(path("ro.html")), QByteArray("keep"));
+    QCOMPARE(statOf(path("ro.html")).st_mode & 07777, mode_t(0444));
+
+    // A link stays a link; a second hard link sees the new page.
+    QVERIFY(writeRaw(path("real.html"), "old"));
+    QVERIFY(QFile::link(path("real.html"), path("link.html")));
+    QVERIFY(session::writePageFile(path("link.html"), "through").ok);
+    QVERIFY(QFileInfo(path("link.html")).isSymLink());
+    QCOMPARE(readAll(path("real.html")), QByteArray("through"));
+    QCOMPARE(::link(QFile::encodeName(path("real.html")).constData(),
+                    QFile::encodeName(path("hard.html")).constData()),
+             0);
+    QVERIFY(session::writePageFile(path("real.html"), "both").ok);
+    QCOMPARE(readAll(path("hard.html")), QByteArray("both"));
+
+    // A new file gets the default mode, not the temporary file's.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    QVERIFY(session::writePageFile(path("new.html"), "n").ok);
+    QCOMPARE(statOf(path("new.html")).st_mode & 0777, mode_t(0666 & ~mask));
+}
+
+void TestSession::recoveryCopies()
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("page.html"));
+    QVERIFY(writeRaw(page, "on disk"));
+    const QString folder = dir.filePath(QStringLiteral("recovery"));
+    session::RecoveryStore mine(folder);
+    QVERIFY(mine.write(page, "changed"));
+    QVERIFY(mine.hasCopy());
+    // This program's own copy is no orphan.
+    QVERIFY(session::RecoveryStore::orphans(folder).isEmpty());
+    mine.discard();
+    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    // A copy left by a program that is gone is offered while it is newer
+    // than its page, and removed once the page was saved after it.
+    QVERIFY(writeRaw(folder + QStringLiteral("/x.html"), "left behind"));
+    const auto info = [&](const QDateTime &when) {
+        return writeRaw(folder + QStringLiteral("/x.json"),
+                        QStringLiteral(R"({"page": "%1", "pid": 2147483000, "saved": "%2"})")
+                            .arg(page, when.toString(Qt::ISODateWithMs))
+                            .toUtf8());
+    };
+    QVERIFY(info(QDateTime::currentDateTimeUtc().addSecs(60)));
+    const QList<session::RecoveryStore::Orphan> found = session::RecoveryStore::orphans(folder);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.constFirst().pagePath, page);
+    QCOMPARE(session::RecoveryStore::read(found.constFirst()), QByteArray("left behind"));
+    QVERIFY(info(QDateTime::currentDateTimeUtc().addSecs(-3600)));
+    QVERIFY(session::RecoveryStore::orphans(folder).isEmpty());
+    QVERIFY(!QFile::exists(folder + QStringLiteral("/x.html")));
 }
 
 QTEST_GUILESS_MAIN(TestSession)

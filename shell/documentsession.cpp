@@ -1,0 +1,299 @@
+#include "documentsession.h"
+
+#include "editsurface.h"
+#include "pagetext.h"
+#include "session.h"
+#include "uiseam.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QWidget>
+
+using namespace surface;
+
+namespace {
+const QString kTitle = QStringLiteral("Quillon Kiv");
+
+QString crlf()
+{
+    return QStringLiteral("\r\n");
+}
+
+// The text of a new page: a doctype, so that browsers do not fall back to
+// their quirks, and an empty body.
+QString newPageText()
+{
+    return QStringList{QStringLiteral("<!DOCTYPE html>"),
+                       QStringLiteral("<HTML>"),
+                       QStringLiteral("<HEAD>"),
+                       QStringLiteral("<TITLE></TITLE>"),
+                       QStringLiteral("</HEAD>"),
+                       QStringLiteral("<BODY>"),
+                       QString(),
+                       QStringLiteral("</BODY>"),
+                       QStringLiteral("</HTML>")}
+        .join(crlf());
+}
+
+// The local path a reference written as "file://" and a path names.
+QString localPathOf(const QString &fileReference)
+{
+    QString path = fileReference.mid(7);
+    if (path.size() > 2 && path[0] == u'/' && path[2] == u':')
+        path.remove(0, 1);
+    return path;
+}
+} // namespace
+
+DocumentSession::DocumentSession(EditSurface *surface, QWidget *window)
+    : QObject(window), m_surface(surface), m_window(window),
+      m_recoveryFolder(session::RecoveryStore::defaultFolder())
+{
+    connect(m_surface, &EditSurface::EngineFailed, this, &DocumentSession::onEngineFailed);
+    m_recoveryTimer.setInterval(30000);
+    connect(&m_recoveryTimer, &QTimer::timeout, this, &DocumentSession::keepRecoveryCopy);
+    m_recoveryTimer.start();
+    // Leaving the program for another is a good moment to keep a copy.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            keepRecoveryCopy();
+    });
+}
+
+DocumentSession::~DocumentSession() = default;
+
+void DocumentSession::setRecoveryFolder(const QString &folder)
+{
+    m_recovery.discard();
+    m_recoveryFolder = folder;
+    m_recovery = session::RecoveryStore(folder);
+}
+
+void DocumentSession::setRecoveryInterval(int ms)
+{
+    m_recoveryTimer.start(ms);
+}
+
+void DocumentSession::setWriteFaults(const session::WriteFaults &faults)
+{
+    m_faults = faults;
+    m_hasFaults = true;
+}
+
+QString DocumentSession::title() const
+{
+    const QString path = m_surface->CurrentDocumentPath();
+    return path.isEmpty() ? kTitle : kTitle + QStringLiteral(" - ") + path;
+}
+
+void DocumentSession::refreshTitle()
+{
+    emit titleChanged(title());
+}
+
+int DocumentSession::checkSaveChanges()
+{
+    if (!m_surface->IsDirty())
+        return NothingChanged;
+    const QMessageBox::StandardButton answer =
+        ui::messageBox(m_window,
+                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
+                           QStringLiteral("Do you want to save changes?"),
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
+    if (answer == QMessageBox::No) {
+        throwAwayChanges();
+        return Declined;
+    }
+    if (answer != QMessageBox::Yes)
+        return Cancelled;
+    return save(m_surface->CurrentDocumentPath().isEmpty()) ? Saved : Cancelled;
+}
+
+void DocumentSession::throwAwayChanges()
+{
+    m_recovery.discard();
+}
+
+void DocumentSession::newPage()
+{
+    if (checkSaveChanges() == Cancelled)
+        return;
+    m_surface->NewDocument();
+    m_surface->setDocumentHTML(newPageText());
+    m_recovery.discard();
+    refreshTitle();
+}
+
+void DocumentSession::showLoadError(qint64 code)
+{
+    ui::messageBox(m_window,
+                   QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) +
+                       u'.',
+                   QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void DocumentSession::open(const QString &path)
+{
+    emit aboutToChangeDocument();
+    if (checkSaveChanges() != Cancelled) {
+        const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
+        if (code != codes::Ok) {
+            showLoadError(code);
+            m_surface->NewDocument();
+        }
+        if (!m_surface->IsDirty())
+            m_recovery.discard();
+    }
+    if (!m_surface->Busy()) {
+        if (std::optional<TextRange> r = m_surface->DOM().selection().createRange())
+            r->Collapse(true);
+    }
+    refreshTitle();
+}
+
+bool DocumentSession::save(bool saveAs)
+{
+    emit aboutToChangeDocument();
+    QString target = m_surface->CurrentDocumentPath();
+    if (saveAs) {
+        QString chosen = m_surface->chooseSaveAsPath();
+        if (!chosen.isEmpty()) {
+            // The dialog offers HTML files; a name without an extension would
+            // not open as a page again.
+            if (QFileInfo(chosen).suffix().isEmpty())
+                chosen += chosen.endsWith(u'.') ? QStringLiteral("html") : QStringLiteral(".html");
+            target = QFileInfo(chosen).absoluteFilePath();
+        }
+        // Dismissed: a page with a path is saved once more to it.
+    }
+    if (target.isEmpty())
+        return false;
+    const Outcome outcome = writePage(target);
+    if (!outcome.ok) {
+        ui::messageBox(m_window,
+                       QStringLiteral("Error occurred while saving document: ") + outcome.message + u'.',
+                       QMessageBox::Ok, QMessageBox::Critical);
+        refreshTitle();
+        return false;
+    }
+    m_recovery.discard();
+    refreshTitle();
+    return true;
+}
+
+// The direct save: read, rewrite the references, write; nothing is written
+// when anything before the write fails, and the page only takes the new path
+// when the write succeeded.
+DocumentSession::Outcome DocumentSession::writePage(const QString &target)
+{
+    const DocumentRead read = m_surface->readDocument();
+    if (!read.ok)
+        return {false, read.error};
+    QString text = read.text;
+    // References relative to the folder the page came from are made relative
+    // to the one it goes to.
+    QHash<QString, QString> rebased;
+    if (const QString origin = m_surface->originFolder(); !origin.isEmpty())
+        text = surface::rebaseReferences(text, origin, target, &rebased);
+    QList<pathrel::Rewrite> rewrites;
+    session::makeReferencesRelative(text, target, &rewrites);
+
+    session::EncodedPage page;
+    if (read.unchanged && rebased.isEmpty() && rewrites.isEmpty() && !read.originalBytes.isNull()) {
+        // Nothing changed: the file's own bytes, exactly.
+        page.bytes = read.originalBytes;
+        page.encoding = {read.charset, read.bom};
+    } else {
+        page = session::encodePage(text, {read.charset, read.bom});
+    }
+    const session::WriteResult written =
+        session::writePageFile(target, page.bytes, m_hasFaults ? &m_faults : nullptr);
+    if (!written.ok)
+        return {false, session::saveMessage(written.code)};
+
+    SavedDocument saved;
+    saved.path = target;
+    saved.text = text;
+    saved.bytes = page.bytes;
+    saved.charset = page.encoding.charset;
+    saved.bom = page.encoding.bom;
+    saved.changes = read.changes;
+    saved.relativeReferences = rebased;
+    for (const pathrel::Rewrite &r : std::as_const(rewrites))
+        saved.localReferences.insert(localPathOf(r.from), r.to);
+    m_surface->documentSaved(saved);
+    return {true, {}};
+}
+
+void DocumentSession::keepRecoveryCopy()
+{
+    if (!m_surface->IsDirty() || m_handlingFailure) {
+        if (!m_surface->IsDirty())
+            m_recovery.discard();
+        return;
+    }
+    const DocumentRead read = m_surface->readDocument();
+    if (!read.ok)
+        return; // the last copy stays
+    m_recovery.write(m_surface->CurrentDocumentPath(), read.text.toUtf8());
+}
+
+void DocumentSession::onEngineFailed(const QString &reason)
+{
+    if (m_handlingFailure)
+        return;
+    m_handlingFailure = true;
+    const QString path = m_surface->CurrentDocumentPath();
+    const QString where = path.isEmpty() ? tr("a new page") : path;
+    QString text = reason + u'.' + crlf() + crlf();
+    if (m_recovery.hasCopy()) {
+        text +=
+            tr("Reload the page from its recovery copy of %1? Choose No to reload it from disk instead.")
+                .arg(QLocale().toString(m_recovery.copyTime().toLocalTime().time(), QLocale::ShortFormat));
+        if (ui::messageBox(m_window, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) ==
+            QMessageBox::Yes) {
+            if (m_surface->loadRecovered(path, QString::fromUtf8(m_recovery.read()))) {
+                m_handlingFailure = false;
+                refreshTitle();
+                return;
+            }
+        }
+    } else {
+        text += path.isEmpty()
+                    ? tr("The page is started again empty.")
+                    : tr("The page is loaded again from %1; changes not saved are lost.").arg(where);
+        ui::messageBox(m_window, text, QMessageBox::Ok, QMessageBox::Warning);
+    }
+    const qint64 code = path.isEmpty() ? codes::Ok : m_surface->LoadDocument(path, false);
+    if (path.isEmpty() || code != codes::Ok) {
+        if (code != codes::Ok)
+            showLoadError(code);
+        m_surface->NewDocument();
+        m_surface->setDocumentHTML(newPageText());
+    }
+    m_handlingFailure = false;
+    refreshTitle();
+}
+
+void DocumentSession::offerRecovery()
+{
+    for (const session::RecoveryStore::Orphan &orphan : session::RecoveryStore::orphans(m_recoveryFolder)) {
+        const QString which = orphan.pagePath.isEmpty() ? tr("a page never saved") : orphan.pagePath;
+        const int answer = ui::choose(m_window, tr("Recover the unsaved changes of %1?").arg(which),
+                                      {tr("Recover"), tr("Discard"), tr("Later")}, QMessageBox::Question);
+        if (answer == 1) {
+            session::RecoveryStore::remove(orphan);
+        } else if (answer == 0) {
+            if (checkSaveChanges() == Cancelled)
+                return;
+            if (m_surface->loadRecovered(orphan.pagePath,
+                                         QString::fromUtf8(session::RecoveryStore::read(orphan)))) {
+                session::RecoveryStore::remove(orphan);
+                keepRecoveryCopy(); // this window's own copy from now on
+                refreshTitle();
+                return; // one page per window
+            }
+        }
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "pagefile.h"
+#include "recovery.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QWidget;
+
+namespace surface {
+class EditSurface;
+}
+
+// The one page being edited: new, open, save, save as, the question before a
+// changed page is replaced, the messages of loading and saving, the window's
+// title, and the recovery copy that outlives a crash. Every save of the
+// program goes through here; the surface never writes the page itself.
+class DocumentSession final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DocumentSession)
+
+public:
+    DocumentSession(surface::EditSurface *surface, QWidget *window);
+    ~DocumentSession() override;
+
+    // Answers of the change prompt.
+    enum SaveAnswer
+    {
+        NothingChanged = 0,
+        Saved = 1,
+        Cancelled = 2, // or the save failed
+        Declined = 7
+    };
+    int checkSaveChanges();
+    // Save As asks for a path; a page never saved always does. True when the
+    // page is on disk as shown.
+    bool save(bool saveAs);
+    void newPage();
+    // With the surface's open dialog, or the file given.
+    void open(const QString &path = QString());
+    QString title() const;
+
+    // Copies left by a program that crashed, offered one by one.
+    void offerRecovery();
+    // For tests: where recovery copies go and how often they are written.
+    void setRecoveryFolder(const QString &folder);
+    void setRecoveryInterval(int ms);
+    // For tests: failures to inject into every write.
+    void setWriteFaults(const session::WriteFaults &faults);
+
+signals:
+    // Before a page is loaded or saved: the window's formatting controls wait
+    // for the next display change.
+    void aboutToChangeDocument();
+    void titleChanged(const QString &title);
+
+private:
+    struct Outcome
+    {
+        bool ok = false;
+        QString message;
+    };
+    Outcome writePage(const QString &target);
+    void showLoadError(qint64 code);
+    void refreshTitle();
+    void onEngineFailed(const QString &reason);
+    void keepRecoveryCopy();
+    void throwAwayChanges();
+
+    surface::EditSurface *m_surface;
+    QPointer<QWidget> m_window;
+    session::RecoveryStore m_recovery;
+    QString m_recoveryFolder;
+    QTimer m_recoveryTimer;
+    session::WriteFaults m_faults;
+    bool m_hasFaults = false;
+    bool m_handlingFailure = false;
+};

@@ -1,0 +1,260 @@
+#include "pagefile.h"
+
+#include "session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace session {
+namespace {
+
+// A file descriptor that closes itself.
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd &operator=(Fd &&other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = other.m_fd;
+            other.m_fd = -1;
+        }
+        return *this;
+    }
+    ~Fd() { reset(); }
+    int get() const { return m_fd; }
+    // Closes now; false (errno set) when the close reported a failure.
+    bool reset()
+    {
+        if (m_fd < 0)
+            return true;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Every byte, or a failure: a short write is retried, and the test seam's
+// failure comes where it says.
+bool writeAll(int fd, const QByteArray &bytes, qint64 offset, const WriteFaults *faults)
+{
+    qint64 done = 0;
+    const qint64 size = bytes.size();
+    while (done < size) {
+        qint64 chunk = size - done;
+        if (faults && faults->failAfterBytes >= 0) {
+            if (done >= faults->failAfterBytes) {
+                errno = faults->error ? faults->error : ENOSPC;
+                return false;
+            }
+            chunk = std::min(chunk, faults->failAfterBytes - done);
+        }
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(chunk), off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool syncFd(int fd, const WriteFaults *faults)
+{
+    if (faults && faults->failSync) {
+        errno = EIO;
+        return false;
+    }
+    return ::fsync(fd) == 0;
+}
+
+void syncFolder(const QString &folder)
+{
+    const Fd dir(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get()); // best effort: the rename is already done
+}
+
+// A new file beside target, opened for writing; empty name when the folder
+// cannot take one.
+QByteArray makeTemporary(const QString &target, Fd &fd)
+{
+    const QFileInfo info(target);
+    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".qk-XXXXXX"));
+    const int h = ::mkostemp(name.data(), O_CLOEXEC);
+    if (h < 0)
+        return {};
+    fd = Fd(h);
+    return name;
+}
+
+WriteResult failure(const QString &target, int err)
+{
+    WriteResult r;
+    r.osError = err;
+    r.written = target;
+    r.code = saveErrorCode(0, err, QFileInfo(target).absoluteDir().exists());
+    return r;
+}
+
+mode_t defaultMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes target where it stands, so that every hard link and the owner stay.
+// A complete copy of the old bytes is made first and written back if the new
+// bytes cannot all be written.
+WriteResult writeInPlace(const QString &target, const QByteArray &bytes, const WriteFaults *faults)
+{
+    QFile old(target);
+    if (!old.open(QIODevice::ReadOnly))
+        return failure(target, EACCES);
+    const QByteArray previous = old.readAll();
+    if (old.error() != QFileDevice::NoError)
+        return failure(target, EIO);
+    old.close();
+
+    Fd backupFd;
+    QByteArray backupName = makeTemporary(target, backupFd);
+    if (backupName.isEmpty()) {
+        // The folder takes no new file: keep the backup in the temporary folder.
+        backupName = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quillon-kiv-backup-XXXXXX"));
+        const int h = ::mkostemp(backupName.data(), O_CLOEXEC);
+        if (h < 0)
+            return failure(target, errno);
+        backupFd = Fd(h);
+    }
+    const auto dropBackup = [&] {
+        backupFd.reset();
+        ::unlink(backupName.constData());
+    };
+    if (!writeAll(backupFd.get(), previous, 0, nullptr) || ::fsync(backupFd.get()) != 0) {
+        const int err = errno;
+        dropBackup();
+        return failure(target, err);
+    }
+
+    const Fd out(::open(QFile::encodeName(target).constData(), O_WRONLY | O_CLOEXEC));
+    if (out.get() < 0) {
+        const int err = errno;
+        dropBackup();
+        return failure(target, err);
+    }
+    if (writeAll(out.get(), bytes, 0, faults) && ::ftruncate(out.get(), off_t(bytes.size())) == 0 &&
+        syncFd(out.get(), faults)) {
+        dropBackup();
+        WriteResult r;
+        r.ok = true;
+        r.written = target;
+        return r;
+    }
+    const int err = errno;
+    // Put the old page back; it fitted before, so it fits again.
+    if (writeAll(out.get(), previous, 0, nullptr) && ::ftruncate(out.get(), off_t(previous.size())) == 0 &&
+        ::fsync(out.get()) == 0)
+        dropBackup();
+    // else the backup stays beside the page for the user to find.
+    return failure(target, err);
+}
+
+} // namespace
+
+WriteResult writePageFile(const QString &path, const QByteArray &bytes, const WriteFaults *faults)
+{
+    // Through a link to the file it names, so that the link stays a link.
+    QString target = QFileInfo(path).absoluteFilePath();
+    const QFileInfo pathInfo(target);
+    if (pathInfo.isSymLink())
+        target = pathInfo.exists() ? pathInfo.canonicalFilePath() : pathInfo.symLinkTarget();
+    const QByteArray native = QFile::encodeName(target);
+
+    struct stat st = {};
+    const bool exists = ::stat(native.constData(), &st) == 0;
+    if (exists) {
+        if (S_ISDIR(st.st_mode))
+            return failure(target, EISDIR);
+        // A file without any write bit is read-only for everyone, root
+        // included: root could write it, but the user made it read-only.
+        if ((st.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0)
+            return failure(target, EACCES);
+    } else if (errno != ENOENT) {
+        return failure(target, errno);
+    }
+
+    const bool mustKeepInode = exists && (st.st_nlink > 1 || (::geteuid() != 0 && st.st_uid != ::geteuid()));
+    if (mustKeepInode)
+        return writeInPlace(target, bytes, faults);
+
+    Fd fd;
+    const QByteArray temporary = makeTemporary(target, fd);
+    if (temporary.isEmpty()) {
+        const int err = errno;
+        // A folder that takes no new file but a file that may be written.
+        if (exists)
+            return writeInPlace(target, bytes, faults);
+        return failure(target, err);
+    }
+    const auto discard = [&](int err) {
+        fd.reset();
+        ::unlink(temporary.constData());
+        return failure(target, err);
+    };
+    if (!writeAll(fd.get(), bytes, 0, faults) || !syncFd(fd.get(), faults))
+        return discard(errno);
+    if (exists) {
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+            ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+            // The group (or owner) cannot be given to a new file: write in place.
+            fd.reset();
+            ::unlink(temporary.constData());
+            return writeInPlace(target, bytes, faults);
+        }
+        if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
+            return discard(errno);
+    } else if (::fchmod(fd.get(), defaultMode()) != 0) {
+        return discard(errno);
+    }
+    if (!fd.reset()) {
+        const int err = errno;
+        ::unlink(temporary.constData());
+        return failure(target, err);
+    }
+    if (faults && faults->failRename) {
+        ::unlink(temporary.constData());
+        return failure(target, EIO);
+    }
+    if (::rename(temporary.constData(), native.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.constData());
+        return failure(target, err);
+    }
+    syncFolder(QFileInfo(target).absolutePath());
+    WriteResult r;
+    r.ok = true;
+    r.written = target;
+    return r;
+}
+
+} // namespace session

@@ -1,0 +1,191 @@
+#include "pagetext.h"
+
+#include "pathrel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QList>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <gumbo.h>
+
+#include <vector>
+
+namespace surface {
+
+bool looksLikeText(QByteArrayView bytes)
+{
+    const auto startsWith = [&](const char *bom, qsizetype n) {
+        return bytes.size() >= n && QByteArrayView(bytes.data(), n) == QByteArrayView(bom, n);
+    };
+    // Text in UTF-16 or UTF-32 is full of NUL bytes.
+    if (startsWith("\xFF\xFE", 2) || startsWith("\xFE\xFF", 2) || startsWith("\x00\x00\xFE\xFF", 4))
+        return true;
+    if (bytes.contains('\0'))
+        return false;
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 64 * 1024);
+    qsizetype controls = 0;
+    for (qsizetype i = 0; i < sample; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v' && c != 0x1B)
+            ++controls;
+    }
+    return controls * 20 <= sample; // a few stray control characters still make a page
+}
+
+QString localFileReference(const QString &value, const std::function<bool(const QString &)> &exists)
+{
+    static const QRegularExpression fileUrl(QStringLiteral("^file:(//localhost)?"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression drive(QStringLiteral("^/?[A-Za-z]:[\\\\/]"));
+    if (const QRegularExpressionMatch m = fileUrl.match(value); m.hasMatch()) {
+        QString path = QUrl::fromPercentEncoding(value.mid(m.capturedLength()).toUtf8());
+        while (path.startsWith(QLatin1String("//")))
+            path.remove(0, 1);
+        if (drive.match(path).hasMatch() && path.startsWith(u'/'))
+            path.remove(0, 1);
+        return path.isEmpty() ? value : QStringLiteral("file://") + path;
+    }
+    if (drive.match(value).hasMatch() && !value.startsWith(u'/'))
+        return QStringLiteral("file://") + value;
+    if (value.startsWith(u'/') && !value.startsWith(QLatin1String("//")) && exists && exists(value))
+        return QStringLiteral("file://") + value;
+    return value;
+}
+
+namespace {
+
+struct ValueSpan
+{
+    int start; // the value's text, without its quotes, in UTF-8 bytes
+    int end;
+    char quote; // '"', '\'' or 0
+};
+
+// The value of every src, href and background attribute, with its span.
+void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool &hasBase)
+{
+    std::vector<const GumboNode *> stack{node};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        const GumboVector *kids = nullptr;
+        if (n->type == GUMBO_NODE_DOCUMENT)
+            kids = &n->v.document.children;
+        else if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement &el = n->v.element;
+            kids = &el.children;
+            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
+                hasBase = true;
+            // Attributes the parser made up (of an implied element) have no source.
+            if (el.original_tag.length == 0)
+                continue;
+            for (unsigned i = 0; i < el.attributes.length; ++i) {
+                const auto *a = static_cast<const GumboAttribute *>(el.attributes.data[i]);
+                const QByteArray name(a->name);
+                if (name != "src" && name != "href" && name != "background")
+                    continue;
+                if (a->original_value.length == 0)
+                    continue;
+                const char first = a->original_value.data[0];
+                const char quote = (first == '"' || first == '\'') ? first : 0;
+                const int start = int(a->value_start.offset) + (quote ? 1 : 0);
+                const int end = int(a->value_start.offset) + int(a->original_value.length) - (quote ? 1 : 0);
+                if (end >= start)
+                    out.push_back({start, end, quote});
+            }
+        }
+        if (kids)
+            for (unsigned i = kids->length; i-- > 0;)
+                stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
+    }
+}
+
+bool isRelativeLocal(const QString &value)
+{
+    if (value.isEmpty() || value.startsWith(u'#') || value.startsWith(u'?') || value.startsWith(u'/') ||
+        value.startsWith(u'\\'))
+        return false;
+    // A scheme ("http:", "mailto:", "C:") names something absolute.
+    const qsizetype colon = value.indexOf(u':');
+    const qsizetype slash = value.indexOf(u'/');
+    return colon < 0 || (slash >= 0 && slash < colon);
+}
+
+QString escapedFor(const QString &value, char quote)
+{
+    QString out = value;
+    out.replace(u'&', QStringLiteral("&amp;"));
+    if (quote == '"')
+        out.replace(u'"', QStringLiteral("&quot;"));
+    else if (quote == '\'')
+        out.replace(u'\'', QStringLiteral("&#39;"));
+    return out;
+}
+
+} // namespace
+
+QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
+                         QHash<QString, QString> *done)
+{
+    const QString from = QDir::cleanPath(fromFolder);
+    const QString to = QDir::cleanPath(QFileInfo(toPage).absolutePath());
+    if (from.isEmpty() || from == to)
+        return html;
+    const QByteArray utf8 = html.toUtf8();
+    GumboOutput *parsed =
+        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    if (!parsed)
+        return html;
+    std::vector<ValueSpan> spans;
+    bool hasBase = false;
+    collectReferences(parsed->document, spans, hasBase);
+    gumbo_destroy_output(&kGumboDefaultOptions, parsed);
+    if (hasBase)
+        return html; // its references resolve against its own base, not its folder
+    std::sort(spans.begin(), spans.end(),
+              [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
+
+    QByteArray out;
+    out.reserve(utf8.size() + 64);
+    int copied = 0;
+    for (const ValueSpan &span : spans) {
+        if (span.start < copied)
+            continue;
+        // Entities in a reference are rare; one that has any stays as it is.
+        const QString written = QString::fromUtf8(utf8.constData() + span.start, span.end - span.start);
+        if (written.contains(u'&') || !isRelativeLocal(written))
+            continue;
+        qsizetype cut = written.size();
+        for (const QChar c : {u'?', u'#'})
+            if (const qsizetype at = written.indexOf(c); at >= 0 && at < cut)
+                cut = at;
+        const QString pathPart = written.left(cut);
+        const bool encoded = pathPart.contains(u'%');
+        const QString decoded = encoded ? QUrl::fromPercentEncoding(pathPart.toUtf8()) : pathPart;
+        const QString file = QDir::cleanPath(from + u'/' + decoded);
+        QString rebased = pathrel::GetRelativePath(toPage, file);
+        if (rebased.isEmpty())
+            rebased = QUrl::fromLocalFile(file).toString();
+        else if (encoded)
+            rebased = QString::fromUtf8(QUrl::toPercentEncoding(rebased, "/"));
+        rebased += written.mid(cut);
+        if (rebased == written)
+            continue;
+        if (done)
+            done->insert(written, rebased);
+        out.append(utf8.constData() + copied, span.start - copied);
+        QString value = escapedFor(rebased, span.quote);
+        if (!span.quote && (value.contains(u' ') || value.contains(u'>') || value.contains(u'"')))
+            value = u'"' + escapedFor(rebased, '"') + u'"'; // an unquoted value cannot hold these
+        out.append(value.toUtf8());
+        copied = span.end;
+    }
+    if (copied == 0)
+        return html;
+    out.append(utf8.constData() + copied, utf8.size() - copied);
+    return QString::fromUtf8(out);
+}
+
+} // namespace surface

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+
+// Rules about a page's text that need no engine.
+namespace surface {
+
+// False for a file that holds binary data: NUL bytes (outside UTF-16 or
+// UTF-32 text with its byte order mark) or many control characters.
+bool looksLikeText(QByteArrayView bytes);
+
+// A reference to a local file in the one form the save makes relative:
+// "file://" and the plain path. File URLs are decoded; an absolute path counts
+// when exists() finds it (a site's "/about.html" is no local file); anything
+// else comes back as it was.
+QString localFileReference(const QString &value, const std::function<bool(const QString &)> &exists);
+
+// The page's relative references to local files, rewritten for the page
+// moving from fromFolder to the file toPage: each still names the same file,
+// relative to the new folder (absolute where no relative path exists).
+// Only the values of src, href and background attributes change; a page with
+// a base element of its own is left alone. done maps each old value to the
+// new one.
+QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
+                         QHash<QString, QString> *done = nullptr);
+
+} // namespace surface

@@ -1,0 +1,914 @@
+#include "sourcemodel.h"
+
+#include "pagetext.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSet>
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace surface {
+namespace {
+
+enum class Kind
+{
+    Element,
+    Text,
+    Comment
+};
+
+// A node of the parsed source, in the order of a walk through the tree.
+struct Node
+{
+    const GumboNode *g = nullptr;
+    Kind kind = Kind::Text;
+    int parent = -1; // -1: a child of the document
+    int firstChild = -1;
+    int nextSibling = -1;
+    int childCount = 0;
+    int s = 0; // the source it stands for: [s, e)
+    int e = 0;
+    int tagStart = -1; // its own start tag, when the source has one
+    int tagEnd = -1;
+    int endStart = -1; // its own end tag, when the source has one
+    int endEnd = -1;
+    int contentStart = 0; // where its children's source begins
+    int utf16Length = 0;  // text: length of the decoded text
+    int textKind = 0;     // text: 0 ordinary, 1 raw, 2 title or textarea
+    bool trouble = false; // never copied: re-parented, cloned or overlapping source
+    bool whole = false;   // its source is one clean piece
+    QString tag;          // element: lower-case name
+};
+
+// A node of the engine's walk, from the script's shape.
+struct DomNode
+{
+    Kind kind = Kind::Text;
+    QString tag;
+    int length = 0;
+    int parent = -1;
+    QList<int> children;
+};
+
+const GumboVector *childrenOf(const GumboNode *n)
+{
+    if (n->type == GUMBO_NODE_DOCUMENT)
+        return &n->v.document.children;
+    if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE)
+        return &n->v.element.children;
+    return nullptr;
+}
+
+QString tagNameOf(const GumboElement &e)
+{
+    if (e.tag != GUMBO_TAG_UNKNOWN)
+        return QString::fromLatin1(gumbo_normalized_tagname(e.tag));
+    GumboStringPiece piece = e.original_tag;
+    gumbo_tag_from_original_text(&piece);
+    return QString::fromUtf8(piece.data, qsizetype(piece.length)).toLower();
+}
+
+int textKindOf(const QString &parentTag)
+{
+    static const QSet<QString> raw = {QStringLiteral("script"),   QStringLiteral("style"),
+                                      QStringLiteral("xmp"),      QStringLiteral("iframe"),
+                                      QStringLiteral("noembed"),  QStringLiteral("noframes"),
+                                      QStringLiteral("plaintext")};
+    if (raw.contains(parentTag))
+        return 1;
+    if (parentTag == QLatin1String("title") || parentTag == QLatin1String("textarea"))
+        return 2;
+    return 0;
+}
+
+bool isVoid(const QString &tag)
+{
+    static const QSet<QString> voids = {
+        QStringLiteral("area"),    QStringLiteral("base"),  QStringLiteral("basefont"),
+        QStringLiteral("bgsound"), QStringLiteral("br"),    QStringLiteral("col"),
+        QStringLiteral("embed"),   QStringLiteral("frame"), QStringLiteral("hr"),
+        QStringLiteral("img"),     QStringLiteral("input"), QStringLiteral("keygen"),
+        QStringLiteral("link"),    QStringLiteral("meta"),  QStringLiteral("param"),
+        QStringLiteral("source"),  QStringLiteral("track"), QStringLiteral("wbr")};
+    return voids.contains(tag.toLower());
+}
+
+// The code point a numeric character reference stands for, as HTML reads it.
+char32_t numericReference(char32_t v)
+{
+    static const char16_t windows1252[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                             0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    if (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF))
+        return 0xFFFD;
+    if (v >= 0x80 && v <= 0x9F)
+        return windows1252[v - 0x80];
+    return v;
+}
+
+bool isReferenceName(const QString &name)
+{
+    return name.compare(QLatin1String("src"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("href"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String("background"), Qt::CaseInsensitive) == 0;
+}
+
+bool isAsciiAlnum(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// One UTF-8 sequence at p (at most n bytes); its length in bytes and code point.
+int utf8Char(const char *p, int n, char32_t &cp)
+{
+    const auto b = static_cast<unsigned char>(p[0]);
+    int len = 1;
+    if (b >= 0xF0)
+        len = 4, cp = b & 0x07;
+    else if (b >= 0xE0)
+        len = 3, cp = b & 0x0F;
+    else if (b >= 0xC0)
+        len = 2, cp = b & 0x1F;
+    else
+        cp = b;
+    if (len > n)
+        return 0;
+    for (int i = 1; i < len; ++i)
+        cp = (cp << 6) | (static_cast<unsigned char>(p[i]) & 0x3F);
+    return len;
+}
+
+void appendCodePoint(QString &out, char32_t cp)
+{
+    if (cp > 0xFFFF) {
+        const char32_t v = cp - 0x10000;
+        out += QChar(char16_t(0xD800 + (v >> 10)));
+        out += QChar(char16_t(0xDC00 + (v & 0x3FF)));
+    } else {
+        out += QChar(char16_t(cp));
+    }
+}
+
+int digitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The character reference starting at p ("&..."): its length in bytes, and
+// in unit what it stands for. A named reference is taken to stand for the
+// next character of the decoded text; the caller's walk checks that the
+// whole text comes out right. An "&" that starts no reference stands for itself.
+int referenceAt(const char *p, int n, const QString &decoded, qsizetype j, QString &unit)
+{
+    int k = 1;
+    if (k < n && p[k] == '#') {
+        ++k;
+        const int base = (k < n && (p[k] == 'x' || p[k] == 'X')) ? 16 : 10;
+        if (base == 16)
+            ++k;
+        const int digits = k;
+        char32_t v = 0;
+        for (int dv = 0; k < n && (dv = digitValue(p[k])) >= 0 && dv < base; ++k)
+            v = std::min<char32_t>(v * char32_t(base) + char32_t(dv), 0x110000);
+        if (k > digits) {
+            if (k < n && p[k] == ';')
+                ++k;
+            appendCodePoint(unit, numericReference(v));
+            return k;
+        }
+    } else {
+        while (k < n && isAsciiAlnum(p[k]))
+            ++k;
+        if (k > 1 && j < decoded.size()) {
+            if (k < n && p[k] == ';')
+                ++k;
+            unit = decoded.mid(j, decoded[j].isHighSurrogate() ? 2 : 1);
+            return k;
+        }
+    }
+    unit = QStringLiteral("&");
+    return 1;
+}
+
+} // namespace
+
+struct SourceModel::Impl
+{
+    QString text;
+    QByteArray utf8;
+    GumboOutput *output = nullptr;
+    std::vector<Node> nodes;
+    std::vector<int> documentChildren; // node indices
+    std::vector<int> starts;           // sorted starts of every node's source, for gap checks
+    std::vector<int> domToNode;        // the script's numbers to nodes (-1: no source)
+    QString lineBreak = QStringLiteral("\n");
+
+    ~Impl()
+    {
+        if (output)
+            gumbo_destroy_output(&kGumboDefaultOptions, output);
+    }
+
+    void build();
+    void measure(int index);
+    bool gapIsClean(int a, int b) const;
+    struct Merged
+    {
+        QString text;
+        int tailStart; // where the copied end of the text's source begins (-1: none)
+    };
+    Merged mergeText(const Node &n, const QString &newData) const;
+};
+
+void SourceModel::Impl::build()
+{
+    output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    if (!output)
+        return;
+    // The walk, with an explicit stack: pages nest deeper than a thread's stack allows.
+    struct Pending
+    {
+        const GumboNode *g;
+        int parent;
+    };
+    std::vector<Pending> stack;
+    const GumboVector *top = childrenOf(output->document);
+    for (unsigned i = top->length; i-- > 0;)
+        stack.push_back({static_cast<const GumboNode *>(top->data[i]), -1});
+    std::vector<int> lastChild;
+    while (!stack.empty()) {
+        const Pending p = stack.back();
+        stack.pop_back();
+        Node n;
+        n.g = p.g;
+        n.parent = p.parent;
+        switch (p.g->type) {
+        case GUMBO_NODE_ELEMENT:
+        case GUMBO_NODE_TEMPLATE:
+            n.kind = Kind::Element;
+            n.tag = tagNameOf(p.g->v.element);
+            break;
+        case GUMBO_NODE_COMMENT:
+            n.kind = Kind::Comment;
+            break;
+        default:
+            n.kind = Kind::Text;
+            n.utf16Length = int(QString::fromUtf8(p.g->v.text.text).size());
+            break;
+        }
+        const int index = int(nodes.size());
+        if (n.kind == Kind::Text && p.parent >= 0)
+            n.textKind = textKindOf(nodes[size_t(p.parent)].tag);
+        nodes.push_back(std::move(n));
+        lastChild.push_back(-1);
+        if (p.parent < 0) {
+            if (!documentChildren.empty())
+                nodes[size_t(documentChildren.back())].nextSibling = index;
+            documentChildren.push_back(index);
+        } else {
+            Node &parent = nodes[size_t(p.parent)];
+            if (parent.firstChild < 0)
+                parent.firstChild = index;
+            else
+                nodes[size_t(lastChild[size_t(p.parent)])].nextSibling = index;
+            lastChild[size_t(p.parent)] = index;
+            ++parent.childCount;
+        }
+        if (const GumboVector *kids = childrenOf(p.g))
+            for (unsigned i = kids->length; i-- > 0;)
+                stack.push_back({static_cast<const GumboNode *>(kids->data[i]), index});
+    }
+    // Children come after their parent in the walk, so a backward pass sees
+    // every child before its parent.
+    for (int i = int(nodes.size()); i-- > 0;)
+        measure(i);
+    for (const Node &n : nodes)
+        if (!(n.kind == Kind::Element && n.tagStart < 0 && n.endStart < 0))
+            starts.push_back(n.s);
+    std::sort(starts.begin(), starts.end());
+
+    // Line breaks written afresh follow the page's own.
+    const qsizetype crlf = utf8.count("\r\n");
+    if (crlf > 0 && crlf * 2 >= utf8.count('\n'))
+        lineBreak = QStringLiteral("\r\n");
+}
+
+// Where a node's source lies, and whether it is one clean piece.
+void SourceModel::Impl::measure(int index)
+{
+    Node &n = nodes[size_t(index)];
+    const GumboNode *g = n.g;
+    if (n.kind != Kind::Element) {
+        const GumboText &t = g->v.text;
+        n.s = int(t.start_pos.offset);
+        n.e = n.s + int(t.original_text.length);
+        // The parser drops the CR of a CR LF before it counts; it belongs here.
+        if (n.kind == Kind::Text && n.s > 0 && utf8[n.s - 1] == '\r' && n.s < utf8.size() &&
+            utf8[n.s] == '\n')
+            --n.s;
+        n.whole = true;
+        n.contentStart = n.s;
+        return;
+    }
+    const GumboElement &el = g->v.element;
+    const unsigned flags = g->parse_flags;
+    if (flags & (GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT | GUMBO_INSERTION_ADOPTION_AGENCY_CLONED |
+                 GUMBO_INSERTION_ADOPTION_AGENCY_MOVED | GUMBO_INSERTION_FOSTER_PARENTED))
+        n.trouble = true;
+    // Made by the parser from another token (a stray end tag): it has no
+    // start tag of its own to rebuild it from.
+    if ((flags & GUMBO_INSERTION_BY_PARSER) && !(flags & GUMBO_INSERTION_IMPLIED) &&
+        !(flags & GUMBO_INSERTION_CONVERTED_FROM_END_TAG))
+        n.trouble = true;
+    if (el.original_tag.length > 0 && !(flags & GUMBO_INSERTION_BY_PARSER)) {
+        n.tagStart = int(el.start_pos.offset);
+        n.tagEnd = n.tagStart + int(el.original_tag.length);
+    }
+    if (el.original_end_tag.length > 0 && !(flags & GUMBO_INSERTION_IMPLICIT_END_TAG)) {
+        // The end tag must name this element; the parser hands a closing tag
+        // to every element it closes.
+        const QByteArray end(el.original_end_tag.data, qsizetype(el.original_end_tag.length));
+        const QByteArray name = n.tag.toUtf8();
+        if (end.size() > name.size() + 1 && end.startsWith("</") &&
+            end.mid(2, name.size()).compare(name, Qt::CaseInsensitive) == 0) {
+            n.endStart = int(el.end_pos.offset);
+            n.endEnd = n.endStart + int(el.original_end_tag.length);
+        }
+    }
+    n.contentStart = n.tagStart >= 0 ? n.tagEnd : -1;
+    int cursor = n.contentStart;
+    int first = -1;
+    int last = -1;
+    bool childrenWhole = true;
+    for (int c = n.firstChild; c >= 0; c = nodes[size_t(c)].nextSibling) {
+        Node &child = nodes[size_t(c)];
+        if (!child.trouble && cursor >= 0 && child.s < cursor)
+            child.trouble = true; // its source overlaps what came before
+        if (child.trouble) {
+            childrenWhole = false;
+            continue;
+        }
+        childrenWhole = childrenWhole && child.whole;
+        if (first < 0)
+            first = child.s;
+        last = child.e;
+        cursor = child.e;
+    }
+    if (n.tagStart >= 0)
+        n.s = n.tagStart;
+    else if (first >= 0)
+        n.s = first;
+    else
+        n.s = n.endStart >= 0 ? n.endStart : int(el.start_pos.offset);
+    if (n.contentStart < 0)
+        n.contentStart = n.s;
+    n.e = std::max({n.s, n.tagEnd, last, n.endEnd});
+    // An end tag among the children's source must lie inside a child's
+    // (swallowed by its text, as "</body>" often is), not across one.
+    for (int c = n.firstChild; c >= 0 && n.endStart >= 0; c = nodes[size_t(c)].nextSibling) {
+        const Node &child = nodes[size_t(c)];
+        if (!child.trouble && child.s < n.endEnd && child.e > n.endStart &&
+            !(child.s <= n.endStart && child.e >= n.endEnd))
+            n.trouble = true;
+    }
+    n.whole = !n.trouble && childrenWhole;
+}
+
+bool SourceModel::Impl::gapIsClean(int a, int b) const
+{
+    if (a >= b)
+        return false;
+    // No node's source may start inside a gap; a gap holds only what the
+    // parser ignored (white space in odd places, stray tags, the doctype).
+    const auto it = std::lower_bound(starts.begin(), starts.end(), a);
+    return it == starts.end() || *it >= b;
+}
+
+// The new text of a text node, keeping the source of the parts that did not
+// change: entities, line breaks and tags the text swallowed stay as written.
+SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QString &newData) const
+{
+    const QString oldData = QString::fromUtf8(n.g->v.text.text);
+    const int kind = n.textKind;
+    const char *src = utf8.constData();
+    // Source offset of each position in oldData (-1 inside a character
+    // written as more than one unit), from a walk through the source.
+    std::vector<int> at(size_t(oldData.size()) + 1, -1);
+    int i = n.s;
+    qsizetype j = 0;
+    at[0] = i;
+    QString unit;
+    bool ok = true;
+    while (i < n.e) {
+        const char c = src[i];
+        int len = 0;
+        unit.clear();
+        if (c == '\r') {
+            len = (i + 1 < n.e && src[i + 1] == '\n') ? 2 : 1;
+            unit = QStringLiteral("\n");
+        } else if (c == '&' && kind != 1) {
+            len = referenceAt(src + i, n.e - i, oldData, j, unit);
+        } else if (c == '<' && kind == 0 && (j >= oldData.size() || oldData[j] != u'<')) {
+            // A tag the parser ignored inside the text: it stands for nothing.
+            const qsizetype close = utf8.indexOf('>', i);
+            if (close < 0 || close >= n.e) {
+                ok = false;
+                break;
+            }
+            i = int(close) + 1;
+            continue;
+        } else {
+            char32_t cp = 0;
+            len = utf8Char(src + i, n.e - i, cp);
+            appendCodePoint(unit, cp == 0 ? 0xFFFD : cp);
+        }
+        if (len == 0 || QStringView(oldData).mid(j, unit.size()) != unit) {
+            ok = false;
+            break;
+        }
+        i += len;
+        j += unit.size();
+        at[size_t(j)] = i;
+    }
+    if (!ok || j != oldData.size())
+        return {escapeText(newData, kind), -1};
+
+    qsizetype p = 0;
+    const qsizetype common = std::min(oldData.size(), newData.size());
+    while (p < common && oldData[p] == newData[p])
+        ++p;
+    qsizetype q = 0;
+    while (q < common - p && oldData[oldData.size() - 1 - q] == newData[newData.size() - 1 - q])
+        ++q;
+    while (p > 0 && at[size_t(p)] < 0)
+        --p;
+    while (q > 0 && at[size_t(oldData.size() - q)] < 0)
+        --q;
+    // A reference written without its ";" would take letters typed after it.
+    if (p > 0 && p < newData.size() - q) {
+        int back = at[size_t(p)] - 1;
+        while (back >= n.s && isAsciiAlnum(src[back]))
+            --back;
+        if (back >= n.s && src[back] == '&' && src[at[size_t(p)] - 1] != ';')
+            while (p > 0 && (at[size_t(p)] < 0 || at[size_t(p)] > back))
+                --p;
+    }
+    const int headEnd = at[size_t(p)];
+    const int tailStart = at[size_t(oldData.size() - q)];
+    QString middle = escapeText(QStringView(newData).mid(p, newData.size() - p - q), kind);
+    if (lineBreak.size() == 2)
+        middle.replace(u'\n', lineBreak);
+    return {QString::fromUtf8(src + n.s, headEnd - n.s) + middle +
+                QString::fromUtf8(src + tailStart, n.e - tailStart),
+            tailStart};
+}
+
+SourceModel::SourceModel(const QString &text) : d(std::make_unique<Impl>())
+{
+    d->text = text;
+    d->utf8 = text.toUtf8();
+    d->build();
+}
+
+SourceModel::~SourceModel() = default;
+
+const QString &SourceModel::text() const
+{
+    return d->text;
+}
+
+QString SourceModel::escapeText(QStringView text, int kind)
+{
+    if (kind == 1)
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case 0xA0:
+            out += QLatin1String("&nbsp;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString SourceModel::escapeAttribute(QStringView value)
+{
+    QString out;
+    out.reserve(value.size() + 8);
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'"':
+            out += QLatin1String("&quot;");
+            break;
+        case 0xA0:
+            out += QLatin1String("&nbsp;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+SourceModel::Alignment SourceModel::align(const QString &shape)
+{
+    Alignment result;
+    d->domToNode.clear();
+    if (!d->output)
+        return result;
+
+    // The shape: one token per node of the walk, separated by spaces:
+    // "E<name>" opens an element, ")" closes it, "T<length>" is text, "C" a comment.
+    std::vector<DomNode> dom;
+    std::vector<int> topLevel;
+    {
+        int open = -1;
+        for (const QStringView token : QStringView(shape).split(u' ', Qt::SkipEmptyParts)) {
+            if (token == u")") {
+                if (open >= 0)
+                    open = dom[size_t(open)].parent;
+                continue;
+            }
+            DomNode n;
+            n.parent = open;
+            if (token.startsWith(u'E')) {
+                n.kind = Kind::Element;
+                n.tag = token.mid(1).toString().toLower();
+            } else if (token.startsWith(u'T')) {
+                n.kind = Kind::Text;
+                n.length = token.mid(1).toInt();
+            } else {
+                n.kind = Kind::Comment;
+            }
+            const int index = int(dom.size());
+            if (open >= 0)
+                dom[size_t(open)].children.append(index);
+            else
+                topLevel.push_back(index);
+            const bool element = n.kind == Kind::Element;
+            dom.push_back(std::move(n));
+            if (element)
+                open = index;
+        }
+    }
+    d->domToNode.assign(dom.size(), -1);
+    std::vector<char> domWhole(dom.size(), 0);
+
+    const auto matches = [&](int di, int gi) {
+        const DomNode &a = dom[size_t(di)];
+        const Node &b = d->nodes[size_t(gi)];
+        if (a.kind != b.kind)
+            return false;
+        if (a.kind == Kind::Element)
+            return a.tag == b.tag;
+        return a.kind == Kind::Comment || a.length == b.utf16Length;
+    };
+    const auto subtreeEnd = [&](int di) {
+        // The last number in di's subtree: its last descendant's.
+        while (!dom[size_t(di)].children.isEmpty())
+            di = dom[size_t(di)].children.constLast();
+        return di;
+    };
+    const auto giveUp = [&](int di) {
+        result.unaligned.append({di, subtreeEnd(di)});
+        ++result.fallbacks;
+    };
+
+    // Pairs of child lists to match, worked off a stack.
+    struct Lists
+    {
+        QList<int> domChildren;
+        int gFirst;
+    };
+    std::vector<Lists> work;
+    work.push_back({QList<int>(topLevel.begin(), topLevel.end()),
+                    d->documentChildren.empty() ? -1 : d->documentChildren.front()});
+    while (!work.empty()) {
+        const Lists lists = std::move(work.back());
+        work.pop_back();
+        std::vector<int> g;
+        for (int c = lists.gFirst; c >= 0; c = d->nodes[size_t(c)].nextSibling)
+            g.push_back(c);
+        const QList<int> &dl = lists.domChildren;
+        size_t i = 0;
+        size_t j = 0;
+        while (i < size_t(dl.size())) {
+            const int di = dl[qsizetype(i)];
+            if (j < g.size() && matches(di, g[j])) {
+                const Node &gn = d->nodes[size_t(g[j])];
+                if (gn.trouble) {
+                    giveUp(di);
+                } else {
+                    d->domToNode[size_t(di)] = g[j];
+                    if (gn.kind == Kind::Element)
+                        work.push_back({dom[size_t(di)].children, gn.firstChild});
+                }
+                ++i;
+                ++j;
+            } else if (i + 1 < size_t(dl.size()) && j < g.size() && matches(dl[qsizetype(i + 1)], g[j])) {
+                giveUp(di); // the engine has a node the source lacks
+                ++i;
+            } else if (j + 1 < g.size() && matches(di, g[j + 1])) {
+                ++j; // the source has a node the engine lacks
+            } else {
+                giveUp(di);
+                ++i;
+                ++j;
+            }
+        }
+    }
+    // Whole: the node and all below it are matched one to one with a clean source.
+    for (int di = int(dom.size()); di-- > 0;) {
+        const int gi = d->domToNode[size_t(di)];
+        if (gi < 0)
+            continue;
+        const Node &gn = d->nodes[size_t(gi)];
+        bool whole = gn.whole && dom[size_t(di)].children.size() == gn.childCount;
+        for (const int c : dom[size_t(di)].children)
+            whole = whole && domWhole[size_t(c)];
+        domWhole[size_t(di)] = whole;
+        if (!whole && gn.kind == Kind::Element)
+            result.notWhole.append(di);
+    }
+    return result;
+}
+
+namespace {
+
+// Turns a recipe into text.
+class Assembler
+{
+public:
+    Assembler(const SourceModel::Impl &m, std::function<bool(const QString &)> exists)
+        : m(m), exists(std::move(exists))
+    {}
+
+    bool run(const QJsonArray &top)
+    {
+        emitList(top, -1, true);
+        return !failed;
+    }
+    QString out;
+    QString error;
+    bool failed = false;
+
+private:
+    const SourceModel::Impl &m;
+    std::function<bool(const QString &)> exists;
+    std::vector<std::pair<int, int>> copied; // source ranges copied as they were, latest last
+
+    const Node *nodeOf(int domIndex)
+    {
+        if (domIndex < 0 || size_t(domIndex) >= m.domToNode.size() || m.domToNode[size_t(domIndex)] < 0) {
+            fail(QStringLiteral("node %1 has no source").arg(domIndex));
+            return nullptr;
+        }
+        return &m.nodes[size_t(m.domToNode[size_t(domIndex)])];
+    }
+    void fail(const QString &why)
+    {
+        if (!failed)
+            error = why;
+        failed = true;
+    }
+    void copy(int a, int b)
+    {
+        if (a >= b)
+            return;
+        out += QString::fromUtf8(m.utf8.constData() + a, b - a);
+        copied.emplace_back(a, b);
+    }
+    bool covered(int a, int b) const
+    {
+        const size_t n = copied.size();
+        for (size_t k = n; k-- > 0 && k + 8 >= n;)
+            if (copied[k].first <= a && b <= copied[k].second)
+                return true;
+        return false;
+    }
+    // The source node an item stands for: a copy, a rebuilt element or changed text.
+    int originalOf(const QJsonValue &item) const
+    {
+        int di = -1;
+        if (item.isDouble())
+            di = item.toInt(-1);
+        else if (item.isObject()) {
+            const QJsonObject o = item.toObject();
+            di = o.value(QLatin1String(o.contains(QLatin1String("e")) ? "e" : "n")).toInt(-1);
+        }
+        return di >= 0 && size_t(di) < m.domToNode.size() ? m.domToNode[size_t(di)] : -1;
+    }
+    QString fresh(const QString &s) const
+    {
+        if (m.lineBreak.size() == 2 && s.contains(u'\n')) {
+            QString t = s;
+            return t.replace(u'\n', m.lineBreak);
+        }
+        return s;
+    }
+
+    // The children of parent (a node index; -1 the document; -2 a node
+    // written afresh), copying the source between children that stood side
+    // by side in it, then the parent's own end tag unless copied text holds it.
+    void emitList(const QJsonArray &items, int parent, bool parentOriginal)
+    {
+        const Node *p = parent >= 0 ? &m.nodes[size_t(parent)] : nullptr;
+        const int firstOriginal = parent == -1
+                                      ? (m.documentChildren.empty() ? -1 : m.documentChildren.front())
+                                      : (p ? p->firstChild : -1);
+        int cursor = parent == -1 ? 0 : (p ? p->contentStart : -1); // where the next gap would start
+        int previous = -2;                                          // -2: nothing emitted yet
+        bool endDone = !p || p->endStart < 0;
+        const auto endTag = [&](bool adjacent) {
+            if (adjacent && cursor >= 0 && p->endStart >= cursor && m.gapIsClean(cursor, p->endStart))
+                copy(cursor, p->endStart);
+            if (!covered(p->endStart, p->endEnd))
+                copy(p->endStart, p->endEnd);
+            endDone = true;
+            cursor = p->endEnd;
+        };
+        for (qsizetype k = 0; k < items.size() && !failed; ++k) {
+            const QJsonValue item = items[k];
+            const int g = parentOriginal ? originalOf(item) : -1;
+            const bool adjacent =
+                g >= 0 && (previous == -2 ? g == firstOriginal
+                                          : previous >= 0 && m.nodes[size_t(previous)].nextSibling == g);
+            if (g >= 0) {
+                const Node &n = m.nodes[size_t(g)];
+                // Children that stood after the end tag (white space after
+                // "</body>") stay after it.
+                if (!endDone && n.s >= p->endEnd)
+                    endTag(adjacent);
+                if (adjacent && cursor >= 0 && m.gapIsClean(cursor, n.s))
+                    copy(cursor, n.s);
+            }
+            emitItem(item);
+            previous = g;
+            cursor = g >= 0 ? m.nodes[size_t(g)].e : -1;
+        }
+        const bool lastIsLast =
+            previous >= 0 ? m.nodes[size_t(previous)].nextSibling < 0 : previous == -2 && firstOriginal < 0;
+        if (!endDone)
+            endTag(lastIsLast);
+        else if (parent == -1 && lastIsLast && cursor >= 0 && m.gapIsClean(cursor, int(m.utf8.size())))
+            copy(cursor, int(m.utf8.size()));
+    }
+
+    void startTag(const Node *n, const QString &tag, const QJsonArray &attrs)
+    {
+        // Attributes that kept their value keep their text as written.
+        const GumboVector *original = n ? &n->g->v.element.attributes : nullptr;
+        QString name = tag;
+        QString ending = QStringLiteral(">");
+        if (n && n->tagStart >= 0) {
+            const QString written =
+                QString::fromUtf8(m.utf8.constData() + n->tagStart, n->tagEnd - n->tagStart);
+            qsizetype end = 1;
+            while (end < written.size() && !written[end].isSpace() && written[end] != u'>' &&
+                   written[end] != u'/')
+                ++end;
+            name = written.mid(1, end - 1);
+            if (written.endsWith(QLatin1String("/>")))
+                ending = QStringLiteral("/>");
+        }
+        out += u'<' + name;
+        for (const QJsonValue &a : attrs) {
+            const QJsonArray pair = a.toArray();
+            const QString attrName = pair.at(0).toString();
+            QString value = pair.at(1).toString();
+            bool kept = false;
+            for (unsigned i = 0; original && i < original->length && !kept; ++i) {
+                const auto *ga = static_cast<const GumboAttribute *>(original->data[i]);
+                if (QString::fromUtf8(ga->name).compare(attrName, Qt::CaseInsensitive) == 0 &&
+                    QString::fromUtf8(ga->value) == value) {
+                    const int from = int(ga->name_start.offset);
+                    const int to =
+                        ga->original_value.length ? int(ga->value_end.offset) : int(ga->name_end.offset);
+                    if (to > from) {
+                        out += u' ' + QString::fromUtf8(m.utf8.constData() + from, to - from);
+                        kept = true;
+                    }
+                }
+            }
+            if (!kept && isReferenceName(attrName))
+                value = localFileReference(value, exists);
+            if (!kept)
+                out += u' ' + attrName + QStringLiteral("=\"") + fresh(SourceModel::escapeAttribute(value)) +
+                       u'"';
+        }
+        out += ending;
+    }
+
+    void emitItem(const QJsonValue &item)
+    {
+        if (item.isDouble()) {
+            const Node *n = nodeOf(item.toInt(-1));
+            if (!n)
+                return;
+            if (!n->whole) {
+                fail(QStringLiteral("node %1 is not one piece").arg(item.toInt()));
+                return;
+            }
+            copy(n->s, n->e);
+            return;
+        }
+        const QJsonObject o = item.toObject();
+        if (o.contains(QLatin1String("e"))) {
+            const Node *n = nodeOf(o.value(QLatin1String("e")).toInt(-1));
+            if (!n)
+                return;
+            if (n->kind != Kind::Element) {
+                fail(QStringLiteral("node is no element"));
+                return;
+            }
+            if (o.contains(QLatin1String("a")))
+                startTag(n, n->tag, o.value(QLatin1String("a")).toArray());
+            else if (n->tagStart >= 0)
+                copy(n->tagStart, n->tagEnd);
+            emitList(o.value(QLatin1String("c")).toArray(), int(n - m.nodes.data()), true);
+        } else if (o.contains(QLatin1String("t"))) {
+            const QString data = o.value(QLatin1String("t")).toString();
+            if (o.contains(QLatin1String("n"))) {
+                const Node *n = nodeOf(o.value(QLatin1String("n")).toInt(-1));
+                if (!n)
+                    return;
+                const SourceModel::Impl::Merged merged = m.mergeText(*n, data);
+                out += merged.text;
+                if (merged.tailStart >= 0)
+                    copied.emplace_back(merged.tailStart, n->e);
+            } else {
+                out += fresh(SourceModel::escapeText(data, o.value(QLatin1String("k")).toInt()));
+            }
+        } else if (o.contains(QLatin1String("f"))) {
+            const QString tag = o.value(QLatin1String("f")).toString();
+            startTag(nullptr, tag, o.value(QLatin1String("a")).toArray());
+            emitList(o.value(QLatin1String("c")).toArray(), -2, false);
+            if (!isVoid(tag))
+                out += QStringLiteral("</") + tag + u'>';
+        } else if (o.contains(QLatin1String("h"))) {
+            out += fresh(o.value(QLatin1String("h")).toString());
+        } else if (o.contains(QLatin1String("m"))) {
+            out += QStringLiteral("<!--") + o.value(QLatin1String("m")).toString() + QStringLiteral("-->");
+        } else {
+            fail(QStringLiteral("unknown recipe item"));
+        }
+    }
+};
+
+} // namespace
+
+SourceModel::Assembled SourceModel::assemble(const QByteArray &recipeJson,
+                                             const std::function<bool(const QString &)> &exists) const
+{
+    Assembled result;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(recipeJson, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray()) {
+        result.error =
+            QStringLiteral("the page's description could not be read (%1)").arg(error.errorString());
+        return result;
+    }
+    if (!d->output) {
+        result.error = QStringLiteral("the page's source could not be parsed");
+        return result;
+    }
+    Assembler a(
+        *d, exists ? exists : [](const QString &path) { return QFileInfo::exists(path); });
+    result.ok = a.run(doc.array());
+    result.error = a.error;
+    if (result.ok)
+        result.text = std::move(a.out);
+    return result;
+}
+
+} // namespace surface

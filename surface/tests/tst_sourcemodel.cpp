@@ -1,0 +1,189 @@
+// The source model without a browser: the engine's walk is stood in for by
+// the parser's own tree, and recipes are written by hand.
+#include "sourcemodel.h"
+
+#include <QTest>
+
+#include <gumbo.h>
+
+using surface::SourceModel;
+
+namespace {
+// The shape the editor's script would send for a page the engine parsed as
+// the source parser does.
+void describe(const GumboNode *n, QStringList &out)
+{
+    switch (n->type) {
+    case GUMBO_NODE_ELEMENT:
+    case GUMBO_NODE_TEMPLATE: {
+        GumboStringPiece name = n->v.element.original_tag;
+        QString tag = QString::fromLatin1(gumbo_normalized_tagname(n->v.element.tag));
+        if (n->v.element.tag == GUMBO_TAG_UNKNOWN) {
+            gumbo_tag_from_original_text(&name);
+            tag = QString::fromUtf8(name.data, qsizetype(name.length));
+        }
+        out << u'E' + tag;
+        for (unsigned i = 0; i < n->v.element.children.length; ++i)
+            describe(static_cast<const GumboNode *>(n->v.element.children.data[i]), out);
+        out << QStringLiteral(")");
+        break;
+    }
+    case GUMBO_NODE_COMMENT:
+        out << QStringLiteral("C");
+        break;
+    default:
+        out << u'T' + QString::number(QString::fromUtf8(n->v.text.text).size());
+    }
+}
+
+QString shapeOf(const QString &html)
+{
+    const QByteArray utf8 = html.toUtf8();
+    GumboOutput *o = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    QStringList out;
+    for (unsigned i = 0; i < o->document->v.document.children.length; ++i)
+        describe(static_cast<const GumboNode *>(o->document->v.document.children.data[i]), out);
+    gumbo_destroy_output(&kGumboDefaultOptions, o);
+    return out.join(u' ');
+}
+} // namespace
+
+class TestSourceModel final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unchangedPagesComeBackExactly_data();
+    void unchangedPagesComeBackExactly();
+    void edits_data();
+    void edits();
+    void misnestedSourceFallsBackLocally();
+    void walkThatDiffersIsWrittenAfresh();
+    void escaping();
+};
+
+void TestSourceModel::unchangedPagesComeBackExactly_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::newRow("old style, upper case, unquoted")
+        << "<HTML>\r\n<HEAD><TITLE>T</TITLE></HEAD>\r\n<BODY BGCOLOR=#FFFFFF>\r\n<P ALIGN=center>a &amp; "
+           "b<BR>\r\n<P>c &copy; d\r\n</BODY>\r\n</HTML>\r\n";
+    QTest::newRow("xhtml")
+        << "<?xml version=\"1.0\"?>\n<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+           "\"x.dtd\">\n<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><meta charset=\"utf-8\" "
+           "/></head>\n<body><p class='x'>t<br/></p></body></html>\n";
+    QTest::newRow("comments around the page")
+        << "<!-- a -->\n<!DOCTYPE html><html><body>x</body></html>\n<!-- b -->";
+    QTest::newRow("no tags at all") << "Just text & more";
+    QTest::newRow("table without tbody") << "<table border=1><tr><td>1<td>2</table>";
+}
+
+void TestSourceModel::unchangedPagesComeBackExactly()
+{
+    QFETCH(QString, html);
+    SourceModel model(html);
+    const SourceModel::Alignment a = model.align(shapeOf(html));
+    QCOMPARE(a.fallbacks, 0);
+    // Every top-level node by its number: the whole page is copied.
+    int index = 0;
+    int depth = 0;
+    QStringList top;
+    for (const QString &t : shapeOf(html).split(u' ')) {
+        if (t == u")") {
+            --depth;
+            continue;
+        }
+        if (depth == 0)
+            top << QString::number(index);
+        ++index;
+        if (t.startsWith(u'E'))
+            ++depth;
+    }
+    const SourceModel::Assembled out = model.assemble((u'[' + top.join(u',') + u']').toUtf8());
+    QVERIFY2(out.ok, qPrintable(out.error));
+    QCOMPARE(out.text, html);
+}
+
+void TestSourceModel::edits_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("recipe");
+    QTest::addColumn<QString>("expected");
+
+    // Nodes: 0 html, 1 head, 2 title, 3 text, 4 ws, 5 body, 6 ws, 7 p, 8 text, 9 ws, 10 p, 11 text, 12 ws
+    const QString page =
+        QStringLiteral("<html><head><title>T</title></head>\r\n<body>\r\n<p>a &copy; b</p>\r\n"
+                       "<P class=x ID='y'>second</P>\r\n</body>\r\n</html>\r\n");
+    QTest::newRow("typed into text keeps its entity")
+        << page << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,{"e":7,"c":[{"t":"a © b!","n":8}]},9,10,12]}]}])"
+        << QString(page).replace(QStringLiteral("b</p>"), QStringLiteral("b!</p>"));
+    const QString page2 =
+        QStringLiteral("<html><head><title>T</title></head>\r\n<body>\r\n<p>a &copy; b</p>\r\n"
+                       "<P class=x ID='y'>second</P>\r\n</body>\r\n</html>\r\n");
+    QTest::newRow("an attribute changed, the others keep their quoting")
+        << page2
+        << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,7,9,{"e":10,"a":[["class","z"],["id","y"]],"c":[11]},12]}]}])"
+        << QString(page2).replace(QStringLiteral("<P class=x ID='y'>"),
+                                  QStringLiteral("<P class=\"z\" ID='y'>"));
+    QTest::newRow("a new paragraph between, line breaks as the page's")
+        << page2 << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,7,{"h":"\n<p>new</p>"},9,10,12]}]}])"
+        << QString(page2).replace(QStringLiteral("b</p>\r\n"), QStringLiteral("b</p>\r\n<p>new</p>\r\n"));
+    QTest::newRow("a paragraph deleted")
+        << page2 << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,10,12]}]}])"
+        << QString(page2).replace(QStringLiteral("<p>a &copy; b</p>\r\n"), QString());
+    QTest::newRow("bold around a word: only that run changes")
+        << page2
+        << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,7,9,{"e":10,"c":[{"f":"b","a":[],"c":[{"t":"sec","n":11}]},{"t":"ond"}]},12]}]}])"
+        << QString(page2).replace(QStringLiteral(">second<"), QStringLiteral("><b>sec</b>ond<"));
+
+    const QString open = QStringLiteral("<HTML><BODY>\r\n<P>a &amp; b\r\n</BODY></HTML>");
+    // 0 html, 1 head, 2 body, 3 ws, 4 p, 5 text (swallows the end tags)
+    QTest::newRow("end tags the text swallowed stay once")
+        << open << R"([{"e":0,"c":[1,{"e":2,"c":[3,{"e":4,"c":[{"t":"a & bc\n","n":5}]}]}]}])"
+        << QString(open).replace(QStringLiteral("b\r\n"), QStringLiteral("bc\r\n"));
+}
+
+void TestSourceModel::edits()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, recipe);
+    QFETCH(QString, expected);
+    SourceModel model(html);
+    QCOMPARE(model.align(shapeOf(html)).fallbacks, 0);
+    const SourceModel::Assembled out = model.assemble(recipe.toUtf8());
+    QVERIFY2(out.ok, qPrintable(out.error));
+    QCOMPARE(out.text, expected);
+}
+
+void TestSourceModel::misnestedSourceFallsBackLocally()
+{
+    // The parser clones <b> into the second paragraph: that clone has no
+    // source of its own and is written afresh; the rest is copied.
+    const QString html = QStringLiteral("<p>one <b>two</p><p>three</p>");
+    SourceModel model(html);
+    const SourceModel::Alignment a = model.align(shapeOf(html));
+    QVERIFY(a.fallbacks >= 1);
+    QVERIFY(!a.notWhole.isEmpty());
+}
+
+void TestSourceModel::walkThatDiffersIsWrittenAfresh()
+{
+    const QString html = QStringLiteral("<html><body><div><p>x</p></div><p>y</p></body></html>");
+    SourceModel model(html);
+    // The engine saw a second paragraph in the div that the source lacks.
+    const SourceModel::Alignment a =
+        model.align(QStringLiteral("Ehtml Ehead ) Ebody Ediv Ep T1 ) Ep T1 ) ) Ep T1 ) ) )"));
+    QCOMPARE(a.fallbacks, 1);
+    QCOMPARE(a.unaligned.size(), 1);
+    QCOMPARE(a.unaligned.constFirst(), qMakePair(6, 7));
+}
+
+void TestSourceModel::escaping()
+{
+    QCOMPARE(SourceModel::escapeText(u"a<b>&c\u00a0\"", 0), QStringLiteral("a&lt;b&gt;&amp;c&nbsp;\""));
+    QCOMPARE(SourceModel::escapeText(u"if (a<b && c) {}", 1), QStringLiteral("if (a<b && c) {}"));
+    QCOMPARE(SourceModel::escapeAttribute(u"say \"x\" & <y>"), QStringLiteral("say &quot;x&quot; &amp; <y>"));
+}
+
+QTEST_GUILESS_MAIN(TestSourceModel)
+#include "tst_sourcemodel.moc"
