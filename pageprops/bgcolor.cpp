@@ -38,6 +38,9 @@ void setForeground(QWidget *w, const QColor &c)
     p.setColor(QPalette::WindowText, c);
     w->setPalette(p);
 }
+
+// The body attribute behind each colour row.
+const char *const kColourAttribute[5] = {"bgcolor", "text", "link", "vlink", "alink"};
 } // namespace
 
 BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(parent), m_surface(surface)
@@ -201,6 +204,10 @@ void BGCOLOR::Form_Load()
     pageprops::State &s = pageprops::state();
     pageprops::ParseTag(s, m_surface->DocumentHTML(), QStringLiteral("BACKGROUND="));
     Text9->setText(pageprops::backgroundForDisplay(s.AttributeValue));
+    for (int row = 0; row < 5; ++row)
+        m_loadedColour[row] = box(row)->text();
+    m_loadedBackground = Text9->text();
+    m_loadedTitle = Text5->text();
 }
 
 void BGCOLOR::colourChanged(int row)
@@ -278,21 +285,32 @@ void BGCOLOR::Command6_Click()
 
 void BGCOLOR::Command2_Click()
 {
+    // A field left as the page filled it leaves its attribute exactly as it
+    // was (its "#", its letter case); an emptied field takes the attribute
+    // away rather than leaving an empty one behind.
     surface::Document dom = m_surface->DOM();
-    if (!Text1->text().isEmpty())
-        dom.setBgColor(Text1->text());
-    if (!Text2->text().isEmpty())
-        dom.setFgColor(Text2->text());
-    if (!Text3->text().isEmpty())
-        dom.setLinkColor(Text3->text());
-    if (!Text4->text().isEmpty())
-        dom.setVlinkColor(Text4->text());
-    if (!Text10->text().isEmpty())
-        dom.setAlinkColor(Text10->text());
-    dom.body().setAttribute(QStringLiteral("BACKGROUND"), pageprops::backgroundToWrite(Text9->text()), 0);
+    bool (surface::Document::*const setColour[5])(const QString &) = {
+        &surface::Document::setBgColor, &surface::Document::setFgColor, &surface::Document::setLinkColor,
+        &surface::Document::setVlinkColor, &surface::Document::setAlinkColor};
+    for (int row = 0; row < 5; ++row) {
+        const QString text = box(row)->text();
+        if (text == m_loadedColour[row])
+            continue;
+        if (text.isEmpty())
+            dom.body().removeAttribute(QString::fromLatin1(kColourAttribute[row]));
+        else
+            (dom.*setColour[row])(text);
+    }
+    if (Text9->text() != m_loadedBackground) {
+        if (Text9->text().isEmpty())
+            dom.body().removeAttribute(QStringLiteral("BACKGROUND"));
+        else
+            dom.body().setAttribute(QStringLiteral("BACKGROUND"), pageprops::backgroundToWrite(Text9->text()),
+                                    0);
+    }
     if (Check1->isChecked())
         dom.body().setAttribute(QStringLiteral("BGPROPERTIES"), QStringLiteral("FIXED"), 0);
-    if (!Text5->text().isEmpty()) {
+    if (!Text5->text().isEmpty() && Text5->text() != m_loadedTitle) {
         if (const std::optional<QString> html =
                 pageprops::replaceTitle(m_surface->DocumentHTML(), Text5->text()))
             m_surface->setDocumentHTML(*html);

@@ -539,6 +539,14 @@
         return {ok: true, snap: snapshot()};
     };
 
+    qk.removeBodyAttr = function (name) {
+        if (!document.body)
+            return {ok: false, snap: snapshot()};
+        document.body.removeAttribute(name);
+        flushMutations();
+        return {ok: true, snap: snapshot()};
+    };
+
     qk.bodyAttr = function (name) {
         return document.body ? (document.body.getAttribute(name) || '') : '';
     };
