@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 QColor fromValue(quint32 v)
 {
@@ -37,6 +39,16 @@ void setForeground(QWidget *w, const QColor &c)
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, c);
     w->setPalette(p);
+}
+
+// Black or white, whichever stands out more against the colour (the contrast
+// ratio of relative luminances), so that a swatch's caption stays readable.
+QColor captionFor(const QColor &background)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const double l = 0.2126 * linear(background.redF()) + 0.7152 * linear(background.greenF()) +
+                     0.0722 * linear(background.blueF());
+    return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 // The body attribute behind each colour row.
@@ -226,6 +238,7 @@ void BGCOLOR::applyPreview(int row, const QColor &color)
 {
     m_rowColor[row] = color;
     setBackground(swatches[row], color);
+    setForeground(swatches[row], captionFor(color));
     if (row == 0) {
         setBackground(Frame4, color);
         for (QLabel *l : Label6)

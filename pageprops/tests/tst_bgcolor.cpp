@@ -40,6 +40,8 @@ private slots:
     void titleRules();
     void colourBoxes();
     void swatches();
+    void swatchCaptionContrast_data();
+    void swatchCaptionContrast();
     void watermarkAndBackground();
     void browseCancelled();
     void backgroundBecomesRelativeOnSave();
@@ -237,6 +239,39 @@ void TestBgColor::swatches()
     d.swatchClicked(2);
     QCOMPARE(d.Text3->text(), QStringLiteral("FF8000"));
     QCOMPARE(d.previewColor(2), QColor(255, 128, 0));
+}
+
+void TestBgColor::swatchCaptionContrast_data()
+{
+    QTest::addColumn<QString>("attributes"); // of the page's body
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed"); // null: as the page filled the box
+    QTest::addColumn<QColor>("caption");
+    const QColor black(Qt::black), white(Qt::white);
+    QTest::newRow("dark from the page") << QStringLiteral("bgcolor=\"#102030\"") << 0 << QString() << white;
+    QTest::newRow("light from the page") << QStringLiteral("bgcolor=\"#FFFFCC\"") << 0 << QString() << black;
+    QTest::newRow("empty box, grey") << QString() << 1 << QString() << black;
+    QTest::newRow("typed navy") << QString() << 1 << QStringLiteral("000080") << white;
+    QTest::newRow("typed pure blue") << QString() << 2 << QStringLiteral("#0000FF") << white;
+    QTest::newRow("typed yellow") << QString() << 3 << QStringLiteral("ffff00") << black;
+    QTest::newRow("typed black") << QString() << 4 << QStringLiteral("000000") << white;
+}
+
+void TestBgColor::swatchCaptionContrast()
+{
+    QFETCH(QString, attributes);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QColor, caption);
+    load(QStringLiteral("<html><head><title>t</title></head><body %1>x</body></html>").arg(attributes));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    QLineEdit *boxes[] = {d.Text1, d.Text2, d.Text3, d.Text4, d.Text10};
+    if (!typed.isNull()) {
+        boxes[row]->clear();
+        QTest::keyClicks(boxes[row], typed);
+    }
+    QCOMPARE(d.swatches[row]->text(), QStringLiteral("Select"));
+    QCOMPARE(d.swatches[row]->palette().color(QPalette::WindowText), caption);
 }
 
 void TestBgColor::watermarkAndBackground()
