@@ -410,8 +410,10 @@ LinkGraph::LinkGraph(surface::EditSurface *surface, QWidget *parent) : QDialog(p
     connect(Combo1, &QComboBox::activated, this, &LinkGraph::Combo1_Click);
     // A typed or pasted path shows its picture as a chosen one does; the
     // sizes follow it until the user types a size of their own.
-    connect(GraphText, &QLineEdit::textEdited, this,
-            [this](const QString &text) { showImage(text, !m_sizesTyped); });
+    connect(GraphText, &QLineEdit::textEdited, this, [this](const QString &text) {
+        File1->clearSelection(); // the list's pick is no longer the file in the box
+        showImage(text, !m_sizesTyped);
+    });
     for (QLineEdit *size : {Text1, Text2})
         connect(size, &QLineEdit::textEdited, this, [this] { m_sizesTyped = true; });
     connect(File1, &QListWidget::itemClicked, this, &LinkGraph::File1_Click);
