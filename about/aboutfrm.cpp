@@ -77,6 +77,10 @@ AboutFrm::AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *pare
          {static_cast<QWidget *>(this), static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Label3)})
         w->installEventFilter(this);
     setLinkColor(kWhite);
+    // The box opens with the focus on OK, so that Enter and Space close it
+    // as they close any message box; the link is one Tab away.
+    setTabOrder(Command1, Label3);
+    Command1->setFocus();
 }
 
 void AboutFrm::setLinkColor(const QColor &color)
@@ -97,6 +101,16 @@ bool AboutFrm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease:
         if (watched == Label3 && m_shellOpen)
             m_shellOpen(webAddress()); // the box stays open
+        break;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        // A label draws no focus frame: underline the link while it holds the
+        // focus, so that the keys' target is never a surprise.
+        if (watched == Label3) {
+            QFont f = Label3->font();
+            f.setUnderline(event->type() == QEvent::FocusIn);
+            Label3->setFont(f);
+        }
         break;
     case QEvent::KeyPress:
         if (watched == Label3) {

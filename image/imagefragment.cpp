@@ -69,11 +69,12 @@ TwipsRect initialGeometry(const QString &element)
     return {0, 0, 0, 0};
 }
 
-AlignDiagram alignDiagram(const QString &e)
+AlignDiagram alignDiagram(const QString &e, std::optional<double> toplabelHeight)
 {
     AlignDiagram d;
     const TwipsRect red = initialGeometry(QStringLiteral("Redtext"));
-    const TwipsRect label = initialGeometry(QStringLiteral("Toplabel"));
+    TwipsRect label = initialGeometry(QStringLiteral("Toplabel"));
+    label.height = toplabelHeight.value_or(label.height);
     const TwipsRect blue = initialGeometry(QStringLiteral("Leftimage"));
     d.Redtext.top = red.top;
     d.Toplabel.top = label.top;
@@ -84,7 +85,7 @@ AlignDiagram alignDiagram(const QString &e)
     if (e.isEmpty() || e == QLatin1String("None"))
         return d;
     d.Redtext.visible = true;
-    d.legends = true;
+    d.blueLegend = true;
     if (e == QLatin1String("Top")) {
         d.Leftimage.visible = d.Toplabel.visible = true;
         d.Toplabel.top = 675;
@@ -134,6 +135,7 @@ AlignDiagram alignDiagram(const QString &e)
                 : QStringLiteral("Aligns image to the right margin and wraps multiple lines of text next to "
                                  "(to the left of) the image.");
     }
+    d.redLegend = d.Redtext.visible;
     return d;
 }
 

@@ -47,7 +47,8 @@ struct DiagramElement
 struct AlignDiagram
 {
     DiagramElement Redtext, Toplabel, Leftimage, Leftimage2, Rightimage;
-    bool legends = false; // Label10 and Label11
+    bool redLegend = false;  // Label10: only while the red box it names is drawn
+    bool blueLegend = false; // Label11
     QString toplabelCaption;
     QString description; // empty: Label12 hidden
 };
@@ -57,6 +58,8 @@ struct TwipsRect
     double left, top, width, height;
 };
 TwipsRect initialGeometry(const QString &element);
-AlignDiagram alignDiagram(const QString &entry);
+// The diagram for a picked entry. The text label grows downwards when its
+// caption wraps; the boxes placed against it take its current height.
+AlignDiagram alignDiagram(const QString &entry, std::optional<double> toplabelHeight = std::nullopt);
 
 } // namespace image

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,10 +21,13 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSet>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -73,11 +77,18 @@ QWidget *box(QWidget *parent, const char *name, const QColor &color)
     return w;
 }
 
-// The files the list shows: GIF and JPEG pictures, whatever the letter case.
+// The files the list shows: every picture format this build reads (PNG, GIF,
+// JPEG, BMP, and SVG or WebP where their plugins are installed), whatever the
+// letter case of the extension.
 bool listedPicture(const QString &name)
 {
-    const QString lower = name.toLower();
-    return lower.endsWith(QLatin1String(".gif")) || lower.endsWith(QLatin1String(".jpg"));
+    static const QSet<QString> suffixes = [] {
+        QSet<QString> s;
+        for (const QByteArray &format : QImageReader::supportedImageFormats())
+            s.insert(QString::fromLatin1(format).toLower());
+        return s;
+    }();
+    return suffixes.contains(QFileInfo(name).suffix().toLower());
 }
 
 // On a case-blind file system a link target's letter case is noise; elsewhere
@@ -363,21 +374,12 @@ LinkGraph::LinkGraph(surface::EditSurface *surface, QWidget *parent) : QDialog(p
     l4->addWidget(videoFrame);
     l4->addStretch();
 
-    // Special Effects.
-    auto *p5 = new QWidget;
-    p5->setObjectName(QStringLiteral("Picture1_5"));
-    auto *notice = new QLabel(QStringLiteral("Special Effects are not yet included."), p5);
-    notice->setObjectName(QStringLiteral("Label14"));
-    auto *l5 = new QVBoxLayout(p5);
-    l5->addWidget(notice);
-    l5->addStretch();
-
     TabStrip1->addTab(p0, QStringLiteral(" Select Image "));
     TabStrip1->addTab(p1, QStringLiteral(" Alternatives "));
     TabStrip1->addTab(p2, QStringLiteral(" Layout "));
     TabStrip1->addTab(p3, QStringLiteral(" Link to URL "));
     TabStrip1->addTab(p4, QStringLiteral(" Advanced "));
-    TabStrip1->addTab(p5, QStringLiteral(" Special Effects "));
+    // No special-effects page: it could only say that there are none.
 
     Command8 = pictureButton(this, "Command8", QStyle::SP_MessageBoxQuestion, QStringLiteral("Help"));
     Command8->setIcon(browse::helpIcon(this));
@@ -394,7 +396,7 @@ LinkGraph::LinkGraph(surface::EditSurface *surface, QWidget *parent) : QDialog(p
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(TabStrip1);
     layout->addLayout(buttons);
-    setMinimumWidth(760); // room for all six tabs
+    setMinimumWidth(760); // room for all the tabs
 
     connect(LgraphOK, &QPushButton::clicked, this, &LinkGraph::LgraphOK_Click);
     connect(CANCELBUT, &QPushButton::clicked, this, &QDialog::reject);
@@ -406,6 +408,14 @@ LinkGraph::LinkGraph(surface::EditSurface *surface, QWidget *parent) : QDialog(p
     connect(Command7, &QToolButton::clicked, this, &LinkGraph::Command7_Click);
     connect(Check2, &QCheckBox::clicked, this, &LinkGraph::Check2_Click);
     connect(Combo1, &QComboBox::activated, this, &LinkGraph::Combo1_Click);
+    // A typed or pasted path shows its picture as a chosen one does; the
+    // sizes follow it until the user types a size of their own.
+    connect(GraphText, &QLineEdit::textEdited, this, [this](const QString &text) {
+        File1->clearSelection(); // the list's pick is no longer the file in the box
+        showImage(text, !m_sizesTyped);
+    });
+    for (QLineEdit *size : {Text1, Text2})
+        connect(size, &QLineEdit::textEdited, this, [this] { m_sizesTyped = true; });
     connect(File1, &QListWidget::itemClicked, this, &LinkGraph::File1_Click);
     connect(File1, &QListWidget::itemActivated, this, &LinkGraph::File1_Click);
     connect(Dir1, &QListWidget::itemActivated, this,
@@ -438,7 +448,7 @@ void LinkGraph::Form_Load()
                             : QStringLiteral("%1 (%2)").arg(volume.rootPath(), volume.displayName()),
                         volume.rootPath());
     }
-    setFolder(QDir::currentPath());
+    setFolder(startFolder());
     for (QWidget *w :
          {Redtext, static_cast<QWidget *>(Toplabel), Leftimage, Leftimage2, Rightimage,
           static_cast<QWidget *>(Label10), static_cast<QWidget *>(Label11), static_cast<QWidget *>(Label12)})
@@ -447,6 +457,47 @@ void LinkGraph::Form_Load()
     Label16->hide();
     placeDiagram();
     GraphText->setFocus();
+}
+
+QString &LinkGraph::lastImageFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString LinkGraph::pageFolder() const
+{
+    const QString page = m_surface->CurrentDocumentPath();
+    return page.isEmpty() ? QString() : QFileInfo(page).absolutePath();
+}
+
+QString LinkGraph::startFolder() const
+{
+    for (const QString &folder : {lastImageFolder(), pageFolder(),
+                                  QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)})
+        if (!folder.isEmpty() && QDir(folder).exists())
+            return folder;
+    return QDir::homePath();
+}
+
+void LinkGraph::rememberFolderOf(const QString &path)
+{
+    const QFileInfo file(localPath(path));
+    if (file.isFile())
+        lastImageFolder() = file.absolutePath();
+}
+
+// The local file a path in the box names, as the page will read it: a file
+// URL as its path, a relative path against the page's folder (nothing for a
+// page never saved, which has no folder to read it from).
+QString LinkGraph::localPath(const QString &typed) const
+{
+    if (typed.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return QUrl(typed).toLocalFile();
+    if (!QDir::isRelativePath(typed))
+        return typed;
+    const QString folder = pageFolder();
+    return folder.isEmpty() || typed.isEmpty() ? QString() : QDir(folder).filePath(typed);
 }
 
 bool LinkGraph::setFolder(const QString &path)
@@ -484,33 +535,41 @@ void LinkGraph::refreshFiles()
             File1->addItem(f.fileName());
 }
 
-void LinkGraph::showImage(const QString &path)
+void LinkGraph::showImage(const QString &path, bool fillSizes)
 {
-    // A file that cannot be decoded leaves the preview as it was; the
-    // readings then repeat the size of the picture still shown.
-    if (path.isEmpty()) {
-        Picture2->clear();
-        Picture2->resize(0, 0);
-    } else if (const std::optional<QImage> picture = browse::readPicture(path)) {
+    // A path that names no picture this build can read (missing, damaged, a
+    // web address) empties the preview and, where the sizes follow the
+    // picture, the sizes too: a size kept from the picture shown before would
+    // distort the new one. Only regular files are read: a typed path may name
+    // a pipe or a device, which would never answer.
+    const QString local = localPath(path);
+    const std::optional<QImage> picture =
+        QFileInfo(local).isFile() ? browse::readPicture(local) : std::optional<QImage>();
+    if (picture) {
         Picture2->setPixmap(QPixmap::fromImage(*picture));
         Picture2->resize(picture->size());
+        Label15->setText(QStringLiteral("Image width (pixels):  %1").arg(picture->width()));
+        Label16->setText(QStringLiteral("Image height (pixels):  %1").arg(picture->height()));
+    } else {
+        Picture2->clear();
+        Picture2->resize(0, 0);
     }
-    Label15->show();
-    Label16->show();
-    const int w = Picture2->pixmap().isNull() ? 0 : Picture2->width();
-    const int h = Picture2->pixmap().isNull() ? 0 : Picture2->height();
-    Label15->setText(QStringLiteral("Image width (pixels):  %1").arg(w));
-    Label16->setText(QStringLiteral("Image height (pixels):  %1").arg(h));
-    Text1->setText(QString::number(w));
-    Text2->setText(QString::number(h));
+    Label15->setVisible(picture.has_value());
+    Label16->setVisible(picture.has_value());
+    if (!fillSizes)
+        return;
+    Text1->setText(picture ? QString::number(picture->width()) : QString());
+    Text2->setText(picture ? QString::number(picture->height()) : QString());
+    m_sizesTyped = false;
 }
 
 void LinkGraph::Command2_Click()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2);
+    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
     GraphText->setText(browse::ChosenFileName());
-    showImage(browse::ChosenFileName());
+    showImage(browse::ChosenFileName(), true);
+    rememberFolderOf(browse::ChosenFileName());
     GraphText->setFocus();
 }
 
@@ -524,14 +583,18 @@ void LinkGraph::File1_Click(QListWidgetItem *item)
     full += item->text();
     if (!listedPicture(full))
         return;
-    showImage(full);
+    showImage(full, true);
     GraphText->setText(full);
     browse::ChosenFileName() = full;
+    rememberFolderOf(full);
 }
 
 void LinkGraph::Command3_Click()
 {
-    browse::BrowseForFile(this, kGraphicsFilter, 2);
+    const QString before = browse::ChosenFileName();
+    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
+    if (browse::ChosenFileName() != before)
+        rememberFolderOf(browse::ChosenFileName());
     Text8->setText(browse::ChosenFileName());
     if (const std::optional<QImage> picture = browse::readPicture(browse::ChosenFileName())) {
         Picture3->setPixmap(QPixmap::fromImage(*picture));
@@ -584,17 +647,18 @@ void LinkGraph::placeDiagram()
         if (w != Toplabel)
             w->resize(int(r.width / tpp), int(r.height / tpp));
     };
-    const image::AlignDiagram d =
-        image::alignDiagram(Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString());
+    const QString entry = Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString();
+    // The label keeps its width and grows downwards when its text wraps; the
+    // boxes placed against it take the height it has now, not its design height.
+    const image::TwipsRect label = image::initialGeometry(QStringLiteral("Toplabel"));
+    Toplabel->setText(image::alignDiagram(entry).toplabelCaption);
+    const int width = int(label.width / tpp);
+    Toplabel->resize(width, std::max(int(label.height / tpp), Toplabel->heightForWidth(width)));
+    const image::AlignDiagram d = image::alignDiagram(entry, Toplabel->height() * tpp);
     place(Redtext, QStringLiteral("Redtext"), d.Redtext.top);
     place(Leftimage, QStringLiteral("Leftimage"), d.Leftimage.top);
     place(Leftimage2, QStringLiteral("Leftimage2"), d.Leftimage2.top);
     place(Rightimage, QStringLiteral("Rightimage"), d.Rightimage.top);
-    const image::TwipsRect label = image::initialGeometry(QStringLiteral("Toplabel"));
-    Toplabel->setText(d.toplabelCaption);
-    // The label keeps its width and grows downwards when its text wraps.
-    const int width = int(label.width / tpp);
-    Toplabel->resize(width, std::max(int(label.height / tpp), Toplabel->heightForWidth(width)));
     place(Toplabel, QStringLiteral("Toplabel"), d.Toplabel.top);
 }
 
@@ -609,8 +673,8 @@ void LinkGraph::Combo1_Click(int index)
     Leftimage->setVisible(d.Leftimage.visible);
     Leftimage2->setVisible(d.Leftimage2.visible);
     Rightimage->setVisible(d.Rightimage.visible);
-    Label10->setVisible(d.legends);
-    Label11->setVisible(d.legends);
+    Label10->setVisible(d.redLegend);
+    Label11->setVisible(d.blueLegend);
     Label12->setText(d.description);
     Label12->setVisible(!d.description.isEmpty());
 }
@@ -642,6 +706,7 @@ void LinkGraph::LgraphOK_Click()
         GraphText->setFocus();
         return;
     }
+    rememberFolderOf(GraphText->text());
     if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
         range->pasteHTML(*fragment); // a refused paste still closes the dialog
     accept();

@@ -101,6 +101,12 @@ public:
     QString folder() const { return m_folder; }
     // Shows the folder in the folder and file lists; false when it cannot be read.
     bool setFolder(const QString &path);
+    // Where the lists and the image browses start: the folder of the last
+    // image used, else the page's folder, else (a page never saved) the
+    // user's Pictures folder, else home.
+    QString startFolder() const;
+    // The folder of the last image used in any opening of the dialog.
+    static QString &lastImageFolder();
     // Twips per pixel of the screen the diagram is drawn on.
     static double twipsPerPixel();
 
@@ -117,11 +123,16 @@ public slots:
 
 private:
     void Form_Load();
-    void showImage(const QString &path);
+    void showImage(const QString &path, bool fillSizes);
+    QString localPath(const QString &typed) const;
+    QString pageFolder() const;
+    void rememberFolderOf(const QString &path);
     void refreshFiles();
     void placeDiagram();
 
     surface::EditSurface *m_surface;
     QString m_alignPiece;
     QString m_folder;
+    // The user typed a width or height since a picture last filled them.
+    bool m_sizesTyped = false;
 };

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 QColor fromValue(quint32 v)
 {
@@ -38,6 +40,19 @@ void setForeground(QWidget *w, const QColor &c)
     p.setColor(QPalette::WindowText, c);
     w->setPalette(p);
 }
+
+// Black or white, whichever stands out more against the colour (the contrast
+// ratio of relative luminances), so that a swatch's caption stays readable.
+QColor captionFor(const QColor &background)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const double l = 0.2126 * linear(background.redF()) + 0.7152 * linear(background.greenF()) +
+                     0.0722 * linear(background.blueF());
+    return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+// The body attribute behind each colour row.
+const char *const kColourAttribute[5] = {"bgcolor", "text", "link", "vlink", "alink"};
 } // namespace
 
 BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(parent), m_surface(surface)
@@ -201,6 +216,10 @@ void BGCOLOR::Form_Load()
     pageprops::State &s = pageprops::state();
     pageprops::ParseTag(s, m_surface->DocumentHTML(), QStringLiteral("BACKGROUND="));
     Text9->setText(pageprops::backgroundForDisplay(s.AttributeValue));
+    for (int row = 0; row < 5; ++row)
+        m_loadedColour[row] = box(row)->text();
+    m_loadedBackground = Text9->text();
+    m_loadedTitle = Text5->text();
 }
 
 void BGCOLOR::colourChanged(int row)
@@ -219,6 +238,7 @@ void BGCOLOR::applyPreview(int row, const QColor &color)
 {
     m_rowColor[row] = color;
     setBackground(swatches[row], color);
+    setForeground(swatches[row], captionFor(color));
     if (row == 0) {
         setBackground(Frame4, color);
         for (QLabel *l : Label6)
@@ -278,21 +298,32 @@ void BGCOLOR::Command6_Click()
 
 void BGCOLOR::Command2_Click()
 {
+    // A field left as the page filled it leaves its attribute exactly as it
+    // was (its "#", its letter case); an emptied field takes the attribute
+    // away rather than leaving an empty one behind.
     surface::Document dom = m_surface->DOM();
-    if (!Text1->text().isEmpty())
-        dom.setBgColor(Text1->text());
-    if (!Text2->text().isEmpty())
-        dom.setFgColor(Text2->text());
-    if (!Text3->text().isEmpty())
-        dom.setLinkColor(Text3->text());
-    if (!Text4->text().isEmpty())
-        dom.setVlinkColor(Text4->text());
-    if (!Text10->text().isEmpty())
-        dom.setAlinkColor(Text10->text());
-    dom.body().setAttribute(QStringLiteral("BACKGROUND"), pageprops::backgroundToWrite(Text9->text()), 0);
+    bool (surface::Document::*const setColour[5])(const QString &) = {
+        &surface::Document::setBgColor, &surface::Document::setFgColor, &surface::Document::setLinkColor,
+        &surface::Document::setVlinkColor, &surface::Document::setAlinkColor};
+    for (int row = 0; row < 5; ++row) {
+        const QString text = box(row)->text();
+        if (text == m_loadedColour[row])
+            continue;
+        if (text.isEmpty())
+            dom.body().removeAttribute(QString::fromLatin1(kColourAttribute[row]));
+        else
+            (dom.*setColour[row])(text);
+    }
+    if (Text9->text() != m_loadedBackground) {
+        if (Text9->text().isEmpty())
+            dom.body().removeAttribute(QStringLiteral("BACKGROUND"));
+        else
+            dom.body().setAttribute(QStringLiteral("BACKGROUND"), pageprops::backgroundToWrite(Text9->text()),
+                                    0);
+    }
     if (Check1->isChecked())
         dom.body().setAttribute(QStringLiteral("BGPROPERTIES"), QStringLiteral("FIXED"), 0);
-    if (!Text5->text().isEmpty()) {
+    if (!Text5->text().isEmpty() && Text5->text() != m_loadedTitle) {
         if (const std::optional<QString> html =
                 pageprops::replaceTitle(m_surface->DocumentHTML(), Text5->text()))
             m_surface->setDocumentHTML(*html);

@@ -62,4 +62,8 @@ private:
 
     surface::EditSurface *m_surface;
     QColor m_rowColor[5];
+    // The fields as the page filled them: OK writes only what the user changed.
+    QString m_loadedColour[5];
+    QString m_loadedBackground;
+    QString m_loadedTitle;
 };

@@ -36,6 +36,11 @@ bool Body::setAttribute(const QString &name, const QString &value, int /*flags*/
     return m_owner->setBodyAttribute(name, value);
 }
 
+bool Body::removeAttribute(const QString &name)
+{
+    return m_owner->removeBodyAttribute(name);
+}
+
 QString Body::getAttribute(const QString &name) const
 {
     return m_owner->bodyAttribute(name);

@@ -181,6 +181,7 @@ class Body
 public:
     explicit Body(EditSurface *owner) : m_owner(owner) {}
     bool setAttribute(const QString &name, const QString &value, int flags = 0);
+    bool removeAttribute(const QString &name);
     QString getAttribute(const QString &name) const;
 
 private:
@@ -278,6 +279,7 @@ public:
     virtual QString documentProperty(const QString &name) = 0;
     virtual bool setDocumentProperty(const QString &name, const QString &value) = 0;
     virtual bool setBodyAttribute(const QString &name, const QString &value) = 0;
+    virtual bool removeBodyAttribute(const QString &name) = 0;
     virtual QString bodyAttribute(const QString &name) = 0;
 
 signals:

@@ -997,6 +997,11 @@ bool WebEngineSurface::setBodyAttribute(const QString &name, const QString &valu
     return callJsOk(QStringLiteral("qk.setBodyAttr(%1, %2)").arg(jsArg(name), jsArg(value)));
 }
 
+bool WebEngineSurface::removeBodyAttribute(const QString &name)
+{
+    return callJsOk(QStringLiteral("qk.removeBodyAttr(%1)").arg(jsArg(name)));
+}
+
 QString WebEngineSurface::bodyAttribute(const QString &name)
 {
     const Call r = callJs(QStringLiteral("qk.bodyAttr(%1)").arg(jsArg(name)));

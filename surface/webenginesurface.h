@@ -70,6 +70,7 @@ public:
     QString documentProperty(const QString &name) override;
     bool setDocumentProperty(const QString &name, const QString &value) override;
     bool setBodyAttribute(const QString &name, const QString &value) override;
+    bool removeBodyAttribute(const QString &name) override;
     QString bodyAttribute(const QString &name) override;
 
     // Writes the page as it stands to a PDF file (no dialog); for printing to

@@ -11,6 +11,8 @@ class TestAbout final : public QObject
 
 private slots:
     void aboutBox();
+    void closingKeys_data();
+    void closingKeys();
     void infoBoxes_data();
     void infoBoxes();
 };
@@ -45,6 +47,30 @@ void TestAbout::aboutBox()
     QCOMPARE(opened.size(), 2);
     QTest::mouseClick(about.Command1, Qt::LeftButton);
     QVERIFY(!about.isVisible());
+}
+
+void TestAbout::closingKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+// As the box opens, the keys that close a message box close it too, and
+// never open the web site on the way.
+void TestAbout::closingKeys()
+{
+    QFETCH(int, key);
+    QStringList opened;
+    AboutFrm about([&](const QString &t) { opened << t; });
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QTRY_VERIFY(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QTRY_VERIFY(!about.isVisible());
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+    QCOMPARE(opened, QStringList());
 }
 
 void TestAbout::infoBoxes_data()

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -32,6 +33,8 @@ private slots:
     void textSelection();
     void imageSelected();
     void caretOnly();
+    void linkReplacesWhatTheSelectionShows_data();
+    void linkReplacesWhatTheSelectionShows();
     void checksKeepTheDialogOpen();
     void browsing();
 
@@ -45,6 +48,36 @@ private:
     {
         m_surface->NewDocument();
         QVERIFY(m_surface->setDocumentHTML(html));
+    }
+    // The body's markup, with the engine's choice between a space and a
+    // no-break space left out.
+    QString body()
+    {
+        return js(QStringLiteral("document.body.innerHTML"))
+            .toString()
+            .replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    }
+    // Three clicks in quick succession on an element, as a person makes them.
+    void tripleClick(const QString &selector)
+    {
+        const QVariantMap r =
+            js(QStringLiteral("(() => { const b = document.querySelector('%1').getBoundingClientRect();"
+                              " return {x: b.left + 10, y: b.top + b.height / 2}; })()")
+                   .arg(selector))
+                .toMap();
+        QWidget *target = m_surface->widget()->focusProxy();
+        const QPoint p(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt());
+        QTest::mouseMove(target, p);
+        // QTest spaces its clicks apart so that they never count as one; the
+        // engine counts presses that come within the double-click interval.
+        ulong time = 1'000'000;
+        for (int click = 0; click < 3; ++click)
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent e(type, p, target->mapToGlobal(p), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {});
+                e.setTimestamp(time += 30);
+                QApplication::sendEvent(target, &e);
+            }
     }
 
     std::unique_ptr<QWidget> m_window;
@@ -160,6 +193,79 @@ void TestLinkText::caretOnly()
     d.Text1->setText(QStringLiteral("q3"));
     d.LtextOK_Click();
     QVERIFY(m_surface->DocumentHTML().contains(QStringLiteral("<a href=\"faq.html#q3\">Question 3</a>")));
+}
+
+void TestLinkText::linkReplacesWhatTheSelectionShows_data()
+{
+    QTest::addColumn<QString>("page");     // the body's markup
+    QTest::addColumn<QString>("select");   // script that selects with r (a range) and text(selector)
+    QTest::addColumn<QString>("linkText"); // typed; null: as the selection fills it
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("expected"); // the body's markup after OK
+    QTest::newRow("triple-clicked line") << "<div id=s>Triple click me</div><div>Next paragraph</div>"
+                                         << "triple-click" << QString() << "https://example.org/t"
+                                         << "<div id=\"s\"><a href=\"https://example.org/t\">Triple click "
+                                            "me</a></div><div>Next paragraph</div>";
+    QTest::newRow("from the end of the line before")
+        << "<p>abc</p><p id=s>Link me</p>"
+        << "r.setStart(text('p'), 3); r.setEnd(text('#s'), 7);" << QString() << "x.html"
+        << "<p>abc</p><p id=\"s\"><a href=\"x.html\">Link me</a></p>";
+    QTest::newRow("start of a named anchor's text")
+        << "<p><a name=\"bottom\">Go to bottom Bottom here</a></p>"
+        << "r.setStart(text('a'), 0); r.setEnd(text('a'), 12);" << QString() << "#bottom"
+        << "<p><a href=\"#bottom\">Go to bottom</a><a name=\"bottom\"> Bottom here</a></p>";
+    QTest::newRow("middle of a named anchor's text")
+        << "<p>x <a name=\"bottom\" class=\"c\">Go to bottom</a> y</p>"
+        << "r.setStart(text('a'), 3); r.setEnd(text('a'), 5);" << QString() << "#bottom"
+        << "<p>x <a name=\"bottom\" class=\"c\">Go </a><a href=\"#bottom\">to</a><a class=\"c\"> bottom</a> "
+           "y</p>";
+    QTest::newRow("all of a named anchor's text")
+        << "<p><a name=\"bottom\">Bottom</a></p>"
+        << "r.selectNodeContents(document.querySelector('a'));" << QString() << "#bottom"
+        << "<p><a name=\"bottom\"></a><a href=\"#bottom\">Bottom</a></p>";
+    QTest::newRow("caret inside a link")
+        << "<p><a href=\"a.html\">one two</a></p>"
+        << "r.setStart(text('a'), 3); r.collapse(true);"
+        << "new"
+        << "b.html"
+        << "<p><a href=\"a.html\">one</a><a href=\"b.html\">new</a><a href=\"a.html\"> two</a></p>";
+}
+
+// What the link replaces is what the user sees selected, and a link never
+// lands inside another anchor, which the next load would take apart.
+void TestLinkText::linkReplacesWhatTheSelectionShows()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, select);
+    QFETCH(QString, linkText);
+    QFETCH(QString, address);
+    QFETCH(QString, expected);
+    load(QStringLiteral("<html><body>%1</body></html>").arg(page));
+    const QString before = body();
+    if (select == QLatin1String("triple-click"))
+        tripleClick(QStringLiteral("#s"));
+    else
+        js(QStringLiteral(
+               "(() => { const text = (q) => document.querySelector(q).firstChild;"
+               " const r = document.createRange(); %1"
+               " const s = document.getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()")
+               .arg(select));
+    QTRY_COMPARE(m_surface->selectionType(),
+                 linkText.isNull() ? QStringLiteral("Text") : QStringLiteral("None"));
+    LINKTEXT d(m_surface.get());
+    d.show();
+    if (!linkText.isNull())
+        d.LText1->setText(linkText);
+    d.httpsite->setEditText(address);
+    d.LtextOK_Click();
+    QCOMPARE(body(), expected);
+    // The link is one step to undo, and the page reads back as it stands.
+    m_surface->ExecCommand(DECMD_UNDO);
+    QTRY_COMPARE(body(), before);
+    m_surface->ExecCommand(DECMD_REDO);
+    QTRY_COMPARE(body(), expected);
+    QVERIFY(m_surface->setDocumentHTML(m_surface->DocumentHTML()));
+    QCOMPARE(body(), expected);
 }
 
 void TestLinkText::checksKeepTheDialogOpen()

@@ -206,7 +206,8 @@ void TestImageFragment::diagram()
     QVERIFY(d.Toplabel.visible);
     QCOMPARE(d.Toplabel.top, labelTop);
     QCOMPARE(d.Redtext.visible, red);
-    QVERIFY(d.legends); // the red-box legend stays even where the red box goes
+    QCOMPARE(d.redLegend, red); // no legend for a red box that is not drawn
+    QVERIFY(d.blueLegend);
     QCOMPARE(d.description, description);
     const bool wide = entry == QLatin1String("Left") || entry == QLatin1String("Right");
     QCOMPARE(d.toplabelCaption, wide ? QStringLiteral("This is neighboring text and more text.")
@@ -215,7 +216,8 @@ void TestImageFragment::diagram()
     QCOMPARE(int(d.Leftimage.visible) + int(d.Leftimage2.visible) + int(d.Rightimage.visible), 1);
     // Picking None afterwards hides everything.
     const AlignDiagram none = alignDiagram(QStringLiteral("None"));
-    QVERIFY(!none.Redtext.visible && !none.Toplabel.visible && !none.Leftimage.visible && !none.legends);
+    QVERIFY(!none.Redtext.visible && !none.Toplabel.visible && !none.Leftimage.visible && !none.redLegend &&
+            !none.blueLegend);
     QVERIFY(none.description.isEmpty());
 }
 

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -45,14 +46,31 @@ private slots:
 
     void pagesAndInitialState();
     void missingImageKeepsTheDialog();
+    void fileList_data();
     void fileList();
+    void folderLists();
+    void startFolder_data();
+    void startFolder();
     void previewsAndReadings();
+    void typedPath_data();
+    void typedPath();
     void browsing();
     void upDownAndImageMap();
     void alignmentPreview();
+    void blueBoxAgainstCurrentGeometry_data();
+    void blueBoxAgainstCurrentGeometry();
     void typicalRoad();
 
 private:
+    // Opens a page file in the window, as File > Open does.
+    void openPage(const QString &page)
+    {
+        m_form->DHTMLEdit1->NewDocument(); // no save prompt for the last test's page
+        m_script.fileAnswers << page;
+        m_form->FileOpen_Click();
+        QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
+    }
+
     TestWindow m_window;
     ui::Script &m_script = m_window.script;
     std::unique_ptr<MainForm> &m_form = m_window.form;
@@ -68,6 +86,7 @@ void TestLinkGraph::init()
 {
     m_script = ui::Script();
     m_dir = std::make_unique<QTemporaryDir>();
+    LinkGraph::lastImageFolder().clear();
 }
 
 void TestLinkGraph::cleanup()
@@ -84,9 +103,11 @@ void TestLinkGraph::pagesAndInitialState()
 {
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     QCOMPARE(d.windowTitle(), QStringLiteral("Insert Image"));
+    // No page that could only say there are no special effects.
     const QStringList tabs = {QStringLiteral(" Select Image "), QStringLiteral(" Alternatives "),
-                              QStringLiteral(" Layout "),       QStringLiteral(" Link to URL "),
-                              QStringLiteral(" Advanced "),     QStringLiteral(" Special Effects ")};
+                              QStringLiteral(" Layout "), QStringLiteral(" Link to URL "),
+                              QStringLiteral(" Advanced ")};
+    QCOMPARE(d.TabStrip1->count(), tabs.size());
     for (int i = 0; i < tabs.size(); ++i)
         QCOMPARE(d.TabStrip1->tabText(i), tabs[i]);
     QVERIFY(d.LgraphOK->isDefault());
@@ -103,7 +124,6 @@ void TestLinkGraph::pagesAndInitialState()
     QVERIFY(!d.Text7->isEnabled());
     QVERIFY(d.Label15->isHidden() && d.Label16->isHidden());
     QVERIFY(d.Redtext->isHidden() && d.Label12->isHidden());
-    QCOMPARE(d.folder(), QDir::currentPath());
     QCOMPARE(d.Text5->toolTip(),
              QStringLiteral("Amount of clear space to the left and right of the image (in pixels)"));
     QVERIFY(d.Drive1->count() >= 1);
@@ -137,32 +157,89 @@ void TestLinkGraph::missingImageKeepsTheDialog()
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.GraphText));
 }
 
+void TestLinkGraph::fileList_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("png") << "a.png" << true;
+    QTest::newRow("jpg") << "b.jpg" << true;
+    QTest::newRow("gif") << "c.gif" << true;
+    QTest::newRow("upper-case extension") << "photo.JPG" << true;
+    QTest::newRow("jpeg") << "photo.jpeg" << true;
+    QTest::newRow("bmp") << "old.bmp" << true;
+    // The package list installs the SVG and WebP plugins.
+    QTest::newRow("svg") << "d.svg" << true;
+    QTest::newRow("webp") << "e.webp" << true;
+    QTest::newRow("text") << "notes.txt" << false;
+    QTest::newRow("no extension") << "README" << false;
+}
+
 void TestLinkGraph::fileList()
 {
-    writeTestFile(m_dir->filePath(QStringLiteral("photo.JPG")), QByteArray());
-    writeTestFile(m_dir->filePath(QStringLiteral("photo.jpeg")), QByteArray());
-    writeTestFile(m_dir->filePath(QStringLiteral("a.gif")), kGif);
-    writeTestFile(m_dir->filePath(QStringLiteral("notes.txt")), "x");
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    const QString path = writeTestFile(m_dir->filePath(name), QByteArray());
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QVERIFY(d.setFolder(m_dir->path()));
+    QCOMPARE(d.File1->findItems(name, Qt::MatchExactly).size(), listed ? 1 : 0);
+    QListWidgetItem item(name);
+    d.File1_Click(&item);
+    QCOMPARE(d.GraphText->text(), listed ? path : QString());
+}
+
+void TestLinkGraph::folderLists()
+{
     QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     QVERIFY(d.setFolder(m_dir->path()));
-    QStringList listed;
-    for (int i = 0; i < d.File1->count(); ++i)
-        listed << d.File1->item(i)->text();
-    QCOMPARE(listed, (QStringList{QStringLiteral("a.gif"), QStringLiteral("photo.JPG")}));
     QVERIFY(!d.Dir1->findItems(QStringLiteral("sub"), Qt::MatchExactly).isEmpty());
-
-    d.File1_Click(d.File1->item(1));
-    QCOMPARE(d.GraphText->text(), m_dir->filePath(QStringLiteral("photo.JPG")));
-    QCOMPARE(browse::ChosenFileName(), m_dir->filePath(QStringLiteral("photo.JPG")));
-
     // At the root of a volume there is still exactly one separator.
     QVERIFY(d.setFolder(QStringLiteral("/")));
     QListWidgetItem root(QStringLiteral("logo.gif"));
     d.File1_Click(&root);
     QCOMPARE(d.GraphText->text(), QStringLiteral("/logo.gif"));
+    QCOMPARE(browse::ChosenFileName(), QStringLiteral("/logo.gif"));
     QVERIFY(!d.setFolder(m_dir->filePath(QStringLiteral("missing"))));
     QCOMPARE(d.folder(), QStringLiteral("/"));
+}
+
+void TestLinkGraph::startFolder_data()
+{
+    QTest::addColumn<bool>("saved");    // the page has a file
+    QTest::addColumn<bool>("usedOne");  // an image was chosen in an earlier opening
+    QTest::addColumn<QString>("start"); // "site", "pics", or "" for Pictures or home
+    QTest::newRow("saved page") << true << false << "site";
+    QTest::newRow("page never saved") << false << false << "";
+    QTest::newRow("image used before") << true << true << "pics";
+    QTest::newRow("image used before, page never saved") << false << true << "pics";
+}
+
+void TestLinkGraph::startFolder()
+{
+    QFETCH(bool, saved);
+    QFETCH(bool, usedOne);
+    QFETCH(QString, start);
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")), "<p>x</p>");
+    const QString picture = writeTestFile(m_dir->filePath(QStringLiteral("pics/p.gif")), kGif);
+    if (saved)
+        openPage(page);
+    else
+        m_form->DHTMLEdit1->NewDocument();
+    if (usedOne) {
+        LinkGraph first(m_form->DHTMLEdit1, m_form.get());
+        m_script.fileAnswers << picture;
+        first.Command2_Click();
+    }
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString expected = !start.isEmpty()          ? m_dir->filePath(start)
+                             : QDir(pictures).exists() ? pictures
+                                                       : QDir::homePath();
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QCOMPARE(d.folder(), expected);
+    d.Command2_Click(); // the image browse, cancelled
+    QCOMPARE(m_script.lastStartFolder, expected);
+    d.Command3_Click(); // the low-resolution image's
+    QCOMPARE(m_script.lastStartFolder, expected);
 }
 
 void TestLinkGraph::previewsAndReadings()
@@ -189,11 +266,16 @@ void TestLinkGraph::previewsAndReadings()
     QCOMPARE(d.Text2->text(), QStringLiteral("60"));
     QVERIFY(!d.Label15->isHidden());
 
+    // The path goes in all the same; the picture shown before and its size
+    // go, so that they cannot be taken for this file's.
     for (const QString &bad : {damaged, huge}) {
         m_script.fileAnswers << bad;
         d.Command2_Click();
-        QCOMPARE(d.GraphText->text(), bad);               // the path goes in all the same
-        QCOMPARE(d.Text1->text(), QStringLiteral("120")); // the readings repeat the picture still shown
+        QCOMPARE(d.GraphText->text(), bad);
+        QVERIFY(d.Picture2->pixmap().isNull());
+        QVERIFY(d.Label15->isHidden());
+        QCOMPARE(d.Text1->text(), QString());
+        QCOMPARE(d.Text2->text(), QString());
     }
 
     d.Text1->setText(QStringLiteral("7")); // typed before choosing
@@ -202,10 +284,82 @@ void TestLinkGraph::previewsAndReadings()
     QCOMPARE(d.Text1->text(), QStringLiteral("2"));
     QCOMPARE(d.Text2->text(), QStringLiteral("3"));
 
-    // A cancelled browse empties the box and the preview.
+    // A cancelled browse empties the box, the preview and the sizes (a zero
+    // size would make an invisible picture).
     d.Command2_Click();
     QCOMPARE(d.GraphText->text(), QString());
-    QCOMPARE(d.Text1->text(), QStringLiteral("0"));
+    QVERIFY(d.Picture2->pixmap().isNull());
+    QCOMPARE(d.Text1->text(), QString());
+}
+
+void TestLinkGraph::typedPath_data()
+{
+    QTest::addColumn<QString>("typedWidth"); // typed by the user first; null: none
+    QTest::addColumn<QString>("path");       // "%1" stands for the page's folder
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("width"); // in the inserted tag; "" for none
+    QTest::addColumn<QString>("height");
+    const QString full = QStringLiteral("%1/img/a.png");
+    QTest::newRow("typed path") << QString() << full << false << "120"
+                                << "80";
+    QTest::newRow("pasted path") << QString() << full << true << "120"
+                                 << "80";
+    QTest::newRow("relative to the page") << QString() << "img/a.png" << false << "120"
+                                          << "80";
+    QTest::newRow("file URL") << QString() << "file://%1/img/a.png" << true << "120"
+                              << "80";
+    QTest::newRow("no picture there") << QString() << "img/missing.png" << false << ""
+                                      << "";
+    QTest::newRow("size the user typed") << "50" << full << false << "50"
+                                         << "60";
+}
+
+// The picture chosen first is 100 x 60; the path the user then types names
+// another picture, 120 x 80.
+void TestLinkGraph::typedPath()
+{
+    QFETCH(QString, typedWidth);
+    QFETCH(QString, path);
+    QFETCH(bool, paste);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")), "<p>x</p>");
+    const QString folder = QFileInfo(page).absolutePath();
+    QDir().mkpath(folder + QStringLiteral("/img"));
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(folder + QStringLiteral("/img/a.png"), "PNG"));
+    QVERIFY(picture.scaled(100, 60).save(folder + QStringLiteral("/img/b.jpg"), "JPG"));
+    openPage(page);
+
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    d.show();
+    QVERIFY(d.setFolder(folder + QStringLiteral("/img")));
+    d.File1_Click(d.File1->findItems(QStringLiteral("b.jpg"), Qt::MatchExactly).value(0));
+    QCOMPARE(d.Text1->text(), QStringLiteral("100"));
+    if (!typedWidth.isNull()) {
+        d.Text1->selectAll();
+        QTest::keyClicks(d.Text1, typedWidth);
+    }
+    d.GraphText->selectAll();
+    if (paste) {
+        QGuiApplication::clipboard()->setText(path.arg(folder));
+        QTest::keySequence(d.GraphText, QKeySequence::Paste);
+    } else {
+        QTest::keyClicks(d.GraphText, path.arg(folder));
+    }
+    QCOMPARE(d.GraphText->text(), path.arg(folder));
+    QCOMPARE(d.Picture2->pixmap().width(), width.isEmpty() ? 0 : 120);
+    QCOMPARE(d.Label15->isVisible(), !width.isEmpty());
+    d.LgraphOK_Click();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    const QStringList size =
+        m_window
+            .js(QStringLiteral(
+                "(() => { const i = document.querySelector('img');"
+                " return i ? [i.getAttribute('width') || '', i.getAttribute('height') || ''] : []; })()"))
+            .toStringList();
+    QCOMPARE(size, (QStringList{width, height}));
 }
 
 void TestLinkGraph::browsing()
@@ -269,16 +423,16 @@ void TestLinkGraph::alignmentPreview()
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     d.show();
     d.TabStrip1->setCurrentIndex(2);
-    const double tpp = LinkGraph::twipsPerPixel();
     d.Combo1->setCurrentIndex(2); // Middle
     d.Combo1_Click(2);
     QCOMPARE(d.alignPiece(), QStringLiteral(" ALIGN=\"Middle\""));
     QVERIFY(d.Leftimage->isVisible() && d.Redtext->isVisible() && d.Label12->isVisible());
-    const int redTop = d.Redtext->y();
-    QCOMPARE(d.Leftimage->y() - redTop, int(270 / tpp) - int(360 / tpp));
+    QVERIFY(d.Label10->isVisible() && d.Label11->isVisible());
     d.Combo1->setCurrentIndex(4); // Left
     d.Combo1_Click(4);
-    QVERIFY(d.Leftimage2->isVisible() && !d.Redtext->isVisible() && d.Label10->isVisible());
+    // No red box, so no legend for one.
+    QVERIFY(d.Leftimage2->isVisible() && !d.Redtext->isVisible());
+    QVERIFY(!d.Label10->isVisible() && d.Label11->isVisible());
     QCOMPARE(d.Toplabel->text(), QStringLiteral("This is neighboring text and more text."));
     d.Combo1->setCurrentIndex(1); // Top
     d.Combo1_Click(1);
@@ -291,15 +445,69 @@ void TestLinkGraph::alignmentPreview()
             !d.Toplabel->isVisible());
 }
 
+void TestLinkGraph::blueBoxAgainstCurrentGeometry_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("edge"); // of the blue box: top, middle or bottom
+    QTest::addColumn<QString>("against");
+    QTest::newRow("Top") << "Top"
+                         << "top"
+                         << "Redtext";
+    QTest::newRow("Middle") << "Middle"
+                            << "middle"
+                            << "Toplabel";
+    QTest::newRow("Bottom") << "Bottom(Default)"
+                            << "bottom"
+                            << "Toplabel";
+    QTest::newRow("Baseline") << "Baseline"
+                              << "bottom"
+                              << "Toplabel";
+    QTest::newRow("Texttop") << "Texttop"
+                             << "top"
+                             << "Toplabel";
+    QTest::newRow("Absmiddle") << "Absmiddle"
+                               << "middle"
+                               << "Redtext";
+    QTest::newRow("Absbottom") << "Absbottom"
+                               << "bottom"
+                               << "Redtext";
+}
+
+// The text label wraps to more lines than it was drawn for; the blue box is
+// placed against the lines it shows now.
+void TestLinkGraph::blueBoxAgainstCurrentGeometry()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, edge);
+    QFETCH(QString, against);
+    LinkGraph d(m_form->DHTMLEdit1, m_form.get());
+    QFont large = d.font();
+    large.setPointSize(16);
+    d.setFont(large);
+    d.show();
+    d.TabStrip1->setCurrentIndex(2);
+    const int index = d.Combo1->findText(entry);
+    d.Combo1->setCurrentIndex(index);
+    d.Combo1_Click(index);
+    QVERIFY(d.Toplabel->height() > 2 * 195 / LinkGraph::twipsPerPixel()); // it wraps
+    const QRect blue = d.Leftimage->geometry();
+    const QRect other = d.findChild<QWidget *>(against)->geometry();
+    auto at = [&](const QRect &r) {
+        return edge == QLatin1String("top")      ? r.top()
+               : edge == QLatin1String("bottom") ? r.bottom()
+                                                 : r.center().y();
+    };
+    QVERIFY2(std::abs(at(blue) - at(other)) <= 1,
+             qPrintable(QStringLiteral("%1 against %2").arg(at(blue)).arg(at(other))));
+}
+
 void TestLinkGraph::typicalRoad()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
     writeTestFile(page, "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
     const QString picture = m_dir->filePath(QStringLiteral("site/img/logo.gif"));
     writeTestFile(picture, kGif);
-    m_script.fileAnswers << page;
-    m_form->FileOpen_Click();
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
+    openPage(page);
 
     LinkGraph d(m_form->DHTMLEdit1, m_form.get());
     QVERIFY(d.setFolder(QFileInfo(picture).absolutePath()));

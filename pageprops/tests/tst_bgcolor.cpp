@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -34,10 +35,13 @@ private slots:
     void cleanupTestCase();
 
     void pagesAndOrder();
-    void okWithoutChangesKeepsThePage();
+    void okChangesOnlyWhatTheUserChanged_data();
+    void okChangesOnlyWhatTheUserChanged();
     void titleRules();
     void colourBoxes();
     void swatches();
+    void swatchCaptionContrast_data();
+    void swatchCaptionContrast();
     void watermarkAndBackground();
     void browseCancelled();
     void backgroundBecomesRelativeOnSave();
@@ -117,24 +121,68 @@ void TestBgColor::pagesAndOrder()
     }
 }
 
-void TestBgColor::okWithoutChangesKeepsThePage()
+void TestBgColor::okChangesOnlyWhatTheUserChanged_data()
 {
-    load(QStringLiteral("<html><head><title>My page</title></head><body bgcolor=\"#ffffff\" text=\"#000080\" "
-                        "link=\"#0000ff\" vlink=\"#800080\" alink=\"#ff0000\"><p>x</p></body></html>"));
+    QTest::addColumn<QString>("attributes"); // of the page's body
+    QTest::addColumn<QString>("field");      // the box the user edits; "" for none
+    QTest::addColumn<QString>("typed");      // what the user leaves in it
+    QTest::addColumn<QString>("expected");   // the body's attributes after OK
+    const QString colours = QStringLiteral(
+        "bgcolor=\"#FFFFFF\" text=\"#000080\" link=\"#0000ff\" vlink=\"#800080\" alink=\"#ff0000\"");
+    QTest::newRow("untouched colours") << colours << QString() << QString() << colours;
+    QTest::newRow("untouched background")
+        << QStringLiteral("background=\"img/bg.gif\" bgcolor=\"#FFFFFF\"") << QString() << QString()
+        << QStringLiteral("background=\"img/bg.gif\" bgcolor=\"#FFFFFF\"");
+    QTest::newRow("no attributes") << QString() << QString() << QString() << QString();
+    QTest::newRow("emptied colour") << QStringLiteral("bgcolor=\"#FFFFFF\" text=\"#000080\"")
+                                    << QStringLiteral("Text1") << QString()
+                                    << QStringLiteral("text=\"#000080\"");
+    QTest::newRow("emptied background")
+        << QStringLiteral("background=\"img/bg.gif\" bgcolor=\"#FFFFFF\"") << QStringLiteral("Text9")
+        << QString() << QStringLiteral("bgcolor=\"#FFFFFF\"");
+    // Typed values keep their rule: written as the box holds them.
+    QTest::newRow("typed colour") << QStringLiteral("bgcolor=\"#FFFFFF\"") << QStringLiteral("Text3")
+                                  << QStringLiteral("#00ff00")
+                                  << QStringLiteral("bgcolor=\"#FFFFFF\" link=\"00ff00\"");
+    QTest::newRow("typed background")
+        << QStringLiteral("bgcolor=\"#FFFFFF\"") << QStringLiteral("Text9") << QStringLiteral("/srv/bg.gif")
+        << QStringLiteral("bgcolor=\"#FFFFFF\" background=\"file:///srv/bg.gif\"");
+}
+
+void TestBgColor::okChangesOnlyWhatTheUserChanged()
+{
+    QFETCH(QString, attributes);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    const QString page = writeTestFile(
+        m_dir->filePath(QStringLiteral("page.html")),
+        QStringLiteral("<html><head><title>My page</title></head><body %1><p>x</p></body></html>")
+            .arg(attributes)
+            .toUtf8());
+    m_form->DHTMLEdit1->NewDocument(); // no save prompt for the last row's page
+    m_script.fileAnswers << page;
+    m_form->FileOpen_Click();
+    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
     BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-    QCOMPARE(d.Text1->text(), QStringLiteral("ffffff"));
-    QCOMPARE(d.Text2->text(), QStringLiteral("000080"));
-    QCOMPARE(d.Text5->text(), QStringLiteral("My page"));
-    QCOMPARE(d.Text9->text(), QString());
+    d.show();
+    if (!field.isEmpty()) {
+        auto *box = d.findChild<QLineEdit *>(field);
+        QVERIFY(box);
+        box->clear();
+        QTest::keyClicks(box, typed);
+    }
     d.Command2_Click();
     QCOMPARE(d.result(), int(QDialog::Accepted));
-    EditSurface *s = m_form->DHTMLEdit1;
-    // Written back as the boxes hold them, without "#"; browsers read both forms.
-    QCOMPARE(s->DOM().bgColor(), QStringLiteral("ffffff"));
-    QCOMPARE(s->DOM().fgColor(), QStringLiteral("000080"));
-    QCOMPARE(s->DOM().alinkColor(), QStringLiteral("ff0000"));
-    QCOMPARE(s->DocumentTitle(), QStringLiteral("My page"));
-    QCOMPARE(bodyAttr("background"), QString()); // written as the empty text
+    const QString html = m_form->DHTMLEdit1->DocumentHTML();
+    const QRegularExpressionMatch body =
+        QRegularExpression(QStringLiteral("<body ?([^>]*)>"), QRegularExpression::CaseInsensitiveOption)
+            .match(html);
+    QVERIFY2(body.hasMatch(), qPrintable(html));
+    QCOMPARE(body.captured(1), expected);
+    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("My page"));
+    // Nothing changed, nothing to save.
+    QCOMPARE(m_form->DHTMLEdit1->IsDirty(), !field.isEmpty());
 }
 
 void TestBgColor::titleRules()
@@ -175,8 +223,6 @@ void TestBgColor::colourBoxes()
     QCOMPARE(d.Text1->text(), QStringLiteral("12"));
     QCOMPARE(d.Frame4->palette().color(QPalette::Window), QColor(18, 0, 0));
     QCOMPARE(d.Label6[3]->palette().color(QPalette::Window), QColor(18, 0, 0));
-    d.Command2_Click();
-    QCOMPARE(m_form->DHTMLEdit1->DOM().fgColor(), QStringLiteral("00FF00"));
 }
 
 void TestBgColor::swatches()
@@ -191,6 +237,37 @@ void TestBgColor::swatches()
     d.swatchClicked(2);
     QCOMPARE(d.Text3->text(), QStringLiteral("FF8000"));
     QCOMPARE(d.previewColor(2), QColor(255, 128, 0));
+}
+
+void TestBgColor::swatchCaptionContrast_data()
+{
+    QTest::addColumn<QString>("attributes"); // of the page's body
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed"); // null: as the page filled the box
+    QTest::addColumn<QColor>("caption");
+    const QColor black(Qt::black), white(Qt::white);
+    QTest::newRow("dark from the page") << QStringLiteral("bgcolor=\"#102030\"") << 0 << QString() << white;
+    QTest::newRow("light from the page") << QStringLiteral("bgcolor=\"#FFFFCC\"") << 0 << QString() << black;
+    QTest::newRow("empty box, grey") << QString() << 1 << QString() << black;
+    QTest::newRow("typed navy") << QString() << 1 << QStringLiteral("000080") << white;
+    QTest::newRow("typed pure blue") << QString() << 2 << QStringLiteral("#0000FF") << white;
+}
+
+void TestBgColor::swatchCaptionContrast()
+{
+    QFETCH(QString, attributes);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QColor, caption);
+    load(QStringLiteral("<html><head><title>t</title></head><body %1>x</body></html>").arg(attributes));
+    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    QLineEdit *boxes[] = {d.Text1, d.Text2, d.Text3, d.Text4, d.Text10};
+    if (!typed.isNull()) {
+        boxes[row]->clear();
+        QTest::keyClicks(boxes[row], typed);
+    }
+    QCOMPARE(d.swatches[row]->text(), QStringLiteral("Select"));
+    QCOMPARE(d.swatches[row]->palette().color(QPalette::WindowText), caption);
 }
 
 void TestBgColor::watermarkAndBackground()
