@@ -47,7 +47,9 @@
     let changeCount = 0;
     const ours = new WeakSet();    // the editor's own nodes: never written, never edits
     let fragments = new WeakMap(); // first node of an Insert HTML fragment -> the fragment
-    let fragmentOf = new WeakMap(); // every node inside such a fragment -> the fragment
+    let fragmentOf = new WeakMap(); // each node an Insert HTML fragment made -> {intact}
+    let typedNodes = new WeakMap(); // an element made as typed -> its place in the typed markup
+    let typedFragments = [];        // markup typed into Insert HTML since the page was saved
 
     // Ids that edits may have copied; only these need checking for duplicates.
     const touchedIds = new Set();
@@ -59,7 +61,11 @@
         return false;
     }
 
+    let pasteRecords = null; // while a paste runs: its records, wherever they are taken
+
     function noteRecords(records) {
+        if (pasteRecords)
+            pasteRecords.push(...records);
         let counted = 0;
         for (const r of records) {
             const t = r.target;
@@ -71,9 +77,9 @@
             if (!indexed && !quiet)
                 modelBroken = true;
             for (let n = t; n; n = n.parentNode) {
-                const f = fragmentOf.get(n);
-                if (f) {
-                    f.intact = false;
+                const made = fragmentOf.get(n);
+                if (made) {
+                    made.intact = false;
                     break;
                 }
             }
@@ -540,9 +546,11 @@
     };
 
     // Markup typed into the Insert HTML dialog is written as typed for as long
-    // as the nodes it made stand together unchanged. The paste must have made
-    // exactly what the markup reads as, or it is written as the engine has it.
+    // as the nodes it made are unchanged: the whole markup when the paste made
+    // exactly what it reads as, else each element that came out as typed. The
+    // program keeps the typed spelling of text (entities) wherever it went.
     function rememberFragment(html, records) {
+        typedFragments.push(html);
         const added = [];
         for (const r of records)
             if (r.type === 'childList')
@@ -553,24 +561,38 @@
         if (!top.length)
             return;
         top.sort((a, b) => (a.compareDocumentPosition(b) & Node.DOCUMENT_POSITION_FOLLOWING) ? -1 : 1);
+        // Markup that leaves an element open (an unclosed <b>) would take in
+        // what follows it in the page; it is written as the engine has it.
+        const probe = document.createElement('template');
+        probe.innerHTML = html + '<q-end></q-end>';
+        if (!probe.content.lastChild || probe.content.lastChild.localName !== 'q-end')
+            return;
+        const typed = document.createElement('template');
+        typed.innerHTML = html;
+        const parts = [...typed.content.childNodes];
+        const recs = top.map((n) => {
+            const made = {intact: true};
+            fragmentOf.set(n, made);
+            // Local files are written in the form the save makes relative.
+            if (n.nodeType === Node.ELEMENT_NODE && !needsFileForm(n)) {
+                const k = parts.findIndex((t) => t.nodeType === Node.ELEMENT_NODE && t.outerHTML === n.outerHTML);
+                if (k >= 0)
+                    typedNodes.set(n, {fragment: typedFragments.length - 1, k: k, made: made});
+            }
+            return made;
+        });
         for (let i = 1; i < top.length; i++)
             if (top[i - 1].nextSibling !== top[i])
                 return;
-        const typed = document.createElement('template');
-        typed.innerHTML = html;
         const made = document.createElement('template');
         for (const n of top)
             made.content.appendChild(n.cloneNode(true));
-        if (made.innerHTML !== typed.innerHTML)
-            return;
-        const f = {nodes: top, text: html, intact: true};
-        fragments.set(top[0], f);
-        for (const n of top)
-            fragmentOf.set(n, f);
+        if (made.innerHTML === typed.innerHTML && !top.some((n) => n.nodeType === Node.ELEMENT_NODE && needsFileForm(n)))
+            fragments.set(top[0], {nodes: top, text: html, recs: recs});
     }
 
     function fragmentIntact(f) {
-        if (!f.intact)
+        if (!f.recs.every((made) => made.intact))
             return false;
         for (let i = 0; i < f.nodes.length; i++)
             if (!f.nodes[i].isConnected || (i > 0 && f.nodes[i - 1].nextSibling !== f.nodes[i]))
@@ -668,6 +690,11 @@
                 return false;
             }
             const withoutId = drop.has(n);
+            const typedAs = id === undefined && !withoutId ? typedNodes.get(n) : undefined;
+            if (typedAs && typedAs.made.intact) {
+                out.push({y: typedAs.fragment, k: typedAs.k, tag: n.localName, h: n.outerHTML});
+                return true;
+            }
             const changedAttributes = id === undefined || withoutId || changedAttrs.has(n);
             if (SPLIT_BLOCKS.has(n.localName) && [...n.children].some((c) => LISTS.has(c.localName)))
                 return emitSplit(n, out, id, withoutId || changedAttributes);
@@ -749,7 +776,8 @@
             flushMutations();
             if (!indexed || modelBroken)
                 return {ok: false, error: 'the page changed before it was numbered'};
-            return {ok: true, recipe: JSON.stringify(recipeWriter()()), changes: changeCount};
+            return {ok: true, recipe: JSON.stringify({items: recipeWriter()(), typed: typedFragments}),
+                    changes: changeCount};
         } catch (e) {
             return {ok: false, error: String((e && e.message) || e)};
         }
@@ -792,6 +820,8 @@
         textKindAtLoad = new WeakMap();
         fragments = new WeakMap();
         fragmentOf = new WeakMap();
+        typedNodes = new WeakMap();
+        typedFragments = [];
         notWhole = new Set();
         changedAttrs = new Set();
         changedData = new Set();
@@ -1040,12 +1070,16 @@
             flushMutations();
         } else {
             flushMutations();
-            ok = document.execCommand('insertHTML', false, html);
-            const records = observer.takeRecords();
-            if (noteRecords(records) && !quiet)
-                markDirty();
-            if (ok)
-                rememberFragment(html, records);
+            pasteRecords = [];
+            try {
+                ok = document.execCommand('insertHTML', false, html);
+                flushMutations();
+            } finally {
+                const records = pasteRecords;
+                pasteRecords = null;
+                if (ok)
+                    rememberFragment(html, records);
+            }
         }
         qk.savedRange = null;
         return {ok: !!ok, snap: snapshot()};
@@ -1562,7 +1596,8 @@
         // Nothing may change the page before its nodes are numbered; the walk
         // waits until the page is shown, the first edit does not.
         document.addEventListener('beforeinput', ensureIndexed, true);
-        bridge.ready({frameset: false, tag: location.search, charset: document.characterSet, snap: snapshot()});
+        bridge.ready({frameset: false, tag: location.search, charset: document.characterSet,
+                      quirks: document.compatMode === 'BackCompat', snap: snapshot()});
         setTimeout(ensureIndexed, 0);
     }
 

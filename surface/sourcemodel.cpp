@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <gumbo.h>
@@ -39,8 +40,11 @@ struct Node
     int tagEnd = -1;
     int endStart = -1; // its own end tag, when the source has one
     int endEnd = -1;
-    int contentStart = 0; // where its children's source begins
-    int utf16Length = 0;  // text: length of the decoded text
+    int contentStart = 0;    // where its children's source begins
+    int utf16Length = 0;     // text: length of the decoded text
+    bool dropped = false;    // text merged into the node before it
+    bool overridden = false; // text: its decoded text is decoded, not the parser's
+    QString decoded;
     int textKind = 0;     // text: 0 ordinary, 1 raw, 2 title or textarea
     bool trouble = false; // never copied: re-parented, cloned or overlapping source
     bool whole = false;   // its source is one clean piece
@@ -210,6 +214,7 @@ struct SourceModel::Impl
 {
     QString text;
     QByteArray utf8;
+    QByteArray parsed; // what the parser read: utf8, or utf8 with its doctype retold
     GumboOutput *output = nullptr;
     std::vector<Node> nodes;
     std::vector<int> documentChildren; // node indices
@@ -223,23 +228,75 @@ struct SourceModel::Impl
             gumbo_destroy_output(&kGumboDefaultOptions, output);
     }
 
-    void build();
+    void build(int quirks);
+    void walk();
+    void fixFormEnds();
+    void mergeAdjacentText();
     void measure(int index);
+    QString decodedOf(const Node &n) const
+    {
+        return n.overridden ? n.decoded : QString::fromUtf8(n.g->v.text.text);
+    }
     bool gapIsClean(int a, int b) const;
     struct Merged
     {
         QString text;
         int tailStart; // where the copied end of the text's source begins (-1: none)
     };
-    Merged mergeText(const Node &n, const QString &newData) const;
+    Merged mergeText(const Node &n, const QString &newData,
+                     const std::function<QString(QString)> &spell) const;
+    bool walkText(const Node &n, std::vector<int> &at, QList<QPair<QString, QString>> *references) const;
+    int bodyNode() const;
 };
 
-void SourceModel::Impl::build()
+void SourceModel::Impl::build(int quirks)
 {
-    output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    parsed = utf8;
+    output = gumbo_parse_with_options(&kGumboDefaultOptions, parsed.constData(), size_t(parsed.size()));
     if (!output)
         return;
-    // The walk, with an explicit stack: pages nest deeper than a thread's stack allows.
+    // The parser does not know every doctype that puts the engine into quirks
+    // mode (where a table does not close a paragraph). Where the two disagree,
+    // the parser reads the page again with a doctype of the same length that
+    // says what the engine decided.
+    const bool parserQuirks = output->document->v.document.doc_type_quirks_mode == GUMBO_DOCTYPE_QUIRKS;
+    if (quirks >= 0 && bool(quirks) != parserQuirks) {
+        static const QRegularExpression doctype(QStringLiteral("<!doctype([^>]*)>"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = doctype.match(QString::fromLatin1(parsed.left(4096)));
+        if (m.hasMatch() && m.capturedLength(1) >= 5) {
+            QByteArray told = quirks ? QByteArray(" q") : QByteArray(" html");
+            told.append(QByteArray(m.capturedLength(1) - told.size(), ' '));
+            parsed.replace(m.capturedStart(1), m.capturedLength(1), told);
+            gumbo_destroy_output(&kGumboDefaultOptions, output);
+            output =
+                gumbo_parse_with_options(&kGumboDefaultOptions, parsed.constData(), size_t(parsed.size()));
+            if (!output)
+                return;
+        }
+    }
+    walk();
+    fixFormEnds();
+    mergeAdjacentText();
+    // Children come after their parent in the walk, so a backward pass sees
+    // every child before its parent.
+    for (int i = int(nodes.size()); i-- > 0;)
+        if (!nodes[size_t(i)].dropped)
+            measure(i);
+    for (const Node &n : nodes)
+        if (!n.dropped && !(n.kind == Kind::Element && n.tagStart < 0 && n.endStart < 0))
+            starts.push_back(n.s);
+    std::sort(starts.begin(), starts.end());
+
+    // Line breaks written afresh follow the page's own.
+    const qsizetype crlf = utf8.count("\r\n");
+    if (crlf > 0 && crlf * 2 >= utf8.count('\n'))
+        lineBreak = QStringLiteral("\r\n");
+}
+
+void SourceModel::Impl::walk()
+{
+    // With an explicit stack: pages nest deeper than a thread's stack allows.
     struct Pending
     {
         const GumboNode *g;
@@ -270,6 +327,15 @@ void SourceModel::Impl::build()
             n.utf16Length = int(QString::fromUtf8(p.g->v.text.text).size());
             break;
         }
+        if (n.kind != Kind::Element) {
+            const GumboText &t = p.g->v.text;
+            n.s = int(t.start_pos.offset);
+            n.e = n.s + int(t.original_text.length);
+            // The parser drops the CR of a CR LF before it counts; it belongs here.
+            if (n.kind == Kind::Text && n.s > 0 && utf8[n.s - 1] == '\r' && n.s < utf8.size() &&
+                utf8[n.s] == '\n')
+                --n.s;
+        }
         const int index = int(nodes.size());
         if (n.kind == Kind::Text && p.parent >= 0)
             n.textKind = textKindOf(nodes[size_t(p.parent)].tag);
@@ -292,19 +358,89 @@ void SourceModel::Impl::build()
             for (unsigned i = kids->length; i-- > 0;)
                 stack.push_back({static_cast<const GumboNode *>(kids->data[i]), index});
     }
-    // Children come after their parent in the walk, so a backward pass sees
-    // every child before its parent.
-    for (int i = int(nodes.size()); i-- > 0;)
-        measure(i);
-    for (const Node &n : nodes)
-        if (!(n.kind == Kind::Element && n.tagStart < 0 && n.endStart < 0))
-            starts.push_back(n.s);
-    std::sort(starts.begin(), starts.end());
+}
 
-    // Line breaks written afresh follow the page's own.
-    const qsizetype crlf = utf8.count("\r\n");
-    if (crlf > 0 && crlf * 2 >= utf8.count('\n'))
-        lineBreak = QStringLiteral("\r\n");
+// The parser ends a form without recording its end tag, and puts the white
+// space before "</form>" after the form, where the engine keeps it inside.
+// Give the form its end tag back and the white space its place.
+void SourceModel::Impl::fixFormEnds()
+{
+    static const QRegularExpression split(QStringLiteral("^(\\s*)(</form\\s*>)(\\s*)$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const size_t count = nodes.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (nodes[i].kind != Kind::Element || nodes[i].tag != QLatin1String("form") ||
+            nodes[i].g->v.element.original_end_tag.length > 0)
+            continue;
+        const int next = nodes[i].nextSibling;
+        if (next < 0 || nodes[size_t(next)].kind != Kind::Text)
+            continue;
+        Node &after = nodes[size_t(next)];
+        const QString source = QString::fromUtf8(utf8.constData() + after.s, after.e - after.s);
+        const QRegularExpressionMatch m = split.match(source);
+        if (!m.hasMatch())
+            continue;
+        const auto normalised = [](QString t) {
+            return t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        };
+        const int tagStart = after.s + int(m.captured(1).toUtf8().size());
+        const int tagEnd = tagStart + int(m.captured(2).toUtf8().size());
+        nodes[i].endStart = tagStart; // taken by measure() as the form's own
+        nodes[i].endEnd = tagEnd;
+        if (!m.captured(1).isEmpty()) {
+            Node inside;
+            inside.kind = Kind::Text;
+            inside.parent = int(i);
+            inside.s = after.s;
+            inside.e = tagStart;
+            inside.overridden = true;
+            inside.decoded = normalised(m.captured(1));
+            inside.utf16Length = int(inside.decoded.size());
+            const int index = int(nodes.size());
+            nodes.push_back(std::move(inside));
+            Node &form = nodes[i];
+            int last = form.firstChild;
+            while (last >= 0 && nodes[size_t(last)].nextSibling >= 0)
+                last = nodes[size_t(last)].nextSibling;
+            if (last < 0)
+                form.firstChild = index;
+            else
+                nodes[size_t(last)].nextSibling = index;
+            ++form.childCount;
+        }
+        Node &rest = nodes[size_t(next)];
+        rest.s = tagEnd;
+        rest.overridden = true;
+        rest.decoded = normalised(m.captured(3));
+        rest.utf16Length = int(rest.decoded.size());
+        if (rest.decoded.isEmpty()) {
+            rest.dropped = true;
+            nodes[i].nextSibling = rest.nextSibling;
+            if (rest.parent >= 0)
+                --nodes[size_t(rest.parent)].childCount;
+        }
+    }
+}
+
+// The engine keeps adjacent text as one node; the parser sometimes does not.
+void SourceModel::Impl::mergeAdjacentText()
+{
+    for (Node &n : nodes) {
+        if (n.dropped || n.kind != Kind::Text)
+            continue;
+        while (n.nextSibling >= 0 && nodes[size_t(n.nextSibling)].kind == Kind::Text &&
+               !nodes[size_t(n.nextSibling)].dropped) {
+            Node &next = nodes[size_t(n.nextSibling)];
+            n.decoded = decodedOf(n) + decodedOf(next);
+            n.overridden = true;
+            n.utf16Length = int(n.decoded.size());
+            n.e = next.e;
+            next.dropped = true;
+            n.nextSibling = next.nextSibling;
+            if (n.parent >= 0)
+                --nodes[size_t(n.parent)].childCount;
+        }
+    }
 }
 
 // Where a node's source lies, and whether it is one clean piece.
@@ -313,13 +449,6 @@ void SourceModel::Impl::measure(int index)
     Node &n = nodes[size_t(index)];
     const GumboNode *g = n.g;
     if (n.kind != Kind::Element) {
-        const GumboText &t = g->v.text;
-        n.s = int(t.start_pos.offset);
-        n.e = n.s + int(t.original_text.length);
-        // The parser drops the CR of a CR LF before it counts; it belongs here.
-        if (n.kind == Kind::Text && n.s > 0 && utf8[n.s - 1] == '\r' && n.s < utf8.size() &&
-            utf8[n.s] == '\n')
-            --n.s;
         n.whole = true;
         n.contentStart = n.s;
         return;
@@ -400,19 +529,20 @@ bool SourceModel::Impl::gapIsClean(int a, int b) const
 
 // The new text of a text node, keeping the source of the parts that did not
 // change: entities, line breaks and tags the text swallowed stay as written.
-SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QString &newData) const
+// A walk through a text node's source beside its decoded text: the source
+// offset of each position of the text (-1 inside a character written as more
+// than one unit), and each character reference met, as decoded and as
+// written. False when the two do not match up.
+bool SourceModel::Impl::walkText(const Node &n, std::vector<int> &at,
+                                 QList<QPair<QString, QString>> *references) const
 {
-    const QString oldData = QString::fromUtf8(n.g->v.text.text);
-    const int kind = n.textKind;
+    const QString decoded = decodedOf(n);
     const char *src = utf8.constData();
-    // Source offset of each position in oldData (-1 inside a character
-    // written as more than one unit), from a walk through the source.
-    std::vector<int> at(size_t(oldData.size()) + 1, -1);
+    at.assign(size_t(decoded.size()) + 1, -1);
     int i = n.s;
     qsizetype j = 0;
     at[0] = i;
     QString unit;
-    bool ok = true;
     while (i < n.e) {
         const char c = src[i];
         int len = 0;
@@ -420,15 +550,15 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QStr
         if (c == '\r') {
             len = (i + 1 < n.e && src[i + 1] == '\n') ? 2 : 1;
             unit = QStringLiteral("\n");
-        } else if (c == '&' && kind != 1) {
-            len = referenceAt(src + i, n.e - i, oldData, j, unit);
-        } else if (c == '<' && kind == 0 && (j >= oldData.size() || oldData[j] != u'<')) {
+        } else if (c == '&' && n.textKind != 1) {
+            len = referenceAt(src + i, n.e - i, decoded, j, unit);
+            if (references && len > 1)
+                references->append({unit, QString::fromUtf8(src + i, len)});
+        } else if (c == '<' && n.textKind == 0 && (j >= decoded.size() || decoded[j] != u'<')) {
             // A tag the parser ignored inside the text: it stands for nothing.
             const qsizetype close = utf8.indexOf('>', i);
-            if (close < 0 || close >= n.e) {
-                ok = false;
-                break;
-            }
+            if (close < 0 || close >= n.e)
+                return false;
             i = int(close) + 1;
             continue;
         } else {
@@ -436,16 +566,28 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QStr
             len = utf8Char(src + i, n.e - i, cp);
             appendCodePoint(unit, cp == 0 ? 0xFFFD : cp);
         }
-        if (len == 0 || QStringView(oldData).mid(j, unit.size()) != unit) {
-            ok = false;
-            break;
-        }
+        if (len == 0 || QStringView(decoded).mid(j, unit.size()) != unit)
+            return false;
         i += len;
         j += unit.size();
         at[size_t(j)] = i;
     }
+    return j == decoded.size();
+}
+
+// The new text of a text node, keeping the source of the parts that did not
+// change: entities, line breaks and tags the text swallowed stay as written.
+SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QString &newData,
+                                                       const std::function<QString(QString)> &spell) const
+{
+    const QString oldData = decodedOf(n);
+    const int kind = n.textKind;
+    const char *src = utf8.constData();
+    std::vector<int> at;
+    const bool ok = walkText(n, at, nullptr);
+    const qsizetype j = ok ? oldData.size() : -1;
     if (!ok || j != oldData.size())
-        return {escapeText(newData, kind), -1};
+        return {spell(escapeText(newData, kind)), -1};
 
     qsizetype p = 0;
     const qsizetype common = std::min(oldData.size(), newData.size());
@@ -469,7 +611,7 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QStr
     }
     const int headEnd = at[size_t(p)];
     const int tailStart = at[size_t(oldData.size() - q)];
-    QString middle = escapeText(QStringView(newData).mid(p, newData.size() - p - q), kind);
+    QString middle = spell(escapeText(QStringView(newData).mid(p, newData.size() - p - q), kind));
     if (lineBreak.size() == 2)
         middle.replace(u'\n', lineBreak);
     return {QString::fromUtf8(src + n.s, headEnd - n.s) + middle +
@@ -477,11 +619,11 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QStr
             tailStart};
 }
 
-SourceModel::SourceModel(const QString &text) : d(std::make_unique<Impl>())
+SourceModel::SourceModel(const QString &text, int quirks) : d(std::make_unique<Impl>())
 {
     d->text = text;
     d->utf8 = text.toUtf8();
-    d->build();
+    d->build(quirks);
 }
 
 SourceModel::~SourceModel() = default;
@@ -489,6 +631,50 @@ SourceModel::~SourceModel() = default;
 const QString &SourceModel::text() const
 {
     return d->text;
+}
+
+int SourceModel::Impl::bodyNode() const
+{
+    for (const int top : documentChildren) {
+        if (nodes[size_t(top)].tag != QLatin1String("html"))
+            continue;
+        for (int c = nodes[size_t(top)].firstChild; c >= 0; c = nodes[size_t(c)].nextSibling)
+            if (nodes[size_t(c)].tag == QLatin1String("body"))
+                return c;
+    }
+    return -1;
+}
+
+QString SourceModel::bodyChildSource(int k, const QString &tag) const
+{
+    const int body = d->bodyNode();
+    int c = body >= 0 ? d->nodes[size_t(body)].firstChild : -1;
+    for (int i = 0; c >= 0 && i < k; ++i)
+        c = d->nodes[size_t(c)].nextSibling;
+    if (c < 0)
+        return {};
+    const Node &n = d->nodes[size_t(c)];
+    // It must close itself, or it would take in what follows it in the page.
+    if (n.kind != Kind::Element || n.tag != tag.toLower() || !n.whole || (n.endStart < 0 && !isVoid(n.tag)))
+        return {};
+    return QString::fromUtf8(d->utf8.constData() + n.s, n.e - n.s);
+}
+
+QList<QPair<QString, QString>> SourceModel::textSpellings() const
+{
+    // Each character reference, as the engine writes its character and as typed.
+    QList<QPair<QString, QString>> references;
+    std::vector<int> at;
+    for (const Node &n : d->nodes)
+        if (n.kind == Kind::Text && n.textKind != 1 && !n.dropped)
+            d->walkText(n, at, &references);
+    QList<QPair<QString, QString>> out;
+    for (const auto &[character, written] : std::as_const(references)) {
+        const QString plain = escapeText(character, 0);
+        if (plain != written && !out.contains({plain, written}))
+            out.append({plain, written});
+    }
+    return out;
 }
 
 QString SourceModel::escapeText(QStringView text, int kind)
@@ -669,9 +855,18 @@ namespace {
 class Assembler
 {
 public:
-    Assembler(const SourceModel::Impl &m, std::function<bool(const QString &)> exists)
+    Assembler(const SourceModel::Impl &m, std::function<bool(const QString &)> exists,
+              const QStringList &typed)
         : m(m), exists(std::move(exists))
-    {}
+    {
+        for (const QString &t : typed) {
+            typedModels.push_back(std::make_unique<SourceModel>(t));
+            spellings += typedModels.back()->textSpellings();
+        }
+        // Longer spellings first, so that a run is taken whole.
+        std::sort(spellings.begin(), spellings.end(),
+                  [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+    }
 
     bool run(const QJsonArray &top)
     {
@@ -685,7 +880,18 @@ public:
 private:
     const SourceModel::Impl &m;
     std::function<bool(const QString &)> exists;
-    std::vector<std::pair<int, int>> copied; // source ranges copied as they were, latest last
+    std::vector<std::unique_ptr<SourceModel>> typedModels;
+    QList<QPair<QString, QString>> spellings;
+    std::vector<std::pair<int, int>> copied;
+
+    // Text written afresh keeps the spelling the user typed it in.
+    QString spell(QString escaped) const
+    {
+        for (const auto &[plain, typed] : spellings)
+            if (escaped.contains(plain))
+                escaped.replace(plain, typed);
+        return escaped;
+    } // source ranges copied as they were, latest last
 
     const Node *nodeOf(int domIndex)
     {
@@ -763,6 +969,10 @@ private:
             const bool adjacent =
                 g >= 0 && (previous == -2 ? g == firstOriginal
                                           : previous >= 0 && m.nodes[size_t(previous)].nextSibling == g);
+            // The element before was closed by what followed it in the
+            // source; something else follows now, so it closes itself.
+            if (previous >= 0 && !adjacent)
+                closeIfOpen(m.nodes[size_t(previous)]);
             if (g >= 0) {
                 const Node &n = m.nodes[size_t(g)];
                 // Children that stood after the end tag (white space after
@@ -782,6 +992,25 @@ private:
             endTag(lastIsLast);
         else if (parent == -1 && lastIsLast && cursor >= 0 && m.gapIsClean(cursor, int(m.utf8.size())))
             copy(cursor, int(m.utf8.size()));
+    }
+
+    // The element's name as its start tag spells it.
+    QString writtenName(const Node &n) const
+    {
+        const QString written = QString::fromUtf8(m.utf8.constData() + n.tagStart, n.tagEnd - n.tagStart);
+        qsizetype end = 1;
+        while (end < written.size() && !written[end].isSpace() && written[end] != u'>' &&
+               written[end] != u'/')
+            ++end;
+        return written.mid(1, end - 1);
+    }
+
+    void closeIfOpen(const Node &n)
+    {
+        if (n.kind == Kind::Element && n.tagStart >= 0 && n.endStart < 0 && !isVoid(n.tag) &&
+            !QString::fromUtf8(m.utf8.constData() + n.tagStart, n.tagEnd - n.tagStart)
+                 .endsWith(QLatin1String("/>")))
+            out += QStringLiteral("</") + writtenName(n) + u'>';
     }
 
     void startTag(const Node *n, const QString &tag, const QJsonArray &attrs)
@@ -862,12 +1091,15 @@ private:
                 const Node *n = nodeOf(o.value(QLatin1String("n")).toInt(-1));
                 if (!n)
                     return;
-                const SourceModel::Impl::Merged merged = m.mergeText(*n, data);
+                const SourceModel::Impl::Merged merged =
+                    m.mergeText(*n, data, [this](QString t) { return spell(std::move(t)); });
                 out += merged.text;
                 if (merged.tailStart >= 0)
                     copied.emplace_back(merged.tailStart, n->e);
             } else {
-                out += fresh(SourceModel::escapeText(data, o.value(QLatin1String("k")).toInt()));
+                const int kind = o.value(QLatin1String("k")).toInt();
+                const QString escaped = SourceModel::escapeText(data, kind);
+                out += fresh(kind == 1 ? escaped : spell(escaped));
             }
         } else if (o.contains(QLatin1String("f"))) {
             const QString tag = o.value(QLatin1String("f")).toString();
@@ -875,8 +1107,16 @@ private:
             emitList(o.value(QLatin1String("c")).toArray(), -2, false);
             if (!isVoid(tag))
                 out += QStringLiteral("</") + tag + u'>';
+        } else if (o.contains(QLatin1String("y"))) {
+            // An element made as the user typed it: written as typed.
+            const int which = o.value(QLatin1String("y")).toInt(-1);
+            QString typed;
+            if (which >= 0 && size_t(which) < typedModels.size())
+                typed = typedModels[size_t(which)]->bodyChildSource(o.value(QLatin1String("k")).toInt(-1),
+                                                                    o.value(QLatin1String("tag")).toString());
+            out += typed.isEmpty() ? fresh(spell(o.value(QLatin1String("h")).toString())) : typed;
         } else if (o.contains(QLatin1String("h"))) {
-            out += fresh(o.value(QLatin1String("h")).toString());
+            out += fresh(spell(o.value(QLatin1String("h")).toString()));
         } else if (o.contains(QLatin1String("m"))) {
             out += QStringLiteral("<!--") + o.value(QLatin1String("m")).toString() + QStringLiteral("-->");
         } else {
@@ -893,7 +1133,13 @@ SourceModel::Assembled SourceModel::assemble(const QByteArray &recipeJson,
     Assembled result;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(recipeJson, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray()) {
+    // The recipe: its items, with the markup typed since the page was loaded.
+    const QJsonArray items =
+        doc.isObject() ? doc.object().value(QLatin1String("items")).toArray() : doc.array();
+    QStringList typed;
+    for (const QJsonValue &t : doc.object().value(QLatin1String("typed")).toArray())
+        typed << t.toString();
+    if (error.error != QJsonParseError::NoError || (!doc.isArray() && !doc.isObject())) {
         result.error =
             QStringLiteral("the page's description could not be read (%1)").arg(error.errorString());
         return result;
@@ -902,9 +1148,11 @@ SourceModel::Assembled SourceModel::assemble(const QByteArray &recipeJson,
         result.error = QStringLiteral("the page's source could not be parsed");
         return result;
     }
-    Assembler a(
-        *d, exists ? exists : [](const QString &path) { return QFileInfo::exists(path); });
-    result.ok = a.run(doc.array());
+    std::function<bool(const QString &)> check = exists;
+    if (!check)
+        check = [](const QString &path) { return QFileInfo::exists(path); };
+    Assembler a(*d, std::move(check), typed);
+    result.ok = a.run(items);
     result.error = a.error;
     if (result.ok)
         result.text = std::move(a.out);

@@ -23,7 +23,8 @@ namespace surface {
 class SourceModel final
 {
 public:
-    explicit SourceModel(const QString &text);
+    // quirks: whether the engine read the page in quirks mode (-1: unknown).
+    explicit SourceModel(const QString &text, int quirks = -1);
     ~SourceModel();
     SourceModel(const SourceModel &) = delete;
     SourceModel &operator=(const SourceModel &) = delete;
@@ -50,6 +51,13 @@ public:
     // file from a site's absolute path (by default, the file system).
     Assembled assemble(const QByteArray &recipeJson,
                        const std::function<bool(const QString &)> &exists = {}) const;
+
+    // For markup typed by the user, parsed as a page of its own: the source of
+    // the k-th node in its body (empty when that is no element named tag, or
+    // not one clean piece), and the spelling of its text where it differs
+    // from the engine's (entities), as pairs of the engine's and the typed.
+    QString bodyChildSource(int k, const QString &tag) const;
+    QList<QPair<QString, QString>> textSpellings() const;
 
     // Text content as the engine writes it: kind 0 for ordinary text, 1 for
     // the raw text of script and style, 2 for the text of title and textarea.

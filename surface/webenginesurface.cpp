@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -32,6 +33,8 @@
 #include <QWebEngineView>
 
 #include <atomic>
+
+Q_LOGGING_CATEGORY(lcSave, "quillonkiv.surface.save", QtInfoMsg)
 
 static void initResources()
 {
@@ -332,6 +335,7 @@ void WebEngineSurface::onReady(const QVariantMap &info)
         return; // a page that has since been replaced
     m_frameset = info.value(QStringLiteral("frameset")).toBool();
     m_sourceCharset = info.value(QStringLiteral("charset")).toString();
+    m_sourceQuirks = info.value(QStringLiteral("quirks")).toBool();
     m_ready = true;
     if (!m_frameset)
         applySnapshot(info.value(QStringLiteral("snap")).toMap());
@@ -448,8 +452,9 @@ void WebEngineSurface::startSourceJob(const QString &text, const QByteArray &byt
     if (hasUtf8Bom(body))
         body.remove(0, 3);
     const QString charset = m_sourceCharset;
-    QThreadPool::globalInstance()->start([job, text, body, charset] {
-        job->model = std::make_shared<SourceModel>(text.isNull() ? decodePage(body, charset) : text);
+    const int quirks = m_sourceQuirks ? 1 : 0;
+    QThreadPool::globalInstance()->start([job, text, body, charset, quirks] {
+        job->model = std::make_shared<SourceModel>(text.isNull() ? decodePage(body, charset) : text, quirks);
         job->done = true;
     });
 }
@@ -500,6 +505,10 @@ bool WebEngineSurface::ensureAligned(QString *error)
     }
     m_sourceFallbacks = a.fallbacks;
     m_aligned = true;
+    if (a.fallbacks)
+        qCInfo(lcSave)
+            << a.fallbacks
+            << "parts of the page differ between the engine and its source; they are written afresh";
     return true;
 }
 
@@ -664,6 +673,9 @@ DocumentRead WebEngineSurface::readDocument()
                 read.changes = m.value(QStringLiteral("changes")).toInt();
                 return read;
             }
+            why = a.error;
+        } else {
+            why = m.value(QStringLiteral("error")).toString();
         }
     } else if (m_engineGone) {
         read.error = readFailure(Call{Call::EngineGone, {}});
@@ -672,6 +684,7 @@ DocumentRead WebEngineSurface::readDocument()
     // No recipe: the whole page as the engine writes it, which loses the
     // source's own spelling but nothing of the page.
     ++m_wholePageFallbacks;
+    qCWarning(lcSave) << "the page is written afresh:" << why;
     const Call whole = callJs(QStringLiteral("qk.wholePage()"), 60000);
     const QVariantMap m = whole.value.toMap();
     if (!whole.ok() || !m.value(QStringLiteral("ok")).toBool()) {

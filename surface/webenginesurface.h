@@ -163,6 +163,7 @@ private:
     QString m_sourceText;     // or the text, for a page written here
     QString m_sourceCharset;
     bool m_sourceBom = false;
+    bool m_sourceQuirks = false; // the engine read the page in quirks mode
     struct SourceJob;
     std::shared_ptr<SourceJob> m_sourceJob;
     bool m_aligned = false;
