@@ -6,6 +6,7 @@
 #include "benchutil.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -123,6 +124,46 @@ double bareSelectionMs(const QString &path)
     return median(times);
 }
 
+// Lines a one-word edit changes in a page read back, over the corpus of real
+// pages: a save that writes back only what was edited changes one.
+double linesChangedByOneWord(const QString &corpus)
+{
+    QWidget window;
+    window.resize(1000, 800);
+    surface::WebEngineSurface s(&window);
+    s.widget()->resize(1000, 800);
+    window.show();
+    QWidget *input = s.widget()->focusProxy() ? s.widget()->focusProxy() : s.widget();
+    int pages = 0;
+    int lines = 0;
+    for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.htm*")}, QDir::Files)) {
+        if (s.LoadDocument(QDir(corpus).filePath(name), false) != surface::codes::Ok)
+            continue;
+        const QStringList before = s.DocumentHTML().split(u'\n');
+        // A click into the page, as a person makes before typing, then the
+        // caret after the first word of the first paragraph.
+        QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(5, 5));
+        s.evaluate(QStringLiteral(
+            "(() => { const w = document.createTreeWalker(document.querySelector('p') || document.body,"
+            " NodeFilter.SHOW_TEXT); let t; while ((t = w.nextNode())) { const m = /[A-Za-z]{3,}/.exec(t.data);"
+            " if (m) { getSelection().collapse(t, m.index + m[0].length); return true; } } return false; })()"));
+        input->setFocus();
+        QTest::keyClicks(input, QStringLiteral("Quillon"));
+        waitFor([&] { return s.IsDirty(); }, 5000);
+        const QStringList after = s.DocumentHTML().split(u'\n');
+        qsizetype head = 0;
+        while (head < before.size() && head < after.size() && before[head] == after[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < before.size() - head && tail < after.size() - head &&
+               before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+            ++tail;
+        lines += int(std::max(before.size(), after.size()) - head - tail);
+        ++pages;
+    }
+    return pages ? double(lines) / pages : 0;
+}
+
 double bareReadMs(const QString &path)
 {
     BareView bare;
@@ -217,5 +258,6 @@ int main(int argc, char *argv[])
     std::printf("selection_floor_ms: %.2f\n", median(selectionFloor));
     std::printf("display_changed_vs_floor: %.2f\n", median(display) / median(selectionFloor));
     std::printf("display_changed_ms: %.2f\n", median(display));
+    std::printf("lossless_lines_changed: %.2f\n", linesChangedByOneWord(QStringLiteral(QK_SOURCE_DIR "/surface/tests/corpus")));
     return 0;
 }

@@ -5,12 +5,16 @@
 #include "session.h"
 #include "uiseam.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QWidget>
 
 using namespace surface;
+
+Q_LOGGING_CATEGORY(lcSaveTiming, "quillonkiv.session.timing", QtWarningMsg)
 
 namespace {
 const QString kTitle = QStringLiteral("Quillon Kiv");
@@ -36,14 +40,6 @@ QString newPageText()
         .join(crlf());
 }
 
-// The local path a reference written as "file://" and a path names.
-QString localPathOf(const QString &fileReference)
-{
-    QString path = fileReference.mid(7);
-    if (path.size() > 2 && path[0] == u'/' && path[2] == u':')
-        path.remove(0, 1);
-    return path;
-}
 } // namespace
 
 DocumentSession::DocumentSession(EditSurface *surface, QWidget *window)
@@ -187,7 +183,13 @@ bool DocumentSession::save(bool saveAs)
 // when the write succeeded.
 DocumentSession::Outcome DocumentSession::writePage(const QString &target)
 {
+    QElapsedTimer timer;
+    timer.start();
+    const auto phase = [&](const char *what) {
+        qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart());
+    };
     const DocumentRead read = m_surface->readDocument();
+    phase("read");
     if (!read.ok)
         return {false, read.error};
     QString text = read.text;
@@ -198,6 +200,7 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
         text = surface::rebaseReferences(text, origin, target, &rebased);
     QList<pathrel::Rewrite> rewrites;
     session::makeReferencesRelative(text, target, &rewrites);
+    phase("references");
 
     session::EncodedPage page;
     if (read.unchanged && rebased.isEmpty() && rewrites.isEmpty() && !read.originalBytes.isNull()) {
@@ -207,8 +210,10 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
     } else {
         page = session::encodePage(text, {read.charset, read.bom});
     }
+    phase("encode");
     const session::WriteResult written =
         session::writePageFile(target, page.bytes, m_hasFaults ? &m_faults : nullptr);
+    phase("write");
     if (!written.ok)
         return {false, session::saveMessage(written.code)};
 
@@ -220,9 +225,8 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
     saved.bom = page.encoding.bom;
     saved.changes = read.changes;
     saved.relativeReferences = rebased;
-    for (const pathrel::Rewrite &r : std::as_const(rewrites))
-        saved.localReferences.insert(localPathOf(r.from), r.to);
     m_surface->documentSaved(saved);
+    phase("saved");
     return {true, {}};
 }
 

@@ -35,6 +35,7 @@
     // touched. The program matches the walk with its parse of the source.
 
     let idOf = new WeakMap();      // node -> its number in the walk
+    let nextAtLoad = new WeakMap(); // node -> the node that followed it in the walk's parent
     let walkNodes = null;          // number -> node, until the program has matched the walk
     let shapeText = '';
     let indexed = false;
@@ -150,7 +151,7 @@
         indexed = true;
         const parts = [];
         walkNodes = [];
-        const stack = [{kids: document.childNodes, i: 0, open: false}];
+        const stack = [{kids: document.childNodes, i: 0, open: false, last: null}];
         while (stack.length) {
             const f = stack[stack.length - 1];
             if (f.i >= f.kids.length) {
@@ -162,12 +163,15 @@
             const n = f.kids[f.i++];
             if (ours.has(n))
                 continue;
+            if (f.last)
+                nextAtLoad.set(f.last, n);
+            f.last = n;
             const type = n.nodeType;
             if (type === Node.ELEMENT_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
                 parts.push('E' + n.localName);
-                stack.push({kids: childrenOf(n), i: 0, open: true});
+                stack.push({kids: childrenOf(n), i: 0, open: true, last: null});
             } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
@@ -749,18 +753,44 @@
             return false;
         }
 
+        // Unchanged nodes that followed each other at load go as one run
+        // {r: [first, last, count]}, copied from the source in one piece.
         function emitChildren(list, out) {
             let fresh = true;
+            let run = null;
+            const endRun = () => {
+                if (run)
+                    out.push(run.count > 1 ? {r: [run.first, run.lastId, run.count]} : run.first);
+                run = null;
+            };
             for (let i = 0; i < list.length; i++) {
                 const n = list[i];
                 const f = fragments.get(n);
                 if (f && fragmentIntact(f)) {
+                    endRun();
                     out.push({h: f.text});
                     i += f.nodes.length - 1;
                     continue;
                 }
+                const before = out.length;
                 fresh = emit(n, out) && fresh;
+                if (out.length === before + 1 && typeof out[before] === 'number') {
+                    const id = out.pop();
+                    if (run && nextAtLoad.get(run.last) === n) {
+                        run.last = n;
+                        run.lastId = id;
+                        run.count++;
+                    } else {
+                        endRun();
+                        run = {first: id, last: n, lastId: id, count: 1};
+                    }
+                } else if (out.length > before) {
+                    const added = out.splice(before);
+                    endRun();
+                    out.push(...added);
+                }
             }
+            endRun();
             return fresh;
         }
 
@@ -783,40 +813,33 @@
         }
     };
 
-    // The local file a reference names, as the program writes it ("" for
-    // none): file URLs decoded, plain absolute paths as they stand.
-    function localPathOf(value) {
-        let path = null;
-        if (/^file:/i.test(value)) {
-            path = value.replace(/^file:(\/\/localhost)?/i, '').replace(/^\/\/(?=\/|[A-Za-z]:)/, '');
-            try { path = decodeURIComponent(path); } catch (e) { /* keep as written */ }
-        } else if (!value.startsWith('//') && LOCAL_ABSOLUTE.test(value)) {
-            path = value;
-        }
-        return path === null ? '' : path.replace(/^\/(?=[A-Za-z]:)/, '');
-    }
-
     // After a save: the references as written, the folder the page now lives
     // in, and a new walk over the page as saved. Nothing here is an edit.
     qk.saved = function (info) {
         flushMutations();
         if (info.changes !== changeCount)
             return {ok: false, snap: snapshot()}; // changed meanwhile: the page stays changed
-        withQuiet(() => {
-            const local = info.local || {};
-            const relative = info.relative || {};
-            for (const attr of ['src', 'href', 'background'])
-                for (const el of document.querySelectorAll('[' + attr + ']')) {
-                    const v = el.getAttribute(attr);
-                    const path = localPathOf(v);
-                    const to = path ? local[path] : relative[v];
-                    if (to !== undefined && to !== v)
-                        el.setAttribute(attr, to);
-                }
-            if (info.base)
-                setBase(info.base);
-        });
+        // References to local files may stay absolute in the page: they name
+        // the same files, and the source keeps them as written. Relative ones
+        // written for a new folder follow it, with the folder as the base.
+        const relative = info.relative || {};
+        if (Object.keys(relative).length || info.base) {
+            withQuiet(() => {
+                if (Object.keys(relative).length)
+                    for (const attr of ['src', 'href', 'background'])
+                        for (const el of document.querySelectorAll('[' + attr + ']')) {
+                            const to = relative[el.getAttribute(attr)];
+                            if (to !== undefined)
+                                el.setAttribute(attr, to);
+                        }
+                if (info.base)
+                    setBase(info.base);
+            });
+        }
+        // The page as saved is numbered afresh before anything changes it:
+        // when the page is idle, or at the first edit, whichever comes first.
         idOf = new WeakMap();
+        nextAtLoad = new WeakMap();
         textKindAtLoad = new WeakMap();
         fragments = new WeakMap();
         fragmentOf = new WeakMap();
@@ -832,9 +855,10 @@
             loadedIdCounts.set(el.id, (loadedIdCounts.get(el.id) || 0) + 1);
         modelBroken = false;
         indexed = false;
-        indexNow();
+        walkNodes = null;
+        setTimeout(ensureIndexed, 0);
         dirty = false;
-        return {ok: true, shape: shapeText, snap: snapshot()};
+        return {ok: true, snap: snapshot()};
     };
 
     // Relative references resolve against the folder the page is saved in,
@@ -1512,6 +1536,25 @@
         restoreRange(r);
     }
 
+    // A block that holds nothing but a no-break space (the start-up page's
+    // one line) is a placeholder: what is typed into it takes its place.
+    function replacePlaceholder(e) {
+        if (!/^insert(Text|FromPaste|CompositionText|ReplacementText)$/.test(e.inputType))
+            return;
+        const r = selectionRange();
+        if (!r || !r.collapsed)
+            return;
+        let t = r.startContainer;
+        if (t.nodeType === Node.ELEMENT_NODE)
+            t = t.childNodes[r.startOffset] || t.childNodes[r.startOffset - 1] || t.firstChild;
+        if (!t || t.nodeType !== Node.TEXT_NODE || t.data !== '\u00a0' || !t.parentElement ||
+            t.parentElement.childNodes.length !== 1 || t.parentElement === document.body)
+            return;
+        const whole = document.createRange();
+        whole.selectNodeContents(t);
+        restoreRange(whole);
+    }
+
     // Every command that may change the page numbers it first.
     for (const name of ['exec', 'paste', 'applyFont', 'tableCommand', 'toggleAbsolute', 'setDocProp', 'setBodyAttr']) {
         const command = qk[name];
@@ -1536,9 +1579,16 @@
                 document.documentElement.appendChild(document.createElement('body'));
         });
         observer.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
+        // The caret starts where typing lands: in the page's first text.
         if (document.body) {
+            const first = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
+                acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
+            }).nextNode();
             const r = document.createRange();
-            r.setStart(document.body, 0);
+            if (first)
+                r.setStart(first, 0);
+            else
+                r.setStart(document.body, 0);
             r.collapse(true);
             restoreRange(r);
         }
@@ -1593,12 +1643,15 @@
             if (e.dataTransfer && [...e.dataTransfer.types].includes('Files'))
                 e.preventDefault();
         }, true);
-        // Nothing may change the page before its nodes are numbered; the walk
-        // waits until the page is shown, the first edit does not.
-        document.addEventListener('beforeinput', ensureIndexed, true);
+        // Nothing may change the page before its nodes are numbered. The walk
+        // costs a few hundredths of what loading the page cost.
+        indexNow();
+        document.addEventListener('beforeinput', (e) => {
+            ensureIndexed();
+            replacePlaceholder(e);
+        }, true);
         bridge.ready({frameset: false, tag: location.search, charset: document.characterSet,
                       quirks: document.compatMode === 'BackCompat', snap: snapshot()});
-        setTimeout(ensureIndexed, 0);
     }
 
     new QWebChannel(qt.webChannelTransport, (channel) => {

@@ -107,7 +107,6 @@ struct SavedDocument
     QByteArray bytes;
     QString charset;
     bool bom = false;
-    QHash<QString, QString> localReferences;    // local path -> the relative reference written
     QHash<QString, QString> relativeReferences; // relative reference -> the one written for the new folder
     int changes = 0;                            // from the DocumentRead the text came from
 };

@@ -873,7 +873,7 @@ public:
         emitList(top, -1, true);
         return !failed;
     }
-    QString out;
+    QByteArray out; // UTF-8, turned into text once at the end
     QString error;
     bool failed = false;
 
@@ -883,6 +883,8 @@ private:
     std::vector<std::unique_ptr<SourceModel>> typedModels;
     QList<QPair<QString, QString>> spellings;
     std::vector<std::pair<int, int>> copied;
+
+    void put(const QString &text) { out += text.toUtf8(); }
 
     // Text written afresh keeps the spelling the user typed it in.
     QString spell(QString escaped) const
@@ -911,7 +913,7 @@ private:
     {
         if (a >= b)
             return;
-        out += QString::fromUtf8(m.utf8.constData() + a, b - a);
+        out.append(m.utf8.constData() + a, b - a);
         copied.emplace_back(a, b);
     }
     bool covered(int a, int b) const
@@ -922,15 +924,19 @@ private:
                 return true;
         return false;
     }
-    // The source node an item stands for: a copy, a rebuilt element or changed text.
-    int originalOf(const QJsonValue &item) const
+    // The source node an item stands for: a copy, a rebuilt element or
+    // changed text; for a run, its first node (or its last, when last).
+    int originalOf(const QJsonValue &item, bool last = false) const
     {
         int di = -1;
-        if (item.isDouble())
+        if (item.isDouble()) {
             di = item.toInt(-1);
-        else if (item.isObject()) {
+        } else if (item.isObject()) {
             const QJsonObject o = item.toObject();
-            di = o.value(QLatin1String(o.contains(QLatin1String("e")) ? "e" : "n")).toInt(-1);
+            if (o.contains(QLatin1String("r")))
+                di = o.value(QLatin1String("r")).toArray().at(last ? 1 : 0).toInt(-1);
+            else
+                di = o.value(QLatin1String(o.contains(QLatin1String("e")) ? "e" : "n")).toInt(-1);
         }
         return di >= 0 && size_t(di) < m.domToNode.size() ? m.domToNode[size_t(di)] : -1;
     }
@@ -983,8 +989,8 @@ private:
                     copy(cursor, n.s);
             }
             emitItem(item);
-            previous = g;
-            cursor = g >= 0 ? m.nodes[size_t(g)].e : -1;
+            previous = parentOriginal ? originalOf(item, true) : -1;
+            cursor = previous >= 0 ? m.nodes[size_t(previous)].e : -1;
         }
         const bool lastIsLast =
             previous >= 0 ? m.nodes[size_t(previous)].nextSibling < 0 : previous == -2 && firstOriginal < 0;
@@ -1010,7 +1016,7 @@ private:
         if (n.kind == Kind::Element && n.tagStart >= 0 && n.endStart < 0 && !isVoid(n.tag) &&
             !QString::fromUtf8(m.utf8.constData() + n.tagStart, n.tagEnd - n.tagStart)
                  .endsWith(QLatin1String("/>")))
-            out += QStringLiteral("</") + writtenName(n) + u'>';
+            put(QStringLiteral("</") + writtenName(n) + u'>');
     }
 
     void startTag(const Node *n, const QString &tag, const QJsonArray &attrs)
@@ -1030,7 +1036,7 @@ private:
             if (written.endsWith(QLatin1String("/>")))
                 ending = QStringLiteral("/>");
         }
-        out += u'<' + name;
+        put(u'<' + name);
         for (const QJsonValue &a : attrs) {
             const QJsonArray pair = a.toArray();
             const QString attrName = pair.at(0).toString();
@@ -1044,7 +1050,8 @@ private:
                     const int to =
                         ga->original_value.length ? int(ga->value_end.offset) : int(ga->name_end.offset);
                     if (to > from) {
-                        out += u' ' + QString::fromUtf8(m.utf8.constData() + from, to - from);
+                        out += ' ';
+                        out.append(m.utf8.constData() + from, to - from);
                         kept = true;
                     }
                 }
@@ -1052,14 +1059,55 @@ private:
             if (!kept && isReferenceName(attrName))
                 value = localFileReference(value, exists);
             if (!kept)
-                out += u' ' + attrName + QStringLiteral("=\"") + fresh(SourceModel::escapeAttribute(value)) +
-                       u'"';
+                put(u' ' + attrName + QStringLiteral("=\"") + fresh(SourceModel::escapeAttribute(value)) +
+                       u'"');
         }
-        out += ending;
+        put(ending);
+    }
+
+    // Nodes that followed each other in the source, copied with what stood
+    // between them.
+    void emitRun(const QJsonArray &run)
+    {
+        const Node *first = nodeOf(run.at(0).toInt(-1));
+        const Node *last = nodeOf(run.at(1).toInt(-1));
+        const int count = run.at(2).toInt();
+        if (!first || !last)
+            return;
+        int at = int(first - m.nodes.data());
+        for (int i = 0; i < count; ++i) {
+            const Node *n = at >= 0 ? &m.nodes[size_t(at)] : nullptr;
+            if (!n || !n->whole) {
+                fail(QStringLiteral("a run that is not in the source"));
+                return;
+            }
+            at = n->nextSibling;
+            if (i + 1 == count && n != last) {
+                fail(QStringLiteral("a run that ends elsewhere in the source"));
+                return;
+            }
+        }
+        // Siblings in a row: the source from the first to the last, where no
+        // gap between them holds another node's source.
+        int from = first->s;
+        for (int node = int(first - m.nodes.data()); node >= 0 && &m.nodes[size_t(node)] != last;) {
+            const Node &n = m.nodes[size_t(node)];
+            const Node &next = m.nodes[size_t(n.nextSibling)];
+            if (next.s > n.e && !m.gapIsClean(n.e, next.s)) {
+                copy(from, n.e);
+                from = next.s;
+            }
+            node = n.nextSibling;
+        }
+        copy(from, last->e);
     }
 
     void emitItem(const QJsonValue &item)
     {
+        if (item.isObject() && item.toObject().contains(QLatin1String("r"))) {
+            emitRun(item.toObject().value(QLatin1String("r")).toArray());
+            return;
+        }
         if (item.isDouble()) {
             const Node *n = nodeOf(item.toInt(-1));
             if (!n)
@@ -1093,20 +1141,20 @@ private:
                     return;
                 const SourceModel::Impl::Merged merged =
                     m.mergeText(*n, data, [this](QString t) { return spell(std::move(t)); });
-                out += merged.text;
+                put(merged.text);
                 if (merged.tailStart >= 0)
                     copied.emplace_back(merged.tailStart, n->e);
             } else {
                 const int kind = o.value(QLatin1String("k")).toInt();
                 const QString escaped = SourceModel::escapeText(data, kind);
-                out += fresh(kind == 1 ? escaped : spell(escaped));
+                put(fresh(kind == 1 ? escaped : spell(escaped)));
             }
         } else if (o.contains(QLatin1String("f"))) {
             const QString tag = o.value(QLatin1String("f")).toString();
             startTag(nullptr, tag, o.value(QLatin1String("a")).toArray());
             emitList(o.value(QLatin1String("c")).toArray(), -2, false);
             if (!isVoid(tag))
-                out += QStringLiteral("</") + tag + u'>';
+                put(QStringLiteral("</") + tag + u'>');
         } else if (o.contains(QLatin1String("y"))) {
             // An element made as the user typed it: written as typed.
             const int which = o.value(QLatin1String("y")).toInt(-1);
@@ -1114,11 +1162,11 @@ private:
             if (which >= 0 && size_t(which) < typedModels.size())
                 typed = typedModels[size_t(which)]->bodyChildSource(o.value(QLatin1String("k")).toInt(-1),
                                                                     o.value(QLatin1String("tag")).toString());
-            out += typed.isEmpty() ? fresh(spell(o.value(QLatin1String("h")).toString())) : typed;
+            put(typed.isEmpty() ? fresh(spell(o.value(QLatin1String("h")).toString())) : typed);
         } else if (o.contains(QLatin1String("h"))) {
-            out += fresh(spell(o.value(QLatin1String("h")).toString()));
+            put(fresh(spell(o.value(QLatin1String("h")).toString())));
         } else if (o.contains(QLatin1String("m"))) {
-            out += QStringLiteral("<!--") + o.value(QLatin1String("m")).toString() + QStringLiteral("-->");
+            put(QStringLiteral("<!--") + o.value(QLatin1String("m")).toString() + QStringLiteral("-->"));
         } else {
             fail(QStringLiteral("unknown recipe item"));
         }
@@ -1155,7 +1203,7 @@ SourceModel::Assembled SourceModel::assemble(const QByteArray &recipeJson,
     result.ok = a.run(items);
     result.error = a.error;
     if (result.ok)
-        result.text = std::move(a.out);
+        result.text = QString::fromUtf8(a.out);
     return result;
 }
 

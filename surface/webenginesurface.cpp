@@ -181,6 +181,9 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
             info.url().toString() == m_expectedUrl && !m_ready)
             m_loadFailed = true;
     });
+    m_sourcePoll.setInterval(50);
+    connect(&m_sourcePoll, &QTimer::timeout, this, &WebEngineSurface::alignWhenIdle);
+
     // A renderer that crashes or that the system ends is reported at once:
     // nothing waits for an answer that will never come.
     connect(
@@ -457,6 +460,23 @@ void WebEngineSurface::startSourceJob(const QString &text, const QByteArray &byt
         job->model = std::make_shared<SourceModel>(text.isNull() ? decodePage(body, charset) : text, quirks);
         job->done = true;
     });
+    // The match with the page is made while the user looks at it, so that
+    // the first save does not wait for it. The window's thread looks for the
+    // parse to finish; nothing is sent to it from the pool.
+    m_sourcePoll.start();
+}
+
+void WebEngineSurface::alignWhenIdle()
+{
+    if (!m_sourceJob || m_aligned || m_engineGone) {
+        m_sourcePoll.stop();
+        return;
+    }
+    if (!m_sourceJob->done || m_waitDepth > 0 || m_busy || !m_ready)
+        return;
+    m_sourcePoll.stop();
+    QString ignored;
+    ensureAligned(&ignored);
 }
 
 QString WebEngineSurface::sourceText() const
@@ -657,8 +677,12 @@ DocumentRead WebEngineSurface::readDocument()
         return read;
     }
     QString why;
+    QElapsedTimer timer;
+    timer.start();
     if (ensureAligned(&why)) {
+        qCDebug(lcSave, "aligned: %lld ms", timer.restart());
         const Call recipe = callJs(QStringLiteral("qk.recipe()"), 60000);
+        qCDebug(lcSave, "recipe: %lld ms", timer.restart());
         if (!recipe.ok()) {
             read.error = readFailure(recipe);
             return read;
@@ -667,6 +691,7 @@ DocumentRead WebEngineSurface::readDocument()
         if (m.value(QStringLiteral("ok")).toBool()) {
             const SourceModel::Assembled a =
                 m_sourceJob->model->assemble(m.value(QStringLiteral("recipe")).toString().toUtf8());
+            qCDebug(lcSave, "assembled: %lld ms", timer.restart());
             if (a.ok) {
                 read.ok = true;
                 read.text = a.text;
@@ -701,15 +726,10 @@ void WebEngineSurface::documentSaved(const SavedDocument &saved)
 {
     m_path = QFileInfo(saved.path).absoluteFilePath();
     const QString folder = QFileInfo(m_path).absolutePath();
-    QJsonObject local;
-    for (auto it = saved.localReferences.cbegin(); it != saved.localReferences.cend(); ++it)
-        local.insert(it.key(), it.value());
     QJsonObject relative;
     for (auto it = saved.relativeReferences.cbegin(); it != saved.relativeReferences.cend(); ++it)
         relative.insert(it.key(), it.value());
-    QJsonObject info{{QStringLiteral("changes"), saved.changes},
-                     {QStringLiteral("local"), local},
-                     {QStringLiteral("relative"), relative}};
+    QJsonObject info{{QStringLiteral("changes"), saved.changes}, {QStringLiteral("relative"), relative}};
     const bool moved = folder != m_baseFolder;
     if (moved)
         info.insert(QStringLiteral("base"), QUrl::fromLocalFile(folder + u'/').toString());

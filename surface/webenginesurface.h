@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVariantMap>
 
 class QWebEngineView;
@@ -133,6 +134,7 @@ private:
     // first needs it.
     void startSourceJob(const QString &text, const QByteArray &bytes);
     bool ensureAligned(QString *error);
+    void alignWhenIdle();
     QString sourceText() const;
 
     QPointer<QWebEngineView> m_view;
@@ -167,6 +169,7 @@ private:
     struct SourceJob;
     std::shared_ptr<SourceJob> m_sourceJob;
     bool m_aligned = false;
+    QTimer m_sourcePoll;
     int m_sourceFallbacks = 0;
     int m_wholePageFallbacks = 0;
 

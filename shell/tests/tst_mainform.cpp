@@ -50,6 +50,7 @@ private slots:
     void startupGeometry();
     void menusAndToolbars();
     void closeUnchangedAsksNothing();
+    void typingReplacesTheStartPlaceholder();
     void closePrompt_data();
     void closePrompt();
     void newOpenSave();
@@ -200,6 +201,20 @@ void TestMainForm::closeUnchangedAsksNothing()
     QVERIFY(form);
     QVERIFY(form->close());
     QVERIFY(m_script.messagesShown.isEmpty());
+}
+
+void TestMainForm::typingReplacesTheStartPlaceholder()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    QWidget *view = form->DHTMLEdit1->widget();
+    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
+    view->setFocus();
+    // Into the line, as a person clicks before typing.
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::keyClicks(input, QStringLiteral("abc"));
+    QTRY_VERIFY2(form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
+                 qPrintable(form->DHTMLEdit1->DocumentHTML()));
 }
 
 void TestMainForm::closePrompt_data()

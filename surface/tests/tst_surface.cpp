@@ -375,12 +375,11 @@ void TestSurface::serialisationSurvivesReload()
                           " document.body.appendChild(c); return true; })()"))
             .toBool());
     const QString html = m_surface->DocumentHTML();
-    QVERIFY2(!html.contains(QStringLiteral("<p id=\"a\">one<ul>")), qPrintable(html));
-    QVERIFY2(html.contains(QStringLiteral("<p id=\"a\">one</p><ul><li>i</li></ul>")), qPrintable(html));
-    QVERIFY2(html.contains(QStringLiteral("<h2 id=\"h\">head</h2><ol></ol>")), qPrintable(html));
-    QCOMPARE(html.count(QStringLiteral("id=\"a\"")), 1);
+    QVERIFY2(html.contains(QStringLiteral("<p id=a>one</p><ul><li>i</li></ul>")), qPrintable(html));
+    QVERIFY2(html.contains(QStringLiteral("<h2 id=h>head</h2><ol></ol>")), qPrintable(html));
+    QVERIFY2(html.count(QStringLiteral("id=a")) == 1, qPrintable(html));
     // Duplicates the page came with are its own business.
-    QCOMPARE(html.count(QStringLiteral("id=\"dup\"")), 2);
+    QCOMPARE(html.count(QStringLiteral("id=dup")), 2);
     // The live page keeps its undo history: nothing was changed in it.
     QVERIFY(js(QStringLiteral("!!document.querySelector('p > ul')")).toBool());
 }
