@@ -97,6 +97,10 @@ class FullDTPHandler(DTPHandler):
     handle_read_event = handle_read
 
 
+def die_with_parent(sig):
+    ctypes.CDLL(None).prctl(1, sig)  # PR_SET_PDEATHSIG
+
+
 def serve_silent(log_path):
     listener = socket.create_server(("127.0.0.1", 0))
     print("PORT %d" % listener.getsockname()[1], flush=True)
@@ -139,11 +143,8 @@ def serve_vsftpd(a):
             "isolate_network=NO", "xferlog_enable=YES", "xferlog_std_format=NO", "log_ftp_protocol=YES",
             "vsftpd_log_file=" + a.log, "syslog_enable=NO", "tcp_wrappers=NO", "connect_from_port_20=NO", ""]))
 
-    def die_with_parent():
-        ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
-
-    server = subprocess.Popen([exe, conf], start_new_session=True, preexec_fn=die_with_parent,
-                              stderr=subprocess.PIPE)
+    server = subprocess.Popen([exe, conf], start_new_session=True,
+                              preexec_fn=lambda: die_with_parent(signal.SIGKILL), stderr=subprocess.PIPE)
 
     def stop(*_):
         try:
@@ -183,6 +184,8 @@ def main():
     p.add_argument("--mode", default="normal")
     p.add_argument("--log", default=os.devnull)
     a = p.parse_args()
+    # A test that dies without stopping its server takes the server along.
+    die_with_parent(signal.SIGTERM)
     if a.mode == "vsftpd":
         return serve_vsftpd(a)
     if a.mode == "silent":

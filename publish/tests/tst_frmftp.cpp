@@ -203,6 +203,7 @@ private:
     }
 
     ui::Script m_script;
+    QTemporaryDir m_settings;
     // The served folder is a folder of its own: vsftpd lets its users into the one above.
     std::unique_ptr<QTemporaryDir> m_base;
     QString m_rootPath;
@@ -215,6 +216,8 @@ private:
 void TestFrmFtp::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
+    // Settings of our own: other tests running at the same time clear theirs.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
     // A write past the file size limit fails instead of ending the test.
     signal(SIGXFSZ, SIG_IGN);
     m_window = std::make_unique<QWidget>();
