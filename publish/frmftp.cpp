@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -20,7 +19,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -209,14 +207,28 @@ void frmFTP::hourglass(bool on)
         QApplication::restoreOverrideCursor();
 }
 
-bool frmFTP::waitWhileExecuting()
+bool frmFTP::waitFor(quint64 command)
 {
-    while (Inet1->StillExecuting()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(5);
-    }
-    // Closing the dialog meanwhile cancelled the command: nothing more is sent.
-    return !m_closing;
+    if (command == 0)
+        return false;
+    // The command can only end while events run, so it has not ended yet.
+    bool completed = false;
+    QEventLoop loop;
+    connect(Inet1, &publish::Inet::commandEnded, &loop, [&](quint64 ended, bool ok) {
+        if (ended == command) {
+            completed = ok;
+            loop.quit();
+        }
+    });
+    loop.exec();
+    return completed && !m_closing;
+}
+
+void frmFTP::refuse(const QString &why)
+{
+    panels[0]->setText(QStringLiteral("Operation Cancelled"));
+    hourglass(false);
+    ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::NoIcon);
 }
 
 void frmFTP::storePassword(const QString &password)
@@ -235,10 +247,12 @@ void frmFTP::storePassword(const QString &password)
 
 void frmFTP::cmdConnect_Click()
 {
+    // Only the server and the folder are trimmed: spaces around a user name
+    // or a password are part of it.
     const QString url = txtURL->text().trimmed();
-    const QString user = txtUsername->text().trimmed();
-    const QString password = txtPassword->text().trimmed();
-    if (url.isEmpty() || user.isEmpty() || password.isEmpty()) {
+    const QString user = txtUsername->text();
+    const QString password = txtPassword->text();
+    if (url.isEmpty() || user.trimmed().isEmpty() || password.trimmed().isEmpty()) {
         ui::messageBox(
             this,
             QStringLiteral("Please enter server name, username and password in order to upload files to "
@@ -256,23 +270,21 @@ void frmFTP::cmdConnect_Click()
     s.endGroup();
     storePassword(password);
 
-    Inet1->Cancel();
-    Inet1->Protocol = publish::Inet::icFTP;
-    Inet1->URL = address;
-    Inet1->UserName = user;
-    Inet1->Password = password;
+    Inet1->startSession(address, user, password);
     panels[1]->clear();
     panels[2]->clear();
-    hourglass(true);
-    if (!sendable(folder) || !Inet1->Execute(QStringLiteral("CD ") + folder)) {
-        hourglass(false);
+    if (!sendable(folder)) {
+        refuse(QStringLiteral("The initial directory holds a line break or another control character, "
+                              "which cannot be sent to the server."));
         return;
     }
-    if (!waitWhileExecuting())
+    hourglass(true);
+    // Listed only once the login and the folder change have succeeded.
+    if (!waitFor(Inet1->cd(folder)))
         return;
     PendingCommand = QStringLiteral("DIR");
     hourglass(true);
-    Inet1->Execute(QStringLiteral("DIR"));
+    Inet1->list();
 }
 
 void frmFTP::cmdRefresh_Click()
@@ -283,7 +295,7 @@ void frmFTP::cmdRefresh_Click()
     PendingCommand = QStringLiteral("DIR");
     panels[1]->clear();
     panels[2]->clear();
-    Inet1->Execute(QStringLiteral("DIR"));
+    Inet1->list();
 }
 
 void frmFTP::cmdUpload_Click()
@@ -297,55 +309,60 @@ void frmFTP::cmdUpload_Click()
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
+    // The page goes up under its own name.
+    const QString target = QFileInfo(path).fileName();
+    if (!sendable(target)) {
+        refuse(QStringLiteral("The page's file name \"%1\" holds a line break or another control character, "
+                              "which cannot be sent to the server. Please save the page under another name.")
+                   .arg(target));
+        return;
+    }
     PendingCommand = QStringLiteral("PUT");
     hourglass(true);
     UploadSource = path;
-    // The page goes up under its own name.
-    UploadTarget = QFileInfo(path).fileName();
-    if (!sendable(UploadSource) ||
-        !Inet1->Execute(QStringLiteral("PUT ") + UploadSource + u' ' + UploadTarget)) {
-        hourglass(false);
-        return;
-    }
-    if (waitWhileExecuting())
+    UploadTarget = target;
+    if (waitFor(Inet1->put(UploadSource, UploadTarget)))
         cmdRefresh_Click();
 }
 
 void frmFTP::lstData_DblClick()
 {
-    if (Inet1->StillExecuting() || !lstData->currentItem())
+    const QListWidgetItem *item = lstData->currentItem();
+    if (Inet1->StillExecuting() || !item)
         return;
-    const QString entry = lstData->currentItem()->text();
+    const QString entry = item->text();
+    const ListedName listed{entry, item->data(Qt::UserRole).toString()};
     hourglass(true);
+    if (!requestable(listed)) {
+        refuse(QStringLiteral("\"%1\" cannot be requested from the server as it is listed.").arg(entry));
+        return;
+    }
     if (isDirectoryEntry(entry)) {
         QCoreApplication::processEvents();
-        const QString command =
-            entry == QLatin1String("..") ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
-        if (!sendable(command)) {
-            panels[0]->setText(QStringLiteral("Operation Cancelled"));
-            hourglass(false);
-            return;
-        }
-        PendingCommand = command;
-        Inet1->Execute(PendingCommand);
-        if (!waitWhileExecuting())
+        const bool up = entry == QLatin1String("..");
+        PendingCommand = up ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
+        if (!waitFor(up ? Inet1->cdUp() : Inet1->cd(entry.chopped(1))))
             return;
         PendingCommand = QStringLiteral("DIR");
         hourglass(true);
-        Inet1->Execute(QStringLiteral("DIR"));
+        Inet1->list();
         return;
     }
     // A file: only a plain name is ever written here, in the working folder.
     const QString local = QDir::current().absoluteFilePath(entry);
-    if (!acceptableLocalName(entry) || QFileInfo(local).isSymLink()) {
-        panels[0]->setText(QStringLiteral("Operation Cancelled"));
-        hourglass(false);
+    if (!acceptableLocalName(entry)) {
+        refuse(QStringLiteral("\"%1\" is not a plain file name, so it is not saved in the working folder.")
+                   .arg(entry));
+        return;
+    }
+    if (QFileInfo(local).isSymLink()) {
+        refuse(QStringLiteral("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
         return;
     }
     PendingCommand = QStringLiteral("SIZE");
     panels[0]->setText(QStringLiteral("Retrieving:\r\n") + entry);
-    Inet1->Execute(QStringLiteral("SIZE ") + entry);
-    if (!waitWhileExecuting())
+    // Fetched only when the server knows the file.
+    if (!waitFor(Inet1->size(entry)))
         return;
     PendingCommand = QStringLiteral("GET");
     hourglass(true);
@@ -361,7 +378,7 @@ void frmFTP::lstData_DblClick()
         // The old file stays until the new one has fully arrived.
     }
     DownloadTarget = local;
-    Inet1->Execute(QStringLiteral("GET ") + entry + u' ' + DownloadTarget);
+    Inet1->get(entry, DownloadTarget);
 }
 
 void frmFTP::cmdQuit_Click()
@@ -371,7 +388,7 @@ void frmFTP::cmdQuit_Click()
     panels[1]->clear();
     panels[2]->clear();
     PendingCommand = QStringLiteral("QUIT");
-    Inet1->Execute(QStringLiteral("QUIT"));
+    Inet1->quit();
     lstData->clear();
 }
 
@@ -398,8 +415,19 @@ void frmFTP::Inet1_StateChanged(int state)
         {7, QStringLiteral("Receiving Response")}, {8, QStringLiteral("Response Received")},
         {9, QStringLiteral("Disconnecting")},      {10, QStringLiteral("Disconnected")},
         {11, QStringLiteral("Remote Error")}};
+    if (state == 11) {
+        // The reason goes with the state text, and to a message box while
+        // the dialog is still open.
+        hourglass(false);
+        const QString why = Inet1->errorText();
+        panels[0]->setText(why.isEmpty() ? texts.value(state)
+                                         : texts.value(state) + QStringLiteral(": ") + why);
+        if (!m_closing && !why.isEmpty())
+            ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
     if (state != 12) {
-        if (state == 10 || state == 11)
+        if (state == 10)
             hourglass(false);
         panels[0]->setText(texts.value(state));
         return;
@@ -409,7 +437,9 @@ void frmFTP::Inet1_StateChanged(int state)
     if (PendingCommand == QLatin1String("DIR")) {
         panels[1]->setText(QStringLiteral("Bytes Received: "));
         lstData->clear();
-        lstData->addItems(splitListing(ReadReplyText()));
+        // Each entry keeps the server's own name, to tell whether the shown one asks for it.
+        for (const ListedName &entry : splitListing(ReadReplyText()))
+            (new QListWidgetItem(entry.shown, lstData))->setData(Qt::UserRole, entry.exact);
         for (QPushButton *b : {cmdUpload, cmdRefresh, cmdQuit})
             b->setEnabled(true);
         // Said once the listing is in, so that the state texts do not hide it.
@@ -426,10 +456,16 @@ void frmFTP::Inet1_StateChanged(int state)
     hourglass(false);
 }
 
-void frmFTP::closeEvent(QCloseEvent *event)
+void frmFTP::done(int result)
 {
     m_closing = true;
     Inet1->Cancel();
     hourglass(false);
-    QDialog::closeEvent(event);
+    QDialog::done(result);
+}
+
+void frmFTP::showEvent(QShowEvent *event)
+{
+    m_closing = false;
+    QDialog::showEvent(event);
 }

@@ -66,16 +66,23 @@ public slots:
     void lstData_DblClick();
     void Inet1_StateChanged(int state);
 
+    // Esc, the close button and accept() all end here: the running command
+    // stops at once and no further step of a handler is sent.
+    void done(int result) override;
+
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void Form_Load();
     QString ReadReplyText();
-    // Lets events run until the command ends; false when the dialog was closed meanwhile.
-    bool waitWhileExecuting();
+    // Lets events run until the command ends; true only when it completed
+    // and the dialog is still open.
+    bool waitFor(quint64 command);
     void hourglass(bool on);
     void storePassword(const QString &password);
+    // A refused entry or page: panel 1 says so and a message box says why.
+    void refuse(const QString &why);
 
     surface::EditSurface *m_surface;
     std::unique_ptr<publish::PasswordStore> m_passwords;

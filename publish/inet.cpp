@@ -1,11 +1,11 @@
 #include "inet.h"
 
-#include <QDir>
-#include <QElapsedTimer>
+#include "listing.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
-#include <QStringList>
 #include <QThread>
 #include <QUrl>
 
@@ -13,91 +13,189 @@
 
 namespace publish {
 
-namespace {
-struct CurlGlobal
+struct Inet::Job
 {
-    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    ~CurlGlobal() { curl_global_cleanup(); }
+    enum Kind
+    {
+        ChangeFolder,
+        List,
+        Size,
+        Get,
+        Put,
+        Quit
+    };
+    Kind kind = List;
+    quint64 id = 0;
+    std::shared_ptr<const std::atomic_bool> cancelled;
+    QString address;
+    QString user;
+    QString password;
+    int connectMs = 0;
+    int stallMs = 0;
+    QString folder; // where the command runs: the folder to enter for ChangeFolder
+    QString remote; // the remote file
+    QString local;  // the local file of a download or an upload
 };
 
-// Splits "CMD rest" into its word and the rest, as the dialog sends them.
-QPair<QString, QString> splitCommand(const QString &op)
+struct Inet::Outcome
 {
-    const qsizetype space = op.indexOf(u' ');
-    return space < 0 ? qMakePair(op, QString()) : qMakePair(op.left(space), op.mid(space + 1));
+    bool ok = false;
+    QString reply;
+    QString error;
+};
+
+namespace {
+void initCurlOnce()
+{
+    struct CurlGlobal
+    {
+        CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+        ~CurlGlobal() { curl_global_cleanup(); }
+    };
+    static CurlGlobal global;
 }
 
-QString joinFolder(const QString &folder, const QString &name)
+// Folders are kept as paths relative to the login folder ("" is the login
+// folder itself), or from the server's root when they start with "/".
+QString joinFolder(const QString &folder, const QString &path)
 {
-    if (folder.isEmpty() || folder == QLatin1String("."))
-        return name;
-    return folder + u'/' + name;
+    if (path.isEmpty() || path == QLatin1String("."))
+        return folder;
+    if (path.startsWith(u'/') || folder.isEmpty())
+        return path;
+    return folder.endsWith(u'/') ? folder + path : folder + u'/' + path;
 }
+
+QString parentFolder(const QString &folder)
+{
+    if (folder == QLatin1String("/"))
+        return folder;
+    const qsizetype slash = folder.lastIndexOf(u'/');
+    const QString last = folder.mid(slash + 1);
+    if (folder.isEmpty() || last == QLatin1String(".."))
+        return joinFolder(folder, QStringLiteral(".."));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : folder.left(slash);
+}
+
+// Every segment and the name are percent-encoded whole, so that nothing in a
+// name (";type=", "%", "#", "?") is read by libcurl as part of the address.
+QByteArray remoteUrl(const QString &address, const QString &folder, const QString &name = {})
+{
+    const QUrl typed(address);
+    const bool fromRoot = folder.startsWith(u'/');
+    QStringList segments;
+    if (!fromRoot)
+        segments = typed.path(QUrl::FullyDecoded).split(u'/', Qt::SkipEmptyParts);
+    segments += folder.split(u'/', Qt::SkipEmptyParts);
+    QByteArray path = fromRoot ? "/%2F" : "/";
+    for (const QString &s : std::as_const(segments))
+        path += QUrl::toPercentEncoding(s) + '/';
+    if (fromRoot && segments.isEmpty())
+        path += '/';
+    path += QUrl::toPercentEncoding(name);
+    return typed.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+               .toEncoded() +
+           path;
+}
+
+// Remote names go into the address encoded, and into RNFR, RNTO and DELE as
+// they are: a name is one name without control characters.
+bool sendableName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && sendable(name);
+}
+
+// A hidden name beside the target, unique enough that two uploads never meet.
+QString temporaryName(const QString &target)
+{
+    const QString tag = QString::number(QRandomGenerator::global()->generate(), 16);
+    return u'.' + target.left(100) + u'.' + tag + QStringLiteral(".part");
+}
+
+struct SList
+{
+    Q_DISABLE_COPY_MOVE(SList)
+    SList() = default;
+    curl_slist *list = nullptr;
+    ~SList() { curl_slist_free_all(list); }
+    void add(const QString &line) { list = curl_slist_append(list, line.toUtf8().constData()); }
+};
 } // namespace
 
-// Runs on the worker thread; one easy handle per session, so the
-// connection and login are kept from command to command.
+// Runs on the worker thread. One easy handle for every command, in a multi
+// handle that keeps the logged-in connection from command to command and that
+// Cancel can wake at once.
 class InetWorker final : public QObject
 {
     Q_OBJECT
 public:
-    InetWorker(Inet *owner, std::shared_ptr<std::atomic_bool> cancel)
-        : m_owner(owner), m_cancel(std::move(cancel))
-    {}
+    InetWorker(Inet *owner, CURLM *multi) : m_owner(owner), m_multi(multi) {}
     ~InetWorker() override
     {
-        if (m_curl)
-            curl_easy_cleanup(m_curl);
+        if (m_easy)
+            curl_easy_cleanup(m_easy);
     }
 
-    void run(const QString &url, const QString &user, const QString &password, int connectMs, int stallMs,
-             const QString &operation, const QString &folder, qint64 generation)
+    void run(const Inet::Job &job)
     {
-        static CurlGlobal global;
-        QString reply;
-        QString newFolder = folder;
-        const bool ok = execute(url, user, password, connectMs, stallMs, operation, folder, reply, newFolder);
+        m_job = &job;
+        m_lastState = 0;
+        m_muted = false;
+        const Inet::Outcome outcome = execute(job);
+        m_job = nullptr;
         QMetaObject::invokeMethod(
-            m_owner,
-            [owner = m_owner, ok, reply, newFolder, generation] {
-                owner->finished(ok, reply, newFolder, generation);
-            },
+            m_owner, [owner = m_owner, id = job.id, outcome] { owner->finished(id, outcome); },
             Qt::QueuedConnection);
     }
 
 private:
+    // States only move forward within a command; the owner drops those of a
+    // command that is no longer the running one.
     void state(int s)
     {
+        if (m_muted || s <= m_lastState)
+            return;
+        m_lastState = s;
         QMetaObject::invokeMethod(
-            m_owner, [owner = m_owner, s] { emit owner->StateChanged(s); }, Qt::QueuedConnection);
+            m_owner, [owner = m_owner, id = m_job->id, s] { owner->workerState(id, s); },
+            Qt::QueuedConnection);
     }
 
-    // Called about once a second whatever happens, so it also ends a server
-    // that stops answering before any data moves.
-    static int progress(void *self, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
+    bool cancelled() const { return m_job->cancelled->load(); }
+
+    // Also called while libcurl waits inside a call (the answer to QUIT, the
+    // end of a transfer), where the multi handle's wake-up does not reach.
+    static int progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
-        auto *w = static_cast<InetWorker *>(self);
-        if (w->m_cancel->load())
-            return 1;
-        const curl_off_t moved = dlnow + ulnow;
-        if (moved != w->m_moved) {
-            w->m_moved = moved;
-            w->m_sinceData.restart();
-        }
-        return w->m_sinceData.elapsed() > w->m_stallMs ? 1 : 0;
+        return static_cast<InetWorker *>(self)->cancelled() ? 1 : 0;
     }
 
+    // Outgoing lines are only looked at for the upload's STOR: they hold the password.
     static int debug(CURL *, curl_infotype type, char *data, size_t size, void *self)
     {
         auto *w = static_cast<InetWorker *>(self);
-        if (type == CURLINFO_TEXT && size >= 9 && qstrncmp(data, "Connected", 9) == 0)
-            w->state(4);
-        else if (type == CURLINFO_HEADER_OUT && !w->m_sent) {
-            w->m_sent = true;
+        const QByteArray text = QByteArray::fromRawData(data, qsizetype(size));
+        switch (type) {
+        case CURLINFO_TEXT:
+            if (text.trimmed().startsWith("Trying "))
+                w->state(3);
+            else if (text.startsWith("Connected to "))
+                w->state(4);
+            break;
+        case CURLINFO_HEADER_OUT:
+            w->m_storSent = w->m_storSent || text.startsWith("STOR ");
+            w->state(5);
             w->state(6);
-        } else if ((type == CURLINFO_DATA_IN || type == CURLINFO_HEADER_IN) && !w->m_receiving) {
-            w->m_receiving = true;
-            w->state(7);
+            break;
+        case CURLINFO_HEADER_IN:
+            w->m_lastReply = QString::fromUtf8(text).trimmed();
+            [[fallthrough]];
+        case CURLINFO_DATA_IN:
+            if (w->m_lastState >= 6)
+                w->state(7);
+            break;
+        default:
+            break;
         }
         return 0;
     }
@@ -108,9 +206,13 @@ private:
         return size * n;
     }
 
+    // What a command does not read (the size "headers" of SIZE) goes nowhere.
+    static size_t discard(char *, size_t size, size_t n, void *) { return size * n; }
+
     static size_t toFile(char *data, size_t size, size_t n, void *file)
     {
-        return size_t(static_cast<QSaveFile *>(file)->write(data, qint64(size * n)));
+        const qint64 written = static_cast<QSaveFile *>(file)->write(data, qint64(size * n));
+        return written < 0 ? 0 : size_t(written);
     }
 
     static size_t fromFile(char *data, size_t size, size_t n, void *file)
@@ -119,196 +221,223 @@ private:
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
 
-    struct Listing
+    void prepare(const Inet::Job &job, const QByteArray &url)
     {
-        QStringList entries;
-    };
-
-    static long chunkBegin(const void *info, void *listing, int)
-    {
-        const auto *fi = static_cast<const curl_fileinfo *>(info);
-        const QString name = QString::fromUtf8(fi->filename);
-        if (name != QLatin1String(".") && name != QLatin1String(".."))
-            static_cast<Listing *>(listing)->entries
-                << (fi->filetype == CURLFILETYPE_DIRECTORY ? name + u'/' : name);
-        return CURL_CHUNK_BGN_FUNC_SKIP; // list, never download
-    }
-
-    void prepare(const QString &user, const QString &password, int connectMs, int stallMs)
-    {
-        if (!m_curl)
-            m_curl = curl_easy_init();
+        if (!m_easy)
+            m_easy = curl_easy_init();
         else
-            curl_easy_reset(m_curl);
-        curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, long(connectMs));
-        curl_easy_setopt(m_curl, CURLOPT_FTP_RESPONSE_TIMEOUT, long(std::max(1, stallMs / 1000)));
-        curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, long(std::max(1, stallMs / 1000)));
-        curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &InetWorker::progress);
-        curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
-        curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, &InetWorker::debug);
-        curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, this);
-        curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-        curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "ftp");
-        m_sent = false;
-        m_receiving = false;
-        m_moved = 0;
-        m_stallMs = stallMs;
-        m_sinceData.start();
+            curl_easy_reset(m_easy);
+        curl_easy_setopt(m_easy, CURLOPT_URL, url.constData());
+        curl_easy_setopt(m_easy, CURLOPT_USERNAME, job.user.toUtf8().constData());
+        curl_easy_setopt(m_easy, CURLOPT_PASSWORD, job.password.toUtf8().constData());
+        curl_easy_setopt(m_easy, CURLOPT_CONNECTTIMEOUT_MS, long(job.connectMs));
+        const long stallSeconds = std::max(1, job.stallMs / 1000);
+        curl_easy_setopt(m_easy, CURLOPT_FTP_RESPONSE_TIMEOUT, stallSeconds);
+        curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+        curl_easy_setopt(m_easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &InetWorker::progress);
+        curl_easy_setopt(m_easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_DEBUGFUNCTION, &InetWorker::debug);
+        curl_easy_setopt(m_easy, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
+        curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+        curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::discard);
+        curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &InetWorker::discard);
+        m_errorBuffer[0] = '\0';
+        m_lastReply.clear();
+        m_storSent = false;
     }
 
-    static QByteArray remoteUrl(const QString &base, const QString &path, bool folder)
+    // One transfer through the multi handle, ended at once by a cancel.
+    CURLcode perform()
     {
-        QUrl url(base);
-        QString p = url.path();
-        if (!p.endsWith(u'/'))
-            p += u'/';
-        if (!path.isEmpty() && path != QLatin1String("."))
-            p += path;
-        if (folder && !p.endsWith(u'/'))
-            p += u'/';
-        url.setPath(p);
-        return url.toEncoded();
-    }
-
-    bool perform()
-    {
-        state(5);
-        const CURLcode rc = curl_easy_perform(m_curl);
-        if (rc == CURLE_OK)
-            state(8);
-        return rc == CURLE_OK;
-    }
-
-    bool execute(const QString &base, const QString &user, const QString &password, int connectMs,
-                 int stallMs, const QString &operation, const QString &folder, QString &reply,
-                 QString &newFolder)
-    {
-        const auto [word, rest] = splitCommand(operation);
-        if (word == QLatin1String("QUIT")) {
-            if (m_curl) {
-                curl_easy_cleanup(m_curl); // closes the control connection
-                m_curl = nullptr;
+        curl_multi_add_handle(m_multi, m_easy);
+        CURLcode rc = CURLE_ABORTED_BY_CALLBACK;
+        for (;;) {
+            int running = 0;
+            if (cancelled() || curl_multi_perform(m_multi, &running) != CURLM_OK)
+                break;
+            if (running == 0) {
+                int left = 0;
+                while (const CURLMsg *msg = curl_multi_info_read(m_multi, &left)) {
+                    if (msg->msg == CURLMSG_DONE)
+                        rc = msg->data.result;
+                }
+                break;
             }
-            newFolder.clear();
-            state(9);
-            return true;
+            curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
         }
-        state(3);
-        prepare(user, password, connectMs, stallMs);
-        if (word == QLatin1String("CD") || word == QLatin1String("CDUP")) {
-            QString target;
-            if (word == QLatin1String("CDUP")) {
-                const qsizetype slash = folder.lastIndexOf(u'/');
-                target = slash < 0 ? QString() : folder.left(slash);
-            } else {
-                target = rest.startsWith(u'/') ? rest.mid(1) : joinFolder(folder, rest);
-            }
+        // Taken out half-way, the connection is closed and never reused.
+        curl_multi_remove_handle(m_multi, m_easy);
+        m_connected = rc == CURLE_OK;
+        return rc;
+    }
+
+    // libcurl's words, and the server's last answer when it was a refusal.
+    QString failure(CURLcode rc) const
+    {
+        const bool refusal = m_lastReply.size() > 3 && (m_lastReply[0] == u'4' || m_lastReply[0] == u'5');
+        if (refusal)
+            return QString::fromUtf8(curl_easy_strerror(rc)) + QStringLiteral(": ") + m_lastReply;
+        return m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer)
+                                : QString::fromUtf8(curl_easy_strerror(rc));
+    }
+
+    Inet::Outcome fail(CURLcode rc) const { return {false, {}, failure(rc)}; }
+
+    Inet::Outcome execute(const Inet::Job &job)
+    {
+        switch (job.kind) {
+        case Inet::Job::Quit:
+            return quit(job);
+        case Inet::Job::ChangeFolder: {
             // Entering the folder proves it is there.
-            curl_easy_setopt(m_curl, CURLOPT_URL, remoteUrl(base, target, true).constData());
-            curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-            if (!perform())
-                return false;
-            newFolder = target == QLatin1String(".") ? QString() : target;
-            return true;
+            prepare(job, remoteUrl(job.address, job.folder));
+            curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+            const CURLcode rc = perform();
+            return rc == CURLE_OK ? completed() : fail(rc);
         }
-        if (word == QLatin1String("DIR")) {
-            Listing listing;
-            curl_easy_setopt(m_curl, CURLOPT_URL, (remoteUrl(base, folder, true) + "*").constData());
-            curl_easy_setopt(m_curl, CURLOPT_WILDCARDMATCH, 1L);
-            curl_easy_setopt(m_curl, CURLOPT_CHUNK_BGN_FUNCTION, &InetWorker::chunkBegin);
-            curl_easy_setopt(m_curl, CURLOPT_CHUNK_DATA, &listing);
-            state(5);
-            const CURLcode rc = curl_easy_perform(m_curl);
-            // A line the listing parser cannot read ends the listing, not the
-            // session: what was read is shown. An empty folder is no error either.
-            const bool ok = rc == CURLE_OK || rc == CURLE_FTP_BAD_FILE_LIST ||
-                            (rc == CURLE_REMOTE_FILE_NOT_FOUND && listing.entries.isEmpty());
-            if (!ok)
-                return false;
-            state(8);
-            for (const QString &e : std::as_const(listing.entries))
-                reply += e + QStringLiteral("\r\n");
-            return true;
+        case Inet::Job::List: {
+            // A plain LIST read line by line here: one odd line costs that line only.
+            QByteArray text;
+            prepare(job, remoteUrl(job.address, job.folder));
+            curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::toBuffer);
+            curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &text);
+            const CURLcode rc = perform();
+            if (rc != CURLE_OK)
+                return fail(rc);
+            return completed(entriesOfList(QString::fromUtf8(text)));
         }
-        if (word == QLatin1String("SIZE")) {
-            curl_easy_setopt(m_curl, CURLOPT_URL,
-                             remoteUrl(base, joinFolder(folder, rest), false).constData());
-            curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-            if (!perform())
-                return false;
+        case Inet::Job::Size: {
+            prepare(job, remoteUrl(job.address, job.folder, job.remote));
+            curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+            const CURLcode rc = perform();
             curl_off_t length = -1;
-            curl_easy_getinfo(m_curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-            reply = QString::number(qint64(length));
-            return length >= 0;
+            curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            if (rc != CURLE_OK || length < 0)
+                return fail(rc != CURLE_OK ? rc : CURLE_REMOTE_FILE_NOT_FOUND);
+            return completed(QString::number(qint64(length)));
         }
-        if (word == QLatin1String("GET")) {
-            // "GET remote local": names may hold spaces, so the local part is
-            // the first tail that is an absolute path.
-            qsizetype space = rest.indexOf(u' ');
-            while (space > 0 && !QDir::isAbsolutePath(rest.mid(space + 1)))
-                space = rest.indexOf(u' ', space + 1);
-            if (space <= 0)
-                return false;
-            const QString remote = rest.left(space);
-            const QString local = rest.mid(space + 1);
-            // Written beside the target and put in its place only when whole.
-            QSaveFile out(local);
-            out.setDirectWriteFallback(false);
-            if (!out.open(QIODevice::WriteOnly))
-                return false;
-            curl_easy_setopt(m_curl, CURLOPT_URL,
-                             remoteUrl(base, joinFolder(folder, remote), false).constData());
-            curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &InetWorker::toFile);
-            curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &out);
-            if (!perform()) {
-                out.cancelWriting();
-                return false;
-            }
-            return out.commit();
+        case Inet::Job::Get:
+            return get(job);
+        case Inet::Job::Put:
+            return put(job);
         }
-        if (word == QLatin1String("PUT")) {
-            // "PUT local remote": names may hold spaces, so the local part is
-            // the first head that names an existing file.
-            qsizetype space = rest.indexOf(u' ');
-            while (space > 0 && !QFileInfo(rest.left(space)).isFile())
-                space = rest.indexOf(u' ', space + 1);
-            if (space <= 0)
-                return false;
-            QFile in(rest.left(space));
-            if (!in.open(QIODevice::ReadOnly))
-                return false;
-            const QString remote = rest.mid(space + 1);
-            curl_easy_setopt(m_curl, CURLOPT_URL,
-                             remoteUrl(base, joinFolder(folder, remote), false).constData());
-            curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
-            curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &InetWorker::fromFile);
-            curl_easy_setopt(m_curl, CURLOPT_READDATA, &in);
-            curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
-            return perform();
+        return {};
+    }
+
+    Inet::Outcome completed(const QString &reply = {})
+    {
+        state(8);
+        return {true, reply, {}};
+    }
+
+    Inet::Outcome get(const Inet::Job &job)
+    {
+        // Written beside the target and put in its place only when whole.
+        QSaveFile out(job.local);
+        out.setDirectWriteFallback(false);
+        if (!out.open(QIODevice::WriteOnly))
+            return {false, {}, localFailure(out)};
+        prepare(job, remoteUrl(job.address, job.folder, job.remote));
+        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::toFile);
+        curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &out);
+        const CURLcode rc = perform();
+        if (rc != CURLE_OK) {
+            const Inet::Outcome outcome =
+                rc == CURLE_WRITE_ERROR ? Inet::Outcome{false, {}, localFailure(out)} : fail(rc);
+            out.cancelWriting();
+            return outcome;
         }
-        return false;
+        if (!out.commit())
+            return {false, {}, localFailure(out)};
+        return completed();
+    }
+
+    static QString localFailure(const QFileDevice &file)
+    {
+        return QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+    }
+
+    Inet::Outcome put(const Inet::Job &job)
+    {
+        QFile in(job.local);
+        if (!in.open(QIODevice::ReadOnly))
+            return {false, {}, localFailure(in)};
+        // Sent under a temporary name and renamed over the target only when
+        // whole, so that the published page is never a torn one.
+        const QString temporary = temporaryName(job.remote);
+        SList rename;
+        rename.add(QStringLiteral("RNFR ") + temporary);
+        rename.add(QStringLiteral("RNTO ") + job.remote);
+        prepare(job, remoteUrl(job.address, job.folder, temporary));
+        curl_easy_setopt(m_easy, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(m_easy, CURLOPT_READFUNCTION, &InetWorker::fromFile);
+        curl_easy_setopt(m_easy, CURLOPT_READDATA, &in);
+        curl_easy_setopt(m_easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
+        curl_easy_setopt(m_easy, CURLOPT_POSTQUOTE, rename.list);
+        const CURLcode rc = perform();
+        if (rc == CURLE_OK)
+            return completed();
+        // A read that failed stops the transfer through the read function's abort.
+        const bool readFailed = rc == CURLE_READ_ERROR || (rc == CURLE_ABORTED_BY_CALLBACK && !cancelled());
+        const Inet::Outcome outcome = readFailed ? Inet::Outcome{false, {}, localFailure(in)} : fail(rc);
+        if (m_storSent && !cancelled()) {
+            // Whatever part arrived goes; this attempt's own outcome is not reported.
+            m_muted = true;
+            SList remove;
+            remove.add(QStringLiteral("DELE ") + temporary);
+            prepare(job, remoteUrl(job.address, job.folder));
+            curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(m_easy, CURLOPT_POSTQUOTE, remove.list);
+            perform();
+        }
+        return outcome;
+    }
+
+    Inet::Outcome quit(const Inet::Job &job)
+    {
+        state(9);
+        if (m_connected) {
+            // A last exchange on the kept connection, which is then closed
+            // with QUIT instead of being kept.
+            m_muted = true;
+            prepare(job, remoteUrl(job.address, job.folder));
+            curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(m_easy, CURLOPT_FORBID_REUSE, 1L);
+            perform();
+            m_muted = false;
+        }
+        m_connected = false;
+        state(10);
+        return {true, {}, {}};
     }
 
     Inet *m_owner;
-    std::shared_ptr<std::atomic_bool> m_cancel;
-    CURL *m_curl = nullptr;
-    bool m_sent = false;
-    bool m_receiving = false;
-    curl_off_t m_moved = 0;
-    int m_stallMs = 60000;
-    QElapsedTimer m_sinceData;
+    CURLM *m_multi;
+    CURL *m_easy = nullptr;
+    const Inet::Job *m_job = nullptr;
+    int m_lastState = 0;
+    bool m_muted = false;
+    bool m_connected = false;
+    bool m_storSent = false;
+    QString m_lastReply;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
 };
 
-Inet::Inet(QObject *parent) : QObject(parent), m_cancel(std::make_shared<std::atomic_bool>(false))
+Inet::Inet(QObject *parent) : QObject(parent)
 {
+    initCurlOnce();
+    m_multi = curl_multi_init();
+    // One session at a time: a connection left from an earlier one is closed
+    // as soon as a new one is made.
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, 1L);
     m_thread = new QThread(this);
-    m_worker = new InetWorker(this, m_cancel);
+    m_worker = new InetWorker(this, m_multi);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
@@ -316,62 +445,146 @@ Inet::Inet(QObject *parent) : QObject(parent), m_cancel(std::make_shared<std::at
 
 Inet::~Inet()
 {
-    m_cancel->store(true);
+    Cancel();
     m_thread->quit();
     m_thread->wait();
+    // The kept connection is closed with QUIT, whose answer libcurl awaits as
+    // long as the handle added last allows: a closing window waits briefly.
+    CURL *closing = curl_easy_init();
+    curl_easy_setopt(closing, CURLOPT_FTP_RESPONSE_TIMEOUT, 2L);
+    curl_easy_setopt(closing, CURLOPT_TIMEOUT_MS, 2000L);
+    curl_multi_add_handle(m_multi, closing);
+    curl_multi_remove_handle(m_multi, closing);
+    curl_easy_cleanup(closing);
+    curl_multi_cleanup(m_multi);
 }
 
-bool Inet::Execute(const QString &operation)
+void Inet::startSession(const QString &address, const QString &user, const QString &password)
 {
-    if (m_executing)
-        return false;
-    // A line break would let a name smuggle in a command of its own.
-    if (operation.contains(u'\r') || operation.contains(u'\n'))
-        return false;
-    const QString word = operation.section(u' ', 0, 0);
-    static const QStringList known = {QStringLiteral("CD"),   QStringLiteral("CDUP"), QStringLiteral("DIR"),
-                                      QStringLiteral("SIZE"), QStringLiteral("GET"),  QStringLiteral("PUT"),
-                                      QStringLiteral("QUIT")};
-    if (!known.contains(word))
-        return false;
-    m_cancel->store(false);
-    m_executing = true;
+    Cancel();
+    m_address = address;
+    m_user = user;
+    m_password = password;
+    m_folder.clear();
+}
+
+quint64 Inet::start(int kind, const QString &remote, const QString &local)
+{
+    if (m_running)
+        return 0;
+    Job job;
+    job.kind = Job::Kind(kind);
+    job.remote = remote;
+    job.local = local;
+    // Where the command runs; a folder change runs in the folder it enters.
+    job.folder = job.kind == Job::ChangeFolder ? m_nextFolder : m_folder;
+    m_cancelled = std::make_shared<std::atomic_bool>(false);
+    job.id = ++m_lastCommand;
+    job.cancelled = m_cancelled;
+    job.address = m_address;
+    job.user = m_user;
+    job.password = m_password;
+    job.connectMs = connectTimeoutMs;
+    job.stallMs = stallTimeoutMs;
+    m_running = job.id;
+    m_quitting = job.kind == Job::Quit;
     m_reply.clear();
     m_replyPos = 0;
-    const qint64 generation = ++m_generation;
+    m_error.clear();
     QMetaObject::invokeMethod(
-        m_worker,
-        [w = m_worker, url = URL, user = UserName, password = Password, c = connectTimeoutMs,
-         s = stallTimeoutMs, operation, folder = m_folder,
-         generation] { w->run(url, user, password, c, s, operation, folder, generation); },
-        Qt::QueuedConnection);
-    return true;
+        m_worker, [worker = m_worker, job] { worker->run(job); }, Qt::QueuedConnection);
+    return job.id;
+}
+
+quint64 Inet::cd(const QString &path)
+{
+    if (m_running || path.isEmpty() || !sendable(path))
+        return 0;
+    m_nextFolder = joinFolder(m_folder, path);
+    return start(Job::ChangeFolder);
+}
+
+quint64 Inet::cdUp()
+{
+    if (m_running)
+        return 0;
+    m_nextFolder = parentFolder(m_folder);
+    return start(Job::ChangeFolder);
+}
+
+quint64 Inet::list()
+{
+    if (m_running)
+        return 0;
+    m_nextFolder = m_folder;
+    return start(Job::List);
+}
+
+quint64 Inet::size(const QString &name)
+{
+    if (m_running || !sendableName(name))
+        return 0;
+    m_nextFolder = m_folder;
+    return start(Job::Size, name);
+}
+
+quint64 Inet::get(const QString &remote, const QString &local)
+{
+    if (m_running || !sendableName(remote) || local.isEmpty())
+        return 0;
+    m_nextFolder = m_folder;
+    return start(Job::Get, remote, local);
+}
+
+quint64 Inet::put(const QString &local, const QString &remote)
+{
+    if (m_running || !sendableName(remote) || local.isEmpty())
+        return 0;
+    m_nextFolder = m_folder;
+    return start(Job::Put, remote, local);
+}
+
+quint64 Inet::quit()
+{
+    if (m_running)
+        return 0;
+    m_nextFolder.clear();
+    return start(Job::Quit);
 }
 
 void Inet::Cancel()
 {
-    if (!m_executing)
+    if (!m_running)
         return;
-    m_cancel->store(true);
-    // The command is over as far as the caller is concerned; what the worker
-    // still reports for it is dropped.
-    ++m_generation;
-    m_executing = false;
+    m_cancelled->store(true);
+    curl_multi_wakeup(m_multi);
+    emit commandEnded(std::exchange(m_running, 0), false);
 }
 
-void Inet::finished(bool ok, const QString &reply, const QString &folder, qint64 generation)
+void Inet::workerState(quint64 command, int state)
 {
-    if (generation != m_generation)
+    if (command == m_running)
+        emit StateChanged(state);
+}
+
+void Inet::finished(quint64 command, const Outcome &outcome)
+{
+    if (command != m_running)
         return;
-    m_executing = false;
-    if (!ok) {
+    m_running = 0;
+    if (!outcome.ok) {
+        m_error = outcome.error;
         emit StateChanged(11);
+        emit commandEnded(command, false);
         return;
     }
-    m_folder = folder;
-    m_reply = reply;
+    m_folder = m_nextFolder;
+    m_reply = outcome.reply;
     m_replyPos = 0;
-    emit StateChanged(12);
+    // quit() ends on "disconnected", which the worker has already reported.
+    if (!std::exchange(m_quitting, false))
+        emit StateChanged(12);
+    emit commandEnded(command, true);
 }
 
 QString Inet::GetChunk(int size)

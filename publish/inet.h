@@ -14,59 +14,78 @@ class InetWorker;
 
 // The transfer component of the publish dialog: FTP commands run one at a
 // time on a worker thread, over libcurl; their progress arrives as state
-// numbers on the thread that made the component.
-//   1 resolving, 3 connecting, 4 connected, 5 sending request, 7 receiving,
-//   8 response received, 10 disconnected, 11 error, 12 response completed.
+// numbers on the thread that made the component, in this order:
+//   3 connecting, 4 connected, 5 sending request, 6 request sent,
+//   7 receiving response, 8 response received, 12 response completed;
+//   9 disconnecting and 10 disconnected for quit(); 11 for any failure.
 class Inet final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Inet)
 
 public:
-    enum ProtocolType
-    {
-        icFTP = 2
-    };
-
     explicit Inet(QObject *parent = nullptr);
     ~Inet() override;
 
-    int Protocol = icFTP;
-    QString URL;
-    QString UserName;
-    QString Password;
-
-    // Limits, in milliseconds: connecting, and a transfer that moves no data.
+    // Limits, in milliseconds: connecting, and waiting for an answer or for data.
     int connectTimeoutMs = 30000;
     int stallTimeoutMs = 60000;
 
-    // "CD dir", "CDUP", "DIR", "SIZE name", "GET remote local", "PUT local remote", "QUIT".
-    // Returns false when a command is still running or the text is not one of these.
-    bool Execute(const QString &operation);
-    // Stops whatever runs, at once.
+    // Cancels whatever runs and starts over: the next command logs in with
+    // these and starts from the login folder.
+    void startSession(const QString &address, const QString &user, const QString &password);
+
+    // Each starts one command and returns its number, which commandEnded
+    // reports, or 0 when a command is still running or a name cannot be sent
+    // as it is. Names are remote names in the current folder.
+    quint64
+    cd(const QString &path); // relative to the current folder; from the server's root with a leading "/"
+    quint64 cdUp();
+    quint64 list();
+    quint64 size(const QString &name);
+    quint64 get(const QString &remote, const QString &local);
+    quint64 put(const QString &local, const QString &remote);
+    quint64 quit();
+
+    // Stops the running command at once; nothing more is reported of it.
     void Cancel();
-    bool StillExecuting() const { return m_executing; }
+    bool StillExecuting() const { return m_running != 0; }
     // The next piece of the completed command's reply, at most size characters;
     // empty when all was read.
     QString GetChunk(int size);
     // The remote folder the session is in, relative to where the login put it.
     QString currentFolder() const { return m_folder; }
+    // Why the last command failed: the local cause, or libcurl's and the server's words.
+    QString errorText() const { return m_error; }
 
 signals:
     void StateChanged(int state);
+    // Once for every command: completed, failed, or cancelled (ok false).
+    void commandEnded(quint64 command, bool ok);
 
 private:
     friend class InetWorker;
-    void finished(bool ok, const QString &reply, const QString &folder, qint64 generation);
+    struct Job;
+    struct Outcome;
+    quint64 start(int kind, const QString &remote = {}, const QString &local = {});
+    void workerState(quint64 command, int state);
+    void finished(quint64 command, const Outcome &outcome);
 
     QThread *m_thread = nullptr;
     InetWorker *m_worker = nullptr;
-    std::shared_ptr<std::atomic_bool> m_cancel;
-    bool m_executing = false;
-    qint64 m_generation = 0;
+    void *m_multi = nullptr; // the libcurl multi handle, woken by Cancel
+    std::shared_ptr<std::atomic_bool> m_cancelled;
+    quint64 m_running = 0;
+    bool m_quitting = false;
+    quint64 m_lastCommand = 0;
+    QString m_address;
+    QString m_user;
+    QString m_password;
+    QString m_folder;
+    QString m_nextFolder; // where the running command leaves the session when it completes
     QString m_reply;
     qsizetype m_replyPos = 0;
-    QString m_folder;
+    QString m_error;
 };
 
 } // namespace publish

@@ -1,5 +1,9 @@
 #include "listing.h"
 
+#include <QRegularExpression>
+
+#include <optional>
+
 namespace publish {
 namespace {
 QString trimSpaces(const QString &s)
@@ -12,11 +16,91 @@ QString trimSpaces(const QString &s)
         --e;
     return s.mid(b, e - b);
 }
+
+bool hasControl(const QString &s)
+{
+    for (const QChar c : s) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+struct ListLine
+{
+    QString name;
+    bool folder = false;
+};
+
+// Unix "ls -l" lines, the format nearly every server sends: type and
+// permissions, one to three fields (links, owner, group), the size, a date
+// and then, after exactly one space, the name as it is (spaces included).
+std::optional<ListLine> unixLine(const QString &line)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^([-dl])[-rwxsStTlL]{9}[.+@]?\s+(?:\S+\s+){1,3}?\d+\s+)"
+        R"((?:[A-Za-z]{3}\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4})|\d{4}-\d{2}-\d{2}\s+\d{2}:\d{2}) (.+)$)"));
+    const QRegularExpressionMatch m = re.match(line);
+    if (!m.hasMatch())
+        return std::nullopt;
+    QString name = m.captured(2);
+    const QChar type = m.captured(1).at(0);
+    if (type == u'l') {
+        // "name -> target": the entry is the link; what it leads to is unknown here.
+        const qsizetype arrow = name.indexOf(QStringLiteral(" -> "));
+        if (arrow > 0)
+            name.truncate(arrow);
+    }
+    return ListLine{name, type == u'd'};
+}
+
+// Windows servers: "01-31-24  09:15PM       <DIR>          images".
+std::optional<ListLine> dosLine(const QString &line)
+{
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\d{2}-\d{2}-\d{2,4}\s+\d{1,2}:\d{2}(?:\s*[AaPp][Mm])?\s+(<DIR>|\d+)\s+(.+)$)"));
+    const QRegularExpressionMatch m = re.match(line);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return ListLine{m.captured(2), m.captured(1) == QLatin1String("<DIR>")};
+}
 } // namespace
 
-QStringList splitListing(const QString &reply)
+QString entriesOfList(const QString &listText)
 {
-    QStringList entries{QStringLiteral("..")};
+    QList<ListLine> entries;
+    bool continues = false; // the last line was an entry whose name may go on
+    for (QString line : listText.split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        std::optional<ListLine> entry = unixLine(line);
+        if (!entry)
+            entry = dosLine(line);
+        if (!entry) {
+            if (continues && !line.isEmpty())
+                entries.last().name += u'\n' + line;
+            else
+                continues = false;
+            continue;
+        }
+        continues = true;
+        entries << *entry;
+    }
+    QString reply;
+    for (const ListLine &e : std::as_const(entries)) {
+        if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+            continue;
+        // A CR LF pair inside a name would end its entry early.
+        QString name = e.name;
+        name.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        reply += name + (e.folder ? QStringLiteral("/\r\n") : QStringLiteral("\r\n"));
+    }
+    return reply;
+}
+
+QList<ListedName> splitListing(const QString &reply)
+{
+    QList<ListedName> entries{{QStringLiteral(".."), QStringLiteral("..")}};
     qsizetype from = 0;
     while (from < reply.size()) {
         const qsizetype pair = reply.indexOf(QStringLiteral("\r\n"), from);
@@ -24,9 +108,19 @@ QStringList splitListing(const QString &reply)
         from = pair < 0 ? reply.size() : pair + 2;
         const QString trimmed = trimSpaces(line);
         if (!trimmed.isEmpty())
-            entries << trimmed;
+            entries << ListedName{trimmed, line};
     }
     return entries;
+}
+
+bool requestable(const ListedName &entry)
+{
+    if (entry.exact == QLatin1String(".."))
+        return true;
+    const QString name = entry.exact.endsWith(u'/') ? entry.exact.chopped(1) : entry.exact;
+    return entry.shown == entry.exact && !name.isEmpty() && name != QLatin1String(".") &&
+           name != QLatin1String("..") && !name.contains(u'/') && !hasControl(name) &&
+           !name.contains(QChar::ReplacementCharacter);
 }
 
 QString normaliseAddress(const QString &typed)
@@ -56,10 +150,10 @@ bool isDirectoryEntry(const QString &entry)
 
 bool acceptableLocalName(const QString &name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || hasControl(name))
         return false;
     for (const QChar c : name) {
-        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F || c == u':')
+        if (c == u'/' || c == u'\\' || c == u':')
             return false;
     }
     return true;
@@ -67,7 +161,7 @@ bool acceptableLocalName(const QString &name)
 
 bool sendable(const QString &text)
 {
-    return !text.contains(u'\r') && !text.contains(u'\n');
+    return !hasControl(text);
 }
 
 } // namespace publish

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -7,9 +8,29 @@
 // normalisation, and which server-supplied names may be used locally.
 namespace publish {
 
+// The server's LIST text turned into the listing reply the dialog reads:
+// one entry per CR LF pair, a folder's name followed by "/". Lines may end in
+// LF or CR LF. A line no known format reads ("total 12", noise) is skipped;
+// one right after an entry continues that entry's name, since a name holding
+// a line break arrives as two lines. "." and ".." are left out.
+QString entriesOfList(const QString &listText);
+
+// One entry of the remote list: the text shown, and the name as the server gave it.
+struct ListedName
+{
+    QString shown;
+    QString exact;
+    bool operator==(const ListedName &) const = default;
+};
+
 // The listing's entries: ".." first, then the non-empty lines of the reply
-// (split at CR LF only, trimmed of spaces), in reply order.
-QStringList splitListing(const QString &reply);
+// (split at CR LF only, shown trimmed of spaces), in reply order.
+QList<ListedName> splitListing(const QString &reply);
+
+// Whether asking the server for the shown text asks for the entry the server
+// listed: nothing was trimmed away, it is one name (no "/" inside) and it holds
+// no control character and no undecodable byte.
+bool requestable(const ListedName &entry);
 
 // "ftp://" in front of an address that has no scheme; "http://" becomes "ftp://".
 QString normaliseAddress(const QString &typed);
@@ -22,7 +43,8 @@ bool isDirectoryEntry(const QString &entry);
 // A name from the server may become a local file name only when it is a
 // plain name: no separator, not "." or "..", no control character.
 bool acceptableLocalName(const QString &name);
-// A name or path may be sent to the server only without CR or LF.
+// A name or path may be sent to the server only without control characters:
+// a line break would end the command early, and libcurl refuses the others.
 bool sendable(const QString &text);
 
 } // namespace publish

@@ -21,6 +21,10 @@ class TestListing final : public QObject
 private slots:
     void split_data();
     void split();
+    void listLines_data();
+    void listLines();
+    void requests_data();
+    void requests();
     void addresses_data();
     void addresses();
     void folders_data();
@@ -47,7 +51,73 @@ void TestListing::split()
 {
     QFETCH(QString, reply);
     QFETCH(QStringList, entries);
-    QCOMPARE(splitListing(reply), entries);
+    QStringList shown;
+    for (const ListedName &e : splitListing(reply))
+        shown << e.shown;
+    QCOMPARE(shown, entries);
+}
+
+void TestListing::listLines_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("pyftpdlib file and folder")
+        << "-rw-r--r--   1 root     root           25 Dec 06 22:44 index.html\r\n"
+           "drwxr-xr-x   2 root     root         4096 Dec 06 22:44 images\r\n"
+        << "index.html\r\nimages/\r\n";
+    QTest::newRow("vsftpd numeric owners, spaces kept")
+        << "-rw-r--r--    1 0        0               1 Dec 06  2025  spaced.txt \n"
+        << " spaced.txt \r\n";
+    QTest::newRow("owner only, ISO date") << "-rw-r--r-- 1 ftp 5 2024-01-31 09:15 a b.txt"
+                                          << "a b.txt\r\n";
+    QTest::newRow("link") << "lrwxrwxrwx 1 u g 4 Jan  1 00:00 www -> public_html\n"
+                          << "www\r\n";
+    QTest::newRow("dot entries and summary skipped")
+        << "total 8\ndrwxr-xr-x 2 u g 4096 Jan 01 00:00 .\ndrwxr-xr-x 2 u g 4096 Jan 01 00:00 ..\n"
+        << "";
+    QTest::newRow("DOS listing") << "01-31-24  09:15PM       <DIR>          my site\r\n"
+                                    "01-31-24  09:16AM                  512 index.html\r\n"
+                                 << "my site/\r\nindex.html\r\n";
+    QTest::newRow("line break inside a name")
+        << "-rw-r--r-- 1 u g 3 Jan 01 00:00 new\nline.txt\n-rw-r--r-- 1 u g 6 Jan 01 00:00 normal.txt\n"
+        << "new\nline.txt\r\nnormal.txt\r\n";
+    QTest::newRow("unreadable line costs only itself")
+        << "garbage\n-rw-r--r-- 1 u g 6 Jan 01 00:00 normal.txt\n"
+        << "normal.txt\r\n";
+    QTest::newRow("devices and sockets skipped") << "srwxrwxrwx 1 u g 0 Jan 01 00:00 sock\n"
+                                                 << "";
+}
+
+void TestListing::listLines()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, reply);
+    QCOMPARE(entriesOfList(list), reply);
+}
+
+void TestListing::requests_data()
+{
+    QTest::addColumn<QString>("line"); // of the listing reply
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("plain") << "index.html" << true;
+    QTest::newRow("folder") << "images/" << true;
+    QTest::newRow("inner spaces") << "my page.html" << true;
+    QTest::newRow("URL characters") << "semi;type=a 100%25 #?.txt" << true;
+    QTest::newRow("spaces around") << " spaced.txt " << false;
+    QTest::newRow("line break") << "new\nline.txt" << false;
+    QTest::newRow("NUL") << QStringLiteral("trail.txt") + QChar(u'\0') + QStringLiteral(".exe") << false;
+    QTest::newRow("slash inside") << "a/b.txt" << false;
+    QTest::newRow("undecodable byte") << QString::fromUtf8("caf\xe9.txt") << false;
+}
+
+void TestListing::requests()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, ok);
+    const QList<ListedName> entries = splitListing(line);
+    QCOMPARE(entries.size(), 2);
+    QVERIFY(requestable(entries.first())); // ".."
+    QCOMPARE(requestable(entries.last()), ok);
 }
 
 void TestListing::addresses_data()
@@ -122,6 +192,8 @@ void TestListing::localNames()
     QCOMPARE(acceptableLocalName(name), ok);
     if (ok)
         QVERIFY(sendable(name));
+    else if (name.contains(u'\r') || name.contains(QChar(u'\0')))
+        QVERIFY(!sendable(name));
 }
 
 QTEST_GUILESS_MAIN(TestListing)
