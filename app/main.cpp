@@ -1,8 +1,10 @@
+#include "documentsession.h"
 #include "mainform.h"
 #include "webenginesurface.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -17,5 +19,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("QNKV"));
     MainForm window(std::make_unique<surface::WebEngineSurface>());
     window.show();
+    // Pages a crash left unsaved are offered once the window is up.
+    QTimer::singleShot(0, &window, [&window] { window.session()->offerRecovery(); });
     return QApplication::exec();
 }

@@ -505,7 +505,8 @@ void MainForm::Form_Load()
         QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),
         QStringLiteral("<TITLE></TITLE>"),   QStringLiteral("</HEAD>"), QStringLiteral("<BODY>"),
         QStringLiteral("<DIV>&nbsp;</DIV>"), QStringLiteral("</BODY>"), QStringLiteral("</HTML>")};
-    DHTMLEdit1->setDocumentHTML(blank.join(crlf()));
+    // The window shows while the engine reads the page.
+    DHTMLEdit1->beginDocumentHTML(blank.join(crlf()));
 }
 
 void MainForm::onDocumentComplete()

@@ -245,6 +245,8 @@ public:
     // page made here that was never saved).
     virtual QString originFolder() const = 0;
     virtual bool setDocumentHTML(const QString &html) = 0;
+    // Starts showing html and returns at once; DocumentComplete follows.
+    virtual void beginDocumentHTML(const QString &html) = 0;
     // Shows the text of a recovery copy as the changed page at pagePath ("" for
     // a page never saved); false when the engine would not take it.
     virtual bool loadRecovered(const QString &pagePath, const QString &html) = 0;

@@ -342,6 +342,20 @@ void WebEngineSurface::onReady(const QVariantMap &info)
     m_ready = true;
     if (!m_frameset)
         applySnapshot(info.value(QStringLiteral("snap")).toMap());
+    if (m_finishWhenReady) {
+        // Not from inside the engine's call: the window may ask the page things.
+        m_finishWhenReady = false;
+        QMetaObject::invokeMethod(
+            this,
+            [this, tag = m_expectedTag] {
+                if (tag != m_expectedTag)
+                    return;
+                m_pendingCopy.reset();
+                if (finishLoad() == codes::Ok)
+                    startSourceJob(m_sourceText, {});
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void WebEngineSurface::onSnapshot(const QVariantMap &snap)
@@ -389,12 +403,13 @@ void WebEngineSurface::scheduleDisplayChanged()
         Qt::QueuedConnection);
 }
 
-qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag)
+void WebEngineSurface::startLoad(const QString &filePath, const QString &tag)
 {
     ++m_generation;
     const QUrl url = documentUrl(filePath, tag + QString::number(m_generation));
     m_expectedUrl = url.toString();
     m_expectedTag = u'?' + url.query(QUrl::FullyEncoded);
+    m_loadingFolder = QFileInfo(filePath).absolutePath();
     m_ready = false;
     m_loadFailed = false;
     m_frameset = false;
@@ -402,22 +417,57 @@ qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag
     m_aligned = false;
     m_sourceJob.reset();
     m_status.clear();
-    m_busy = true;
+    m_pendingCopy.reset();
     m_page->allowedUrl = m_expectedUrl;
     m_page->load(url);
-    const bool ok = waitUntil([this] { return m_ready || m_loadFailed || m_engineGone; }, kLoadTimeoutMs);
-    m_busy = false;
-    if (!ok || !m_ready)
+}
+
+// What follows every load the engine finished: the view's aids, and the news.
+qint64 WebEngineSurface::finishLoad()
+{
+    if (!m_ready)
         return codes::Unknown;
     if (m_frameset)
         return codes::Frameset;
-    m_baseFolder = QFileInfo(filePath).absolutePath();
+    m_baseFolder = m_loadingFolder;
     if (m_showBorders || m_showDetails)
         callJs(QStringLiteral("qk.setViewAids(%1, %2)").arg(m_showBorders).arg(m_showDetails));
     if (m_snapToGrid)
         callJs(QStringLiteral("qk.setSnap(true)"));
     emit DocumentComplete();
     return codes::Ok;
+}
+
+qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag)
+{
+    startLoad(filePath, tag);
+    m_busy = true;
+    waitUntil([this] { return m_ready || m_loadFailed || m_engineGone; }, kLoadTimeoutMs);
+    m_busy = false;
+    return finishLoad();
+}
+
+void WebEngineSurface::beginDocumentHTML(const QString &html)
+{
+    // The start-up page: the window shows at once and the page follows it.
+    if (!m_scratch)
+        m_scratch = std::make_unique<QTemporaryDir>();
+    auto file = std::make_unique<QTemporaryFile>(m_scratch->filePath(QStringLiteral("page-XXXXXX.html")));
+    const QByteArray bytes = QByteArrayLiteral("\xEF\xBB\xBF") + html.toUtf8();
+    if (!file->open() || file->write(bytes) != bytes.size() || !file->flush()) {
+        setDocumentHTML(html);
+        return;
+    }
+    startLoad(file->fileName(), QStringLiteral("write"));
+    m_pendingCopy = std::move(file); // until the engine has read it
+    m_path.clear();
+    m_sourceBytes.clear();
+    m_sourceText = html;
+    m_sourceCharset.clear();
+    m_sourceBom = false;
+    m_nextWriteClean = false;
+    m_carriedDirty = false;
+    m_finishWhenReady = true;
 }
 
 qint64 WebEngineSurface::loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom)

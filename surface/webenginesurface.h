@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -46,6 +47,7 @@ public:
     void documentSaved(const SavedDocument &saved) override;
     QString originFolder() const override;
     bool setDocumentHTML(const QString &html) override;
+    void beginDocumentHTML(const QString &html) override;
     bool loadRecovered(const QString &pagePath, const QString &html) override;
     QString DocumentTitle() const override;
     QString CurrentDocumentPath() const override { return m_path; }
@@ -120,6 +122,8 @@ private:
 
     // Loads a file and waits until the page is editable. Returns a failure code.
     qint64 loadContent(const QString &filePath, const QString &tag);
+    void startLoad(const QString &filePath, const QString &tag);
+    qint64 finishLoad();
     // Loads the bytes through a hidden copy named .html, so that the engine
     // reads them as a page whatever the file is called.
     qint64 loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom);
@@ -148,6 +152,9 @@ private:
 
     QString m_path;
     QString m_baseFolder;  // the folder the engine resolves relative references against
+    QString m_loadingFolder;
+    std::unique_ptr<QTemporaryFile> m_pendingCopy; // the start-up page, until the engine has read it
+    bool m_finishWhenReady = false;
     QString m_expectedUrl; // the document being loaded or shown
     QString m_expectedTag; // its query, as the page reports it back
     bool m_ready = false;
