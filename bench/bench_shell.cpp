@@ -1,5 +1,6 @@
-// The main window against a bare Qt WebEngine view: start-up until the blank
-// page is ready for editing, resident memory then, and saving a large page.
+// The main window against a bare Qt WebEngine view: start-up until the window
+// shows and until the blank page is ready for editing, the memory then, and
+// saving a large page.
 #include "mainform.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
@@ -10,37 +11,51 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
-const char kTemplate[] =
-    "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>&nbsp;</DIV>\r\n</BODY>\r\n</HTML>";
+const char kTemplate[] = "<!DOCTYPE "
+                         "html>\r\n<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n</HEAD>\r\n<BODY>\r\n<DIV>&nbsp;</"
+                         "DIV>\r\n</BODY>\r\n</HTML>";
 
-// Resident memory of this process and its engine helpers, in kB.
-long residentKb()
+// Tells the parent when the window first shows on screen.
+class ExposeWatch final : public QObject
 {
-    long total = 0;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    QProcess ps;
-    ps.start(QStringLiteral("ps"),
-             {QStringLiteral("-e"), QStringLiteral("-o"), QStringLiteral("pid=,ppid=,rss=")});
-    ps.waitForFinished();
-    for (const QByteArray &line : ps.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() == 3 && (f[0] == self.toLatin1() || f[1] == self.toLatin1()))
-            total += f[2].toLong();
+public:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Expose && !m_told) {
+            m_told = true;
+            std::puts("shown");
+            std::fflush(stdout);
+        }
+        return false;
     }
-    return total;
+
+private:
+    bool m_told = false;
+};
+
+// After "ready", the child stays a moment so that its memory can be read
+// once it has settled.
+void settleAndQuit()
+{
+    std::puts("ready");
+    std::fflush(stdout);
+    waitFor([] { return false; }, 1000);
+    std::puts("settled");
+    std::fflush(stdout);
+    waitFor([] { return false; }, 3000);
 }
 
 int childOurs()
@@ -48,10 +63,12 @@ int childOurs()
     ui::Script script; // no dialog may block start-up
     ui::setScript(&script);
     MainForm form(std::make_unique<surface::WebEngineSurface>());
+    ExposeWatch watch;
+    form.winId();
+    form.windowHandle()->installEventFilter(&watch);
     form.show();
     waitFor([&] { return form.documentReady; }, 60000);
-    std::printf("ready %ld\n", residentKb());
-    std::fflush(stdout);
+    settleAndQuit();
     return 0;
 }
 
@@ -62,37 +79,55 @@ int childFloor()
     auto *page = new QWebEnginePage(&profile, &view);
     view.setPage(page);
     view.resize(1024, 768);
+    ExposeWatch watch;
+    view.winId();
+    view.windowHandle()->installEventFilter(&watch);
     view.show();
     bool done = false;
-    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { done = true; });
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) {
+        page->runJavaScript(QStringLiteral("document.designMode = 'on'"),
+                            [&](const QVariant &) { done = true; });
+    });
     page->setHtml(QString::fromLatin1(kTemplate));
     waitFor([&] { return done; }, 60000);
-    std::printf("ready %ld\n", residentKb());
-    std::fflush(stdout);
+    settleAndQuit();
     view.setPage(nullptr);
     delete page;
     return 0;
 }
 
-// Runs this program in a child mode; returns milliseconds to "ready" and the memory it reported.
-std::pair<double, double> runChild(const QString &mode)
+struct Start
 {
+    double shownMs = 0;
+    double readyMs = 0;
+    double pssKb = 0;
+};
+
+// Runs this program in a child mode: times to the window shown and to ready,
+// and the memory of its process tree once it has settled.
+Start runChild(const QString &mode)
+{
+    Start start;
     QProcess p;
     QElapsedTimer t;
     t.start();
     p.start(QCoreApplication::applicationFilePath(), {mode});
-    double ms = 0;
-    double kb = 0;
     while (p.waitForReadyRead(60000)) {
-        const QByteArray line = p.readLine();
-        if (line.startsWith("ready")) {
-            ms = double(t.nsecsElapsed()) / 1e6;
-            kb = line.mid(6).trimmed().toDouble();
-            break;
+        while (p.canReadLine()) {
+            const QByteArray line = p.readLine().trimmed();
+            if (line == "shown")
+                start.shownMs = double(t.nsecsElapsed()) / 1e6;
+            else if (line == "ready")
+                start.readyMs = double(t.nsecsElapsed()) / 1e6;
+            else if (line == "settled")
+                start.pssKb = treePssKb(p.processId());
         }
+        if (start.pssKb > 0)
+            break;
     }
+    p.kill();
     p.waitForFinished(30000);
-    return {ms, kb};
+    return start;
 }
 
 QString bigPage(qsizetype size, int references, const QString &folder)
@@ -129,48 +164,47 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
 
-    std::vector<double> oursMs, floorMs, oursKb, floorKb;
-    for (int i = 0; i < 5; ++i) {
-        const auto f = runChild(QStringLiteral("--floor"));
-        const auto o = runChild(QStringLiteral("--ours"));
-        floorMs.push_back(f.first);
-        floorKb.push_back(f.second);
-        oursMs.push_back(o.first);
-        oursKb.push_back(o.second);
+    // Start-up, ours and the floor taking turns.
+    std::vector<double> shownOurs, shownFloor, readyOurs, readyFloor, pssOurs, pssFloor;
+    for (int i = 0; i < 7; ++i) {
+        const Start f = runChild(QStringLiteral("--floor"));
+        const Start o = runChild(QStringLiteral("--ours"));
+        shownFloor.push_back(f.shownMs);
+        readyFloor.push_back(f.readyMs);
+        pssFloor.push_back(f.pssKb / 1024);
+        shownOurs.push_back(o.shownMs);
+        readyOurs.push_back(o.readyMs);
+        pssOurs.push_back(o.pssKb / 1024);
     }
 
-    // Saving a 10 MB page with 20,000 local references.
+    // Saving a 10 MB page with 20,000 local references: as it stands, and
+    // after an edit, against the bare view's read of the page and a plain write.
     QTemporaryDir dir;
     const QString folder = dir.path();
     const QString pagePath = dir.filePath(QStringLiteral("index.html"));
-    const QString html = bigPage(10 * 1024 * 1024, 20000, folder);
-    std::vector<double> saveOurs, saveFloor, saveEdited, saveEditedFloor, refresh, snapshot;
+    {
+        QFile f(pagePath);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        f.write(bigPage(10 * 1024 * 1024, 20000, folder).toUtf8());
+    }
+    std::vector<double> saveOurs, saveEdited, saveFloor, refresh, snapshot;
     {
         ui::Script script;
         ui::setScript(&script);
         MainForm form(std::make_unique<surface::WebEngineSurface>());
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
-        for (int run = 0; run < 3; ++run) {
-            QFile f(pagePath);
-            if (!f.open(QIODevice::WriteOnly))
-                return 1;
-            f.write(html.toUtf8());
-            f.close();
-            script.fileAnswers << pagePath;
-            form.FileOpen_Click();
-            // The page as opened: its references are made relative.
-            QElapsedTimer t;
-            t.start();
-            form.SaveCurrentDocument(false);
-            saveOurs.push_back(double(t.nsecsElapsed()) / 1e6);
-            // Then edited and saved again, the save's whole road.
-            waitFor([] { return false; }, 2000);
-            form.DHTMLEdit1->DOM().body().setAttribute(QStringLiteral("bgcolor"), QStringLiteral("#ffffff"));
-            waitFor([] { return false; }, 2000);
-            t.restart();
-            form.SaveCurrentDocument(false);
-            saveEdited.push_back(double(t.nsecsElapsed()) / 1e6);
+        script.fileAnswers << pagePath;
+        form.FileOpen_Click();
+        form.SaveCurrentDocument(false); // the references become relative once
+        for (int run = 0; run < 5; ++run) {
+            waitFor([] { return false; }, 500);
+            saveOurs.push_back(timed([&] { form.SaveCurrentDocument(false); }));
+            form.DHTMLEdit1->DOM().body().setAttribute(
+                QStringLiteral("bgcolor"), run % 2 ? QStringLiteral("#ffffff") : QStringLiteral("#fffffe"));
+            waitFor([] { return false; }, 500);
+            saveEdited.push_back(timed([&] { form.SaveCurrentDocument(false); }));
         }
 
         // The window's whole refresh on a display change, on a 1 MB page with a
@@ -188,12 +222,8 @@ int main(int argc, char *argv[])
             "(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
             " const s = document.getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()"));
         waitFor([] { return false; }, 500);
-        for (int i = 0; i < 200; ++i) {
-            QElapsedTimer t;
-            t.start();
-            emit form.DHTMLEdit1->DisplayChanged();
-            refresh.push_back(double(t.nsecsElapsed()) / 1e6);
-        }
+        for (int i = 0; i < 200; ++i)
+            refresh.push_back(timed([&] { emit form.DHTMLEdit1->DisplayChanged(); }));
         for (int i = 0; i < 20; ++i) {
             const auto v = surface->evaluate(QStringLiteral(
                 "(() => { const t = performance.now(); qk.snap(); return performance.now() - t; })()"));
@@ -207,62 +237,37 @@ int main(int argc, char *argv[])
         auto *page = new QWebEnginePage(&profile, &view);
         view.setPage(page);
         view.show();
-        for (int run = 0; run < 3; ++run) {
-            bool loaded = false;
-            auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
-            page->load(QUrl::fromLocalFile(pagePath));
-            waitFor([&] { return loaded; }, 120000);
-            QElapsedTimer t;
-            t.start();
-            QString got;
-            bool have = false;
-            page->toHtml([&](const QString &h) {
-                got = h;
-                have = true;
-            });
-            waitFor([&] { return have; }, 120000);
-            QSaveFile out(pagePath);
-            if (out.open(QIODevice::WriteOnly)) {
-                out.write(got.toUtf8());
-                out.commit();
-            }
-            loaded = false;
-            page->load(QUrl::fromLocalFile(pagePath));
-            waitFor([&] { return loaded; }, 120000);
-            saveFloor.push_back(double(t.nsecsElapsed()) / 1e6);
-            QObject::disconnect(c);
-            // The floor of an edited save: the page's outerHTML and a plain write.
-            t.restart();
-            have = false;
-            page->runJavaScript(QStringLiteral("document.documentElement.outerHTML"), [&](const QVariant &h) {
-                got = h.toString();
-                have = true;
-            });
-            waitFor([&] { return have; }, 120000);
-            QFile plain(pagePath);
-            if (plain.open(QIODevice::WriteOnly))
-                plain.write(got.toUtf8());
-            plain.close();
-            saveEditedFloor.push_back(double(t.nsecsElapsed()) / 1e6);
+        bool loaded = false;
+        QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
+        page->load(QUrl::fromLocalFile(pagePath));
+        waitFor([&] { return loaded; }, 120000);
+        for (int run = 0; run < 5; ++run) {
+            waitFor([] { return false; }, 500);
+            saveFloor.push_back(timed([&] {
+                QString got;
+                bool have = false;
+                page->runJavaScript(QStringLiteral("document.documentElement.outerHTML"),
+                                    [&](const QVariant &h) {
+                                        got = h.toString();
+                                        have = true;
+                                    });
+                waitFor([&] { return have; }, 120000);
+                QFile out(dir.filePath(QStringLiteral("floor.html")));
+                if (out.open(QIODevice::WriteOnly))
+                    out.write(got.toUtf8());
+            }));
         }
         view.setPage(nullptr);
         delete page;
     }
 
-    std::printf("startup_ms: %.0f\n", median(oursMs));
-    std::printf("startup_floor_ms: %.0f\n", median(floorMs));
-    std::printf("rss_kb: %.0f\n", median(oursKb));
-    std::printf("rss_floor_kb: %.0f\n", median(floorKb));
-    std::printf("save_10mb_ms: %.0f\n", median(saveOurs));
-    std::printf("save_10mb_floor_ms: %.0f\n", median(saveFloor));
     std::printf("refresh_handler_ms: %.3f\n", median(refresh));
     std::printf("snapshot_script_ms: %.3f\n", median(snapshot));
     std::printf("display_refresh_ms: %.3f\n", median(refresh) + median(snapshot));
-    std::printf("rss_vs_floor: %.2f\n", median(oursKb) / median(floorKb));
-    std::printf("save_edited_10mb_ms: %.0f\n", median(saveEdited));
-    std::printf("save_edited_10mb_floor_ms: %.0f\n", median(saveEditedFloor));
-    std::printf("save_10mb_vs_floor: %.2f\n", median(saveOurs) / median(saveFloor));
-    std::printf("save_edited_10mb_vs_floor: %.2f\n", median(saveEdited) / median(saveEditedFloor));
-    std::printf("startup_vs_floor: %.2f\n", median(oursMs) / median(floorMs));
+    printRatio("save_10mb_vs_floor", saveOurs, saveFloor);
+    printRatio("save_edited_10mb_vs_floor", saveEdited, saveFloor);
+    printRatio("rss_vs_floor", pssOurs, pssFloor, "MiB PSS");
+    printRatio("window_shown_vs_floor", shownOurs, shownFloor);
+    printRatio("startup_vs_floor", readyOurs, readyFloor);
     return 0;
 }

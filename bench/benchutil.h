@@ -2,9 +2,12 @@
 
 // Small helpers the benchmarks share.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -22,4 +25,61 @@ inline bool waitFor(const std::function<bool()> &done, int ms)
     while (!done() && t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return done();
+}
+
+// Runs a measurement and gives its duration in milliseconds.
+inline double timed(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// A figure of ours against its floor, both measured in the same run, as
+// "name: ratio of medians (ours median, min-max; floor median, min-max)".
+// Noisy machines show in the spreads.
+inline void printRatio(const char *name, const std::vector<double> &ours, const std::vector<double> &floor,
+                       const char *unit = "ms")
+{
+    const auto [oMin, oMax] = std::minmax_element(ours.begin(), ours.end());
+    const auto [fMin, fMax] = std::minmax_element(floor.begin(), floor.end());
+    if (ours.empty() || floor.empty() || median(floor) <= 0) {
+        std::printf("%s: n/a\n", name);
+        return;
+    }
+    std::printf("%s: %.2f (ours %.1f %s, %.1f-%.1f; floor %.1f %s, %.1f-%.1f; %zu runs each)\n", name,
+                median(ours) / median(floor), median(ours), unit, *oMin, *oMax, median(floor), unit, *fMin,
+                *fMax, ours.size());
+    std::fflush(stdout);
+}
+
+// Proportional memory of a process and every process it started, in kB.
+inline double treePssKb(qint64 root)
+{
+    std::vector<qint64> tree{root};
+    for (size_t i = 0; i < tree.size(); ++i)
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            bool isPid = false;
+            const qint64 pid = entry.toLongLong(&isPid);
+            if (!isPid)
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields[1].toLongLong() == tree[i])
+                tree.push_back(pid);
+        }
+    double kb = 0;
+    for (const qint64 pid : tree) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : rollup.readAll().split('\n'))
+            if (line.startsWith("Pss:"))
+                kb += line.mid(4).trimmed().split(' ').value(0).toDouble();
+    }
+    return kb;
 }

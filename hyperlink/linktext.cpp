@@ -1,5 +1,7 @@
 #include "linktext.h"
 
+#include <QFileInfo>
+
 #include "browse.h"
 #include "editsurface.h"
 #include "linkcomposer.h"
@@ -185,8 +187,10 @@ void LINKTEXT::Check1_Click()
 void LINKTEXT::Command1_Click()
 {
     browse::ChosenFileName().clear();
+    // From the page's own folder, where the pages it links to mostly are.
+    const QString page = m_surface->CurrentDocumentPath();
     browse::BrowseForFile(this, QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
-                          2);
+                          2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath());
     httpsite->setEditText(browse::ChosenFileName());
     httpsite->setFocus();
 }

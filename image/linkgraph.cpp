@@ -610,7 +610,7 @@ void LinkGraph::Command5_Click()
         QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
                        "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
                        "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
-        7);
+        7, startFolder());
     XimageLink->setEditText(linkTargetCase(browse::ChosenFileName()));
 }
 
@@ -623,7 +623,7 @@ void LinkGraph::Command1_Click()
 void LinkGraph::Command7_Click()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2);
+    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
     Text6->setText(browse::ChosenFileName());
     Text6->setFocus();
 }

@@ -125,6 +125,13 @@ QString relativeTo(const SplitPath &page, QStringView objectPath)
         rel += u'/';
     }
     rel += object.fileName;
+    // The result is read as a web address: characters that would end the
+    // path there ("#", "?") or start an escape ("%") are written escaped.
+    if (rel.contains(u'%') || rel.contains(u'#') || rel.contains(u'?')) {
+        rel.replace(u'%', QLatin1String("%25"));
+        rel.replace(u'#', QLatin1String("%23"));
+        rel.replace(u'?', QLatin1String("%3F"));
+    }
     return rel;
 }
 

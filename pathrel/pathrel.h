@@ -8,7 +8,8 @@
 // working when its folder is copied to a web server.
 namespace pathrel {
 // Reference to strObjectFilePath written relative to the folder of pageFilePath,
-// with "/" separators; empty when no relative path exists.
+// with "/" separators and "%", "#" and "?" escaped as a web address needs
+// them; empty when no relative path exists.
 QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath);
 // One reference the rewrite changed: the value as it stood ("file://" and the
 // path) and the relative path written instead.

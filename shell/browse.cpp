@@ -28,7 +28,10 @@ QString &ChosenFileName()
 
 void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder)
 {
-    const QString path = ui::openFile(parent, QStringLiteral("Browse..."), filter, filterIndex, startFolder);
+    // Without a folder of its own the dialog would open wherever the program
+    // was started from; the user's home is a better guess.
+    const QString path = ui::openFile(parent, QStringLiteral("Browse..."), filter, filterIndex,
+                                      startFolder.isEmpty() ? QDir::homePath() : startFolder);
     if (!path.isEmpty())
         ChosenFileName() = path;
 }

@@ -7,9 +7,9 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QWidget>
 
 using namespace surface;
@@ -136,8 +136,14 @@ void DocumentSession::open(const QString &path)
         const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
         if (code != codes::Ok) {
             showLoadError(code);
-            m_surface->NewDocument();
+            // A file refused before it reached the engine (missing, not
+            // readable, binary) leaves the page as it was; only a page the
+            // engine could not show gives way to an empty one.
+            if (!m_surface->pageShown())
+                m_surface->NewDocument();
         }
+        if (code == codes::Ok)
+            m_onDisk = stampOf(m_surface->CurrentDocumentPath());
         if (!m_surface->IsDirty())
             m_recovery.discard();
     }
@@ -163,7 +169,7 @@ bool DocumentSession::save(bool saveAs)
         }
         // Dismissed: a page with a path is saved once more to it.
     }
-    if (target.isEmpty())
+    if (target.isEmpty() || !changedOnDiskAllowed(target))
         return false;
     const Outcome outcome = writePage(target);
     if (!outcome.ok) {
@@ -174,8 +180,31 @@ bool DocumentSession::save(bool saveAs)
         return false;
     }
     m_recovery.discard();
+    m_onDisk = stampOf(target);
     refreshTitle();
     return true;
+}
+
+DocumentSession::DiskStamp DocumentSession::stampOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return {path, -1, {}};
+    return {info.absoluteFilePath(), info.size(), info.lastModified()};
+}
+
+// A page whose file another program changed since it was opened or saved is
+// not overwritten without asking: that program's work would be lost.
+bool DocumentSession::changedOnDiskAllowed(const QString &target)
+{
+    const DiskStamp now = stampOf(target);
+    if (now.size < 0 || now.path != m_onDisk.path || now == m_onDisk)
+        return true;
+    return ui::messageBox(
+               m_window,
+               tr("The file %1 was changed by another program since it was opened or saved.").arg(target) +
+                   crlf() + crlf() + tr("Do you want to overwrite it with this page?"),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) == QMessageBox::Yes;
 }
 
 // The direct save: read, rewrite the references, write; nothing is written
@@ -185,9 +214,7 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
 {
     QElapsedTimer timer;
     timer.start();
-    const auto phase = [&](const char *what) {
-        qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart());
-    };
+    const auto phase = [&](const char *what) { qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart()); };
     const DocumentRead read = m_surface->readDocument();
     phase("read");
     if (!read.ok)

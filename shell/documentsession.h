@@ -3,6 +3,7 @@
 #include "pagefile.h"
 #include "recovery.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -70,6 +71,18 @@ private:
     void onEngineFailed(const QString &reason);
     void keepRecoveryCopy();
     void throwAwayChanges();
+    // The page's file as it was when the page was opened or last saved, to
+    // tell when another program has changed it since.
+    struct DiskStamp
+    {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const DiskStamp &) const = default;
+    };
+    static DiskStamp stampOf(const QString &path);
+    bool changedOnDiskAllowed(const QString &target);
+    DiskStamp m_onDisk;
 
     surface::EditSurface *m_surface;
     QPointer<QWidget> m_window;

@@ -672,8 +672,22 @@
                     return false;
                 }
                 const item = {t: n.data};
-                if (id !== undefined && sameKind)
+                if (id !== undefined && sameKind) {
                     item.n = id;
+                    // White space the engine may drop or harden at the edge of
+                    // a block is invisible there; the program keeps the source's.
+                    const parent = n.parentElement;
+                    const style = parent ? getComputedStyle(parent) : null;
+                    if (style && !/^pre/.test(style.whiteSpace) && style.whiteSpace !== 'break-spaces') {
+                        item.ws = 1;
+                        if (style.display !== 'inline') {
+                            if (!n.previousSibling)
+                                item.bs = 1;
+                            if (!n.nextSibling)
+                                item.be = 1;
+                        }
+                    }
+                }
                 if (kind)
                     item.k = kind;
                 out.push(item);
@@ -825,13 +839,17 @@
         const relative = info.relative || {};
         if (Object.keys(relative).length || info.base) {
             withQuiet(() => {
-                if (Object.keys(relative).length)
-                    for (const attr of ['src', 'href', 'background'])
+                if (Object.keys(relative).length) {
+                    for (const attr of ['src', 'href', 'background', 'srcset', 'style'])
                         for (const el of document.querySelectorAll('[' + attr + ']')) {
                             const to = relative[el.getAttribute(attr)];
                             if (to !== undefined)
                                 el.setAttribute(attr, to);
                         }
+                    for (const style of document.querySelectorAll('style'))
+                        if (!ours.has(style) && relative[style.textContent] !== undefined)
+                            style.textContent = relative[style.textContent];
+                }
                 if (info.base)
                     setBase(info.base);
             });
@@ -857,6 +875,14 @@
         indexed = false;
         walkNodes = null;
         setTimeout(ensureIndexed, 0);
+        // Typing after the save is a new step to undo, not the end of the
+        // typing before it.
+        const sel = getSelection();
+        if (sel.rangeCount) {
+            const r = sel.getRangeAt(0).cloneRange();
+            sel.removeAllRanges();
+            sel.addRange(r);
+        }
         dirty = false;
         return {ok: true, snap: snapshot()};
     };
@@ -1643,9 +1669,10 @@
             if (e.dataTransfer && [...e.dataTransfer.types].includes('Files'))
                 e.preventDefault();
         }, true);
-        // Nothing may change the page before its nodes are numbered. The walk
-        // costs a few hundredths of what loading the page cost.
-        indexNow();
+        // Nothing may change the page before its nodes are numbered: the walk
+        // runs as soon as the page is shown, or at the first edit if that
+        // comes first (every command of ours numbers the page first too).
+        setTimeout(ensureIndexed, 0);
         document.addEventListener('beforeinput', (e) => {
             ensureIndexed();
             replacePlaceholder(e);

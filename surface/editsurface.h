@@ -253,6 +253,9 @@ public:
     virtual QString DocumentTitle() const = 0;
     virtual QString CurrentDocumentPath() const = 0;
     virtual bool IsDirty() const = 0;
+    // A page is shown and can be edited (false while loading, after a failed
+    // load or when the engine stopped).
+    virtual bool pageShown() const = 0;
     virtual bool Busy() const = 0;
 
     virtual bool ShowBorders() const = 0;

@@ -58,12 +58,20 @@ namespace {
 
 struct ValueSpan
 {
+    enum Kind
+    {
+        Address, // the whole value is one address
+        Srcset,  // addresses with their sizes, separated by commas
+        Css      // style: addresses in url(...)
+    };
     int start; // the value's text, without its quotes, in UTF-8 bytes
     int end;
-    char quote; // '"', '\'' or 0
+    char quote; // '"', '\'' or 0; 1 for the text of a style element
+    Kind kind;
 };
 
-// The value of every src, href and background attribute, with its span.
+// Every place a page names a file by address: the src, href and background
+// attributes, srcset, style attributes and style elements.
 void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool &hasBase)
 {
     std::vector<const GumboNode *> stack{node};
@@ -78,13 +86,24 @@ void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool 
             kids = &el.children;
             if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
                 hasBase = true;
+            if (el.tag == GUMBO_TAG_STYLE)
+                for (unsigned i = 0; i < el.children.length; ++i) {
+                    const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
+                    if (t->type == GUMBO_NODE_TEXT || t->type == GUMBO_NODE_WHITESPACE)
+                        out.push_back({int(t->v.text.start_pos.offset),
+                                       int(t->v.text.start_pos.offset + t->v.text.original_text.length), 1,
+                                       ValueSpan::Css});
+                }
             // Attributes the parser made up (of an implied element) have no source.
-            if (el.original_tag.length == 0)
-                continue;
-            for (unsigned i = 0; i < el.attributes.length; ++i) {
+            for (unsigned i = 0; i < el.attributes.length && el.original_tag.length > 0; ++i) {
                 const auto *a = static_cast<const GumboAttribute *>(el.attributes.data[i]);
                 const QByteArray name(a->name);
-                if (name != "src" && name != "href" && name != "background")
+                ValueSpan::Kind kind = ValueSpan::Address;
+                if (name == "srcset")
+                    kind = ValueSpan::Srcset;
+                else if (name == "style")
+                    kind = ValueSpan::Css;
+                else if (name != "src" && name != "href" && name != "background")
                     continue;
                 if (a->original_value.length == 0)
                     continue;
@@ -93,7 +112,7 @@ void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool 
                 const int start = int(a->value_start.offset) + (quote ? 1 : 0);
                 const int end = int(a->value_start.offset) + int(a->original_value.length) - (quote ? 1 : 0);
                 if (end >= start)
-                    out.push_back({start, end, quote});
+                    out.push_back({start, end, quote, kind});
             }
         }
         if (kids)
@@ -126,6 +145,55 @@ QString escapedFor(const QString &value, char quote)
 
 } // namespace
 
+namespace {
+// One address, relative to from, written relative to the page toPage (or as
+// an absolute file address where no relative path exists); as it was when it
+// is not a relative local address.
+QString rebaseAddress(const QString &written, const QString &from, const QString &toPage)
+{
+    if (written.contains(u'&') || !isRelativeLocal(written))
+        return written;
+    qsizetype cut = written.size();
+    for (const QChar c : {u'?', u'#'})
+        if (const qsizetype at = written.indexOf(c); at >= 0 && at < cut)
+            cut = at;
+    const QString pathPart = written.left(cut);
+    const bool encoded = pathPart.contains(u'%');
+    const QString decoded = encoded ? QUrl::fromPercentEncoding(pathPart.toUtf8()) : pathPart;
+    const QString file = QDir::cleanPath(from + u'/' + decoded);
+    QString rebased = pathrel::GetRelativePath(toPage, file);
+    if (rebased.isEmpty())
+        return QUrl::fromLocalFile(file).toString() + written.mid(cut);
+    if (encoded)
+        rebased =
+            QString::fromUtf8(QUrl::toPercentEncoding(QUrl::fromPercentEncoding(rebased.toUtf8()), "/"));
+    if (pathPart.endsWith(u'/') && !rebased.endsWith(u'/'))
+        rebased += u'/'; // a folder stays a folder
+    return rebased + written.mid(cut);
+}
+
+QString rebaseValue(const QString &value, ValueSpan::Kind kind, const QString &from, const QString &toPage)
+{
+    if (kind == ValueSpan::Address)
+        return rebaseAddress(value, from, toPage);
+    static const QRegularExpression srcsetAddress(QStringLiteral("(^|,)(\\s*)([^\\s,]+)"));
+    static const QRegularExpression cssAddress(QStringLiteral("url\\(\\s*(['\"]?)([^'\")]+)\\1\\s*\\)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression &pattern = kind == ValueSpan::Srcset ? srcsetAddress : cssAddress;
+    const int group = kind == ValueSpan::Srcset ? 3 : 2;
+    QString out;
+    qsizetype copied = 0;
+    for (QRegularExpressionMatchIterator it = pattern.globalMatch(value); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(value).mid(copied, m.capturedStart(group) - copied);
+        out += rebaseAddress(m.captured(group), from, toPage);
+        copied = m.capturedEnd(group);
+    }
+    out += QStringView(value).mid(copied);
+    return out;
+}
+} // namespace
+
 QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
                          QHash<QString, QString> *done)
 {
@@ -153,30 +221,14 @@ QString rebaseReferences(const QString &html, const QString &fromFolder, const Q
     for (const ValueSpan &span : spans) {
         if (span.start < copied)
             continue;
-        // Entities in a reference are rare; one that has any stays as it is.
         const QString written = QString::fromUtf8(utf8.constData() + span.start, span.end - span.start);
-        if (written.contains(u'&') || !isRelativeLocal(written))
-            continue;
-        qsizetype cut = written.size();
-        for (const QChar c : {u'?', u'#'})
-            if (const qsizetype at = written.indexOf(c); at >= 0 && at < cut)
-                cut = at;
-        const QString pathPart = written.left(cut);
-        const bool encoded = pathPart.contains(u'%');
-        const QString decoded = encoded ? QUrl::fromPercentEncoding(pathPart.toUtf8()) : pathPart;
-        const QString file = QDir::cleanPath(from + u'/' + decoded);
-        QString rebased = pathrel::GetRelativePath(toPage, file);
-        if (rebased.isEmpty())
-            rebased = QUrl::fromLocalFile(file).toString();
-        else if (encoded)
-            rebased = QString::fromUtf8(QUrl::toPercentEncoding(rebased, "/"));
-        rebased += written.mid(cut);
+        const QString rebased = rebaseValue(written, span.kind, from, toPage);
         if (rebased == written)
             continue;
         if (done)
             done->insert(written, rebased);
         out.append(utf8.constData() + copied, span.start - copied);
-        QString value = escapedFor(rebased, span.quote);
+        QString value = span.quote == 1 ? rebased : escapedFor(rebased, span.quote);
         if (!span.quote && (value.contains(u' ') || value.contains(u'>') || value.contains(u'"')))
             value = u'"' + escapedFor(rebased, '"') + u'"'; // an unquoted value cannot hold these
         out.append(value.toUtf8());

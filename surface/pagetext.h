@@ -22,9 +22,10 @@ QString localFileReference(const QString &value, const std::function<bool(const 
 // The page's relative references to local files, rewritten for the page
 // moving from fromFolder to the file toPage: each still names the same file,
 // relative to the new folder (absolute where no relative path exists).
-// Only the values of src, href and background attributes change; a page with
-// a base element of its own is left alone. done maps each old value to the
-// new one.
+// Only addresses change: the values of src, href and background attributes,
+// the addresses in srcset, and url(...) in style attributes and style
+// elements. A page with a base element of its own is left alone. done maps
+// each old value (or style text) to the new one.
 QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
                          QHash<QString, QString> *done = nullptr);
 

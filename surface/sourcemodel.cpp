@@ -243,8 +243,15 @@ struct SourceModel::Impl
         QString text;
         int tailStart; // where the copied end of the text's source begins (-1: none)
     };
-    Merged mergeText(const Node &n, const QString &newData,
-                     const std::function<QString(QString)> &spell) const;
+    // How the engine treats white space around a changed text.
+    struct Spaces
+    {
+        bool collapsible = false; // a no-break space it put for a space is no change
+        bool blockStart = false;  // first in its block: white space before the text is invisible
+        bool blockEnd = false;    // last in its block: white space after it is too
+    };
+    Merged mergeText(const Node &n, QString newData, const std::function<QString(QString)> &spell,
+                     const Spaces &spaces) const;
     bool walkText(const Node &n, std::vector<int> &at, QList<QPair<QString, QString>> *references) const;
     int bodyNode() const;
 };
@@ -577,8 +584,9 @@ bool SourceModel::Impl::walkText(const Node &n, std::vector<int> &at,
 
 // The new text of a text node, keeping the source of the parts that did not
 // change: entities, line breaks and tags the text swallowed stay as written.
-SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QString &newData,
-                                                       const std::function<QString(QString)> &spell) const
+SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, QString newData,
+                                                       const std::function<QString(QString)> &spell,
+                                                       const Spaces &spaces) const
 {
     const QString oldData = decodedOf(n);
     const int kind = n.textKind;
@@ -589,12 +597,36 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, const QStr
     if (!ok || j != oldData.size())
         return {spell(escapeText(newData, kind)), -1};
 
+    // Line breaks and indentation the engine dropped at the edge of a block
+    // stay as the source has them: they show nothing there.
+    const auto isSpace = [](QChar c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; };
+    if (spaces.blockEnd) {
+        qsizetype t = oldData.size();
+        while (t > 0 && isSpace(oldData[t - 1]))
+            --t;
+        const QStringView trail = QStringView(oldData).mid(t);
+        if (trail.contains(u'\n') && (newData.isEmpty() || !isSpace(newData.back())))
+            newData += trail;
+    }
+    if (spaces.blockStart) {
+        qsizetype h = 0;
+        while (h < oldData.size() && isSpace(oldData[h]))
+            ++h;
+        const QStringView lead = QStringView(oldData).left(h);
+        if (lead.contains(u'\n') && (newData.isEmpty() || !isSpace(newData.front())))
+            newData.prepend(lead);
+    }
+    // A space the engine turned into a no-break space beside what was
+    // inserted is kept as the space it was.
+    const auto same = [&](QChar before, QChar now) {
+        return before == now || (spaces.collapsible && before == u' ' && now == QChar(0xA0));
+    };
     qsizetype p = 0;
     const qsizetype common = std::min(oldData.size(), newData.size());
-    while (p < common && oldData[p] == newData[p])
+    while (p < common && same(oldData[p], newData[p]))
         ++p;
     qsizetype q = 0;
-    while (q < common - p && oldData[oldData.size() - 1 - q] == newData[newData.size() - 1 - q])
+    while (q < common - p && same(oldData[oldData.size() - 1 - q], newData[newData.size() - 1 - q]))
         ++q;
     while (p > 0 && at[size_t(p)] < 0)
         --p;
@@ -988,7 +1020,7 @@ private:
                 if (adjacent && cursor >= 0 && m.gapIsClean(cursor, n.s))
                     copy(cursor, n.s);
             }
-            emitItem(item);
+            emitItem(item, parent);
             previous = parentOriginal ? originalOf(item, true) : -1;
             cursor = previous >= 0 ? m.nodes[size_t(previous)].e : -1;
         }
@@ -1060,14 +1092,25 @@ private:
                 value = localFileReference(value, exists);
             if (!kept)
                 put(u' ' + attrName + QStringLiteral("=\"") + fresh(SourceModel::escapeAttribute(value)) +
-                       u'"');
+                    u'"');
         }
         put(ending);
     }
 
     // Nodes that followed each other in the source, copied with what stood
     // between them.
-    void emitRun(const QJsonArray &run)
+    // A text that took in tags the parser ignored ("</body>") is copied as
+    // written only where it stood; moved elsewhere, its text alone goes.
+    bool copyText(const Node &n, int parent)
+    {
+        if (n.kind != Kind::Text || n.parent == parent ||
+            QByteArrayView(m.utf8.constData() + n.s, n.e - n.s).indexOf('<') < 0)
+            return false;
+        put(SourceModel::escapeText(m.decodedOf(n), n.textKind));
+        return true;
+    }
+
+    void emitRun(const QJsonArray &run, int parent)
     {
         const Node *first = nodeOf(run.at(0).toInt(-1));
         const Node *last = nodeOf(run.at(1).toInt(-1));
@@ -1087,6 +1130,18 @@ private:
                 return;
             }
         }
+        if (first->parent != parent) {
+            // Moved as a whole into another element: node by node.
+            for (int node = int(first - m.nodes.data()); node >= 0;
+                 node = m.nodes[size_t(node)].nextSibling) {
+                const Node &n = m.nodes[size_t(node)];
+                if (!copyText(n, parent))
+                    copy(n.s, n.e);
+                if (&n == last)
+                    break;
+            }
+            return;
+        }
         // Siblings in a row: the source from the first to the last, where no
         // gap between them holds another node's source.
         int from = first->s;
@@ -1102,15 +1157,15 @@ private:
         copy(from, last->e);
     }
 
-    void emitItem(const QJsonValue &item)
+    void emitItem(const QJsonValue &item, int parent)
     {
         if (item.isObject() && item.toObject().contains(QLatin1String("r"))) {
-            emitRun(item.toObject().value(QLatin1String("r")).toArray());
+            emitRun(item.toObject().value(QLatin1String("r")).toArray(), parent);
             return;
         }
         if (item.isDouble()) {
             const Node *n = nodeOf(item.toInt(-1));
-            if (!n)
+            if (!n || copyText(*n, parent))
                 return;
             if (!n->whole) {
                 fail(QStringLiteral("node %1 is not one piece").arg(item.toInt()));
@@ -1139,8 +1194,12 @@ private:
                 const Node *n = nodeOf(o.value(QLatin1String("n")).toInt(-1));
                 if (!n)
                     return;
-                const SourceModel::Impl::Merged merged =
-                    m.mergeText(*n, data, [this](QString t) { return spell(std::move(t)); });
+                SourceModel::Impl::Spaces spaces;
+                spaces.collapsible = o.contains(QLatin1String("ws"));
+                spaces.blockStart = o.contains(QLatin1String("bs"));
+                spaces.blockEnd = o.contains(QLatin1String("be"));
+                const SourceModel::Impl::Merged merged = m.mergeText(
+                    *n, data, [this](QString t) { return spell(std::move(t)); }, spaces);
                 put(merged.text);
                 if (merged.tailStart >= 0)
                     copied.emplace_back(merged.tailStart, n->e);

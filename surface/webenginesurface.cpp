@@ -351,8 +351,7 @@ void WebEngineSurface::onReady(const QVariantMap &info)
                 if (tag != m_expectedTag)
                     return;
                 m_pendingCopy.reset();
-                if (finishLoad() == codes::Ok)
-                    startSourceJob(m_sourceText, {});
+                finishLoad();
             },
             Qt::QueuedConnection);
     }
@@ -379,6 +378,10 @@ void WebEngineSurface::applySnapshot(const QVariantMap &snap)
     m_selType = snap.value(QStringLiteral("selType")).toString();
     m_title = snap.value(QStringLiteral("title")).toString();
     m_jsDirty = snap.value(QStringLiteral("dirty")).toBool();
+    // The source is parsed once the page changes: a page only looked at
+    // never costs the parse, and opening is not slowed by it.
+    if (IsDirty() && !m_sourceJob && m_ready)
+        startSourceJob(m_sourceText, m_sourceBytes);
     m_changes = snap.value(QStringLiteral("changes")).toInt();
     scheduleDisplayChanged();
 }
@@ -627,7 +630,6 @@ qint64 WebEngineSurface::LoadDocument(const QString &pathIn, bool prompt)
     m_sourceText = QString();
     m_carriedDirty = false;
     m_nextWriteClean = false;
-    startSourceJob(QString(), m_sourceBytes);
     return codes::Ok;
 }
 
@@ -821,8 +823,6 @@ bool WebEngineSurface::setDocumentHTML(const QString &html)
     m_sourceBom = false;
     m_nextWriteClean = false;
     m_carriedDirty = dirtyAfter;
-    if (code == codes::Ok)
-        startSourceJob(m_sourceText, {});
     return code == codes::Ok;
 }
 

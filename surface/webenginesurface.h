@@ -52,6 +52,7 @@ public:
     QString DocumentTitle() const override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;
+    bool pageShown() const override { return m_ready && !m_frameset && !m_engineGone; }
     bool Busy() const override { return m_busy; }
 
     bool ShowBorders() const override { return m_showBorders; }
@@ -151,7 +152,7 @@ private:
     std::shared_ptr<FilePicker> m_picker;
 
     QString m_path;
-    QString m_baseFolder;  // the folder the engine resolves relative references against
+    QString m_baseFolder; // the folder the engine resolves relative references against
     QString m_loadingFolder;
     std::unique_ptr<QTemporaryFile> m_pendingCopy; // the start-up page, until the engine has read it
     bool m_finishWhenReady = false;

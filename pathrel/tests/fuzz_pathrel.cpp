@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 
@@ -103,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (rel.isEmpty() || !plainPath(path) || !plainPath(page))
                 continue;
             check(!rel.contains(u'\\'));
-            QString resolved = QDir::cleanPath(folderOf(page) + rel);
+            QString resolved = QDir::cleanPath(folderOf(page) + QUrl::fromPercentEncoding(rel.toUtf8()));
             QString original = QDir::cleanPath(QString(path).replace(u'\\', u'/'));
             if (windows) {
                 resolved = resolved.toLower();

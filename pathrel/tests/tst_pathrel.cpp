@@ -108,6 +108,9 @@ void TestPathRel::relativePath_data()
     QTest::newRow("posix: dot folders") << "/s/./a/p.html"
                                         << "/s/a/../b/x.gif"
                                         << "../b/x.gif";
+    QTest::newRow("posix: characters a web address reads") << "/home/u/site/p.html"
+                                                           << "/home/u/site/img/hash#1 what?100%.png"
+                                                           << "img/hash%231 what%3F100%25.png";
     QTest::newRow("posix: spaces and unicode") << "/home/ü/my site/p.html"
                                                << "/home/ü/my site/a b/ç.gif"
                                                << "a b/ç.gif";

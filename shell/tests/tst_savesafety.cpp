@@ -45,6 +45,7 @@ private slots:
     void namesAndContents();
     void unchangedMeansUnchanged();
     void caretAndUndoSurviveSave();
+    void otherProgramsChangesAreNotOverwrittenSilently();
     void recoveryAfterAKilledProgram();
 
 private:
@@ -260,13 +261,18 @@ void TestSaveSafety::namesAndContents()
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("site/index"))));
     } else {
         page = write(name, bytes);
-        open(page);
         if (!loadMessage.isEmpty()) {
-            QCOMPARE(m_script.messagesShown, QStringList{loadMessage});
-            QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), QString());
+            // A refused file leaves the page in the editor, even one whose
+            // changes the user chose not to save.
+            edit(QStringLiteral("<b>kept</b>"));
+            m_script.messageAnswers << QMessageBox::No;
+            open(page);
+            QCOMPARE(m_script.messagesShown.constLast(), loadMessage);
+            QVERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<b>kept</b>")));
             QCOMPARE(readTestFile(page), bytes);
             return;
         }
+        open(page);
         QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
     }
     // Read as a page, not as text, and saved as one after an edit.
@@ -326,15 +332,36 @@ void TestSaveSafety::caretAndUndoSurviveSave()
     QVERIFY(form()->SaveCurrentDocument(false));
     QVERIFY(!form()->DHTMLEdit1->IsDirty());
     QWidget *view = form()->DHTMLEdit1->widget();
+    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
     view->setFocus();
-    QTest::keyClicks(view->focusProxy() ? view->focusProxy() : view, QStringLiteral("Y"));
+    QTest::keyClicks(input, QStringLiteral("Y"));
     QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXY world")));
-    // Undo goes on working across the save, and a change undone after it is
-    // a change again.
+    // Undo goes on working across a save, one step at a time: typing after
+    // the save undoes alone, and a change undone after a save is a change.
     QVERIFY(form()->SaveCurrentDocument(false));
+    QTest::keyClicks(input, QStringLiteral("Z"));
+    QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXYZ world")));
     QVERIFY(form()->DHTMLEdit1->ExecCommand(DECMD_UNDO).isValid());
-    QTRY_VERIFY(!form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("XY")));
+    QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXY world")));
     QVERIFY(form()->DHTMLEdit1->IsDirty());
+}
+
+void TestSaveSafety::otherProgramsChangesAreNotOverwrittenSilently()
+{
+    const QString page = write(QStringLiteral("shared.html"), kPage);
+    open(page);
+    edit();
+    const QByteArray theirs = "<p>written by another program</p>";
+    write(QStringLiteral("shared.html"), theirs);
+    QFile(page).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    m_script.messageAnswers << QMessageBox::No;
+    QVERIFY(!form()->SaveCurrentDocument(false));
+    QCOMPARE(m_script.messagesShown.size(), 1);
+    QCOMPARE(readTestFile(page), theirs);
+    QVERIFY(form()->DHTMLEdit1->IsDirty());
+    m_script.messageAnswers << QMessageBox::Yes;
+    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(readTestFile(page).contains("<b>edit</b>"));
 }
 
 void TestSaveSafety::recoveryAfterAKilledProgram()

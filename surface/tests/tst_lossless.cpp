@@ -131,9 +131,19 @@ QString TestLossless::parsedAs(const QString &text)
 
 bool TestLossless::readsAsTheEngineWritesIt(const QString &text)
 {
+    // Compared as shown: a no-break space the engine put beside an edit reads
+    // as the space the source had, and white space at the edge of a block,
+    // which the engine drops when it edits there, shows nothing.
+    const auto shown = [](QString dom) {
+        static const QRegularExpression blockEdge(QStringLiteral(
+            " ?(</?(?:p|div|li|ul|ol|dl|dt|dd|h[1-6]|table|tbody|tr|td|th|pre|body|head|html)\\b[^>]*>) ?"));
+        dom.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+        dom.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        return dom.replace(blockEdge, QStringLiteral("\\1"));
+    };
     const QString engines = js(QStringLiteral("qk.html()")).toString();
-    const QString expected = parsedAs(engines);
-    const QString actual = parsedAs(text);
+    const QString expected = shown(parsedAs(engines));
+    const QString actual = shown(parsedAs(text));
     if (actual == expected)
         return true;
     const Change c = changeBetween(expected, actual);

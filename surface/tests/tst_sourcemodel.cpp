@@ -1,5 +1,6 @@
 // The source model without a browser: the engine's walk is stood in for by
 // the parser's own tree, and recipes are written by hand.
+#include "pagetext.h"
 #include "sourcemodel.h"
 
 #include <QTest>
@@ -60,6 +61,8 @@ private slots:
     void misnestedSourceFallsBackLocally();
     void walkThatDiffersIsWrittenAfresh();
     void escaping();
+    void rebasing_data();
+    void rebasing();
 };
 
 void TestSourceModel::unchangedPagesComeBackExactly_data()
@@ -136,6 +139,23 @@ void TestSourceModel::edits_data()
         << R"([{"e":0,"c":[1,4,{"e":5,"c":[6,7,9,{"e":10,"c":[{"f":"b","a":[],"c":[{"t":"sec","n":11}]},{"t":"ond"}]},12]}]}])"
         << QString(page2).replace(QStringLiteral(">second<"), QStringLiteral("><b>sec</b>ond<"));
 
+    // 0 html, 1 head, 2 body, 3 p, 4 text, 5 h3, 6 text
+    const QString blocks = QStringLiteral("<html><body><p>has cookies\n<h3>x</h3></body></html>");
+    QTest::newRow("a line break the engine dropped at a block's end stays")
+        << blocks
+        << R"([{"e":0,"c":[1,{"e":2,"c":[{"e":3,"c":[{"t":"has cookies!","n":4,"ws":1,"be":1}]},5]}]}])"
+        << QString(blocks).replace(QStringLiteral("cookies\n"), QStringLiteral("cookies!\n"));
+    QTest::newRow("a space the engine hardened beside a new link stays a space")
+        << blocks
+        << R"([{"e":0,"c":[1,{"e":2,"c":[{"e":3,"c":[{"t":"has\u00a0","n":4,"ws":1},{"h":"<a href=x>cookies</a>"}]},5]}]}])"
+        << QString(blocks).replace(QStringLiteral("has cookies\n"),
+                                   QStringLiteral("has <a href=x>cookies</a>"));
+    // 0 html, 1 head, 2 body, 3 p, 4 text, 5 text holding "</body>" and "</html>"
+    const QString tail = QStringLiteral("<html><body><p>a</p>\n</body>\n</html>\n");
+    QTest::newRow("text that holds the page's end tags, moved, loses them")
+        << tail << R"([{"e":0,"c":[1,{"e":2,"c":[{"f":"div","a":[],"c":[3,5]}]}]}])"
+        << QStringLiteral("<html><body><div><p>a</p>\n\n\n</div></body></html>");
+
     const QString open = QStringLiteral("<HTML><BODY>\r\n<P>a &amp; b\r\n</BODY></HTML>");
     // 0 html, 1 head, 2 body, 3 ws, 4 p, 5 text (swallows the end tags)
     QTest::newRow("end tags the text swallowed stay once")
@@ -183,6 +203,36 @@ void TestSourceModel::escaping()
     QCOMPARE(SourceModel::escapeText(u"a<b>&c\u00a0\"", 0), QStringLiteral("a&lt;b&gt;&amp;c&nbsp;\""));
     QCOMPARE(SourceModel::escapeText(u"if (a<b && c) {}", 1), QStringLiteral("if (a<b && c) {}"));
     QCOMPARE(SourceModel::escapeAttribute(u"say \"x\" & <y>"), QStringLiteral("say &quot;x&quot; &amp; <y>"));
+}
+
+void TestSourceModel::rebasing_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("expected");
+    // The page moves from /s/ to /s/sub/.
+    QTest::newRow("attributes")
+        << R"(<body background=bg.gif><img src="images/a.png"><a href='sub/p2.html#top'>x</a>)"
+        << R"(<body background=../bg.gif><img src="../images/a.png"><a href='p2.html#top'>x</a>)";
+    QTest::newRow("srcset") << R"(<img srcset="a.png 1x, images/b.jpg 2x">)"
+                            << R"(<img srcset="../a.png 1x, ../images/b.jpg 2x">)";
+    QTest::newRow("style attribute and element")
+        << R"x(<p style="background:url('images/a.png')"><style>.h{background:url("b.jpg")}</style>)x"
+        << R"x(<p style="background:url('../images/a.png')"><style>.h{background:url("../b.jpg")}</style>)x";
+    QTest::newRow("a folder stays a folder") << R"(<a href="images/">i</a>)"
+                                             << R"(<a href="../images/">i</a>)";
+    QTest::newRow("addresses elsewhere stay")
+        << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)"
+        << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)";
+    QTest::newRow("a page with a base of its own stays") << R"(<base href="http://x/"><img src="a.png">)"
+                                                         << R"(<base href="http://x/"><img src="a.png">)";
+}
+
+void TestSourceModel::rebasing()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, expected);
+    QCOMPARE(surface::rebaseReferences(html, QStringLiteral("/s"), QStringLiteral("/s/sub/copy.html")),
+             expected);
 }
 
 QTEST_GUILESS_MAIN(TestSourceModel)

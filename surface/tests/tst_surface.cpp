@@ -368,11 +368,12 @@ void TestSurface::serialisationSurvivesReload()
     // Edits of the kind the engine makes: a list dropped into a paragraph and
     // a heading, and a block split that copies its id.
     QVERIFY(
-        js(QStringLiteral("(() => { const ul = document.createElement('ul'); ul.innerHTML = '<li>i</li>';"
-                          " document.getElementById('a').appendChild(ul);"
-                          " document.getElementById('h').appendChild(document.createElement('ol'));"
-                          " const c = document.getElementById('a').cloneNode(false); c.textContent = 'copy';"
-                          " document.body.appendChild(c); return true; })()"))
+        js(QStringLiteral(
+               "qk.shape() && (() => { const ul = document.createElement('ul'); ul.innerHTML = '<li>i</li>';"
+               " document.getElementById('a').appendChild(ul);"
+               " document.getElementById('h').appendChild(document.createElement('ol'));"
+               " const c = document.getElementById('a').cloneNode(false); c.textContent = 'copy';"
+               " document.body.appendChild(c); return true; })()"))
             .toBool());
     const QString html = m_surface->DocumentHTML();
     QVERIFY2(html.contains(QStringLiteral("<p id=a>one</p><ul><li>i</li></ul>")), qPrintable(html));
