@@ -133,12 +133,15 @@ double linesChangedByOneWord(const QString &corpus)
     surface::WebEngineSurface s(&window);
     s.widget()->resize(1000, 800);
     window.show();
-    QWidget *input = s.widget()->focusProxy() ? s.widget()->focusProxy() : s.widget();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 0;
     int pages = 0;
     int lines = 0;
     for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.htm*")}, QDir::Files)) {
         if (s.LoadDocument(QDir(corpus).filePath(name), false) != surface::codes::Ok)
             continue;
+        // The engine's input widget may be a new one for each page.
+        QWidget *input = s.widget()->focusProxy() ? s.widget()->focusProxy() : s.widget();
         const QStringList before = s.DocumentHTML().split(u'\n');
         // A click into the page, as a person makes before typing, then the
         // caret after the first word of the first paragraph.
@@ -178,6 +181,11 @@ int main(int argc, char *argv[])
 {
     surface::prepareBeforeApplication();
     QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--lossless") == 0) {
+        std::printf("lossless_lines_changed: %.2f\n",
+                    linesChangedByOneWord(QStringLiteral(QK_SOURCE_DIR "/surface/tests/corpus")));
+        return 0;
+    }
     QTemporaryDir dir;
     const QString page1 = writePage(dir, QStringLiteral("one.html"), 1024 * 1024);
     const QString page10 = writePage(dir, QStringLiteral("ten.html"), 10 * 1024 * 1024);
@@ -208,13 +216,19 @@ int main(int argc, char *argv[])
         BareView bare;
         bare.load(page10);
         waitFor([] { return false; }, 3000); // both have finished with their pages
-        for (int run = 0; run < 5; ++run) {
+        const auto floorReads = [&] {
             floorRead.push_back(timed([&] {
                 bool got = false;
                 bare.page->toHtml([&](const QString &) { got = true; });
                 waitFor([&] { return got; }, 120000);
             }));
+        };
+        for (int run = 0; run < 5; ++run) {
+            floorReads();
             oursRead.push_back(timed([&] { s.DocumentHTML(); }));
+        }
+        for (int run = 0; run < 5; ++run) {
+            floorReads();
             s.DOM().body().setAttribute(QStringLiteral("bgcolor"),
                                         run % 2 ? QStringLiteral("#ffffff") : QStringLiteral("#fffffe"));
             waitFor([] { return false; }, 300);
@@ -230,6 +244,7 @@ int main(int argc, char *argv[])
     QSignalSpy spy(&s, &surface::EditSurface::DisplayChanged);
     waitFor([] { return false; }, 200);
     for (int i = 0; i < 25; ++i) {
+        waitFor([] { return false; }, 50); // the last change's news has come
         spy.clear();
         display.push_back(timed([&] {
             QTest::keyClick(input, Qt::Key_Right, Qt::ShiftModifier);
