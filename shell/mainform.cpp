@@ -304,19 +304,22 @@ void MainForm::buildMenus()
         }
     });
 
-    QMenu *effects = bar->addMenu(QStringLiteral("Special Effects"));
+    // Every menu of the bar has an access letter of its own: without one,
+    // Alt and a letter reach the focused font box as typing.
+    QMenu *effects = bar->addMenu(QStringLiteral("&Special Effects"));
     effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
     connect(
         addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects...")),
         &QAction::triggered, this, &MainForm::mnuFizzet_Click);
 
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help"));
     connect(addItem(help, QStringLiteral("mnuHelpContents"), QStringLiteral("&Contents...")),
             &QAction::triggered, this, &MainForm::ShowHelp);
     help->addSeparator()->setObjectName(QStringLiteral("sep2"));
-    addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
-            QStringLiteral("&Increase traffic to your Web site..."));
+    connect(addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
+                    QStringLiteral("&Increase traffic to your Web site...")),
+            &QAction::triggered, this, &MainForm::mnuHelpIncreaseTraffic_Click);
     help->addSeparator()->setObjectName(QStringLiteral("sep3"));
     connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About...")), &QAction::triggered, this,
             &MainForm::mnuAbout_Click);

@@ -7,17 +7,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -48,7 +52,8 @@ private slots:
 
     void startupGeometry_data();
     void startupGeometry();
-    void menusAndToolbars();
+    void everyMenuItemActs();
+    void menusOpenByTheirLetters();
     void closeUnchangedAsksNothing();
     void typingReplacesTheStartPlaceholder();
     void closePrompt_data();
@@ -153,46 +158,122 @@ void TestMainForm::startupGeometry()
     QVERIFY(!form->DHTMLEdit1->IsDirty());
 }
 
-void TestMainForm::menusAndToolbars()
+void TestMainForm::everyMenuItemActs()
 {
     auto form = makeForm();
     QVERIFY(form);
-    for (const char *name : {"FileNew",
-                             "FileOpen",
-                             "FileSave",
-                             "FileSaveAs",
-                             "mnuFilePrint",
-                             "FileExit",
-                             "EditSub_0",
-                             "EditSub_10",
-                             "ViewSub_0",
-                             "ViewSub_1",
-                             "mnuInsertPageProperties",
-                             "mnuInsertHyperlink",
-                             "mnuInsertImage",
-                             "InsertHTML",
-                             "mnuFizzet",
-                             "mnuHelpContents",
-                             "mnuAbout",
-                             "New",
-                             "Page Properties",
-                             "Bold",
-                             "RightJustify",
-                             "Color"})
-        QVERIFY2(form->findChild<QAction *>(QString::fromLatin1(name)), name);
-    // The publish item is there but can never be chosen.
-    QAction *publish = form->findChild<QAction *>(QStringLiteral("mnuFilePublish"));
-    QVERIFY(publish && !publish->isEnabled());
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FileOpen"))->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("Find"))->toolTip(), QStringLiteral("Find/Search"));
-    // The Format menu carries the surface's block formats once the page is ready.
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FormatSub_0"))->text(), QStringLiteral("Normal"));
+    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    const auto js = [&](const char *code) {
+        return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
+    };
+    // A page where every item applies: text selected in a table cell, an edit
+    // to undo and one to redo, something on the clipboard.
+    const auto prepare = [&] {
+        surface->NewDocument();
+        QVERIFY(surface->setDocumentHTML(
+            QStringLiteral("<p>above</p><table><tr><td id=c>first words</td></tr></table>")));
+        QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
+        makeDirty(*form, QStringLiteral("<b>one</b>"));
+        makeDirty(*form, QStringLiteral("<i>two</i>"));
+        QVERIFY(surface->ExecCommand(DECMD_UNDO).isValid());
+        QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
+        QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
+    };
+    // Whatever a person could see change.
+    QStringList windows;
+    const auto seen = [&](const QAction *a) {
+        return QStringList{form->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"),
+                           surface->DocumentHTML(),
+                           js("getSelection().toString()").toString(),
+                           QGuiApplication::clipboard()->text(),
+                           a->isChecked() ? QStringLiteral("checked") : QString(),
+                           QString::number(m_script.filesAsked),
+                           m_script.opened.join(u' '),
+                           windows.join(u' ')};
+    };
+    // Any window an item shows is noted and closed, modal or not.
+    QTimer closer;
+    closer.setInterval(20);
+    connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w != form.get()) {
+                windows << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                      : w->objectName());
+                w->close();
+            }
+    });
+    closer.start();
+    const QHash<QString, QString> shows = {
+        {QStringLiteral("mnuFilePrint"), QStringLiteral("QPrintDialog")},
+        {QStringLiteral("EditSub_8"), QStringLiteral("FindDialog")},
+        {QStringLiteral("mnuInsertPageProperties"), QStringLiteral("BGCOLOR")},
+        {QStringLiteral("mnuInsertHyperlink"), QStringLiteral("LINKTEXT")},
+        {QStringLiteral("mnuInsertImage"), QStringLiteral("LinkGraph")},
+        {QStringLiteral("InsertHTML"), QStringLiteral("InsertHTMLDlg")},
+        {QStringLiteral("mnuFizzet"), QStringLiteral("FizzetBox")},
+        {QStringLiteral("mnuHelpContents"), QStringLiteral("HelpWindow")},
+        {QStringLiteral("mnuHelpIncreaseTraffic"), QStringLiteral("TrafficBox")},
+        {QStringLiteral("mnuAbout"), QStringLiteral("AboutFrm")}};
+
+    QList<QAction *> items;
+    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+        for (QAction *a : menu->actions())
+            if (a->menu())
+                walk(a->menu());
+            else if (!a->isSeparator() && !a->text().isEmpty())
+                items << a;
+    };
+    for (QAction *top : form->menuBar()->actions())
+        walk(top->menu());
+    // Leaving the program comes last.
+    std::stable_partition(items.begin(), items.end(),
+                          [](const QAction *a) { return a->objectName() != QLatin1String("FileExit"); });
+    QStringList tried;
+    for (QAction *a : std::as_const(items)) {
+        const QString name = a->objectName().isEmpty() ? a->text() : a->objectName();
+        prepare();
+        if (auto *menu = qobject_cast<QMenu *>(a->parent()))
+            emit menu->aboutToShow(); // as the menu opens
+        if (!a->isEnabled()) {
+            QCOMPARE(name, QStringLiteral("mnuFilePublish")); // the only item never offered
+            continue;
+        }
+        windows.clear();
+        m_script.messageAnswers = {QMessageBox::No};
+        const QStringList before = seen(a);
+        a->trigger();
+        QTRY_VERIFY2(seen(a) != before, qPrintable(name));
+        QTRY_VERIFY(!windows.isEmpty() || !shows.contains(name));
+        QCOMPARE(windows.value(0), shows.value(name));
+        tried << name;
+    }
+    for (const QString &name : shows.keys())
+        QVERIFY2(tried.contains(name), qPrintable(name));
+}
+
+void TestMainForm::menusOpenByTheirLetters()
+{
+    auto form = makeForm();
+    QVERIFY(form);
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
-    QVERIFY(fonts);
-    QCOMPARE(fonts->count(), 6);
-    QCOMPARE(fonts->itemText(0), QStringLiteral("Times New Roman"));
-    QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("FontSizeCombo"))->count(), 7);
+    QWidget *view = form->DHTMLEdit1->widget();
+    // The font box takes typing once the caret is in the page.
+    QTest::mouseClick(view->focusProxy() ? view->focusProxy() : view, Qt::LeftButton, {}, QPoint(20, 20));
+    QTRY_VERIFY(fonts->isEnabled());
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QList<QKeySequence> letters;
+    for (QAction *top : form->menuBar()->actions()) {
+        const QKeySequence letter = QKeySequence::mnemonic(top->text());
+        QVERIFY2(!letter.isEmpty() && !letters.contains(letter), qPrintable(top->text()));
+        letters << letter;
+        fonts->setFocus();
+        const QString typed = fonts->currentText();
+        QTest::keyClick(fonts, letter[0].key(), Qt::AltModifier);
+        QCOMPARE(fonts->currentText(), typed);
+        QTRY_COMPARE(QApplication::activePopupWidget(), top->menu());
+        top->menu()->close();
+    }
 }
 
 void TestMainForm::closeUnchangedAsksNothing()
