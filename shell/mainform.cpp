@@ -3,6 +3,7 @@
 #include "aboutfrm.h"
 #include "bgcolor.h"
 #include "browse.h"
+#include "capslock.h"
 #include "documentsession.h"
 #include "frmftp.h"
 #include "insertHTMLdlg.h"
@@ -22,6 +23,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -431,6 +433,11 @@ void MainForm::buildStatusBar()
     }
     m_panels[0]->setText(QStringLiteral("Press F1 for Help"));
     m_panels[4]->setText(QStringLiteral("INS"));
+    // Keys reach the page's own widgets, not this one: every key is seen on
+    // its way through the program.
+    m_capsLock = capslock::state;
+    qApp->installEventFilter(this);
+    refreshCapsLock();
     m_clock = new QTimer(this);
     connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
     m_clock->start(1000);
@@ -443,7 +450,35 @@ void MainForm::updateClock()
     const QLocale locale;
     m_panels[1]->setText(locale.toString(now.time(), QLocale::ShortFormat));
     m_panels[2]->setText(locale.toString(now.date(), QLocale::ShortFormat));
-    // Panel 4 would show "CAPS"; Qt does not tell the Caps Lock state, so it stays empty.
+}
+
+void MainForm::setCapsLockReader(std::function<std::optional<bool>()> reader)
+{
+    m_capsLock = std::move(reader);
+    refreshCapsLock();
+}
+
+void MainForm::refreshCapsLock()
+{
+    // Where the platform cannot say, the panel stays empty rather than guess.
+    const std::optional<bool> on = m_capsLock ? m_capsLock() : std::nullopt;
+    m_panels[3]->setText(on.value_or(false) ? QStringLiteral("CAPS") : QString());
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Each key goes first to its window: seen once there, not once per widget.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType())
+        refreshCapsLock();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainForm::event(QEvent *event)
+{
+    // The lock may have changed while another program had the keyboard.
+    if (event->type() == QEvent::WindowActivate)
+        refreshCapsLock();
+    return QMainWindow::event(event);
 }
 
 void MainForm::restoreGeometryFromSettings()

@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -60,6 +62,8 @@ public:
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
+    // For tests: where the Caps Lock state comes from.
+    void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
 public slots:
     void FileNew_Click();
@@ -80,6 +84,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
@@ -98,6 +104,7 @@ private:
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
                      const QKeySequence &shortcut = {});
     void updateClock();
+    void refreshCapsLock();
 
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
@@ -111,5 +118,6 @@ private:
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
     QTimer *m_clock = nullptr;
+    std::function<std::optional<bool>()> m_capsLock;
     bool m_destroying = false;
 };

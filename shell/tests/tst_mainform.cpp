@@ -1,5 +1,6 @@
 // The main window driven with the real editing surface; dialogs are answered
 // through the program's dialog seam.
+#include "capslock.h"
 #include "mainform.h"
 #include "testwindow.h"
 #include "uiseam.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -24,6 +26,13 @@
 #include <QTimer>
 
 #include <unistd.h>
+
+#if defined(QK_WITH_XKB_X11)
+// The XKB header names a member after a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+#endif
 
 using namespace surface;
 
@@ -65,6 +74,8 @@ private slots:
     void nonLatinTextSurvivesSaveAndReopen();
     void geometryStoredOnClose();
     void offScreenPositionComesBack();
+    void capsPanelFollowsTheLock();
+    void capsLockReadFromTheXServer();
 
 private:
     std::unique_ptr<MainForm> makeForm();
@@ -478,6 +489,50 @@ void TestMainForm::offScreenPositionComesBack()
     auto form = makeForm();
     QVERIFY(form);
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
+}
+
+void TestMainForm::capsPanelFollowsTheLock()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    auto *panel = form->findChild<QLabel *>(QStringLiteral("Panel4"));
+    QCOMPARE(panel->text(), QString()); // the offscreen platform cannot tell: nothing shown
+    std::optional<bool> lock = true;
+    form->setCapsLockReader([&] { return lock; });
+    lock = false;
+    QTest::keyClick(form->windowHandle(), Qt::Key_A);
+    QCOMPARE(panel->text(), QString());
+    lock = true;
+    QTest::keyClick(form->windowHandle(), Qt::Key_CapsLock);
+    QCOMPARE(panel->text(), QStringLiteral("CAPS"));
+    // Changed while another program had the keyboard.
+    lock = false;
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activate);
+    QCOMPARE(panel->text(), QString());
+}
+
+void TestMainForm::capsLockReadFromTheXServer()
+{
+#if defined(QK_WITH_XKB_X11)
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!server.waitForStarted())
+        QSKIP("Xvfb is not installed");
+    QVERIFY(server.waitForReadyRead(20000));
+    const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+    xcb_connection_t *x = xcb_connect(display.constData(), nullptr);
+    QVERIFY(!xcb_connection_has_error(x));
+    QCOMPARE(capslock::stateOnX11(x), std::optional<bool>(false));
+    xcb_xkb_latch_lock_state(x, XCB_XKB_ID_USE_CORE_KBD, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_LOCK, 0, 0, 0, 0, 0);
+    QCOMPARE(capslock::stateOnX11(x), std::optional<bool>(true));
+    xcb_disconnect(x);
+    server.terminate();
+    server.waitForFinished();
+#else
+    QSKIP("not an X11 build");
+#endif
 }
 
 int main(int argc, char *argv[])
