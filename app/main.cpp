@@ -1,8 +1,8 @@
-#include "mainform.h"
+#include "program.h"
+#include "quillonkiv_config.h"
 #include "webenginesurface.h"
 
 #include <QApplication>
-#include <QIcon>
 
 #include <unistd.h>
 
@@ -15,7 +15,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon Kiv"));
     QApplication::setOrganizationName(QStringLiteral("QNKV"));
-    MainForm window(std::make_unique<surface::WebEngineSurface>());
-    window.show();
+    QApplication::setApplicationVersion(QStringLiteral(QK_VERSION));
+    Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
+    if (const std::optional<int> code = program.start(QApplication::arguments()))
+        return *code;
     return QApplication::exec();
 }

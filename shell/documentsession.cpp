@@ -5,11 +5,12 @@
 #include "session.h"
 #include "uiseam.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QWidget>
 
 using namespace surface;
@@ -148,6 +149,28 @@ void DocumentSession::open(const QString &path)
     refreshTitle();
 }
 
+void DocumentSession::openPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() || !info.absoluteDir().exists()) {
+        open(info.absoluteFilePath()); // a missing folder is reported as Open reports it
+        return;
+    }
+    emit aboutToChangeDocument();
+    if (checkSaveChanges() != Cancelled) {
+        if (m_surface->newDocumentAt(info.absoluteFilePath(), newPageText())) {
+            m_recovery.discard();
+            refreshTitle();
+            emit notice(tr("%1 does not exist yet: it is written when the page is first saved.")
+                            .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+            return;
+        }
+        showLoadError(codes::Unknown);
+        m_surface->NewDocument();
+    }
+    refreshTitle();
+}
+
 bool DocumentSession::save(bool saveAs)
 {
     emit aboutToChangeDocument();
@@ -185,9 +208,7 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
 {
     QElapsedTimer timer;
     timer.start();
-    const auto phase = [&](const char *what) {
-        qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart());
-    };
+    const auto phase = [&](const char *what) { qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart()); };
     const DocumentRead read = m_surface->readDocument();
     phase("read");
     if (!read.ok)

@@ -117,6 +117,10 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     m_session = new DocumentSession(DHTMLEdit1, this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
+    // A notice stands until the page changes again.
+    connect(m_session, &DocumentSession::titleChanged, statusBar(), &QStatusBar::clearMessage);
+    connect(m_session, &DocumentSession::notice, statusBar(),
+            [this](const QString &text) { statusBar()->showMessage(text); });
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -703,8 +707,13 @@ void MainForm::closeEvent(QCloseEvent *event)
     }
     Form_Unload();
     event->accept();
-    // Closing the main window ends the program, every other window with it.
-    QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+    emit closed();
+    // Closing the last page's window ends the program, every other window with it.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::none_of(windows.begin(), windows.end(), [this](QWidget *w) {
+            return w != this && w->isVisible() && qobject_cast<MainForm *>(w);
+        }))
+        QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
 }
 
 void MainForm::ShowHelp()

@@ -82,6 +82,12 @@ public slots:
     void mnuHelpIncreaseTraffic_Click();
     void Color_Click();
 
+signals:
+    // The window was closed for good: its page is saved or given up.
+    void closed();
+    // A page to open beside this one, in a window of its own.
+    void openInNewWindow(const QString &path);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;

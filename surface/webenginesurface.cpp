@@ -786,6 +786,16 @@ bool WebEngineSurface::loadRecovered(const QString &pagePath, const QString &htm
     return ok;
 }
 
+bool WebEngineSurface::newDocumentAt(const QString &path, const QString &html)
+{
+    m_path = QFileInfo(path).absoluteFilePath();
+    m_nextWriteClean = true;
+    const bool ok = setDocumentHTML(html);
+    if (!ok)
+        m_path.clear();
+    return ok;
+}
+
 QString WebEngineSurface::DocumentTitle() const
 {
     return m_title;

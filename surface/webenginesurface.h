@@ -47,6 +47,7 @@ public:
     QString originFolder() const override;
     bool setDocumentHTML(const QString &html) override;
     bool loadRecovered(const QString &pagePath, const QString &html) override;
+    bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;

@@ -2,6 +2,8 @@
 // through the program's dialog seam.
 #include "capslock.h"
 #include "mainform.h"
+#include "program.h"
+#include "quillonkiv_config.h"
 #include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
@@ -21,9 +23,11 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -75,6 +79,9 @@ private slots:
     void geometryStoredOnClose();
     void offScreenPositionComesBack();
     void capsPanelFollowsTheLock();
+    void commandLineOptions_data();
+    void commandLineOptions();
+    void commandLineOpensPages();
     void capsLockReadFromTheXServer();
 
 private:
@@ -189,6 +196,7 @@ void TestMainForm::everyMenuItemActs()
         QVERIFY(surface->ExecCommand(DECMD_UNDO).isValid());
         QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
         QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
+        QVERIFY(surface->DOM().selection().createRange()); // the menus read this state, not a lagging one
     };
     // Whatever a person could see change.
     QStringList windows;
@@ -489,6 +497,59 @@ void TestMainForm::offScreenPositionComesBack()
     auto form = makeForm();
     QVERIFY(form);
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
+}
+
+void TestMainForm::commandLineOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard output
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0 << QStringLiteral(QK_VERSION);
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("--version");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QString();
+}
+
+void TestMainForm::commandLineOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QProcess program;
+    program.start(QStringLiteral(QK_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(60000)); // no window stays open
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    QVERIFY2(says.isEmpty() ? !program.readAllStandardError().isEmpty() : out.contains(says),
+             qPrintable(out));
+}
+
+void TestMainForm::commandLineOpensPages()
+{
+    const QString first = writeTestFile(m_dir->filePath(QStringLiteral("first.html")), "<p>first</p>");
+    const QString second =
+        writeTestFile(m_dir->filePath(QStringLiteral("second page.html")), "<p>second</p>");
+    const QString missing = m_dir->filePath(QStringLiteral("new.html"));
+    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    QVERIFY(!program.start({QStringLiteral("quillon-kiv"), first, QUrl::fromLocalFile(second).toString(),
+                            QStringLiteral("https://example.org/a.html"), missing}));
+    const QList<MainForm *> windows = program.windows();
+    QCOMPARE(windows.size(), 3);
+    QCOMPARE(windows[0]->DHTMLEdit1->CurrentDocumentPath(), first);
+    QVERIFY(windows[0]->statusBar()->currentMessage().contains(QStringLiteral("https://example.org/a.html")));
+    QCOMPARE(windows[1]->DHTMLEdit1->CurrentDocumentPath(), second);
+    // A page that does not exist yet: empty, unchanged, written at the first save.
+    MainForm *fresh = windows[2];
+    QCOMPARE(fresh->windowTitle(), QStringLiteral("Quillon Kiv - ") + missing);
+    QVERIFY(fresh->statusBar()->currentMessage().contains(missing));
+    QVERIFY(!fresh->DHTMLEdit1->IsDirty());
+    QVERIFY(!QFile::exists(missing));
+    fresh->FileSave_Click();
+    QVERIFY(QFile::exists(missing));
+    QVERIFY(m_script.messagesShown.isEmpty());
+    // Closing one window leaves the others.
+    QVERIFY(windows[1]->close());
+    QTRY_COMPARE(program.windows().size(), 2);
+    QVERIFY(windows[0]->isVisible());
 }
 
 void TestMainForm::capsPanelFollowsTheLock()
