@@ -133,6 +133,7 @@ void DocumentSession::showLoadError(qint64 code)
 void DocumentSession::open(const QString &path)
 {
     emit aboutToChangeDocument();
+    bool opened = false;
     if (checkSaveChanges() != Cancelled) {
         const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
         if (code != codes::Ok) {
@@ -141,12 +142,15 @@ void DocumentSession::open(const QString &path)
         }
         if (!m_surface->IsDirty())
             m_recovery.discard();
+        opened = code == codes::Ok;
     }
     if (!m_surface->Busy()) {
         if (std::optional<TextRange> r = m_surface->DOM().selection().createRange())
             r->Collapse(true);
     }
     refreshTitle();
+    if (opened && !m_surface->CurrentDocumentPath().isEmpty())
+        emit pageOnDisk(m_surface->CurrentDocumentPath());
 }
 
 void DocumentSession::openPath(const QString &path)
@@ -198,6 +202,7 @@ bool DocumentSession::save(bool saveAs)
     }
     m_recovery.discard();
     refreshTitle();
+    emit pageOnDisk(m_surface->CurrentDocumentPath());
     return true;
 }
 

@@ -62,6 +62,8 @@ signals:
     void titleChanged(const QString &title);
     // Something the user should know that needs no answer.
     void notice(const QString &text);
+    // The page shown is the file at path, just opened or saved.
+    void pageOnDisk(const QString &path);
 
 private:
     struct Outcome

@@ -9,6 +9,7 @@
 #include "insertHTMLdlg.h"
 #include "linkgraph.h"
 #include "linktext.h"
+#include "recentpages.h"
 #include "session.h"
 #include "uiseam.h"
 
@@ -26,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -119,6 +121,11 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
     // A notice stands until the page changes again.
     connect(m_session, &DocumentSession::titleChanged, statusBar(), &QStatusBar::clearMessage);
+    connect(m_session, &DocumentSession::pageOnDisk, this, [this](const QString &path) {
+        recent::add(path);
+        recent::tellDesktop(path);
+        refreshRecentPages();
+    });
     connect(m_session, &DocumentSession::notice, statusBar(),
             [this](const QString &text) { statusBar()->showMessage(text); });
 
@@ -132,6 +139,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     buildMenus();
     buildToolbars();
     buildStatusBar();
+    refreshRecentPages();
 
     connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
     connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
@@ -178,6 +186,15 @@ void MainForm::buildMenus()
     connect(addItem(file, QStringLiteral("FileOpen"), QStringLiteral("&Open..."),
                     QKeySequence(QStringLiteral("Ctrl+O"))),
             &QAction::triggered, this, &MainForm::FileOpen_Click);
+    m_recentMenu = file->addMenu(QStringLiteral("&Recent Pages"));
+    m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
+    // Its shortcut works with the menus closed, whatever the list holds.
+    m_reopenLast = new QAction(this);
+    m_reopenLast->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    addAction(m_reopenLast);
+    connect(m_reopenLast, &QAction::triggered, this, &MainForm::reopenLastPage);
+    // Another window may have changed the list since.
+    connect(file, &QMenu::aboutToShow, this, &MainForm::refreshRecentPages);
     connect(addItem(file, QStringLiteral("FileSave"), QStringLiteral("&Save"),
                     QKeySequence(QStringLiteral("Ctrl+S"))),
             &QAction::triggered, this, &MainForm::FileSave_Click);
@@ -664,6 +681,39 @@ void MainForm::FileSaveAs_Click()
 void MainForm::mnuFilePrint_Click()
 {
     DHTMLEdit1->PrintDocument(true);
+}
+
+void MainForm::refreshRecentPages()
+{
+    m_recentMenu->clear();
+    const QStringList pages = recent::pages();
+    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    bool shortcutShown = false;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        QString text = QString::number(i + 1);
+        text.insert(text.size() - 1, u'&');
+        text += u' ' + QString(QDir::toNativeSeparators(pages[i])).replace(u'&', QStringLiteral("&&"));
+        // A page whose file is gone stays, greyed, until the next start.
+        const bool there = QFileInfo::exists(pages[i]);
+        if (there && !shortcutShown && pages[i] != current) {
+            text += u'\t' + m_reopenLast->shortcut().toString(QKeySequence::NativeText);
+            shortcutShown = true;
+        }
+        QAction *a = m_recentMenu->addAction(text);
+        a->setEnabled(there);
+        connect(a, &QAction::triggered, this, [this, page = pages[i]] { m_session->open(page); });
+    }
+    m_recentMenu->menuAction()->setEnabled(!pages.isEmpty());
+}
+
+void MainForm::reopenLastPage()
+{
+    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    for (const QString &page : recent::pages())
+        if (page != current && QFileInfo::exists(page)) {
+            m_session->open(page);
+            return;
+        }
 }
 
 void MainForm::FileExit_Click()

@@ -111,6 +111,8 @@ private:
                      const QKeySequence &shortcut = {});
     void updateClock();
     void refreshCapsLock();
+    void refreshRecentPages();
+    void reopenLastPage();
 
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
@@ -124,6 +126,8 @@ private:
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
     QTimer *m_clock = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QAction *m_reopenLast = nullptr;
     std::function<std::optional<bool>()> m_capsLock;
     bool m_destroying = false;
 };

@@ -2,6 +2,7 @@
 
 #include "documentsession.h"
 #include "mainform.h"
+#include "recentpages.h"
 #include "session.h"
 
 #include <QCommandLineParser>
@@ -45,6 +46,7 @@ std::optional<int> Program::start(const QStringList &arguments)
                     qPrintable(QCoreApplication::applicationVersion()));
         return 0;
     }
+    recent::forgetMissing();
     QStringList pages;
     QStringList refused;
     for (const QString &argument : parser.positionalArguments()) {

@@ -82,6 +82,7 @@ private slots:
     void commandLineOptions_data();
     void commandLineOptions();
     void commandLineOpensPages();
+    void recentPages();
     void capsLockReadFromTheXServer();
 
 private:
@@ -550,6 +551,51 @@ void TestMainForm::commandLineOpensPages()
     QVERIFY(windows[1]->close());
     QTRY_COMPARE(program.windows().size(), 2);
     QVERIFY(windows[0]->isVisible());
+}
+
+void TestMainForm::recentPages()
+{
+    const QString gone = m_dir->filePath(QStringLiteral("gone.html"));
+    const QString kept = writeTestFile(m_dir->filePath(QStringLiteral("kept.html")), "<p>kept</p>");
+    const QString opened = writeTestFile(m_dir->filePath(QStringLiteral("opened.html")), "<p>opened</p>");
+    const QString saved = m_dir->filePath(QStringLiteral("saved & sound.html"));
+    const QString desktopList = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                QStringLiteral("/recently-used.xbel");
+    QFile::remove(desktopList);
+    {
+        QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+        s.setValue(QStringLiteral("Recent/Page1"), gone);
+        s.setValue(QStringLiteral("Recent/Page2"), kept);
+    }
+    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
+    MainForm *form = program.windows().constFirst();
+    m_script.fileAnswers << opened;
+    form->FileOpen_Click();
+    m_script.fileAnswers << saved;
+    form->FileSaveAs_Click();
+    auto *file = form->findChild<QMenu *>(QStringLiteral("File"));
+    const auto entries = [&] {
+        emit file->aboutToShow();
+        return form->findChild<QMenu *>(QStringLiteral("mnuFileRecent"))->actions();
+    };
+    // Newest first; the page gone while the program was closed left the list at the start.
+    QCOMPARE(entries().size(), 3);
+    QStringList expected{saved, opened, kept};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(
+            entries()[i]->text().replace(QStringLiteral("&&"), QStringLiteral("&")).contains(expected[i]),
+            qPrintable(entries()[i]->text()));
+    // A page gone since is greyed.
+    QVERIFY(QFile::remove(kept));
+    QVERIFY(!entries()[2]->isEnabled());
+    // The page used before this one comes back with a key.
+    QTest::keyClick(form->windowHandle(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), opened);
+    // The desktop's own list hears of both.
+    const QByteArray desktop = readAll(desktopList).replace("&amp;", "&");
+    QVERIFY(desktop.contains(QUrl::fromLocalFile(opened).toEncoded()));
+    QVERIFY(desktop.contains(QUrl::fromLocalFile(saved).toEncoded()));
 }
 
 void TestMainForm::capsPanelFollowsTheLock()
