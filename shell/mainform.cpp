@@ -6,6 +6,7 @@
 #include "capslock.h"
 #include "documentsession.h"
 #include "frmftp.h"
+#include "imagefragment.h"
 #include "insertHTMLdlg.h"
 #include "linkgraph.h"
 #include "linktext.h"
@@ -24,11 +25,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QMimeDatabase>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -36,6 +40,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 // The pictures and the help page live in this library's resources.
@@ -145,6 +150,9 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
     connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
+    connect(DHTMLEdit1, &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    // Files dropped beside the page (on a toolbar, the status bar) count too.
+    setAcceptDrops(true);
 
     browse::installHelpKey(this);
 
@@ -714,6 +722,83 @@ void MainForm::reopenLastPage()
             m_session->open(page);
             return;
         }
+}
+
+namespace {
+// Local files dragged in from outside the program.
+QStringList droppedFiles(const QDropEvent *event)
+{
+    QStringList files;
+    if (event->source())
+        return files;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+} // namespace
+
+void MainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainForm::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event);
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Not from inside the drop: a question it may ask must not hold up the system's drag.
+    QMetaObject::invokeMethod(
+        this, [this, files] { takeDroppedFiles(files); }, Qt::QueuedConnection);
+}
+
+void MainForm::takeDroppedFiles(const QStringList &paths)
+{
+    const QMimeDatabase types;
+    QStringList pages;
+    QStringList others;
+    for (const QString &path : paths) {
+        const QMimeType type = types.mimeTypeForFile(path);
+        if (type.inherits(QStringLiteral("text/html")) ||
+            type.inherits(QStringLiteral("application/xhtml+xml")))
+            pages << path;
+        else if (type.name().startsWith(QLatin1String("image/")))
+            insertPicture(path); // into the page shown now, before a dropped page may replace it
+        else
+            others << QFileInfo(path).fileName();
+    }
+    if (!others.isEmpty())
+        statusBar()->showMessage(tr("Only pages and pictures can be dropped here, not %1.")
+                                     .arg(others.join(QStringLiteral(", "))));
+    // The first page here, through the question about unsaved changes; any
+    // further one beside it.
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i == 0)
+            m_session->open(pages[i]);
+        else
+            emit openInNewWindow(pages[i]);
+    }
+}
+
+void MainForm::insertPicture(const QString &path)
+{
+    // As Insert Image composes a chosen picture: its full path, and its size
+    // where the picture can be read, so that a save makes the path relative.
+    image::ImageFields fields;
+    fields.GraphText = path;
+    if (const QSize size = QImageReader(path).size(); size.isValid()) {
+        fields.Text1 = QString::number(size.width());
+        fields.Text2 = QString::number(size.height());
+    }
+    const std::optional<QString> fragment = image::composeImage(fields, QString());
+    std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
+    if (!range && DHTMLEdit1->collapseSelection(false))
+        range = DHTMLEdit1->DOM().selection().createRange(); // an object was selected: after it
+    if (fragment && range)
+        range->pasteHTML(*fragment);
 }
 
 void MainForm::FileExit_Click()

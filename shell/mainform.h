@@ -92,6 +92,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void Form_Load();
@@ -113,6 +115,9 @@ private:
     void refreshCapsLock();
     void refreshRecentPages();
     void reopenLastPage();
+    // Pages dropped open, pictures go into the page at the caret.
+    void takeDroppedFiles(const QStringList &paths);
+    void insertPicture(const QString &path);
 
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;

@@ -1109,6 +1109,16 @@
         return {ok: !!ok, snap: snapshot()};
     };
 
+    // The caret goes where something was dropped (view coordinates).
+    qk.caretAt = function (x, y) {
+        const r = document.caretRangeFromPoint(x, y);
+        if (!r || !document.body || !document.body.contains(r.startContainer) || isOurs(r.startContainer))
+            return {ok: false, snap: snapshot()};
+        controlEl = null;
+        restoreRange(r);
+        return {ok: true, snap: snapshot()};
+    };
+
     qk.collapse = function (toStart) {
         const r = selectionRange();
         if (!r)

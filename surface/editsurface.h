@@ -292,6 +292,9 @@ signals:
     void DisplayChanged();
     void ShowContextMenu();
     void ContextMenuAction(int position);
+    // Files from outside the program were dropped on the page; the caret
+    // stands where they fell.
+    void FilesDropped(const QStringList &paths);
 };
 
 } // namespace surface

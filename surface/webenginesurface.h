@@ -118,6 +118,8 @@ private:
     void scheduleDisplayChanged();
     void showContextMenu(const QPoint &pos);
     void openContextMenu(const QPoint &pos);
+    friend class EditorView;
+    void dropFiles(const QStringList &paths, const QPointF &at);
 
     // Loads a file and waits until the page is editable. Returns a failure code.
     qint64 loadContent(const QString &filePath, const QString &tag);

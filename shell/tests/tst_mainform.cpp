@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
@@ -83,10 +84,14 @@ private slots:
     void commandLineOptions();
     void commandLineOpensPages();
     void recentPages();
+    void droppedFile_data();
+    void droppedFile();
+    void droppedPictureGoesWhereItFalls();
     void capsLockReadFromTheXServer();
 
 private:
     std::unique_ptr<MainForm> makeForm();
+    void drop(MainForm &form, const QString &path, QPoint at);
     void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
 
     ui::Script m_script;
@@ -598,6 +603,91 @@ void TestMainForm::recentPages()
     QVERIFY(desktop.contains(QUrl::fromLocalFile(saved).toEncoded()));
 }
 
+// A file dragged from a file manager and let go at a point of the window.
+void TestMainForm::drop(MainForm &form, const QString &path, QPoint at)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.windowHandle(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.windowHandle(), &dropped);
+    QVERIFY(dropped.isAccepted());
+}
+
+void TestMainForm::droppedFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("onPage"); // else on the toolbar
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("page on an unchanged page") << "dropped.html" << true << false << 0 << true;
+    QTest::newRow("page on the toolbar") << "dropped.htm" << false << false << 0 << true;
+    QTest::newRow("changes given up") << "dropped.html" << true << true << int(QMessageBox::No) << true;
+    QTest::newRow("cancelled") << "dropped.html" << true << true << int(QMessageBox::Cancel) << false;
+    QTest::newRow("neither page nor picture") << "notes.zip" << true << true << 0 << false;
+}
+
+void TestMainForm::droppedFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, onPage);
+    QFETCH(bool, changed);
+    QFETCH(int, answer);
+    QFETCH(bool, opens);
+    const QString file = writeTestFile(m_dir->filePath(name), name.endsWith(QLatin1String("zip"))
+                                                                  ? QByteArray("PK\x03\x04")
+                                                                  : QByteArray("<p>dropped</p>"));
+    auto form = makeForm();
+    QVERIFY(form);
+    if (changed)
+        makeDirty(*form);
+    m_script.messageAnswers << QMessageBox::StandardButton(answer);
+    QWidget *target =
+        onPage ? form->DHTMLEdit1->widget() : form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
+    drop(*form, file, target->mapTo(form.get(), target->rect().center()));
+    if (opens)
+        QTRY_COMPARE(form->DHTMLEdit1->CurrentDocumentPath(), file);
+    else if (answer)
+        QTRY_COMPARE(m_script.messagesShown.size(), 1);
+    else
+        QTRY_VERIFY(!form->statusBar()->currentMessage().isEmpty()); // says why nothing happened
+    // The question comes exactly when a page would replace changes.
+    QCOMPARE(m_script.messagesShown.size(), changed && answer ? 1 : 0);
+    QCOMPARE(form->DHTMLEdit1->IsDirty(), changed && !opens);
+}
+
+void TestMainForm::droppedPictureGoesWhereItFalls()
+{
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")),
+                                       "<p id=a>first line</p><p id=b>second line</p>");
+    const QString picture = m_dir->filePath(QStringLiteral("site/images/dot.png"));
+    QDir().mkpath(QFileInfo(picture).absolutePath());
+    QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(picture));
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    const QVariantMap b =
+        surface
+            ->evaluate(QStringLiteral("(() => { const r = document.getElementById('b').getClientRects()[0];"
+                                      " return {x: r.left + 20, y: r.top + r.height / 2}; })()"))
+            .value_or(QVariant())
+            .toMap();
+    QWidget *view = form->DHTMLEdit1->widget();
+    drop(*form, picture,
+         view->mapTo(form.get(),
+                     QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
+    QTRY_VERIFY(form->DHTMLEdit1->IsDirty());
+    form->FileSave_Click();
+    const QByteArray saved = readAll(page);
+    QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),
+             saved.constData());
+}
+
 void TestMainForm::capsPanelFollowsTheLock()
 {
     auto form = makeForm();
@@ -644,6 +734,10 @@ void TestMainForm::capsLockReadFromTheXServer()
 
 int main(int argc, char *argv[])
 {
+    // Settings and the desktop's list of recent files of this run alone: the
+    // suite runs other programs beside it that use them too.
+    const QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     surface::prepareBeforeApplication();
     QApplication app(argc, argv);
     TestMainForm test;
