@@ -1525,7 +1525,7 @@
                 m.textContent = glyph;
                 m.setAttribute('style', 'position:absolute;left:' + (x + sx) + 'px;top:' + (y + sy) + 'px;' +
                                'font:bold 10px sans-serif;color:#5c3566;background:#fce94f;border:1px solid #c4a000;' +
-                               'padding:0 1px;line-height:11px');
+                               'padding:0 1px;line-height:11px;white-space:nowrap');
                 aidLayer.appendChild(m);
             };
             let count = 0;
