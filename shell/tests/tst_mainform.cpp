@@ -42,12 +42,6 @@
 using namespace surface;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 double twipsPerPixel()
 {
     return 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX();
@@ -352,7 +346,7 @@ void TestMainForm::closePrompt()
         m_script.messagesShown,
         QStringList{QStringLiteral("The current document has changed.\r\n\r\nDo you want to save changes?")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Warning);
-    QCOMPARE(readAll(page).contains("<b>changed</b>"), written);
+    QCOMPARE(readTestFile(page).contains("<b>changed</b>"), written);
 }
 
 void TestMainForm::newOpenSave()
@@ -372,7 +366,7 @@ void TestMainForm::newOpenSave()
     makeDirty(*form, QStringLiteral("<i>more</i>"));
     form->FileSave_Click();
     QVERIFY(m_script.messagesShown.isEmpty());
-    const QByteArray saved = readAll(page);
+    const QByteArray saved = readTestFile(page);
     QVERIFY(saved.contains("<i>more</i>"));
     QVERIFY(saved.endsWith("</html>"));  // the page's own ending: nothing is appended
     QVERIFY(!saved.contains("charset")); // plain ASCII needs no declaration
@@ -394,7 +388,7 @@ void TestMainForm::newOpenSave()
     m_script.fileAnswers << other;
     form->FileSave_Click();
     QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), other);
-    QVERIFY2(readAll(other).contains("<u>new page</u>"), readAll(other).constData());
+    QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
 
 void TestMainForm::saveAsDismissed()
@@ -413,7 +407,7 @@ void TestMainForm::saveAsDismissed()
     QVERIFY(form->SaveCurrentDocument(true));
     makeDirty(*form, QStringLiteral("<s>again</s>"));
     QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readAll(page).contains("<s>again</s>"));
+    QVERIFY(readTestFile(page).contains("<s>again</s>"));
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
@@ -458,7 +452,7 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readAll(page).contains(text.toUtf8()));
+    QVERIFY(readTestFile(page).contains(text.toUtf8()));
     form->DHTMLEdit1->NewDocument();
     m_script.fileAnswers << page;
     form->FileOpen_Click();
@@ -598,7 +592,7 @@ void TestMainForm::recentPages()
     QTest::keyClick(form->windowHandle(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), opened);
     // The desktop's own list hears of both.
-    const QByteArray desktop = readAll(desktopList).replace("&amp;", "&");
+    const QByteArray desktop = readTestFile(desktopList).replace("&amp;", "&");
     QVERIFY(desktop.contains(QUrl::fromLocalFile(opened).toEncoded()));
     QVERIFY(desktop.contains(QUrl::fromLocalFile(saved).toEncoded()));
 }
@@ -683,7 +677,7 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
                      QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
     QTRY_VERIFY(form->DHTMLEdit1->IsDirty());
     form->FileSave_Click();
-    const QByteArray saved = readAll(page);
+    const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),
              saved.constData());
 }
