@@ -1,10 +1,8 @@
-#include "documentsession.h"
-#include "mainform.h"
+#include "program.h"
+#include "quillonkiv_config.h"
 #include "webenginesurface.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QTimer>
 
 #include <unistd.h>
 
@@ -17,9 +15,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon Kiv"));
     QApplication::setOrganizationName(QStringLiteral("QNKV"));
-    MainForm window(std::make_unique<surface::WebEngineSurface>());
-    window.show();
-    // Pages a crash left unsaved are offered once the window is up.
-    QTimer::singleShot(0, &window, [&window] { window.session()->offerRecovery(); });
+    QApplication::setApplicationVersion(QStringLiteral(QK_VERSION));
+    Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
+    if (const std::optional<int> code = program.start(QApplication::arguments()))
+        return *code;
     return QApplication::exec();
 }

@@ -5,6 +5,7 @@
 #include "session.h"
 #include "uiseam.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -132,6 +133,7 @@ void DocumentSession::showLoadError(qint64 code)
 void DocumentSession::open(const QString &path)
 {
     emit aboutToChangeDocument();
+    bool opened = false;
     if (checkSaveChanges() != Cancelled) {
         const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
         if (code != codes::Ok) {
@@ -146,10 +148,35 @@ void DocumentSession::open(const QString &path)
             m_onDisk = stampOf(m_surface->CurrentDocumentPath());
         if (!m_surface->IsDirty())
             m_recovery.discard();
+        opened = code == codes::Ok;
     }
     if (!m_surface->Busy()) {
         if (std::optional<TextRange> r = m_surface->DOM().selection().createRange())
             r->Collapse(true);
+    }
+    refreshTitle();
+    if (opened && !m_surface->CurrentDocumentPath().isEmpty())
+        emit pageOnDisk(m_surface->CurrentDocumentPath());
+}
+
+void DocumentSession::openPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() || !info.absoluteDir().exists()) {
+        open(info.absoluteFilePath()); // a missing folder is reported as Open reports it
+        return;
+    }
+    emit aboutToChangeDocument();
+    if (checkSaveChanges() != Cancelled) {
+        if (m_surface->newDocumentAt(info.absoluteFilePath(), newPageText())) {
+            m_recovery.discard();
+            refreshTitle();
+            emit notice(tr("%1 does not exist yet: it is written when the page is first saved.")
+                            .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+            return;
+        }
+        showLoadError(codes::Unknown);
+        m_surface->NewDocument();
     }
     refreshTitle();
 }
@@ -182,6 +209,7 @@ bool DocumentSession::save(bool saveAs)
     m_recovery.discard();
     m_onDisk = stampOf(target);
     refreshTitle();
+    emit pageOnDisk(m_surface->CurrentDocumentPath());
     return true;
 }
 

@@ -43,6 +43,9 @@ public:
     void newPage();
     // With the surface's open dialog, or the file given.
     void open(const QString &path = QString());
+    // The page at path, as the desktop names it: one that does not exist yet
+    // in a folder that does starts empty, to be written there at the first save.
+    void openPath(const QString &path);
     QString title() const;
 
     // Copies left by a program that crashed, offered one by one.
@@ -58,6 +61,10 @@ signals:
     // for the next display change.
     void aboutToChangeDocument();
     void titleChanged(const QString &title);
+    // Something the user should know that needs no answer.
+    void notice(const QString &text);
+    // The page shown is the file at path, just opened or saved.
+    void pageOnDisk(const QString &path);
 
 private:
     struct Outcome

@@ -3,11 +3,14 @@
 #include "aboutfrm.h"
 #include "bgcolor.h"
 #include "browse.h"
+#include "capslock.h"
 #include "documentsession.h"
 #include "frmftp.h"
+#include "imagefragment.h"
 #include "insertHTMLdlg.h"
 #include "linkgraph.h"
 #include "linktext.h"
+#include "recentpages.h"
 #include "session.h"
 #include "uiseam.h"
 
@@ -22,9 +25,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QMimeDatabase>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -32,6 +40,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 // The pictures and the help page live in this library's resources.
@@ -115,6 +124,15 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     m_session = new DocumentSession(DHTMLEdit1, this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
+    // A notice stands until the page changes again.
+    connect(m_session, &DocumentSession::titleChanged, statusBar(), &QStatusBar::clearMessage);
+    connect(m_session, &DocumentSession::pageOnDisk, this, [this](const QString &path) {
+        recent::add(path);
+        recent::tellDesktop(path);
+        refreshRecentPages();
+    });
+    connect(m_session, &DocumentSession::notice, statusBar(),
+            [this](const QString &text) { statusBar()->showMessage(text); });
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -126,11 +144,15 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     buildMenus();
     buildToolbars();
     buildStatusBar();
+    refreshRecentPages();
 
     connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
     connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
     connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
+    connect(DHTMLEdit1, &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    // Files dropped beside the page (on a toolbar, the status bar) count too.
+    setAcceptDrops(true);
 
     browse::installHelpKey(this);
 
@@ -172,6 +194,15 @@ void MainForm::buildMenus()
     connect(addItem(file, QStringLiteral("FileOpen"), QStringLiteral("&Open..."),
                     QKeySequence(QStringLiteral("Ctrl+O"))),
             &QAction::triggered, this, &MainForm::FileOpen_Click);
+    m_recentMenu = file->addMenu(QStringLiteral("&Recent Pages"));
+    m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
+    // Its shortcut works with the menus closed, whatever the list holds.
+    m_reopenLast = new QAction(this);
+    m_reopenLast->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    addAction(m_reopenLast);
+    connect(m_reopenLast, &QAction::triggered, this, &MainForm::reopenLastPage);
+    // Another window may have changed the list since.
+    connect(file, &QMenu::aboutToShow, this, &MainForm::refreshRecentPages);
     connect(addItem(file, QStringLiteral("FileSave"), QStringLiteral("&Save"),
                     QKeySequence(QStringLiteral("Ctrl+S"))),
             &QAction::triggered, this, &MainForm::FileSave_Click);
@@ -304,19 +335,22 @@ void MainForm::buildMenus()
         }
     });
 
-    QMenu *effects = bar->addMenu(QStringLiteral("Special Effects"));
+    // Every menu of the bar has an access letter of its own: without one,
+    // Alt and a letter reach the focused font box as typing.
+    QMenu *effects = bar->addMenu(QStringLiteral("&Special Effects"));
     effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
     connect(
         addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects...")),
         &QAction::triggered, this, &MainForm::mnuFizzet_Click);
 
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help"));
     connect(addItem(help, QStringLiteral("mnuHelpContents"), QStringLiteral("&Contents...")),
             &QAction::triggered, this, &MainForm::ShowHelp);
     help->addSeparator()->setObjectName(QStringLiteral("sep2"));
-    addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
-            QStringLiteral("&Increase traffic to your Web site..."));
+    connect(addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
+                    QStringLiteral("&Increase traffic to your Web site...")),
+            &QAction::triggered, this, &MainForm::mnuHelpIncreaseTraffic_Click);
     help->addSeparator()->setObjectName(QStringLiteral("sep3"));
     connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About...")), &QAction::triggered, this,
             &MainForm::mnuAbout_Click);
@@ -428,6 +462,11 @@ void MainForm::buildStatusBar()
     }
     m_panels[0]->setText(QStringLiteral("Press F1 for Help"));
     m_panels[4]->setText(QStringLiteral("INS"));
+    // Keys reach the page's own widgets, not this one: every key is seen on
+    // its way through the program.
+    m_capsLock = capslock::state;
+    qApp->installEventFilter(this);
+    refreshCapsLock();
     m_clock = new QTimer(this);
     connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
     m_clock->start(1000);
@@ -440,7 +479,35 @@ void MainForm::updateClock()
     const QLocale locale;
     m_panels[1]->setText(locale.toString(now.time(), QLocale::ShortFormat));
     m_panels[2]->setText(locale.toString(now.date(), QLocale::ShortFormat));
-    // Panel 4 would show "CAPS"; Qt does not tell the Caps Lock state, so it stays empty.
+}
+
+void MainForm::setCapsLockReader(std::function<std::optional<bool>()> reader)
+{
+    m_capsLock = std::move(reader);
+    refreshCapsLock();
+}
+
+void MainForm::refreshCapsLock()
+{
+    // Where the platform cannot say, the panel stays empty rather than guess.
+    const std::optional<bool> on = m_capsLock ? m_capsLock() : std::nullopt;
+    m_panels[3]->setText(on.value_or(false) ? QStringLiteral("CAPS") : QString());
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Each key goes first to its window: seen once there, not once per widget.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType())
+        refreshCapsLock();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainForm::event(QEvent *event)
+{
+    // The lock may have changed while another program had the keyboard.
+    if (event->type() == QEvent::WindowActivate)
+        refreshCapsLock();
+    return QMainWindow::event(event);
 }
 
 void MainForm::restoreGeometryFromSettings()
@@ -625,6 +692,116 @@ void MainForm::mnuFilePrint_Click()
     DHTMLEdit1->PrintDocument(true);
 }
 
+void MainForm::refreshRecentPages()
+{
+    m_recentMenu->clear();
+    const QStringList pages = recent::pages();
+    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    bool shortcutShown = false;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        QString text = QString::number(i + 1);
+        text.insert(text.size() - 1, u'&');
+        text += u' ' + QString(QDir::toNativeSeparators(pages[i])).replace(u'&', QStringLiteral("&&"));
+        // A page whose file is gone stays, greyed, until the next start.
+        const bool there = QFileInfo::exists(pages[i]);
+        if (there && !shortcutShown && pages[i] != current) {
+            text += u'\t' + m_reopenLast->shortcut().toString(QKeySequence::NativeText);
+            shortcutShown = true;
+        }
+        QAction *a = m_recentMenu->addAction(text);
+        a->setEnabled(there);
+        connect(a, &QAction::triggered, this, [this, page = pages[i]] { m_session->open(page); });
+    }
+    m_recentMenu->menuAction()->setEnabled(!pages.isEmpty());
+}
+
+void MainForm::reopenLastPage()
+{
+    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    for (const QString &page : recent::pages())
+        if (page != current && QFileInfo::exists(page)) {
+            m_session->open(page);
+            return;
+        }
+}
+
+namespace {
+// Local files dragged in from outside the program.
+QStringList droppedFiles(const QDropEvent *event)
+{
+    QStringList files;
+    if (event->source())
+        return files;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+} // namespace
+
+void MainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainForm::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event);
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Not from inside the drop: a question it may ask must not hold up the system's drag.
+    QMetaObject::invokeMethod(
+        this, [this, files] { takeDroppedFiles(files); }, Qt::QueuedConnection);
+}
+
+void MainForm::takeDroppedFiles(const QStringList &paths)
+{
+    const QMimeDatabase types;
+    QStringList pages;
+    QStringList others;
+    for (const QString &path : paths) {
+        const QMimeType type = types.mimeTypeForFile(path);
+        if (type.inherits(QStringLiteral("text/html")) ||
+            type.inherits(QStringLiteral("application/xhtml+xml")))
+            pages << path;
+        else if (type.name().startsWith(QLatin1String("image/")))
+            insertPicture(path); // into the page shown now, before a dropped page may replace it
+        else
+            others << QFileInfo(path).fileName();
+    }
+    if (!others.isEmpty())
+        statusBar()->showMessage(tr("Only pages and pictures can be dropped here, not %1.")
+                                     .arg(others.join(QStringLiteral(", "))));
+    // The first page here, through the question about unsaved changes; any
+    // further one beside it.
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i == 0)
+            m_session->open(pages[i]);
+        else
+            emit openInNewWindow(pages[i]);
+    }
+}
+
+void MainForm::insertPicture(const QString &path)
+{
+    // As Insert Image composes a chosen picture: its full path, and its size
+    // where the picture can be read, so that a save makes the path relative.
+    image::ImageFields fields;
+    fields.GraphText = path;
+    if (const QSize size = QImageReader(path).size(); size.isValid()) {
+        fields.Text1 = QString::number(size.width());
+        fields.Text2 = QString::number(size.height());
+    }
+    const std::optional<QString> fragment = image::composeImage(fields, QString());
+    std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
+    if (!range && DHTMLEdit1->collapseSelection(false))
+        range = DHTMLEdit1->DOM().selection().createRange(); // an object was selected: after it
+    if (fragment && range)
+        range->pasteHTML(*fragment);
+}
+
 void MainForm::FileExit_Click()
 {
     close();
@@ -666,8 +843,13 @@ void MainForm::closeEvent(QCloseEvent *event)
     }
     Form_Unload();
     event->accept();
-    // Closing the main window ends the program, every other window with it.
-    QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+    emit closed();
+    // Closing the last page's window ends the program, every other window with it.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::none_of(windows.begin(), windows.end(), [this](QWidget *w) {
+            return w != this && w->isVisible() && qobject_cast<MainForm *>(w);
+        }))
+        QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
 }
 
 void MainForm::ShowHelp()

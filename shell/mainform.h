@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -60,6 +62,8 @@ public:
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
+    // For tests: where the Caps Lock state comes from.
+    void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
 public slots:
     void FileNew_Click();
@@ -78,8 +82,18 @@ public slots:
     void mnuHelpIncreaseTraffic_Click();
     void Color_Click();
 
+signals:
+    // The window was closed for good: its page is saved or given up.
+    void closed();
+    // A page to open beside this one, in a window of its own.
+    void openInNewWindow(const QString &path);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void Form_Load();
@@ -98,6 +112,12 @@ private:
     QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
                      const QKeySequence &shortcut = {});
     void updateClock();
+    void refreshCapsLock();
+    void refreshRecentPages();
+    void reopenLastPage();
+    // Pages dropped open, pictures go into the page at the caret.
+    void takeDroppedFiles(const QStringList &paths);
+    void insertPicture(const QString &path);
 
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
@@ -111,5 +131,8 @@ private:
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
     QTimer *m_clock = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QAction *m_reopenLast = nullptr;
+    std::function<std::optional<bool>()> m_capsLock;
     bool m_destroying = false;
 };

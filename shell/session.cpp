@@ -3,9 +3,11 @@
 #include "editsurface.h"
 #include "pathrel.h"
 
+#include <QDir>
 #include <QFileDevice>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <QUrl>
 
 #include <cerrno>
 #include <cmath>
@@ -117,6 +119,19 @@ void makeReferencesRelative(QString &documentText, const QString &pagePath, QLis
 {
     for (const char *key : {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"})
         pathrel::ChangeToRelativePath(documentText, QString::fromLatin1(key), pagePath, done);
+}
+
+std::optional<QString> pageFromArgument(const QString &argument, const QString &workingFolder)
+{
+    // A scheme of two letters or more: a drive letter is no scheme.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(argument).hasMatch()) {
+        const QUrl url(argument);
+        if (!url.isLocalFile())
+            return std::nullopt;
+        return QDir::cleanPath(url.toLocalFile());
+    }
+    return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
 }
 
 qint64 saveErrorCode(int fileError, int osError, bool folderExists)

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // Pieces of the save that need no window.
 namespace session {
 
@@ -44,6 +46,10 @@ EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
 // it rewrote is added to done when given.
 void makeReferencesRelative(QString &documentText, const QString &pagePath,
                             QList<pathrel::Rewrite> *done = nullptr);
+
+// A page named on the command line, as a path or a file URL: its absolute
+// path, or nothing for an address that is no local file.
+std::optional<QString> pageFromArgument(const QString &argument, const QString &workingFolder);
 
 // Failure code of a file error, for the save error box.
 qint64 saveErrorCode(int fileError, int osError, bool folderExists);

@@ -1,5 +1,7 @@
 #include "uiseam.h"
 
+#include "recentpages.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -97,6 +99,7 @@ QString openFile(QWidget *parent, const QString &title, const QString &filter, i
         return g_script->fileAnswers.isEmpty() ? QString() : g_script->fileAnswers.takeFirst();
     }
     QFileDialog dialog(parent, title, startFolder);
+    dialog.setHistory(recent::folders());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList filters = translateFilter(filter);

@@ -1135,6 +1135,16 @@
         return {ok: !!ok, snap: snapshot()};
     };
 
+    // The caret goes where something was dropped (view coordinates).
+    qk.caretAt = function (x, y) {
+        const r = document.caretRangeFromPoint(x, y);
+        if (!r || !document.body || !document.body.contains(r.startContainer) || isOurs(r.startContainer))
+            return {ok: false, snap: snapshot()};
+        controlEl = null;
+        restoreRange(r);
+        return {ok: true, snap: snapshot()};
+    };
+
     qk.collapse = function (toStart) {
         const r = selectionRange();
         if (!r)
@@ -1480,6 +1490,44 @@
     let detailsOn = false;
     const AID_LIMIT = 2000;
 
+    // Where a comment stands in the page. It has no box of its own, and a
+    // range collapsed between two nodes has no rectangle either: the end of
+    // what comes before it is taken, else the start of what follows it,
+    // else its parent's corner.
+    function commentPoint(c) {
+        const r = document.createRange();
+        const edge = (n, atEnd) => {
+            let block = false;
+            if (n.nodeType === Node.TEXT_NODE && n.data.length) {
+                const i = atEnd ? n.data.length - 1 : 0;
+                r.setStart(n, i);
+                r.setEnd(n, i + 1);
+            } else if (n.nodeType === Node.ELEMENT_NODE && !ours.has(n)) {
+                r.selectNode(n);
+                block = !getComputedStyle(n).display.startsWith('inline');
+            } else {
+                return null;
+            }
+            const rects = [...r.getClientRects()].filter((b) => b.width || b.height);
+            if (!rects.length)
+                return null; // white space the layout dropped, or nothing shown
+            const b = atEnd ? rects[rects.length - 1] : rects[0];
+            if (!atEnd)
+                return {x: b.left, y: b.top};
+            return block ? {x: b.left, y: b.bottom} : {x: b.right, y: b.top};
+        };
+        for (let n = c.previousSibling; n; n = n.previousSibling) {
+            const at = edge(n, true);
+            if (at) return at;
+        }
+        for (let n = c.nextSibling; n; n = n.nextSibling) {
+            const at = edge(n, false);
+            if (at) return at;
+        }
+        const box = (c.parentElement || document.body).getBoundingClientRect();
+        return {x: box.left, y: box.top};
+    }
+
     function drawDetails() {
         withQuiet(() => {
             if (!detailsOn) {
@@ -1503,7 +1551,7 @@
                 m.textContent = glyph;
                 m.setAttribute('style', 'position:absolute;left:' + (x + sx) + 'px;top:' + (y + sy) + 'px;' +
                                'font:bold 10px sans-serif;color:#5c3566;background:#fce94f;border:1px solid #c4a000;' +
-                               'padding:0 1px;line-height:11px');
+                               'padding:0 1px;line-height:11px;white-space:nowrap');
                 aidLayer.appendChild(m);
             };
             let count = 0;
@@ -1515,12 +1563,8 @@
             const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_COMMENT);
             let c;
             while ((c = walker.nextNode()) && ++count <= AID_LIMIT) {
-                const r = document.createRange();
-                r.setStartBefore(c);
-                r.collapse(true);
-                const rects = r.getClientRects();
-                const box = rects.length ? rects[0] : (c.parentElement || document.body).getBoundingClientRect();
-                mark(box.left, box.top, '!--');
+                const at = commentPoint(c);
+                mark(at.x, at.y, '!--');
             }
         });
     }

@@ -250,6 +250,9 @@ public:
     // Shows the text of a recovery copy as the changed page at pagePath ("" for
     // a page never saved); false when the engine would not take it.
     virtual bool loadRecovered(const QString &pagePath, const QString &html) = 0;
+    // Shows html as an unchanged page whose file, path, does not exist yet:
+    // the first save writes it there. False when the engine would not take it.
+    virtual bool newDocumentAt(const QString &path, const QString &html) = 0;
     virtual QString DocumentTitle() const = 0;
     virtual QString CurrentDocumentPath() const = 0;
     virtual bool IsDirty() const = 0;
@@ -294,6 +297,9 @@ signals:
     void DisplayChanged();
     void ShowContextMenu();
     void ContextMenuAction(int position);
+    // Files from outside the program were dropped on the page; the caret
+    // stands where they fell.
+    void FilesDropped(const QStringList &paths);
 };
 
 } // namespace surface

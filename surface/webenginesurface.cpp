@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
@@ -118,6 +121,51 @@ protected:
     {}
 };
 
+// Files dragged in from outside are the program's to take: the engine would
+// only refuse them. Drags of the page's own content stay the engine's.
+class EditorView final : public QWebEngineView
+{
+public:
+    EditorView(WebEngineSurface *owner, QWidget *parent) : QWebEngineView(parent), m_owner(owner) {}
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *e) override
+    {
+        if (!takes(e))
+            return QWebEngineView::dragEnterEvent(e);
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    }
+    void dragMoveEvent(QDragMoveEvent *e) override
+    {
+        if (!takes(e))
+            return QWebEngineView::dragMoveEvent(e);
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    }
+    void dropEvent(QDropEvent *e) override
+    {
+        if (!takes(e))
+            return QWebEngineView::dropEvent(e);
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        m_owner->dropFiles(localFiles(e), e->position());
+    }
+
+private:
+    static QStringList localFiles(const QDropEvent *e)
+    {
+        QStringList files;
+        for (const QUrl &url : e->mimeData()->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+        return files;
+    }
+    static bool takes(const QDropEvent *e) { return !e->source() && !localFiles(e).isEmpty(); }
+
+    WebEngineSurface *m_owner;
+};
+
 // The object the surface's script talks to.
 class PageBridge final : public QObject
 {
@@ -147,7 +195,7 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
 
-    m_view = new QWebEngineView(parentWidget);
+    m_view = new EditorView(this, parentWidget);
     m_page = new EditorPage(m_profile, this);
     QWebEngineSettings *s = m_page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false); // page scripts never run
@@ -836,6 +884,16 @@ bool WebEngineSurface::loadRecovered(const QString &pagePath, const QString &htm
     return ok;
 }
 
+bool WebEngineSurface::newDocumentAt(const QString &path, const QString &html)
+{
+    m_path = QFileInfo(path).absoluteFilePath();
+    m_nextWriteClean = true;
+    const bool ok = setDocumentHTML(html);
+    if (!ok)
+        m_path.clear();
+    return ok;
+}
+
 QString WebEngineSurface::DocumentTitle() const
 {
     return m_title;
@@ -1015,6 +1073,16 @@ void WebEngineSurface::openContextMenu(const QPoint &pos)
     const qsizetype index = actions.indexOf(chosen);
     if (chosen && index >= 0)
         emit ContextMenuAction(int(index));
+}
+
+void WebEngineSurface::dropFiles(const QStringList &paths, const QPointF &at)
+{
+    const double zoom = m_view && m_view->zoomFactor() > 0 ? m_view->zoomFactor() : 1.0;
+    callJsOk(QStringLiteral("qk.caretAt(%1, %2)").arg(at.x() / zoom).arg(at.y() / zoom));
+    // Not from inside the drop: whatever the files start (a question, a
+    // load) must not run while the system's drag is still being answered.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { emit FilesDropped(paths); }, Qt::QueuedConnection);
 }
 
 bool WebEngineSurface::findText(const QString &text, bool matchCase, bool wholeWord, bool backward)

@@ -49,6 +49,7 @@ public:
     bool setDocumentHTML(const QString &html) override;
     void beginDocumentHTML(const QString &html) override;
     bool loadRecovered(const QString &pagePath, const QString &html) override;
+    bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;
@@ -120,6 +121,8 @@ private:
     void scheduleDisplayChanged();
     void showContextMenu(const QPoint &pos);
     void openContextMenu(const QPoint &pos);
+    friend class EditorView;
+    void dropFiles(const QStringList &paths, const QPointF &at);
 
     // Loads a file and waits until the page is editable. Returns a failure code.
     qint64 loadContent(const QString &filePath, const QString &tag);

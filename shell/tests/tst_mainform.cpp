@@ -1,35 +1,47 @@
 // The main window driven with the real editing surface; dialogs are answered
 // through the program's dialog seam.
+#include "capslock.h"
 #include "mainform.h"
+#include "program.h"
+#include "quillonkiv_config.h"
 #include "testwindow.h"
 #include "uiseam.h"
 #include "webenginesurface.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 
 #include <unistd.h>
+
+#if defined(QK_WITH_XKB_X11)
+// The XKB header names a member after a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+#endif
 
 using namespace surface;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 double twipsPerPixel()
 {
     return 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX();
@@ -48,7 +60,8 @@ private slots:
 
     void startupGeometry_data();
     void startupGeometry();
-    void menusAndToolbars();
+    void everyMenuItemActs();
+    void menusOpenByTheirLetters();
     void closeUnchangedAsksNothing();
     void typingReplacesTheStartPlaceholder();
     void closePrompt_data();
@@ -60,9 +73,19 @@ private slots:
     void nonLatinTextSurvivesSaveAndReopen();
     void geometryStoredOnClose();
     void offScreenPositionComesBack();
+    void capsPanelFollowsTheLock();
+    void commandLineOptions_data();
+    void commandLineOptions();
+    void commandLineOpensPages();
+    void recentPages();
+    void droppedFile_data();
+    void droppedFile();
+    void droppedPictureGoesWhereItFalls();
+    void capsLockReadFromTheXServer();
 
 private:
     std::unique_ptr<MainForm> makeForm();
+    void drop(MainForm &form, const QString &path, QPoint at);
     void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
 
     ui::Script m_script;
@@ -153,46 +176,123 @@ void TestMainForm::startupGeometry()
     QVERIFY(!form->DHTMLEdit1->IsDirty());
 }
 
-void TestMainForm::menusAndToolbars()
+void TestMainForm::everyMenuItemActs()
 {
     auto form = makeForm();
     QVERIFY(form);
-    for (const char *name : {"FileNew",
-                             "FileOpen",
-                             "FileSave",
-                             "FileSaveAs",
-                             "mnuFilePrint",
-                             "FileExit",
-                             "EditSub_0",
-                             "EditSub_10",
-                             "ViewSub_0",
-                             "ViewSub_1",
-                             "mnuInsertPageProperties",
-                             "mnuInsertHyperlink",
-                             "mnuInsertImage",
-                             "InsertHTML",
-                             "mnuFizzet",
-                             "mnuHelpContents",
-                             "mnuAbout",
-                             "New",
-                             "Page Properties",
-                             "Bold",
-                             "RightJustify",
-                             "Color"})
-        QVERIFY2(form->findChild<QAction *>(QString::fromLatin1(name)), name);
-    // The publish item is there but can never be chosen.
-    QAction *publish = form->findChild<QAction *>(QStringLiteral("mnuFilePublish"));
-    QVERIFY(publish && !publish->isEnabled());
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FileOpen"))->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("Find"))->toolTip(), QStringLiteral("Find/Search"));
-    // The Format menu carries the surface's block formats once the page is ready.
-    QCOMPARE(form->findChild<QAction *>(QStringLiteral("FormatSub_0"))->text(), QStringLiteral("Normal"));
+    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    const auto js = [&](const char *code) {
+        return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
+    };
+    // A page where every item applies: text selected in a table cell, an edit
+    // to undo and one to redo, something on the clipboard.
+    const auto prepare = [&] {
+        surface->NewDocument();
+        QVERIFY(surface->setDocumentHTML(
+            QStringLiteral("<p>above</p><table><tr><td id=c>first words</td></tr></table>")));
+        QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
+        makeDirty(*form, QStringLiteral("<b>one</b>"));
+        makeDirty(*form, QStringLiteral("<i>two</i>"));
+        QVERIFY(surface->ExecCommand(DECMD_UNDO).isValid());
+        QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
+        QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
+        QVERIFY(surface->DOM().selection().createRange()); // the menus read this state, not a lagging one
+    };
+    // Whatever a person could see change.
+    QStringList windows;
+    const auto seen = [&](const QAction *a) {
+        return QStringList{form->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"),
+                           surface->DocumentHTML(),
+                           js("getSelection().toString()").toString(),
+                           QGuiApplication::clipboard()->text(),
+                           a->isChecked() ? QStringLiteral("checked") : QString(),
+                           QString::number(m_script.filesAsked),
+                           m_script.opened.join(u' '),
+                           windows.join(u' ')};
+    };
+    // Any window an item shows is noted and closed, modal or not.
+    QTimer closer;
+    closer.setInterval(20);
+    connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w != form.get()) {
+                windows << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                      : w->objectName());
+                w->close();
+            }
+    });
+    closer.start();
+    const QHash<QString, QString> shows = {
+        {QStringLiteral("mnuFilePrint"), QStringLiteral("QPrintDialog")},
+        {QStringLiteral("EditSub_8"), QStringLiteral("FindDialog")},
+        {QStringLiteral("mnuInsertPageProperties"), QStringLiteral("BGCOLOR")},
+        {QStringLiteral("mnuInsertHyperlink"), QStringLiteral("LINKTEXT")},
+        {QStringLiteral("mnuInsertImage"), QStringLiteral("LinkGraph")},
+        {QStringLiteral("InsertHTML"), QStringLiteral("InsertHTMLDlg")},
+        {QStringLiteral("mnuFizzet"), QStringLiteral("FizzetBox")},
+        {QStringLiteral("mnuHelpContents"), QStringLiteral("HelpWindow")},
+        {QStringLiteral("mnuHelpIncreaseTraffic"), QStringLiteral("TrafficBox")},
+        {QStringLiteral("mnuAbout"), QStringLiteral("AboutFrm")}};
+
+    QList<QAction *> items;
+    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+        for (QAction *a : menu->actions())
+            if (a->menu())
+                walk(a->menu());
+            else if (!a->isSeparator() && !a->text().isEmpty())
+                items << a;
+    };
+    for (QAction *top : form->menuBar()->actions())
+        walk(top->menu());
+    // Leaving the program comes last.
+    std::stable_partition(items.begin(), items.end(),
+                          [](const QAction *a) { return a->objectName() != QLatin1String("FileExit"); });
+    QStringList tried;
+    for (QAction *a : std::as_const(items)) {
+        const QString name = a->objectName().isEmpty() ? a->text() : a->objectName();
+        prepare();
+        if (auto *menu = qobject_cast<QMenu *>(a->parent()))
+            emit menu->aboutToShow(); // as the menu opens
+        if (!a->isEnabled()) {
+            QCOMPARE(name, QStringLiteral("mnuFilePublish")); // the only item never offered
+            continue;
+        }
+        windows.clear();
+        m_script.messageAnswers = {QMessageBox::No};
+        const QStringList before = seen(a);
+        a->trigger();
+        QTRY_VERIFY2(seen(a) != before, qPrintable(name));
+        QTRY_VERIFY(!windows.isEmpty() || !shows.contains(name));
+        QCOMPARE(windows.value(0), shows.value(name));
+        tried << name;
+    }
+    for (const QString &name : shows.keys())
+        QVERIFY2(tried.contains(name), qPrintable(name));
+}
+
+void TestMainForm::menusOpenByTheirLetters()
+{
+    auto form = makeForm();
+    QVERIFY(form);
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
-    QVERIFY(fonts);
-    QCOMPARE(fonts->count(), 6);
-    QCOMPARE(fonts->itemText(0), QStringLiteral("Times New Roman"));
-    QCOMPARE(form->findChild<QComboBox *>(QStringLiteral("FontSizeCombo"))->count(), 7);
+    QWidget *view = form->DHTMLEdit1->widget();
+    // The font box takes typing once the caret is in the page.
+    QTest::mouseClick(view->focusProxy() ? view->focusProxy() : view, Qt::LeftButton, {}, QPoint(20, 20));
+    QTRY_VERIFY(fonts->isEnabled());
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QList<QKeySequence> letters;
+    for (QAction *top : form->menuBar()->actions()) {
+        const QKeySequence letter = QKeySequence::mnemonic(top->text());
+        QVERIFY2(!letter.isEmpty() && !letters.contains(letter), qPrintable(top->text()));
+        letters << letter;
+        fonts->setFocus();
+        const QString typed = fonts->currentText();
+        QTest::keyClick(fonts, letter[0].key(), Qt::AltModifier);
+        QCOMPARE(fonts->currentText(), typed);
+        QTRY_COMPARE(QApplication::activePopupWidget(), top->menu());
+        top->menu()->close();
+    }
 }
 
 void TestMainForm::closeUnchangedAsksNothing()
@@ -246,7 +346,7 @@ void TestMainForm::closePrompt()
         m_script.messagesShown,
         QStringList{QStringLiteral("The current document has changed.\r\n\r\nDo you want to save changes?")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Warning);
-    QCOMPARE(readAll(page).contains("<b>changed</b>"), written);
+    QCOMPARE(readTestFile(page).contains("<b>changed</b>"), written);
 }
 
 void TestMainForm::newOpenSave()
@@ -266,7 +366,7 @@ void TestMainForm::newOpenSave()
     makeDirty(*form, QStringLiteral("<i>more</i>"));
     form->FileSave_Click();
     QVERIFY(m_script.messagesShown.isEmpty());
-    const QByteArray saved = readAll(page);
+    const QByteArray saved = readTestFile(page);
     QVERIFY(saved.contains("<i>more</i>"));
     QVERIFY(saved.endsWith("</html>"));  // the page's own ending: nothing is appended
     QVERIFY(!saved.contains("charset")); // plain ASCII needs no declaration
@@ -288,7 +388,7 @@ void TestMainForm::newOpenSave()
     m_script.fileAnswers << other;
     form->FileSave_Click();
     QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), other);
-    QVERIFY2(readAll(other).contains("<u>new page</u>"), readAll(other).constData());
+    QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
 
 void TestMainForm::saveAsDismissed()
@@ -307,7 +407,7 @@ void TestMainForm::saveAsDismissed()
     QVERIFY(form->SaveCurrentDocument(true));
     makeDirty(*form, QStringLiteral("<s>again</s>"));
     QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readAll(page).contains("<s>again</s>"));
+    QVERIFY(readTestFile(page).contains("<s>again</s>"));
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
@@ -352,7 +452,7 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readAll(page).contains(text.toUtf8()));
+    QVERIFY(readTestFile(page).contains(text.toUtf8()));
     form->DHTMLEdit1->NewDocument();
     m_script.fileAnswers << page;
     form->FileOpen_Click();
@@ -399,8 +499,239 @@ void TestMainForm::offScreenPositionComesBack()
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
 }
 
+void TestMainForm::commandLineOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard output
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0 << QStringLiteral(QK_VERSION);
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("--version");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QString();
+}
+
+void TestMainForm::commandLineOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QProcess program;
+    program.start(QStringLiteral(QK_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(60000)); // no window stays open
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    QVERIFY2(says.isEmpty() ? !program.readAllStandardError().isEmpty() : out.contains(says),
+             qPrintable(out));
+}
+
+void TestMainForm::commandLineOpensPages()
+{
+    const QString first = writeTestFile(m_dir->filePath(QStringLiteral("first.html")), "<p>first</p>");
+    const QString second =
+        writeTestFile(m_dir->filePath(QStringLiteral("second page.html")), "<p>second</p>");
+    const QString missing = m_dir->filePath(QStringLiteral("new.html"));
+    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    QVERIFY(!program.start({QStringLiteral("quillon-kiv"), first, QUrl::fromLocalFile(second).toString(),
+                            QStringLiteral("https://example.org/a.html"), missing}));
+    const QList<MainForm *> windows = program.windows();
+    QCOMPARE(windows.size(), 3);
+    QCOMPARE(windows[0]->DHTMLEdit1->CurrentDocumentPath(), first);
+    QVERIFY(windows[0]->statusBar()->currentMessage().contains(QStringLiteral("https://example.org/a.html")));
+    QCOMPARE(windows[1]->DHTMLEdit1->CurrentDocumentPath(), second);
+    // A page that does not exist yet: empty, unchanged, written at the first save.
+    MainForm *fresh = windows[2];
+    QCOMPARE(fresh->windowTitle(), QStringLiteral("Quillon Kiv - ") + missing);
+    QVERIFY(fresh->statusBar()->currentMessage().contains(missing));
+    QVERIFY(!fresh->DHTMLEdit1->IsDirty());
+    QVERIFY(!QFile::exists(missing));
+    fresh->FileSave_Click();
+    QVERIFY(QFile::exists(missing));
+    QVERIFY(m_script.messagesShown.isEmpty());
+    // Closing one window leaves the others.
+    QVERIFY(windows[1]->close());
+    QTRY_COMPARE(program.windows().size(), 2);
+    QVERIFY(windows[0]->isVisible());
+}
+
+void TestMainForm::recentPages()
+{
+    const QString gone = m_dir->filePath(QStringLiteral("gone.html"));
+    const QString kept = writeTestFile(m_dir->filePath(QStringLiteral("kept.html")), "<p>kept</p>");
+    const QString opened = writeTestFile(m_dir->filePath(QStringLiteral("opened.html")), "<p>opened</p>");
+    const QString saved = m_dir->filePath(QStringLiteral("saved & sound.html"));
+    const QString desktopList = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                QStringLiteral("/recently-used.xbel");
+    QFile::remove(desktopList);
+    {
+        QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
+        s.setValue(QStringLiteral("Recent/Page1"), gone);
+        s.setValue(QStringLiteral("Recent/Page2"), kept);
+    }
+    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
+    MainForm *form = program.windows().constFirst();
+    m_script.fileAnswers << opened;
+    form->FileOpen_Click();
+    m_script.fileAnswers << saved;
+    form->FileSaveAs_Click();
+    auto *file = form->findChild<QMenu *>(QStringLiteral("File"));
+    const auto entries = [&] {
+        emit file->aboutToShow();
+        return form->findChild<QMenu *>(QStringLiteral("mnuFileRecent"))->actions();
+    };
+    // Newest first; the page gone while the program was closed left the list at the start.
+    QCOMPARE(entries().size(), 3);
+    QStringList expected{saved, opened, kept};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(
+            entries()[i]->text().replace(QStringLiteral("&&"), QStringLiteral("&")).contains(expected[i]),
+            qPrintable(entries()[i]->text()));
+    // A page gone since is greyed.
+    QVERIFY(QFile::remove(kept));
+    QVERIFY(!entries()[2]->isEnabled());
+    // The page used before this one comes back with a key.
+    QTest::keyClick(form->windowHandle(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), opened);
+    // The desktop's own list hears of both.
+    const QByteArray desktop = readTestFile(desktopList).replace("&amp;", "&");
+    QVERIFY(desktop.contains(QUrl::fromLocalFile(opened).toEncoded()));
+    QVERIFY(desktop.contains(QUrl::fromLocalFile(saved).toEncoded()));
+}
+
+// A file dragged from a file manager and let go at a point of the window.
+void TestMainForm::drop(MainForm &form, const QString &path, QPoint at)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.windowHandle(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.windowHandle(), &dropped);
+    QVERIFY(dropped.isAccepted());
+}
+
+void TestMainForm::droppedFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("onPage"); // else on the toolbar
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("page on an unchanged page") << "dropped.html" << true << false << 0 << true;
+    QTest::newRow("page on the toolbar") << "dropped.htm" << false << false << 0 << true;
+    QTest::newRow("changes given up") << "dropped.html" << true << true << int(QMessageBox::No) << true;
+    QTest::newRow("cancelled") << "dropped.html" << true << true << int(QMessageBox::Cancel) << false;
+    QTest::newRow("neither page nor picture") << "notes.zip" << true << true << 0 << false;
+}
+
+void TestMainForm::droppedFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, onPage);
+    QFETCH(bool, changed);
+    QFETCH(int, answer);
+    QFETCH(bool, opens);
+    const QString file = writeTestFile(m_dir->filePath(name), name.endsWith(QLatin1String("zip"))
+                                                                  ? QByteArray("PK\x03\x04")
+                                                                  : QByteArray("<p>dropped</p>"));
+    auto form = makeForm();
+    QVERIFY(form);
+    if (changed)
+        makeDirty(*form);
+    m_script.messageAnswers << QMessageBox::StandardButton(answer);
+    QWidget *target =
+        onPage ? form->DHTMLEdit1->widget() : form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
+    drop(*form, file, target->mapTo(form.get(), target->rect().center()));
+    if (opens)
+        QTRY_COMPARE(form->DHTMLEdit1->CurrentDocumentPath(), file);
+    else if (answer)
+        QTRY_COMPARE(m_script.messagesShown.size(), 1);
+    else
+        QTRY_VERIFY(!form->statusBar()->currentMessage().isEmpty()); // says why nothing happened
+    // The question comes exactly when a page would replace changes.
+    QCOMPARE(m_script.messagesShown.size(), changed && answer ? 1 : 0);
+    QCOMPARE(form->DHTMLEdit1->IsDirty(), changed && !opens);
+}
+
+void TestMainForm::droppedPictureGoesWhereItFalls()
+{
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")),
+                                       "<p id=a>first line</p><p id=b>second line</p>");
+    const QString picture = m_dir->filePath(QStringLiteral("site/images/dot.png"));
+    QDir().mkpath(QFileInfo(picture).absolutePath());
+    QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(picture));
+    auto form = makeForm();
+    QVERIFY(form);
+    m_script.fileAnswers << page;
+    form->FileOpen_Click();
+    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    const QVariantMap b =
+        surface
+            ->evaluate(QStringLiteral("(() => { const r = document.getElementById('b').getClientRects()[0];"
+                                      " return {x: r.left + 20, y: r.top + r.height / 2}; })()"))
+            .value_or(QVariant())
+            .toMap();
+    QWidget *view = form->DHTMLEdit1->widget();
+    drop(*form, picture,
+         view->mapTo(form.get(),
+                     QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
+    QTRY_VERIFY(form->DHTMLEdit1->IsDirty());
+    form->FileSave_Click();
+    const QByteArray saved = readTestFile(page);
+    QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),
+             saved.constData());
+}
+
+void TestMainForm::capsPanelFollowsTheLock()
+{
+    auto form = makeForm();
+    QVERIFY(form);
+    auto *panel = form->findChild<QLabel *>(QStringLiteral("Panel4"));
+    QCOMPARE(panel->text(), QString()); // the offscreen platform cannot tell: nothing shown
+    std::optional<bool> lock = true;
+    form->setCapsLockReader([&] { return lock; });
+    lock = false;
+    QTest::keyClick(form->windowHandle(), Qt::Key_A);
+    QCOMPARE(panel->text(), QString());
+    lock = true;
+    QTest::keyClick(form->windowHandle(), Qt::Key_CapsLock);
+    QCOMPARE(panel->text(), QStringLiteral("CAPS"));
+    // Changed while another program had the keyboard.
+    lock = false;
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activate);
+    QCOMPARE(panel->text(), QString());
+}
+
+void TestMainForm::capsLockReadFromTheXServer()
+{
+#if defined(QK_WITH_XKB_X11)
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!server.waitForStarted())
+        QSKIP("Xvfb is not installed");
+    QVERIFY(server.waitForReadyRead(20000));
+    const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+    xcb_connection_t *x = xcb_connect(display.constData(), nullptr);
+    QVERIFY(!xcb_connection_has_error(x));
+    QCOMPARE(capslock::stateOnX11(x), std::optional<bool>(false));
+    xcb_xkb_latch_lock_state(x, XCB_XKB_ID_USE_CORE_KBD, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_LOCK, 0, 0, 0, 0, 0);
+    QCOMPARE(capslock::stateOnX11(x), std::optional<bool>(true));
+    xcb_disconnect(x);
+    server.terminate();
+    server.waitForFinished();
+#else
+    QSKIP("not an X11 build");
+#endif
+}
+
 int main(int argc, char *argv[])
 {
+    // Settings and the desktop's list of recent files of this run alone: the
+    // suite runs other programs beside it that use them too.
+    const QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     surface::prepareBeforeApplication();
     QApplication app(argc, argv);
     TestMainForm test;

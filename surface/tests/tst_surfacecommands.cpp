@@ -55,6 +55,8 @@ private slots:
     void find();
     void fontInOneStep();
     void viewAidsStayOutOfTheHtml();
+    void commentMarkStandsAtTheComment_data();
+    void commentMarkStandsAtTheComment();
     void contextMenuReportsPosition();
     void printsToPdf();
 
@@ -292,6 +294,39 @@ void TestSurfaceCommands::viewAidsStayOutOfTheHtml()
     m_surface->setShowDetails(false);
     QCOMPARE(js(QStringLiteral("getComputedStyle(document.getElementById('c')).outlineStyle")).toString(),
              QStringLiteral("none"));
+}
+
+void TestSurfaceCommands::commentMarkStandsAtTheComment_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::newRow("inside a line") << "<p>some words<!-- note --> and more</p>";
+    QTest::newRow("end of a line") << "<p>some words<!-- note --></p>";
+    QTest::newRow("after bold") << "<p>some <b>bold</b><!-- note --> words</p>";
+    QTest::newRow("start of a line") << "<p>one</p><p><!-- note -->two</p>";
+    QTest::newRow("second line") << "<p>first<br>second line<!-- note --></p>";
+}
+
+void TestSurfaceCommands::commentMarkStandsAtTheComment()
+{
+    QFETCH(QString, body);
+    load(body);
+    m_surface->setShowDetails(true);
+    // The comment's place: an empty inline box put where it was, once the mark is drawn.
+    const QVariantMap d =
+        js(QStringLiteral(
+               "(() => { const m = [...document.querySelectorAll('qk-view-aids span')]"
+               "    .find((s) => s.textContent === '!--').getBoundingClientRect();"
+               "  const c = document.createTreeWalker(document.body, NodeFilter.SHOW_COMMENT).nextNode();"
+               "  const probe = document.createElement('span'); c.replaceWith(probe);"
+               "  const p = probe.getBoundingClientRect(); return {x: m.left - p.left, y: m.top - p.top}; "
+               "})()"))
+            .toMap();
+    m_surface->setShowDetails(false);
+    QVERIFY2(qAbs(d.value(QStringLiteral("x")).toDouble()) <= 2 &&
+                 qAbs(d.value(QStringLiteral("y")).toDouble()) <= 3,
+             qPrintable(QStringLiteral("%1, %2")
+                            .arg(d.value(QStringLiteral("x")).toDouble())
+                            .arg(d.value(QStringLiteral("y")).toDouble())));
 }
 
 void TestSurfaceCommands::contextMenuReportsPosition()
