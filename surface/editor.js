@@ -35,7 +35,7 @@
     // touched. The program matches the walk with its parse of the source.
 
     let idOf = new WeakMap();      // node -> its number in the walk
-    let nextAtLoad = new WeakMap(); // node -> the node that followed it in the walk's parent
+    let nextIdAt = [];             // number -> the number of the node that followed it in its parent
     let walkNodes = null;          // number -> node, until the program has matched the walk
     let shapeText = '';
     let indexed = false;
@@ -48,6 +48,7 @@
     let changeCount = 0;
     const ours = new WeakSet();    // the editor's own nodes: never written, never edits
     let fragments = new WeakMap(); // first node of an Insert HTML fragment -> the fragment
+    let fragmentCount = 0;
     let fragmentOf = new WeakMap(); // each node an Insert HTML fragment made -> {intact}
     let typedNodes = new WeakMap(); // an element made as typed -> its place in the typed markup
     let typedFragments = [];        // markup typed into Insert HTML since the page was saved
@@ -151,7 +152,8 @@
         indexed = true;
         const parts = [];
         walkNodes = [];
-        const stack = [{kids: document.childNodes, i: 0, open: false, last: null}];
+        nextIdAt = [];
+        const stack = [{kids: document.childNodes, i: 0, open: false, lastId: -1}];
         while (stack.length) {
             const f = stack[stack.length - 1];
             if (f.i >= f.kids.length) {
@@ -163,15 +165,17 @@
             const n = f.kids[f.i++];
             if (ours.has(n))
                 continue;
-            if (f.last)
-                nextAtLoad.set(f.last, n);
-            f.last = n;
             const type = n.nodeType;
+            const numbered = type === Node.ELEMENT_NODE || type === Node.TEXT_NODE ||
+                type === Node.CDATA_SECTION_NODE || type === Node.COMMENT_NODE;
+            if (f.lastId >= 0 && numbered)
+                nextIdAt[f.lastId] = walkNodes.length;
+            f.lastId = numbered ? walkNodes.length : -1;
             if (type === Node.ELEMENT_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
                 parts.push('E' + n.localName);
-                stack.push({kids: childrenOf(n), i: 0, open: true, last: null});
+                stack.push({kids: childrenOf(n), i: 0, open: true, lastId: -1});
             } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
@@ -591,8 +595,10 @@
         const made = document.createElement('template');
         for (const n of top)
             made.content.appendChild(n.cloneNode(true));
-        if (made.innerHTML === typed.innerHTML && !top.some((n) => n.nodeType === Node.ELEMENT_NODE && needsFileForm(n)))
+        if (made.innerHTML === typed.innerHTML && !top.some((n) => n.nodeType === Node.ELEMENT_NODE && needsFileForm(n))) {
             fragments.set(top[0], {nodes: top, text: html, recs: recs});
+            ++fragmentCount;
+        }
     }
 
     function fragmentIntact(f) {
@@ -660,10 +666,18 @@
 
         // Pushes the items for n; true when none of them holds source.
         function emit(n, out) {
+            const id = idOf.get(n);
+            // The common case first, with as few calls into the page as may
+            // be: a node unchanged since the walk (text that stood in script
+            // or style has its kind checked below).
+            if (id !== undefined && !changedPath.has(n) && !(notWhole.size && notWhole.has(id)) &&
+                !textKindAtLoad.has(n)) {
+                out.push(id);
+                return false;
+            }
             if (ours.has(n))
                 return true;
             const type = n.nodeType;
-            const id = idOf.get(n);
             if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
                 const kind = textKind(n.parentNode);
                 const sameKind = (textKindAtLoad.get(n) || 0) === kind;
@@ -703,7 +717,7 @@
             }
             if (type !== Node.ELEMENT_NODE)
                 return true;
-            if (id !== undefined && !changedPath.has(n) && !notWhole.has(id)) {
+            if (id !== undefined && !changedPath.has(n) && !(notWhole.size && notWhole.has(id))) {
                 out.push(id);
                 return false;
             }
@@ -779,7 +793,7 @@
             };
             for (let i = 0; i < list.length; i++) {
                 const n = list[i];
-                const f = fragments.get(n);
+                const f = fragmentCount ? fragments.get(n) : undefined;
                 if (f && fragmentIntact(f)) {
                     endRun();
                     out.push({h: f.text});
@@ -790,7 +804,7 @@
                 fresh = emit(n, out) && fresh;
                 if (out.length === before + 1 && typeof out[before] === 'number') {
                     const id = out.pop();
-                    if (run && nextAtLoad.get(run.last) === n) {
+                    if (run && nextIdAt[run.lastId] === id) {
                         run.last = n;
                         run.lastId = id;
                         run.count++;
@@ -857,9 +871,10 @@
         // The page as saved is numbered afresh before anything changes it:
         // when the page is idle, or at the first edit, whichever comes first.
         idOf = new WeakMap();
-        nextAtLoad = new WeakMap();
+        nextIdAt = [];
         textKindAtLoad = new WeakMap();
         fragments = new WeakMap();
+        fragmentCount = 0;
         fragmentOf = new WeakMap();
         typedNodes = new WeakMap();
         typedFragments = [];
