@@ -1,6 +1,6 @@
-#include "program.h"
 #include "quillonkiv_config.h"
-#include "webenginesurface.h"
+#include "shell/program.h"
+#include "surface/webenginesurface.h"
 
 #include <QApplication>
 

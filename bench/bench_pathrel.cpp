@@ -1,7 +1,7 @@
 // Rewriting the local references of a large page on save, against the cost of
 // one case-insensitive search over the same text.
-#include "benchutil.h"
-#include "pathrel.h"
+#include "bench/benchutil.h"
+#include "pathrel/pathrel.h"
 
 #include <QElapsedTimer>
 #include <QString>

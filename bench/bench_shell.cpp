@@ -1,11 +1,11 @@
 // The main window against a bare Qt WebEngine view: start-up until the window
 // shows and until the blank page is ready for editing, the memory then, and
 // saving a large page.
-#include "mainform.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "uikit/uiseam.h"
 
-#include "benchutil.h"
+#include "bench/benchutil.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // The editing surface against a bare Qt WebEngine view doing the same work on
 // the same generated files: open until editable, read the HTML back, and the
 // cost of one selection change until DisplayChanged.
-#include "webenginesurface.h"
+#include "surface/webenginesurface.h"
 
-#include "benchutil.h"
+#include "bench/benchutil.h"
 
 #include <QApplication>
 #include <QDir>

@@ -27,7 +27,9 @@ endfunction()
 function(qk_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    # Headers are included from the top of the tree ("surface/editsurface.h"),
+    # so that an include says which layer it reaches into.
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
     qk_target_defaults(${name})
 endfunction()

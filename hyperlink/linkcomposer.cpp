@@ -1,4 +1,4 @@
-#include "linkcomposer.h"
+#include "hyperlink/linkcomposer.h"
 
 namespace hyperlink {
 namespace {

@@ -1,11 +1,11 @@
-#include "linktext.h"
+#include "hyperlink/linktext.h"
 
 #include <QFileInfo>
 
-#include "browse.h"
-#include "editsurface.h"
-#include "linkcomposer.h"
-#include "uiseam.h"
+#include "hyperlink/linkcomposer.h"
+#include "surface/editsurface.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QCheckBox>
 #include <QComboBox>

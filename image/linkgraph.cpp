@@ -1,9 +1,9 @@
-#include "linkgraph.h"
+#include "image/linkgraph.h"
 
-#include "browse.h"
-#include "editsurface.h"
-#include "imagefragment.h"
-#include "uiseam.h"
+#include "image/imagefragment.h"
+#include "surface/editsurface.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
-#include "bgcolor.h"
+#include "pageprops/bgcolor.h"
 
-#include "bodytag.h"
-#include "browse.h"
-#include "editsurface.h"
-#include "uiseam.h"
+#include "pageprops/bodytag.h"
+#include "surface/editsurface.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "pathrel.h"
+#include "pathrel/pathrel.h"
 
 #include <QStringView>
 #include <QVarLengthArray>

@@ -1,9 +1,9 @@
-#include "frmftp.h"
+#include "publish/frmftp.h"
 
-#include "editsurface.h"
-#include "inet.h"
-#include "listing.h"
-#include "uiseam.h"
+#include "publish/inet.h"
+#include "publish/listing.h"
+#include "surface/editsurface.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>

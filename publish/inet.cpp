@@ -1,6 +1,6 @@
-#include "inet.h"
+#include "publish/inet.h"
 
-#include "listing.h"
+#include "publish/listing.h"
 
 #include <QFile>
 #include <QFileInfo>

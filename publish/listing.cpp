@@ -1,4 +1,4 @@
-#include "listing.h"
+#include "publish/listing.h"
 
 #include <QRegularExpression>
 

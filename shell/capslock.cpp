@@ -1,4 +1,4 @@
-#include "capslock.h"
+#include "shell/capslock.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "shell/commands.h"
 
-#include "editsurface.h"
+#include "surface/editsurface.h"
 
 using namespace surface;
 

@@ -1,9 +1,9 @@
-#include "documentsession.h"
+#include "shell/documentsession.h"
 
-#include "editsurface.h"
-#include "pagetext.h"
-#include "session.h"
-#include "uiseam.h"
+#include "shell/session.h"
+#include "surface/editsurface.h"
+#include "surface/pagetext.h"
+#include "uikit/uiseam.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pagefile.h"
-#include "recovery.h"
+#include "shell/pagefile.h"
+#include "shell/recovery.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "insertHTMLdlg.h"
+#include "shell/insertHTMLdlg.h"
 
-#include "editsurface.h"
+#include "surface/editsurface.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

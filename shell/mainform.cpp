@@ -1,18 +1,18 @@
-#include "mainform.h"
+#include "shell/mainform.h"
 
-#include "aboutfrm.h"
-#include "bgcolor.h"
-#include "browse.h"
-#include "capslock.h"
-#include "documentsession.h"
-#include "frmftp.h"
-#include "imagefragment.h"
-#include "insertHTMLdlg.h"
-#include "linkgraph.h"
-#include "linktext.h"
-#include "recentpages.h"
-#include "session.h"
-#include "uiseam.h"
+#include "about/aboutfrm.h"
+#include "hyperlink/linktext.h"
+#include "image/imagefragment.h"
+#include "image/linkgraph.h"
+#include "pageprops/bgcolor.h"
+#include "publish/frmftp.h"
+#include "shell/capslock.h"
+#include "shell/documentsession.h"
+#include "shell/insertHTMLdlg.h"
+#include "shell/recentpages.h"
+#include "shell/session.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,6 +50,23 @@ static void initShellResources()
 }
 
 using namespace surface;
+
+namespace {
+// The surface's own open and save-as dialogs, through the dialog seam.
+class SurfacePicker final : public FilePicker
+{
+public:
+    QString pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
+                     const QString &filter) override
+    {
+        if (kind == Kind::Open)
+            return ui::openFile(parent, title,
+                                QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"),
+                                1, startPath);
+        return ui::saveFile(parent, title, filter, startPath);
+    }
+};
+} // namespace
 
 namespace {
 const QString kTitle = QStringLiteral("Quillon Kiv");
@@ -119,7 +136,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     setWindowIcon(QIcon(QStringLiteral(":/shell/icons/quillon-kiv.svg")));
     setWindowTitle(kTitle);
-    m_picker = std::make_shared<ui::SurfacePicker>();
+    m_picker = std::make_shared<SurfacePicker>();
     DHTMLEdit1->setFilePicker(m_picker);
     m_session = new DocumentSession(DHTMLEdit1, this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);

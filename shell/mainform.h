@@ -1,7 +1,7 @@
 #pragma once
 
-#include "commands.h"
-#include "editsurface.h"
+#include "shell/commands.h"
+#include "surface/editsurface.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
-#include "pagefile.h"
+#include "shell/pagefile.h"
 
-#include "session.h"
+#include "shell/session.h"
 
 #include <QDir>
 #include <QFile>

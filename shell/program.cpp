@@ -1,9 +1,10 @@
-#include "program.h"
+#include "shell/program.h"
 
-#include "documentsession.h"
-#include "mainform.h"
-#include "recentpages.h"
-#include "session.h"
+#include "shell/documentsession.h"
+#include "shell/mainform.h"
+#include "shell/recentpages.h"
+#include "shell/session.h"
+#include "uikit/uiseam.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -48,6 +49,7 @@ std::optional<int> Program::start(const QStringList &arguments)
         return 0;
     }
     recent::forgetMissing();
+    ui::setFolderHistory(&recent::folders);
     QStringList pages;
     QStringList refused;
     for (const QString &argument : parser.positionalArguments()) {

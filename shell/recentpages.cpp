@@ -1,4 +1,4 @@
-#include "recentpages.h"
+#include "shell/recentpages.h"
 
 #include <QCoreApplication>
 #include <QDir>

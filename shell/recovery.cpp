@@ -1,6 +1,6 @@
-#include "recovery.h"
+#include "shell/recovery.h"
 
-#include "pagefile.h"
+#include "shell/pagefile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "session.h"
+#include "shell/session.h"
 
-#include "editsurface.h"
-#include "pathrel.h"
+#include "pathrel/pathrel.h"
+#include "surface/editsurface.h"
 
 #include <QDir>
 #include <QFileDevice>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pathrel.h"
+#include "pathrel/pathrel.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "editsurface.h"
+#include "surface/editsurface.h"
 
 namespace surface {
 

@@ -1,6 +1,6 @@
-#include "pagetext.h"
+#include "surface/pagetext.h"
 
-#include "pathrel.h"
+#include "pathrel/pathrel.h"
 
 #include <QDir>
 #include <QFileInfo>

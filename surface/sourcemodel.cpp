@@ -1,6 +1,6 @@
-#include "sourcemodel.h"
+#include "surface/sourcemodel.h"
 
-#include "pagetext.h"
+#include "surface/pagetext.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "surfacedialogs.h"
+#include "surface/surfacedialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editsurface.h"
+#include "surface/editsurface.h"
 
 #include <QDialog>
 

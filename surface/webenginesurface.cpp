@@ -1,8 +1,8 @@
-#include "webenginesurface.h"
+#include "surface/webenginesurface.h"
 
-#include "pagetext.h"
-#include "sourcemodel.h"
-#include "surfacedialogs.h"
+#include "surface/pagetext.h"
+#include "surface/sourcemodel.h"
+#include "surface/surfacedialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "aboutfrm.h"
+#include "about/aboutfrm.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The HyperLink dialog on the real editing surface.
-#include "browse.h"
-#include "linktext.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "hyperlink/linktext.h"
+#include "surface/webenginesurface.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // The image and link fragments from any field texts (fields separated by \x01).
-#include "imagefragment.h"
-#include "linkcomposer.h"
+#include "hyperlink/linkcomposer.h"
+#include "image/imagefragment.h"
 
 #include <QStringList>
 

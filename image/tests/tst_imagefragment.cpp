@@ -1,4 +1,4 @@
-#include "imagefragment.h"
+#include "image/imagefragment.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 // The Insert Image dialog on the real surface, and the typical road: choose a
 // picture under the page's folder, insert it, save, and find it relative.
-#include "browse.h"
-#include "linkgraph.h"
-#include "mainform.h"
-#include "testwindow.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "image/linkgraph.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 // Body tag parsing and colour codes on any text.
-#include "bodytag.h"
+#include "pageprops/bodytag.h"
 
 #include <cstdint>
 

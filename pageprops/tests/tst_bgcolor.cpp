@@ -1,10 +1,10 @@
 // The page-properties dialog on the real surface and main window.
-#include "bgcolor.h"
-#include "browse.h"
-#include "mainform.h"
-#include "testwindow.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "pageprops/bgcolor.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>

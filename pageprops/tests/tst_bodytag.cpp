@@ -1,4 +1,4 @@
-#include "bodytag.h"
+#include "pageprops/bodytag.h"
 
 #include <QTest>
 

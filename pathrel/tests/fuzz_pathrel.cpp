@@ -1,6 +1,6 @@
 // The save's rewrite of local references, with the page's path on the first
 // line of the input and the page's text after it.
-#include "pathrel.h"
+#include "pathrel/pathrel.h"
 
 #include <QDir>
 #include <QString>

@@ -1,5 +1,5 @@
 // Listing replies and LIST texts from a server, which may say anything.
-#include "listing.h"
+#include "publish/listing.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // The publish dialog against a real FTP server on 127.0.0.1.
-#include "frmftp.h"
-#include "inet.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "publish/frmftp.h"
+#include "publish/inet.h"
+#include "surface/webenginesurface.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // The password store against a real Secret Service: a private D-Bus session
 // with gnome-keyring in it, so that nothing touches the user's own keyring.
-#include "frmftp.h"
+#include "publish/frmftp.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // Pure rules of command dispatch: colour text and the right-click menu.
-#include "commands.h"
-#include "editsurface.h"
+#include "shell/commands.h"
+#include "surface/editsurface.h"
 
 #include <QHash>
 #include <QTest>

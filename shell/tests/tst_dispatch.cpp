@@ -1,8 +1,8 @@
 // Command dispatch and state refresh on the real main window and surface.
-#include "insertHTMLdlg.h"
-#include "mainform.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/insertHTMLdlg.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "uikit/uiseam.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // Pages that try to run, navigate, exhaust or confuse the editor: each opens
 // (or fails with the load error box), runs nothing, goes nowhere, and an
 // unchanged page saved back keeps what it had.
-#include "mainform.h"
-#include "testwindow.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
 // The main window driven with the real editing surface; dialogs are answered
 // through the program's dialog seam.
-#include "capslock.h"
-#include "mainform.h"
-#include "program.h"
 #include "quillonkiv_config.h"
-#include "testwindow.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/capslock.h"
+#include "shell/mainform.h"
+#include "shell/program.h"
+#include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
+#include "uikit/uiseam.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // A page is never lost or damaged: the whole program with the real engine,
 // under failing reads, failing writes, odd names and contents, and crashes.
-#include "documentsession.h"
-#include "mainform.h"
-#include "testwindow.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/documentsession.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,10 +1,10 @@
 // Pieces of the session that need no window: stored numbers, charsets, the
 // page writer under injected faults, and the recovery store.
-#include "editsurface.h"
-#include "pagefile.h"
-#include "recentpages.h"
-#include "recovery.h"
-#include "session.h"
+#include "shell/pagefile.h"
+#include "shell/recentpages.h"
+#include "shell/recovery.h"
+#include "shell/session.h"
+#include "surface/editsurface.h"
 
 #include <QDir>
 #include <QFile>

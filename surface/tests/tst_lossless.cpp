@@ -1,6 +1,6 @@
 // Saving changes only what the user edited: real pages written by others,
 // opened in the real engine, edited the ways people edit, and read back.
-#include "webenginesurface.h"
+#include "surface/webenginesurface.h"
 
 #include <QApplication>
 #include <QDir>

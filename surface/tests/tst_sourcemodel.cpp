@@ -1,7 +1,7 @@
 // The source model without a browser: the engine's walk is stood in for by
 // the parser's own tree, and recipes are written by hand.
-#include "pagetext.h"
-#include "sourcemodel.h"
+#include "surface/pagetext.h"
+#include "surface/sourcemodel.h"
 
 #include <QTest>
 

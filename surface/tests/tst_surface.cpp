@@ -1,4 +1,4 @@
-#include "webenginesurface.h"
+#include "surface/webenginesurface.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The surface's own commands: tables, positioning, find, font, view aids,
 // context menu and printing, on the real engine.
-#include "surfacedialogs.h"
-#include "webenginesurface.h"
+#include "surface/surfacedialogs.h"
+#include "surface/webenginesurface.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,9 +3,9 @@
 // The whole program under test: the real main window with the real editing
 // surface, its dialogs answered from a script. Shared by the tests that drive
 // the program end to end.
-#include "mainform.h"
-#include "uiseam.h"
-#include "webenginesurface.h"
+#include "shell/mainform.h"
+#include "surface/webenginesurface.h"
+#include "uikit/uiseam.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,4 @@
-#include "uiseam.h"
-
-#include "recentpages.h"
+#include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -12,12 +10,18 @@
 namespace ui {
 namespace {
 Script *g_script = nullptr;
+std::function<QStringList()> g_folderHistory;
 
 QString appTitle()
 {
     return QStringLiteral("Quillon Kiv");
 }
 } // namespace
+
+void setFolderHistory(std::function<QStringList()> history)
+{
+    g_folderHistory = std::move(history);
+}
 
 void setScript(Script *s)
 {
@@ -99,7 +103,8 @@ QString openFile(QWidget *parent, const QString &title, const QString &filter, i
         return g_script->fileAnswers.isEmpty() ? QString() : g_script->fileAnswers.takeFirst();
     }
     QFileDialog dialog(parent, title, startFolder);
-    dialog.setHistory(recent::folders());
+    if (g_folderHistory)
+        dialog.setHistory(g_folderHistory());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList filters = translateFilter(filter);
@@ -143,16 +148,6 @@ void ShellOpen(QWidget *, const QString &target)
         return;
     }
     QDesktopServices::openUrl(QUrl::fromUserInput(target));
-}
-
-QString SurfacePicker::pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
-                                const QString &filter)
-{
-    if (kind == Kind::Open)
-        return openFile(parent, title,
-                        QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"), 1,
-                        startPath);
-    return saveFile(parent, title, filter, startPath);
 }
 
 } // namespace ui

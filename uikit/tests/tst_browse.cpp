@@ -1,6 +1,6 @@
 // Favourites shortcut files.
-#include "browse.h"
-#include "uiseam.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
 
 #include <QFile>
 #include <QTemporaryDir>

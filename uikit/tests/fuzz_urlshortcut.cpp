@@ -1,5 +1,5 @@
 // Favourites shortcut files of any content.
-#include "urlshortcut.h"
+#include "uikit/urlshortcut.h"
 
 #include <cstdint>
 

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "editsurface.h"
-
 #include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -26,6 +25,9 @@ QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
 // last button (the one that changes nothing) when the box is closed.
 int choose(QWidget *parent, const QString &text, const QStringList &buttons, QMessageBox::Icon icon);
 
+// Folders the open dialog offers in its history (the program's recent pages').
+void setFolderHistory(std::function<QStringList()> history);
+
 // The path chosen, or empty when the dialog was cancelled.
 QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                  const QString &startFolder);
@@ -36,14 +38,6 @@ std::optional<QColor> pickColor(QWidget *parent, const QColor &initial);
 
 // Opens a file or web address in the user's default program.
 void ShellOpen(QWidget *owner, const QString &target);
-
-// The surface's own open and save-as dialogs, through the same seam.
-class SurfacePicker final : public surface::FilePicker
-{
-public:
-    QString pickFile(QWidget *parent, Kind kind, const QString &title, const QString &startPath,
-                     const QString &filter) override;
-};
 
 // Test seam: answers are taken in order from these queues instead of showing
 // a dialog. A file answer of "" is a cancel; a colour answer that is invalid

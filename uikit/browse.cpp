@@ -1,7 +1,7 @@
-#include "browse.h"
+#include "uikit/browse.h"
 
-#include "uiseam.h"
-#include "urlshortcut.h"
+#include "uikit/uiseam.h"
+#include "uikit/urlshortcut.h"
 
 #include <QDialog>
 #include <QDir>
@@ -15,7 +15,7 @@
 
 static void initServiceResources()
 {
-    Q_INIT_RESOURCE(services);
+    Q_INIT_RESOURCE(uikit);
 }
 
 namespace browse {
@@ -93,7 +93,7 @@ void showHelp(QWidget *parent)
         window->setWindowTitle(QStringLiteral("Quillon Kiv Help"));
         auto *layout = new QVBoxLayout(window);
         auto *text = new QTextBrowser(window);
-        text->setSource(QUrl(QStringLiteral("qrc:/services/help.html")));
+        text->setSource(QUrl(QStringLiteral("qrc:/uikit/help.html")));
         layout->addWidget(text);
         window->resize(640, 560);
     }

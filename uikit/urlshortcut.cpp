@@ -1,4 +1,4 @@
-#include "urlshortcut.h"
+#include "uikit/urlshortcut.h"
 
 #include <QStringDecoder>
 #include <QStringList>
