@@ -21,7 +21,7 @@ class QTimer;
 class DocumentSession;
 
 namespace surface {
-class FilePicker;
+struct FilePicker;
 }
 
 // The editor's one main window: menus, toolbars, font boxes, status bar and

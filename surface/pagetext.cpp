@@ -16,12 +16,14 @@ namespace surface {
 
 bool looksLikeText(QByteArrayView bytes)
 {
-    const auto startsWith = [&](const char *bom, qsizetype n) {
-        return bytes.size() >= n && QByteArrayView(bytes.data(), n) == QByteArrayView(bom, n);
-    };
     // Text in UTF-16 or UTF-32 is full of NUL bytes.
-    if (startsWith("\xFF\xFE", 2) || startsWith("\xFE\xFF", 2) || startsWith("\x00\x00\xFE\xFF", 4))
-        return true;
+    static const char utf16le[] = {char(0xFF), char(0xFE)};
+    static const char utf16be[] = {char(0xFE), char(0xFF)};
+    static const char utf32be[] = {0, 0, char(0xFE), char(0xFF)};
+    for (const QByteArrayView bom :
+         {QByteArrayView(utf16le, 2), QByteArrayView(utf16be, 2), QByteArrayView(utf32be, 4)})
+        if (bytes.startsWith(bom))
+            return true;
     if (bytes.contains('\0'))
         return false;
     const qsizetype sample = std::min<qsizetype>(bytes.size(), 64 * 1024);

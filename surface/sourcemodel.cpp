@@ -853,7 +853,7 @@ SourceModel::Alignment SourceModel::align(const QString &shape)
                 }
                 ++i;
                 ++j;
-            } else if (i + 1 < size_t(dl.size()) && j < g.size() && matches(dl[qsizetype(i + 1)], g[j])) {
+            } else if (i + 1 < size_t(dl.size()) && j < g.size() && matches(dl[qsizetype(i) + 1], g[j])) {
                 giveUp(di); // the engine has a node the source lacks
                 ++i;
             } else if (j + 1 < g.size() && matches(di, g[j + 1])) {
@@ -1069,7 +1069,7 @@ private:
                 ending = QStringLiteral("/>");
         }
         put(u'<' + name);
-        for (const QJsonValue &a : attrs) {
+        for (const auto &a : attrs) {
             const QJsonArray pair = a.toArray();
             const QString attrName = pair.at(0).toString();
             QString value = pair.at(1).toString();
@@ -1244,7 +1244,7 @@ SourceModel::Assembled SourceModel::assemble(const QByteArray &recipeJson,
     const QJsonArray items =
         doc.isObject() ? doc.object().value(QLatin1String("items")).toArray() : doc.array();
     QStringList typed;
-    for (const QJsonValue &t : doc.object().value(QLatin1String("typed")).toArray())
+    for (const auto &t : doc.object().value(QLatin1String("typed")).toArray())
         typed << t.toString();
     if (error.error != QJsonParseError::NoError || (!doc.isArray() && !doc.isObject())) {
         result.error =

@@ -34,9 +34,16 @@
 
 #if defined(QK_WITH_XKB_X11)
 // The XKB header names a member after a C++ keyword.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
 #undef explicit
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 #endif
 
 using namespace surface;
