@@ -709,53 +709,40 @@ QList<QPair<QString, QString>> SourceModel::textSpellings() const
     return out;
 }
 
-QString SourceModel::escapeText(QStringView text, int kind)
+namespace {
+// As the engine escapes: "&" and the no-break space everywhere, "<" and ">"
+// in text, the double quote in attribute values.
+QString escaped(QStringView text, bool attribute)
 {
-    if (kind == 1)
-        return text.toString();
     QString out;
     out.reserve(text.size() + 16);
     for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
+        const char16_t u = c.unicode();
+        if (u == u'&')
             out += QLatin1String("&amp;");
-            break;
-        case u'<':
-            out += QLatin1String("&lt;");
-            break;
-        case u'>':
-            out += QLatin1String("&gt;");
-            break;
-        case 0xA0:
+        else if (u == 0xA0)
             out += QLatin1String("&nbsp;");
-            break;
-        default:
+        else if (!attribute && u == u'<')
+            out += QLatin1String("&lt;");
+        else if (!attribute && u == u'>')
+            out += QLatin1String("&gt;");
+        else if (attribute && u == u'"')
+            out += QLatin1String("&quot;");
+        else
             out += c;
-        }
     }
     return out;
+}
+} // namespace
+
+QString SourceModel::escapeText(QStringView text, int kind)
+{
+    return kind == 1 ? text.toString() : escaped(text, false);
 }
 
 QString SourceModel::escapeAttribute(QStringView value)
 {
-    QString out;
-    out.reserve(value.size() + 8);
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QLatin1String("&amp;");
-            break;
-        case u'"':
-            out += QLatin1String("&quot;");
-            break;
-        case 0xA0:
-            out += QLatin1String("&nbsp;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return escaped(value, true);
 }
 
 SourceModel::Alignment SourceModel::align(const QString &shape)
