@@ -219,6 +219,7 @@ struct SourceModel::Impl
     std::vector<Node> nodes;
     std::vector<int> documentChildren; // node indices
     std::vector<int> starts;           // sorted starts of every node's source, for gap checks
+    std::vector<int> begins;           // sorted starts of the parser's nodes, before they are measured
     std::vector<int> domToNode;        // the script's numbers to nodes (-1: no source)
     QString lineBreak = QStringLiteral("\n");
 
@@ -232,6 +233,7 @@ struct SourceModel::Impl
     void walk();
     void fixFormEnds();
     void mergeAdjacentText();
+    bool beginsBetween(int a, int b) const;
     void measure(int index);
     QString decodedOf(const Node &n) const
     {
@@ -284,6 +286,13 @@ void SourceModel::Impl::build(int quirks)
     }
     walk();
     fixFormEnds();
+    for (const Node &n : nodes) {
+        if (n.kind != Kind::Element)
+            begins.push_back(n.s);
+        else if (n.g->v.element.original_tag.length > 0 && !(n.g->parse_flags & GUMBO_INSERTION_BY_PARSER))
+            begins.push_back(int(n.g->v.element.start_pos.offset));
+    }
+    std::sort(begins.begin(), begins.end());
     mergeAdjacentText();
     // Children come after their parent in the walk, so a backward pass sees
     // every child before its parent.
@@ -430,6 +439,13 @@ void SourceModel::Impl::fixFormEnds()
 }
 
 // The engine keeps adjacent text as one node; the parser sometimes does not.
+// Whether a node's source starts in [a, b).
+bool SourceModel::Impl::beginsBetween(int a, int b) const
+{
+    const auto it = std::lower_bound(begins.begin(), begins.end(), a);
+    return it != begins.end() && *it < b;
+}
+
 void SourceModel::Impl::mergeAdjacentText()
 {
     for (Node &n : nodes) {
@@ -438,6 +454,10 @@ void SourceModel::Impl::mergeAdjacentText()
         while (n.nextSibling >= 0 && nodes[size_t(n.nextSibling)].kind == Kind::Text &&
                !nodes[size_t(n.nextSibling)].dropped) {
             Node &next = nodes[size_t(n.nextSibling)];
+            // Another node between the two (a comment the parser moved out
+            // of the body): the text's source is not one piece.
+            if (beginsBetween(n.e, next.s))
+                n.trouble = true;
             n.decoded = decodedOf(n) + decodedOf(next);
             n.overridden = true;
             n.utf16Length = int(n.decoded.size());
@@ -498,6 +518,10 @@ void SourceModel::Impl::measure(int index)
             childrenWhole = false;
             continue;
         }
+        // Something that stood between two children in the source lives
+        // elsewhere now: the children are copied one by one, not the gap.
+        if (cursor >= 0 && beginsBetween(cursor, child.s))
+            childrenWhole = false;
         childrenWhole = childrenWhole && child.whole;
         if (first < 0)
             first = child.s;
@@ -513,6 +537,8 @@ void SourceModel::Impl::measure(int index)
     if (n.contentStart < 0)
         n.contentStart = n.s;
     n.e = std::max({n.s, n.tagEnd, last, n.endEnd});
+    if (cursor >= 0 && n.endStart >= cursor && beginsBetween(cursor, n.endStart))
+        childrenWhole = false;
     // An end tag among the children's source must lie inside a child's
     // (swallowed by its text, as "</body>" often is), not across one.
     for (int c = n.firstChild; c >= 0 && n.endStart >= 0; c = nodes[size_t(c)].nextSibling) {
@@ -743,6 +769,37 @@ QString SourceModel::escapeText(QStringView text, int kind)
 QString SourceModel::escapeAttribute(QStringView value)
 {
     return escaped(value, true);
+}
+
+QString SourceModel::sourceShape() const
+{
+    QStringList out;
+    std::vector<std::pair<int, bool>> stack; // node, and whether its children were listed
+    for (auto it = d->documentChildren.rbegin(); it != d->documentChildren.rend(); ++it)
+        stack.emplace_back(*it, false);
+    while (!stack.empty()) {
+        auto [index, opened] = stack.back();
+        stack.pop_back();
+        const Node &n = d->nodes[size_t(index)];
+        if (opened) {
+            out << QStringLiteral(")");
+            continue;
+        }
+        if (n.kind == Kind::Comment) {
+            out << QStringLiteral("C");
+        } else if (n.kind == Kind::Text) {
+            out << u'T' + QString::number(n.utf16Length);
+        } else {
+            out << u'E' + n.tag;
+            stack.emplace_back(index, true);
+            std::vector<int> kids;
+            for (int c = n.firstChild; c >= 0; c = d->nodes[size_t(c)].nextSibling)
+                kids.push_back(c);
+            for (auto k = kids.rbegin(); k != kids.rend(); ++k)
+                stack.emplace_back(*k, false);
+        }
+    }
+    return out.join(u' ');
 }
 
 SourceModel::Alignment SourceModel::align(const QString &shape)

@@ -39,6 +39,9 @@ public:
         int fallbacks = 0;                // subtrees that are written afresh at every save
     };
     Alignment align(const QString &shape);
+    // The shape the script would report for a page the engine parsed just
+    // as the source parser did (for tests and fuzzing).
+    QString sourceShape() const;
 
     struct Assembled
     {

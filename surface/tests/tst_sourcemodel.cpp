@@ -5,47 +5,14 @@
 
 #include <QTest>
 
-#include <gumbo.h>
-
 using surface::SourceModel;
 
 namespace {
 // The shape the editor's script would send for a page the engine parsed as
 // the source parser does.
-void describe(const GumboNode *n, QStringList &out)
-{
-    switch (n->type) {
-    case GUMBO_NODE_ELEMENT:
-    case GUMBO_NODE_TEMPLATE: {
-        GumboStringPiece name = n->v.element.original_tag;
-        QString tag = QString::fromLatin1(gumbo_normalized_tagname(n->v.element.tag));
-        if (n->v.element.tag == GUMBO_TAG_UNKNOWN) {
-            gumbo_tag_from_original_text(&name);
-            tag = QString::fromUtf8(name.data, qsizetype(name.length));
-        }
-        out << u'E' + tag;
-        for (unsigned i = 0; i < n->v.element.children.length; ++i)
-            describe(static_cast<const GumboNode *>(n->v.element.children.data[i]), out);
-        out << QStringLiteral(")");
-        break;
-    }
-    case GUMBO_NODE_COMMENT:
-        out << QStringLiteral("C");
-        break;
-    default:
-        out << u'T' + QString::number(QString::fromUtf8(n->v.text.text).size());
-    }
-}
-
 QString shapeOf(const QString &html)
 {
-    const QByteArray utf8 = html.toUtf8();
-    GumboOutput *o = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
-    QStringList out;
-    for (unsigned i = 0; i < o->document->v.document.children.length; ++i)
-        describe(static_cast<const GumboNode *>(o->document->v.document.children.data[i]), out);
-    gumbo_destroy_output(&kGumboDefaultOptions, o);
-    return out.join(u' ');
+    return SourceModel(html).sourceShape();
 }
 } // namespace
 
@@ -60,6 +27,7 @@ private slots:
     void edits();
     void misnestedSourceFallsBackLocally();
     void walkThatDiffersIsWrittenAfresh();
+    void textAroundAMovedCommentIsWrittenOnce();
     void escaping();
     void rebasing_data();
     void rebasing();
@@ -196,6 +164,21 @@ void TestSourceModel::walkThatDiffersIsWrittenAfresh()
     QCOMPARE(a.fallbacks, 1);
     QCOMPARE(a.unaligned.size(), 1);
     QCOMPARE(a.unaligned.constFirst(), qMakePair(6, 7));
+}
+
+void TestSourceModel::textAroundAMovedCommentIsWrittenOnce()
+{
+    // Text after the page's end goes back into the body, beside the text
+    // before the comment; the comment stays after the page.
+    const QString html = QStringLiteral("<html><body>a</body></html><!-- c -->b");
+    SourceModel model(html);
+    // 0 html, 1 head, 2 body, 3 text "ab", 4 comment
+    const SourceModel::Alignment a = model.align(shapeOf(html));
+    QCOMPARE(a.fallbacks, 1);
+    const SourceModel::Assembled out = model.assemble(R"([{"e":0,"c":[1,{"e":2,"c":[{"t":"ab"}]}]},4])");
+    QVERIFY2(out.ok, qPrintable(out.error));
+    QCOMPARE(out.text.count(QStringLiteral("<!-- c -->")), 1);
+    QVERIFY2(out.text.contains(u'a') && out.text.contains(u'b'), qPrintable(out.text));
 }
 
 void TestSourceModel::escaping()
