@@ -1012,7 +1012,11 @@ void MainForm::fillSpellingMenu()
 {
     m_spellingMenu->clear();
     auto *group = new QActionGroup(m_spellingMenu);
-    for (const QString &dictionary : spelling::installed()) {
+    QStringList dictionaries = spelling::installed();
+    std::sort(dictionaries.begin(), dictionaries.end(), [](const QString &a, const QString &b) {
+        return spelling::displayName(a).localeAwareCompare(spelling::displayName(b)) < 0;
+    });
+    for (const QString &dictionary : std::as_const(dictionaries)) {
         QAction *a = m_spellingMenu->addAction(spelling::displayName(dictionary));
         a->setObjectName(QStringLiteral("Spelling_%1").arg(dictionary));
         a->setData(dictionary);
