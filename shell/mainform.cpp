@@ -197,6 +197,9 @@ MainForm::~MainForm()
     // Losing focus while the window goes would otherwise "choose" a font.
     m_fontCombo->disconnect(this);
     m_fontSizeCombo->disconnect(this);
+    // The text pane acts on the surface as it loses the keyboard: it goes first.
+    delete m_source;
+    m_source = nullptr;
     // The surface's widget lives in our layout; let the surface go first.
     m_surface.reset();
     DHTMLEdit1 = nullptr;

@@ -947,7 +947,14 @@ QString WebEngineSurface::pageLanguage()
 
 void WebEngineSurface::setSpellCheckDictionary(const QString &name)
 {
-    m_profile->setSpellCheckLanguages(name.isEmpty() ? QStringList() : QStringList{name});
+    const QStringList languages = name.isEmpty() ? QStringList() : QStringList{name};
+    if (languages == m_profile->spellCheckLanguages() && m_profile->isSpellCheckEnabled() == !name.isEmpty())
+        return;
+    // Words marked with the old dictionary stay marked until the page checks
+    // them again, which it leaves for a quiet moment: off and on again takes
+    // the marks away at once, and the new dictionary puts back its own.
+    m_profile->setSpellCheckEnabled(false);
+    m_profile->setSpellCheckLanguages(languages);
     m_profile->setSpellCheckEnabled(!name.isEmpty());
 }
 

@@ -271,7 +271,7 @@ void TestSourceView::addedWordStaysAddedAfterRestart()
     QVERIFY(spelling::readWords(spelling::personalListPath()).contains(QString::fromLatin1(kAdded)));
     // The user's dictionary is built anew and the engine takes it at once.
     QTRY_VERIFY_WITH_TIMEOUT(!marked(QString::fromLatin1(kAdded)), 30000);
-    QVERIFY(marked(QString::fromLatin1(kControl)));
+    QTRY_VERIFY_WITH_TIMEOUT(marked(QString::fromLatin1(kControl)), 20000);
 
     w.close();
     QVERIFY(w.open());
