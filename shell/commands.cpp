@@ -53,8 +53,39 @@ ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus)
     return m;
 }
 
+ContextMenu withSpelling(ContextMenu menu, const QString &word, const QStringList &suggestions)
+{
+    if (word.isEmpty())
+        return menu;
+    QStringList captions = suggestions;
+    captions << QStringLiteral("Add to Dictionary") << QStringLiteral("Ignore") << QString();
+    menu.captions = captions + menu.captions;
+    menu.states = QList<int>(captions.size(), 0) + menu.states;
+    menu.misspelledWord = word;
+    menu.suggestions = suggestions;
+    menu.spellingItems = int(captions.size());
+    return menu;
+}
+
+SpellingChoice spellingChoice(const ContextMenu &menu, int position)
+{
+    const int n = int(menu.suggestions.size());
+    if (position < 0 || position >= menu.spellingItems)
+        return {};
+    if (position < n)
+        return {SpellingChoice::Kind::Replace, menu.suggestions[position]};
+    if (position == n)
+        return {SpellingChoice::Kind::AddToDictionary, {}};
+    if (position == n + 1)
+        return {SpellingChoice::Kind::Ignore, {}};
+    return {};
+}
+
 MenuCommand contextMenuCommand(const ContextMenu &menu, int position)
 {
+    if (position < menu.spellingItems)
+        return {};
+    position -= menu.spellingItems;
     switch (position) {
     case 0:
         return {DECMD_CUT, OLECMDEXECOPT_DODEFAULT};

@@ -89,8 +89,20 @@ void DocumentSession::refreshTitle()
     emit titleChanged(title());
 }
 
+void DocumentSession::setBeforeReading(std::function<bool()> flush)
+{
+    m_beforeReading = std::move(flush);
+}
+
+bool DocumentSession::flushEdits()
+{
+    return !m_beforeReading || m_beforeReading();
+}
+
 int DocumentSession::checkSaveChanges()
 {
+    if (!flushEdits())
+        return Cancelled;
     if (!m_surface->IsDirty())
         return NothingChanged;
     const QMessageBox::StandardButton answer =
@@ -196,7 +208,7 @@ bool DocumentSession::save(bool saveAs)
         }
         // Dismissed: a page with a path is saved once more to it.
     }
-    if (target.isEmpty() || !changedOnDiskAllowed(target))
+    if (target.isEmpty() || !flushEdits() || !changedOnDiskAllowed(target))
         return false;
     const Outcome outcome = writePage(target);
     if (!outcome.ok) {
@@ -243,19 +255,14 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
     QElapsedTimer timer;
     timer.start();
     const auto phase = [&](const char *what) { qCDebug(lcSaveTiming, "%s: %lld ms", what, timer.restart()); };
-    const DocumentRead read = m_surface->readDocument();
-    phase("read");
+    const Prepared prepared = prepare(target);
+    phase("read and references");
+    const DocumentRead &read = prepared.read;
     if (!read.ok)
         return {false, read.error};
-    QString text = read.text;
-    // References relative to the folder the page came from are made relative
-    // to the one it goes to.
-    QHash<QString, QString> rebased;
-    if (const QString origin = m_surface->originFolder(); !origin.isEmpty())
-        text = surface::rebaseReferences(text, origin, target, &rebased);
-    QList<pathrel::Rewrite> rewrites;
-    session::makeReferencesRelative(text, target, &rewrites);
-    phase("references");
+    const QString &text = prepared.text;
+    const QHash<QString, QString> &rebased = prepared.rebased;
+    const QList<pathrel::Rewrite> &rewrites = prepared.rewrites;
 
     session::EncodedPage page;
     if (read.unchanged && rebased.isEmpty() && rewrites.isEmpty() && !read.originalBytes.isNull()) {
@@ -283,6 +290,34 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
     m_surface->documentSaved(saved);
     phase("saved");
     return {true, {}};
+}
+
+DocumentSession::Prepared DocumentSession::prepare(const QString &target)
+{
+    Prepared p;
+    p.read = m_surface->readDocument();
+    if (!p.read.ok)
+        return p;
+    p.text = p.read.text;
+    if (target.isEmpty())
+        return p; // no folder yet to make references relative to
+    // References relative to the folder the page came from are made relative
+    // to the one it goes to.
+    if (const QString origin = m_surface->originFolder(); !origin.isEmpty())
+        p.text = surface::rebaseReferences(p.text, origin, target, &p.rebased);
+    session::makeReferencesRelative(p.text, target, &p.rewrites);
+    return p;
+}
+
+std::optional<QString> DocumentSession::pageText(QString *error)
+{
+    const Prepared p = prepare(m_surface->CurrentDocumentPath());
+    if (!p.read.ok) {
+        if (error)
+            *error = p.read.error;
+        return std::nullopt;
+    }
+    return p.text;
 }
 
 void DocumentSession::keepRecoveryCopy()

@@ -1,19 +1,23 @@
 #pragma once
 
+#include "pathrel/pathrel.h"
 #include "shell/pagefile.h"
 #include "shell/recovery.h"
 
+#include "surface/editsurface.h"
+
 #include <QDateTime>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
-class QWidget;
+#include <functional>
+#include <optional>
 
-namespace surface {
-class EditSurface;
-}
+class QWidget;
 
 // The one page being edited: new, open, save, save as, the question before a
 // changed page is replaced, the messages of loading and saving, the window's
@@ -48,6 +52,14 @@ public:
     void openPath(const QString &path);
     QString title() const;
 
+    // The text a save would write now, references as they would be written;
+    // nothing when the page cannot be read (error says why).
+    std::optional<QString> pageText(QString *error = nullptr);
+    // Run before the page is read for a save or for the question about its
+    // changes: edits kept elsewhere (the source view) go into the page
+    // first. False when they could not, which stops the save.
+    void setBeforeReading(std::function<bool()> flush);
+
     // Copies left by a program that crashed, offered one by one.
     void offerRecovery();
     // For tests: where recovery copies go and how often they are written.
@@ -73,6 +85,17 @@ private:
         QString message;
     };
     Outcome writePage(const QString &target);
+    // The page's text as it would be written to target.
+    struct Prepared
+    {
+        surface::DocumentRead read;
+        QString text;
+        QHash<QString, QString> rebased;
+        QList<pathrel::Rewrite> rewrites;
+    };
+    Prepared prepare(const QString &target);
+    bool flushEdits();
+    std::function<bool()> m_beforeReading;
     void showLoadError(qint64 code);
     void refreshTitle();
     void onEngineFailed(const QString &reason);

@@ -11,10 +11,13 @@
 #include "shell/insertHTMLdlg.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
+#include "shell/sourceview.h"
+#include "surface/spelling.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,6 +39,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -154,9 +158,35 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(DHTMLEdit1->widget());
+    // The page's text goes beside the page, or instead of it when the
+    // splitter is pulled all the way over.
+    m_split = new QSplitter(Qt::Horizontal, central);
+    m_split->setObjectName(QStringLiteral("SourceSplitter"));
+    m_split->addWidget(DHTMLEdit1->widget());
+    m_source = new SourceView(DHTMLEdit1, m_session, m_split);
+    m_split->addWidget(m_source);
+    m_source->hide();
+    layout->addWidget(m_split);
     DHTMLEdit1->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
     setCentralWidget(central);
+    connect(m_split, &QSplitter::splitterMoved, this, &MainForm::rememberSourceLayout);
+    // Whichever pane was typed in last, a save writes what it holds.
+    m_session->setBeforeReading([this] { return m_source->apply(); });
+    connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
+    connect(DHTMLEdit1, &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
+    connect(DHTMLEdit1, &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
+
+    m_dictionaries = new spelling::Dictionaries(this);
+    connect(m_dictionaries, &spelling::Dictionaries::ready, this,
+            [this](const QString &dictionary, const QString &name) {
+                if (dictionary == m_spellingDictionary)
+                    DHTMLEdit1->setSpellCheckDictionary(name);
+            });
+    connect(m_dictionaries, &spelling::Dictionaries::wordsChanged, this, &MainForm::applySpelling);
+    connect(m_dictionaries, &spelling::Dictionaries::failed, this, [this](const QString &why) {
+        statusBar()->showMessage(tr("Your own words are not used for spelling: %1.").arg(why));
+    });
+    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::chooseSpellingForPage);
 
     buildMenus();
     buildToolbars();
@@ -184,6 +214,9 @@ MainForm::~MainForm()
     // Losing focus while the window goes would otherwise "choose" a font.
     m_fontCombo->disconnect(this);
     m_fontSizeCombo->disconnect(this);
+    // The text pane acts on the surface as it loses the keyboard: it goes first.
+    delete m_source;
+    m_source = nullptr;
     // The surface's widget lives in our layout; let the surface go first.
     m_surface.reset();
     DHTMLEdit1 = nullptr;
@@ -278,8 +311,31 @@ void MainForm::buildMenus()
             // The page handles its own editing keys; the menu's shortcuts stay
             // visible as hints without stealing them. Find is ours to open.
             a->setShortcutContext(command == DECMD_FINDTEXT ? Qt::WindowShortcut : Qt::WidgetShortcut);
-            connect(a, &QAction::triggered, this,
-                    [this, command] { DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT); });
+            connect(a, &QAction::triggered, this, [this, command] {
+                if (!sourceHasFocus()) {
+                    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
+                    return;
+                }
+                // The same commands on the text, while it has the keyboard.
+                switch (command) {
+                case DECMD_UNDO:
+                    return m_source->undo();
+                case DECMD_REDO:
+                    return m_source->redo();
+                case DECMD_CUT:
+                    return m_source->cut();
+                case DECMD_COPY:
+                    return m_source->copy();
+                case DECMD_PASTE:
+                    return m_source->paste();
+                case DECMD_SELECTALL:
+                    return m_source->selectAll();
+                case DECMD_FINDTEXT:
+                    return m_source->showFind();
+                default:
+                    return;
+                }
+            });
         }
     }
     connect(edit, &QMenu::aboutToShow, this, [this, edit] {
@@ -288,7 +344,7 @@ void MainForm::buildMenus()
         for (int i = 0; i < 9; ++i)
             if (commands[i])
                 if (QAction *a = edit->findChild<QAction *>(QStringLiteral("EditSub_%1").arg(i)))
-                    a->setEnabled(DHTMLEdit1->QueryStatus(commands[i]) >= DECMDF_ENABLED);
+                    a->setEnabled(sourceHasFocus() || DHTMLEdit1->QueryStatus(commands[i]) >= DECMDF_ENABLED);
     });
 
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
@@ -305,6 +361,12 @@ void MainForm::buildMenus()
         DHTMLEdit1->setShowDetails(!DHTMLEdit1->ShowDetails());
         details->setChecked(DHTMLEdit1->ShowDetails());
     });
+    view->addSeparator();
+    m_sourceAction = addItem(view, QStringLiteral("mnuViewSource"), QStringLiteral("HTML Source"),
+                             QKeySequence(Qt::CTRL | Qt::Key_U));
+    m_sourceAction->setCheckable(true);
+    m_sourceAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_sourceAction, &QAction::triggered, this, [this](bool on) { showSource(on); });
 
     QMenu *insert = bar->addMenu(QStringLiteral("&Insert"));
     insert->setObjectName(QStringLiteral("Insert"));
@@ -335,6 +397,10 @@ void MainForm::buildMenus()
         });
         m_formatSub.append(a);
     }
+    format->addSeparator();
+    m_spellingMenu = format->addMenu(QStringLiteral("Spelling Language"));
+    m_spellingMenu->setObjectName(QStringLiteral("mnuSpellingLanguage"));
+    fillSpellingMenu();
     connect(format, &QMenu::aboutToShow, this, [this] {
         const int s = DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT);
         if (s >= DECMDF_ENABLED) {
@@ -419,7 +485,12 @@ void MainForm::buildToolbars()
         else if (key == QLatin1String("Hyperlink"))
             connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
         else if (key == QLatin1String("Find"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_FINDTEXT); });
+            connect(a, &QAction::triggered, this, [this] {
+                if (sourceHasFocus())
+                    m_source->showFind();
+                else
+                    DHTMLEdit1->ExecCommand(DECMD_FINDTEXT);
+            });
     }
 
     addToolBarBreak();
@@ -513,6 +584,15 @@ void MainForm::refreshCapsLock()
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    // The page would take Ctrl+U as underline before the menu saw it: in this
+    // window the key shows the page's text.
+    if (event->type() == QEvent::ShortcutOverride && m_sourceAction) {
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (widget && widget->window() == this &&
+            QKeySequence(key->keyCombination()) == m_sourceAction->shortcut())
+            return true;
+    }
     // Each key goes first to its window: seen once there, not once per widget.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType())
         refreshCapsLock();
@@ -606,6 +686,9 @@ void MainForm::onDocumentComplete()
     RefreshFontBoxes();
     m_fontSizeCombo->setCurrentIndex(-1);
     documentReady = true;
+    // The layout of the last run.
+    if (windowSettings().value(QStringLiteral("View/Source")).toBool())
+        showSource(true);
 }
 
 void MainForm::onDisplayChanged()
@@ -876,16 +959,127 @@ void MainForm::ShowHelp()
 
 void MainForm::onShowContextMenu()
 {
-    contextMenu =
-        commands::buildContextMenu([this](int command) { return DHTMLEdit1->QueryStatus(command); });
+    contextMenu = commands::withSpelling(
+        commands::buildContextMenu([this](int command) { return DHTMLEdit1->QueryStatus(command); }),
+        DHTMLEdit1->misspelledWord(), DHTMLEdit1->spellingSuggestions());
     DHTMLEdit1->SetContextMenu(contextMenu.captions, contextMenu.states);
 }
 
 void MainForm::onContextMenuAction(int position)
 {
+    using Spelling = commands::SpellingChoice::Kind;
+    const commands::SpellingChoice choice = commands::spellingChoice(contextMenu, position);
+    switch (choice.kind) {
+    case Spelling::Replace:
+        DHTMLEdit1->replaceMisspelledWord(choice.replacement);
+        return;
+    case Spelling::AddToDictionary:
+        if (!m_dictionaries->addWord(contextMenu.misspelledWord))
+            statusBar()->showMessage(
+                tr("%1 could not be added: %2 cannot be written.")
+                    .arg(contextMenu.misspelledWord, QDir::toNativeSeparators(spelling::personalListPath())));
+        applySpelling();
+        return;
+    case Spelling::Ignore:
+        m_dictionaries->ignoreWord(contextMenu.misspelledWord);
+        applySpelling();
+        return;
+    case Spelling::None:
+        break;
+    }
     const commands::MenuCommand c = commands::contextMenuCommand(contextMenu, position);
     if (c.command)
         DHTMLEdit1->ExecCommand(c.command, c.option);
+}
+
+bool MainForm::sourceHasFocus() const
+{
+    if (!m_source->isVisible())
+        return false;
+    // The page pulled out of sight leaves only the text to act on.
+    return m_source->hasFocus() || m_split->sizes().value(0) == 0;
+}
+
+void MainForm::showSource(bool on)
+{
+    if (!on) {
+        // Edits the page refuses keep the text in sight.
+        if (m_source->isVisible() && !m_source->apply()) {
+            m_sourceAction->setChecked(true);
+            return;
+        }
+        m_source->hide();
+        DHTMLEdit1->widget()->setFocus();
+    } else if (!m_source->isVisible()) {
+        m_source->show();
+        const QByteArray layout = windowSettings().value(QStringLiteral("View/SourceSplitter")).toByteArray();
+        if (layout.isEmpty() || !m_split->restoreState(layout))
+            m_split->setSizes({m_split->width() / 2, m_split->width() / 2});
+        m_source->refresh();
+        m_source->setFocus();
+    }
+    m_sourceAction->setChecked(on);
+    windowSettings().setValue(QStringLiteral("View/Source"), on);
+}
+
+void MainForm::rememberSourceLayout()
+{
+    if (m_source->isVisible())
+        windowSettings().setValue(QStringLiteral("View/SourceSplitter"), m_split->saveState());
+}
+
+void MainForm::fillSpellingMenu()
+{
+    m_spellingMenu->clear();
+    auto *group = new QActionGroup(m_spellingMenu);
+    QStringList dictionaries = spelling::installed();
+    std::sort(dictionaries.begin(), dictionaries.end(), [](const QString &a, const QString &b) {
+        return spelling::displayName(a).localeAwareCompare(spelling::displayName(b)) < 0;
+    });
+    for (const QString &dictionary : std::as_const(dictionaries)) {
+        QAction *a = m_spellingMenu->addAction(spelling::displayName(dictionary));
+        a->setObjectName(QStringLiteral("Spelling_%1").arg(dictionary));
+        a->setData(dictionary);
+        a->setCheckable(true);
+        a->setChecked(dictionary == m_spellingDictionary);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, dictionary] {
+            // A page that names its language keeps it; the choice is for this
+            // page only. Otherwise it is the choice from now on.
+            if (spelling::forLanguage(DHTMLEdit1->pageLanguage(), spelling::installed()).isEmpty())
+                windowSettings().setValue(QStringLiteral("Spelling/Language"), dictionary);
+            setSpellingDictionary(dictionary);
+        });
+    }
+    m_spellingMenu->menuAction()->setEnabled(!m_spellingMenu->isEmpty());
+}
+
+void MainForm::chooseSpellingForPage()
+{
+    const QStringList dictionaries = spelling::installed();
+    QString dictionary = spelling::forLanguage(DHTMLEdit1->pageLanguage(), dictionaries);
+    if (dictionary.isEmpty())
+        dictionary = windowSettings().value(QStringLiteral("Spelling/Language")).toString();
+    if (!dictionaries.contains(dictionary))
+        dictionary = spelling::forLanguage(QLocale::system().name(), dictionaries);
+    if (dictionary.isEmpty())
+        dictionary = spelling::forLanguage(QStringLiteral("en_US"), dictionaries);
+    if (dictionary.isEmpty() && !dictionaries.isEmpty())
+        dictionary = dictionaries.first();
+    setSpellingDictionary(dictionary);
+}
+
+void MainForm::setSpellingDictionary(const QString &dictionary)
+{
+    m_spellingDictionary = dictionary;
+    for (QAction *a : m_spellingMenu->actions())
+        a->setChecked(a->data().toString() == dictionary);
+    applySpelling();
+}
+
+void MainForm::applySpelling()
+{
+    DHTMLEdit1->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
 }
 
 void MainForm::InsertHTML_Click()

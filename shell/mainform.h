@@ -19,6 +19,12 @@ class QToolBar;
 class QTimer;
 
 class DocumentSession;
+class QSplitter;
+class SourceView;
+
+namespace spelling {
+class Dictionaries;
+}
 
 namespace surface {
 struct FilePicker;
@@ -62,6 +68,9 @@ public:
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
+    SourceView *sourceView() const { return m_source; }
+    // The installed dictionary the page is checked with ("" for none).
+    QString spellingDictionary() const { return m_spellingDictionary; }
     // For tests: where the Caps Lock state comes from.
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
@@ -118,6 +127,15 @@ private:
     // Pages dropped open, pictures go into the page at the caret.
     void takeDroppedFiles(const QStringList &paths);
     void insertPicture(const QString &path);
+    // View > HTML Source: the page's text beside the page or instead of it.
+    void showSource(bool on);
+    void rememberSourceLayout();
+    bool sourceHasFocus() const;
+    // The dictionary of the page shown: its own language, else the one chosen.
+    void chooseSpellingForPage();
+    void setSpellingDictionary(const QString &dictionary);
+    void applySpelling();
+    void fillSpellingMenu();
 
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
@@ -134,5 +152,11 @@ private:
     QMenu *m_recentMenu = nullptr;
     QAction *m_reopenLast = nullptr;
     std::function<std::optional<bool>()> m_capsLock;
+    QSplitter *m_split = nullptr;
+    SourceView *m_source = nullptr;
+    QAction *m_sourceAction = nullptr;
+    spelling::Dictionaries *m_dictionaries = nullptr;
+    QMenu *m_spellingMenu = nullptr;
+    QString m_spellingDictionary;
     bool m_destroying = false;
 };

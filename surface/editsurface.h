@@ -245,6 +245,16 @@ public:
     // page made here that was never saved).
     virtual QString originFolder() const = 0;
     virtual bool setDocumentHTML(const QString &html) = 0;
+    // The page becomes html, text the user wrote as its source: it keeps its
+    // path and charset, counts as changed, and the caret goes into the
+    // element numbered caretElement (see caretElement()). A text the surface
+    // refuses (a frameset) leaves the page as it was; the failure code says
+    // why. The first Undo after it brings the page back to what it was, as
+    // the engine's own history does not outlive the new page.
+    virtual qint64 applySource(const QString &html, int caretElement) = 0;
+    // The element holding the caret, numbered in document order (-1 when
+    // none).
+    virtual int caretElement() = 0;
     // Starts showing html and returns at once; DocumentComplete follows.
     virtual void beginDocumentHTML(const QString &html) = 0;
     // Shows the text of a recovery copy as the changed page at pagePath ("" for
@@ -254,6 +264,10 @@ public:
     // the first save writes it there. False when the engine would not take it.
     virtual bool newDocumentAt(const QString &path, const QString &html) = 0;
     virtual QString DocumentTitle() const = 0;
+    // The language the page says it is in (the lang of its root), or "".
+    virtual QString pageLanguage() = 0;
+    // How many edits the page has seen; it changes with every edit.
+    virtual int changeCount() const = 0;
     virtual QString CurrentDocumentPath() const = 0;
     virtual bool IsDirty() const = 0;
     // A page is shown and can be edited (false while loading, after a failed
@@ -275,6 +289,16 @@ public:
     virtual int QueryStatus(int command) const = 0;
     // The right-click menu; state 0 normal, 2 greyed; an empty caption is a separator.
     virtual void SetContextMenu(const QStringList &captions, const QList<int> &states) = 0;
+
+    // Spell checking with the engine's dictionary of that name ("" turns it
+    // off); nothing of it is written into the page.
+    virtual void setSpellCheckDictionary(const QString &name) = 0;
+    // The misspelt word under the last right-click ("" when there was none)
+    // and the engine's suggestions for it.
+    virtual QString misspelledWord() const = 0;
+    virtual QStringList spellingSuggestions() const = 0;
+    // Puts the suggestion in place of that word, as an edit of the page.
+    virtual void replaceMisspelledWord(const QString &replacement) = 0;
 
     Document DOM() { return Document(this); }
 

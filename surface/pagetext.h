@@ -29,4 +29,14 @@ QString localFileReference(const QString &value, const std::function<bool(const 
 QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
                          QHash<QString, QString> *done = nullptr);
 
+// Where a place in a page's text and an element of the page meet, for a
+// caret that goes between the page and its source. Elements count in
+// document order, as a browser's parse of the text gives them.
+// The element whose start tag is the last to begin at or before offset (-1
+// when none does).
+int elementAtOffset(const QString &html, qsizetype offset);
+// Where the start tag of the element numbered index begins (-1 when there is
+// no such element or the parser added it without a tag).
+qsizetype elementOffset(const QString &html, int index);
+
 } // namespace surface

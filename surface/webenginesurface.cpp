@@ -2,6 +2,7 @@
 
 #include "surface/pagetext.h"
 #include "surface/sourcemodel.h"
+#include "surface/spelling.h"
 #include "surface/surfacedialogs.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebChannel>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -190,6 +192,13 @@ struct WebEngineSurface::SourceJob
 WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : EditSurface(parent)
 {
     initResources();
+    // The engine looks for its dictionaries in one folder, once: the user's,
+    // where the dictionaries with the user's own words are built.
+    static const bool dictionariesFound = [] {
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(spelling::engineFolder()));
+        return true;
+    }();
+    Q_UNUSED(dictionariesFound);
     // Off the record: nothing of the pages edited is kept on disk.
     m_profile = new QWebEngineProfile(this);
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -469,6 +478,7 @@ void WebEngineSurface::startLoad(const QString &filePath, const QString &tag)
     m_sourceJob.reset();
     m_status.clear();
     m_pendingCopy.reset();
+    m_beforeSource.reset();
     m_page->allowedUrl = m_expectedUrl;
     m_page->load(url);
 }
@@ -776,6 +786,16 @@ DocumentRead WebEngineSurface::readDocument()
         read.changes = m_changes;
         return read;
     }
+    // Changed only by what was loaded into it (a recovered copy, a source the
+    // user wrote): that text is the page, exactly as it was written.
+    if (!m_jsDirty)
+        refreshSnapshot();
+    if (!m_jsDirty && !m_engineGone && !m_sourceText.isNull()) {
+        read.ok = true;
+        read.text = m_sourceText;
+        read.changes = m_changes;
+        return read;
+    }
     QString why;
     QElapsedTimer timer;
     timer.start();
@@ -874,6 +894,80 @@ bool WebEngineSurface::setDocumentHTML(const QString &html)
     return code == codes::Ok;
 }
 
+qint64 WebEngineSurface::applySource(const QString &html, int caret)
+{
+    if (m_engineGone || !m_ready)
+        return codes::Unknown;
+    // What to come back to when the engine refuses the text.
+    const DocumentRead before = readDocument();
+    const QString sourceText = m_sourceText;
+    const QByteArray sourceBytes = m_sourceBytes;
+    const QString charset = m_sourceCharset;
+    const bool bom = m_sourceBom;
+    const bool dirty = IsDirty();
+    // The copy goes beside the page, so that its relative references show.
+    const qint64 code = loadThroughCopy(html.toUtf8(), originFolder(), true);
+    if (code == codes::Ok) {
+        m_sourceBytes.clear();
+        m_sourceText = html;
+        m_sourceCharset = charset; // a save writes it as the page was written
+        m_sourceBom = bom;
+        m_nextWriteClean = false;
+        m_carriedDirty = true;
+        if (before.ok)
+            m_beforeSource = before.text;
+        if (caret >= 0)
+            callJsOk(QStringLiteral("qk.caretToElement(%1)").arg(caret));
+        return code;
+    }
+    if (before.ok && loadThroughCopy(before.text.toUtf8(), originFolder(), true) == codes::Ok) {
+        // An unchanged page keeps its own bytes; a changed one is now
+        // exactly the text it read as.
+        m_sourceText = dirty ? before.text : sourceText;
+        m_sourceBytes = dirty ? QByteArray() : sourceBytes;
+        m_sourceCharset = charset;
+        m_sourceBom = bom;
+        m_nextWriteClean = false;
+        m_carriedDirty = dirty;
+    }
+    return code;
+}
+
+int WebEngineSurface::caretElement()
+{
+    const Call r = callJs(QStringLiteral("qk.caretElement()"));
+    return r.ok() ? r.value.toInt() : -1;
+}
+
+QString WebEngineSurface::pageLanguage()
+{
+    const Call r = callJs(QStringLiteral("qk.lang()"));
+    return r.ok() ? r.value.toString() : QString();
+}
+
+void WebEngineSurface::setSpellCheckDictionary(const QString &name)
+{
+    const QStringList languages = name.isEmpty() ? QStringList() : QStringList{name};
+    if (languages == m_profile->spellCheckLanguages() && m_profile->isSpellCheckEnabled() == !name.isEmpty())
+        return;
+    // Words marked with the old dictionary stay marked until the page checks
+    // them again, which it leaves for a quiet moment: off and on again takes
+    // the marks away at once, and the new dictionary puts back its own.
+    m_profile->setSpellCheckEnabled(false);
+    m_profile->setSpellCheckLanguages(languages);
+    m_profile->setSpellCheckEnabled(!name.isEmpty());
+}
+
+void WebEngineSurface::replaceMisspelledWord(const QString &replacement)
+{
+    if (!m_ready || m_misspelled.isEmpty())
+        return;
+    m_page->replaceMisspelledWord(replacement);
+    m_misspelled.clear();
+    m_suggestions.clear();
+    refreshSnapshot();
+}
+
 bool WebEngineSurface::loadRecovered(const QString &pagePath, const QString &html)
 {
     m_path = pagePath.isEmpty() ? QString() : QFileInfo(pagePath).absoluteFilePath();
@@ -945,6 +1039,15 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
         // Whether there is anything to undo, redo or cut is asked of the page
         // itself: the last pushed state may not have caught up with the page yet.
         refreshSnapshot();
+        if (command == DECMD_UNDO && m_beforeSource && m_status.value(DECMD_UNDO) < DECMDF_ENABLED) {
+            // The engine's history ended where the source was applied: the
+            // page before it comes back as one step.
+            const QString before = *m_beforeSource;
+            if (applySource(before, caretElement()) != codes::Ok)
+                return {};
+            m_beforeSource.reset();
+            return true;
+        }
         if (QueryStatus(command) < DECMDF_ENABLED)
             return {};
         static const QHash<int, QWebEnginePage::WebAction> actions = {{DECMD_CUT, QWebEnginePage::Cut},
@@ -1016,6 +1119,8 @@ int WebEngineSurface::QueryStatus(int command) const
         return m_status.isEmpty() && command >= DECMD_BOLD && command <= DECMD_UNORDERLIST
                    ? DECMDF_DISABLED
                    : DECMDF_NOTSUPPORTED;
+    if (command == DECMD_UNDO && m_beforeSource)
+        return DECMDF_ENABLED;
     return m_status.value(command, DECMDF_NOTSUPPORTED);
 }
 
@@ -1029,6 +1134,11 @@ void WebEngineSurface::showContextMenu(const QPoint &pos)
 {
     if (!m_ready || !m_page)
         return;
+    // What the engine knows of the word under the mouse, before another
+    // right-click replaces it.
+    const QWebEngineContextMenuRequest *request = m_view ? m_view->lastContextMenuRequest() : nullptr;
+    m_misspelled = request ? request->misspelledWord() : QString();
+    m_suggestions = request ? request->spellCheckerSuggestions() : QStringList();
     // The engine waits for this request to be answered before it runs any
     // script, so the snapshot (the right-click may have moved the selection)
     // is asked for without waiting, and the menu opens when it comes.

@@ -47,10 +47,14 @@ public:
     void documentSaved(const SavedDocument &saved) override;
     QString originFolder() const override;
     bool setDocumentHTML(const QString &html) override;
+    qint64 applySource(const QString &html, int caretElement) override;
+    int caretElement() override;
     void beginDocumentHTML(const QString &html) override;
     bool loadRecovered(const QString &pagePath, const QString &html) override;
     bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
+    QString pageLanguage() override;
+    int changeCount() const override { return m_changes; }
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;
     bool pageShown() const override { return m_ready && !m_frameset && !m_engineGone; }
@@ -67,6 +71,10 @@ public:
                          const QVariant &value = {}) override;
     int QueryStatus(int command) const override;
     void SetContextMenu(const QStringList &captions, const QList<int> &states) override;
+    void setSpellCheckDictionary(const QString &name) override;
+    QString misspelledWord() const override { return m_misspelled; }
+    QStringList spellingSuggestions() const override { return m_suggestions; }
+    void replaceMisspelledWord(const QString &replacement) override;
 
     QString selectionType() const override;
     std::optional<QString> rangeText() override;
@@ -194,6 +202,12 @@ private:
     int m_changes = 0; // the page's count of changes, as last reported
     bool m_displayPending = false;
     bool m_displayDeferred = false;
+
+    // The page before the last text applied as its source, for one Undo.
+    std::optional<QString> m_beforeSource;
+    int m_changesAtSource = 0;
+    QString m_misspelled;
+    QStringList m_suggestions;
 
     QStringList m_menuCaptions;
     QList<int> m_menuStates;

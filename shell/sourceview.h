@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <QTimer>
+
+class DocumentSession;
+class QDialog;
+
+namespace surface {
+class EditSurface;
+}
+
+// Colours for a page's text: tags, attributes, values, comments, entities.
+class HtmlHighlighter final : public QSyntaxHighlighter
+{
+    Q_OBJECT
+public:
+    explicit HtmlHighlighter(QTextDocument *document);
+
+    enum State
+    {
+        Text = 0,
+        Comment,
+        Tag,         // inside a tag, between attributes
+        BeforeValue, // after an attribute's "="
+        DoubleQuoted,
+        SingleQuoted
+    };
+
+protected:
+    void highlightBlock(const QString &text) override;
+
+private:
+    QTextCharFormat m_tag;
+    QTextCharFormat m_attribute;
+    QTextCharFormat m_value;
+    QTextCharFormat m_comment;
+    QTextCharFormat m_entity;
+};
+
+// The page's text as a save would write it, to read and to edit. What the
+// user types here goes into the page after a pause, when the user goes back
+// to the page, and before any save.
+class SourceView final : public QPlainTextEdit
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SourceView)
+
+public:
+    SourceView(surface::EditSurface *surface, DocumentSession *session, QWidget *parent = nullptr);
+    ~SourceView() override;
+
+    // Shows the page's text now, unless edits made here wait to go in.
+    void refresh();
+    // Shows it after a moment: the page changed while this is shown.
+    void refreshSoon();
+    // Another page, or the same one with another path: shown after a moment.
+    void pageReplaced();
+    // Puts the edits made here into the page. False when the page refused
+    // them; the user was told, and the text stays here.
+    bool apply();
+    bool hasEdits() const { return m_edited; }
+    // The text shown, as it would be written.
+    QString sourceText() const;
+    // The find dialog, bound to this text.
+    void showFind();
+    QDialog *findDialog() const { return m_find; }
+    int lineNumberWidth() const;
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    friend class LineNumbers;
+    void paintLineNumbers(QPaintEvent *event);
+    bool find(const QString &text, bool matchCase, bool wholeWord, bool backward);
+    bool applyQuietly();
+
+    surface::EditSurface *m_surface;
+    DocumentSession *m_session;
+    QWidget *m_lineNumbers = nullptr;
+    QPointer<QDialog> m_find;
+    QString m_shown;       // the page's text as it was last shown
+    QString m_shownPlain;  // and as the editor gives it back
+    QString m_refused;     // a text the page refused, not tried again on its own
+    bool m_edited = false; // typed here since it was shown
+    bool m_setting = false;
+    int m_shownChanges = -1;
+    QTimer m_applyTimer;
+    QTimer m_refreshTimer;
+};
