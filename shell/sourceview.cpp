@@ -1,9 +1,9 @@
 #include "shell/sourceview.h"
 
 #include "shell/documentsession.h"
+#include "shell/session.h"
 #include "surface/editsurface.h"
 #include "surface/pagetext.h"
-#include "shell/session.h"
 #include "surface/surfacedialogs.h"
 #include "uikit/uiseam.h"
 
