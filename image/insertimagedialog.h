@@ -18,13 +18,15 @@ namespace surface {
 class EditSurface;
 }
 
+namespace image {
+
 // A text box's up-down arrows: each click steps the number in the box by one
 // within a range and writes it back; typing in the box stays free.
 class UpDown final : public QWidget
 {
     Q_OBJECT
 public:
-    UpDown(QLineEdit *buddy, int minimum, int maximum, QWidget *parent);
+    explicit UpDown(QLineEdit *buddy, int minimum, int maximum, QWidget *parent);
     void step(int delta);
     QToolButton *up = nullptr;
     QToolButton *down = nullptr;
@@ -35,67 +37,69 @@ private:
     int m_max;
 };
 
-// The Insert Image dialog.
-class LinkGraph final : public QDialog
+// The Insert Image dialog: picks a picture (typed, browsed or from the file
+// lists), its alternatives, layout, link and video, and pastes the image
+// fragment at the selection.
+class InsertImageDialog final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(LinkGraph)
+    Q_DISABLE_COPY_MOVE(InsertImageDialog)
 
 public:
-    LinkGraph(surface::EditSurface *surface, QWidget *parent = nullptr);
+    explicit InsertImageDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
-    QTabWidget *TabStrip1 = nullptr;
+    QTabWidget *tabs = nullptr;
     // Select Image
-    QLineEdit *GraphText = nullptr;
-    QToolButton *Command2 = nullptr;
-    QComboBox *Drive1 = nullptr;
-    QListWidget *Dir1 = nullptr;
-    QListWidget *File1 = nullptr;
-    QLabel *Picture2 = nullptr;
-    QLabel *Label15 = nullptr;
-    QLabel *Label16 = nullptr;
+    QLineEdit *imageFileEdit = nullptr;
+    QToolButton *browseImageButton = nullptr;
+    QComboBox *driveBox = nullptr;
+    QListWidget *folderList = nullptr;
+    QListWidget *fileList = nullptr;
+    QLabel *imagePreview = nullptr;
+    QLabel *widthReading = nullptr;
+    QLabel *heightReading = nullptr;
     // Alternatives
-    QLineEdit *Alt = nullptr;
-    QLineEdit *Text8 = nullptr;
-    QToolButton *Command3 = nullptr;
-    QLabel *Picture3 = nullptr;
+    QLineEdit *altTextEdit = nullptr;
+    QLineEdit *lowResEdit = nullptr;
+    QToolButton *browseLowResButton = nullptr;
+    QLabel *lowResPreview = nullptr;
     // Layout
-    QLineEdit *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QLineEdit *Text3 = nullptr;
-    QLineEdit *Text4 = nullptr;
-    QLineEdit *Text5 = nullptr;
-    UpDown *UpDown1 = nullptr;
-    UpDown *UpDown2 = nullptr;
-    UpDown *UpDown3 = nullptr;
-    QComboBox *Combo1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
-    QWidget *Redtext = nullptr;
-    QLabel *Toplabel = nullptr;
-    QWidget *Leftimage = nullptr;
-    QWidget *Leftimage2 = nullptr;
-    QWidget *Rightimage = nullptr;
-    QLabel *Label10 = nullptr;
-    QLabel *Label11 = nullptr;
-    QLabel *Label12 = nullptr;
+    QLineEdit *widthEdit = nullptr;
+    QLineEdit *heightEdit = nullptr;
+    QLineEdit *borderEdit = nullptr;
+    QLineEdit *verticalSpaceEdit = nullptr;
+    QLineEdit *horizontalSpaceEdit = nullptr;
+    UpDown *horizontalSpaceArrows = nullptr;
+    UpDown *verticalSpaceArrows = nullptr;
+    UpDown *borderArrows = nullptr;
+    QComboBox *alignBox = nullptr;
+    QGroupBox *alignPreview = nullptr;
+    QWidget *existingObjectBox = nullptr;
+    QLabel *neighbourText = nullptr;
+    QWidget *inlineImageBox = nullptr;
+    QWidget *leftImageBox = nullptr;
+    QWidget *rightImageBox = nullptr;
+    QLabel *redLegend = nullptr;
+    QLabel *blueLegend = nullptr;
+    QLabel *alignDescription = nullptr;
     // Link to URL
-    QComboBox *XimageLink = nullptr;
-    QToolButton *Command5 = nullptr;
-    QToolButton *Command1 = nullptr;
+    QComboBox *linkAddressBox = nullptr;
+    QToolButton *browseLinkFileButton = nullptr;
+    QToolButton *browseFavouritesButton = nullptr;
     // Advanced
-    QCheckBox *Check2 = nullptr;
-    QLineEdit *Text7 = nullptr;
-    QLabel *Label22 = nullptr;
-    QCheckBox *Check3 = nullptr;
-    QLineEdit *Text6 = nullptr;
-    QToolButton *Command7 = nullptr;
-    QComboBox *Combo2 = nullptr;
-    QComboBox *Combo3 = nullptr;
-    QCheckBox *Check1 = nullptr;
+    QCheckBox *clientMapCheck = nullptr;
+    QLineEdit *mapNameEdit = nullptr;
+    QLabel *mapNameLabel = nullptr;
+    QCheckBox *serverMapCheck = nullptr;
+    QLineEdit *videoFileEdit = nullptr;
+    QToolButton *browseVideoButton = nullptr;
+    QComboBox *videoLoopBox = nullptr;
+    QComboBox *videoStartBox = nullptr;
+    QCheckBox *videoControlsCheck = nullptr;
     // Buttons
-    QToolButton *Command8 = nullptr;
-    QPushButton *LgraphOK = nullptr;
-    QPushButton *CANCELBUT = nullptr;
+    QToolButton *helpButton = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
 
     QString alignPiece() const { return m_alignPiece; }
     QString folder() const { return m_folder; }
@@ -111,18 +115,18 @@ public:
     static double twipsPerPixel();
 
 public slots:
-    void LgraphOK_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command5_Click();
-    void Command1_Click();
-    void Command7_Click();
-    void Check2_Click();
-    void Combo1_Click(int index);
-    void File1_Click(QListWidgetItem *item);
+    void insertImage();
+    void browseImage();
+    void browseLowResImage();
+    void browseLinkFile();
+    void browseFavourites();
+    void browseVideo();
+    void clientMapToggled();
+    void alignPicked(int index);
+    void pickListedFile(QListWidgetItem *item);
 
 private:
-    void Form_Load();
+    void prepare();
     void showImage(const QString &path, bool fillSizes);
     QString localPath(const QString &typed) const;
     QString pageFolder() const;
@@ -136,3 +140,5 @@ private:
     // The user typed a width or height since a picture last filled them.
     bool m_sizesTyped = false;
 };
+
+} // namespace image
