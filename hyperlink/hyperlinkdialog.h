@@ -14,37 +14,41 @@ namespace surface {
 class EditSurface;
 }
 
+namespace hyperlink {
+
 // The HyperLink dialog: wraps text in a link and pastes it at the selection.
-class LINKTEXT final : public QDialog
+class HyperlinkDialog final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(LINKTEXT)
+    Q_DISABLE_COPY_MOVE(HyperlinkDialog)
 
 public:
-    LINKTEXT(surface::EditSurface *surface, QWidget *parent = nullptr);
+    explicit HyperlinkDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
-    QTabWidget *TabStrip1 = nullptr;
-    QLineEdit *LText1 = nullptr;
-    QComboBox *httpsite = nullptr;
-    QToolButton *Command1 = nullptr;
-    QToolButton *Command3 = nullptr;
-    QComboBox *Combo1 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLineEdit *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QLineEdit *Text3 = nullptr;
-    QPushButton *LtextOK = nullptr;
-    QPushButton *Command2 = nullptr;
-    QToolButton *Command8 = nullptr;
+    QTabWidget *tabs = nullptr;
+    QLineEdit *linkTextEdit = nullptr;
+    QComboBox *addressBox = nullptr;
+    QToolButton *browsePageButton = nullptr;
+    QToolButton *browseFavouritesButton = nullptr;
+    QComboBox *targetBox = nullptr;
+    QCheckBox *anchorCheck = nullptr;
+    QLabel *anchorNameLabel = nullptr;
+    QLineEdit *anchorNameEdit = nullptr;
+    QLineEdit *mouseOverEdit = nullptr;
+    QLineEdit *mouseOutEdit = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+    QToolButton *helpButton = nullptr;
 
 public slots:
-    void LtextOK_Click();
-    void Command1_Click();
-    void Command3_Click();
-    void Check1_Click();
+    void insertLink();
+    void browsePage();
+    void browseFavourites();
+    void anchorToggled();
 
 private:
-    void Form_Load();
+    void prepare();
     surface::EditSurface *m_surface;
 };
+
+} // namespace hyperlink
