@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pageprops/bodytag.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -14,56 +16,63 @@ namespace surface {
 class EditSurface;
 }
 
+namespace pageprops {
+
 // The Web Page Properties dialog: title, the five page colours, background
 // picture and fixed watermark.
-class BGCOLOR final : public QDialog
+class PagePropertiesDialog final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(BGCOLOR)
+    Q_DISABLE_COPY_MOVE(PagePropertiesDialog)
 
 public:
-    BGCOLOR(surface::EditSurface *surface, QWidget *parent = nullptr);
+    explicit PagePropertiesDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
-    QTabWidget *TabStrip1 = nullptr;
-    QLineEdit *Text5 = nullptr; // title
+    QTabWidget *tabs = nullptr;
+    QLineEdit *titleEdit = nullptr; // title
     // Colour boxes: background, text, link, visited link, active link.
-    QLineEdit *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    QLineEdit *Text3 = nullptr;
-    QLineEdit *Text4 = nullptr;
-    QLineEdit *Text10 = nullptr;
+    QLineEdit *backgroundColourEdit = nullptr;
+    QLineEdit *textColourEdit = nullptr;
+    QLineEdit *linkColourEdit = nullptr;
+    QLineEdit *visitedColourEdit = nullptr;
+    QLineEdit *activeColourEdit = nullptr;
     QLabel *swatches[5] = {};
-    QLabel *Label6[4] = {};      // the preview's sample labels
-    QGroupBox *Frame4 = nullptr; // the preview frame
-    QLineEdit *Text9 = nullptr;  // background picture
-    QToolButton *Command6 = nullptr;
-    QLabel *Picture1 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QPushButton *Command2 = nullptr; // OK
-    QPushButton *Command1 = nullptr; // Cancel
-    QToolButton *Command5 = nullptr; // Help
+    QLabel *samples[4] = {};                  // the preview's sample labels
+    QGroupBox *colourPreview = nullptr;       // the preview frame
+    QLineEdit *backgroundImageEdit = nullptr; // background picture
+    QToolButton *browseBackgroundButton = nullptr;
+    QLabel *backgroundPreview = nullptr;
+    QCheckBox *watermarkCheck = nullptr;
+    QPushButton *okButton = nullptr;     // OK
+    QPushButton *cancelButton = nullptr; // Cancel
+    QToolButton *helpButton = nullptr;   // Help
 
     // A colour box's colour as the preview shows it.
     QColor previewColor(int row) const;
 
 public slots:
-    void Command2_Click();
-    void Command6_Click();
+    void applyToPage();
+    void browseBackground();
     void swatchClicked(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Form_Load();
+    void prepare();
     void colourChanged(int row);
     void applyPreview(int row, const QColor &color);
     QLineEdit *box(int row) const;
 
     surface::EditSurface *m_surface;
+    // Of this opening only: a page without a body tag must not show the last
+    // page's background.
+    State m_state;
     QColor m_rowColor[5];
     // The fields as the page filled them: OK writes only what the user changed.
     QString m_loadedColour[5];
     QString m_loadedBackground;
     QString m_loadedTitle;
 };
+
+} // namespace pageprops

@@ -1,10 +1,10 @@
 #include "shell/mainform.h"
 
 #include "about/aboutfrm.h"
-#include "hyperlink/linktext.h"
+#include "hyperlink/hyperlinkdialog.h"
 #include "image/imagefragment.h"
-#include "image/linkgraph.h"
-#include "pageprops/bgcolor.h"
+#include "image/insertimagedialog.h"
+#include "pageprops/pagepropertiesdialog.h"
 #include "publish/frmftp.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
@@ -930,18 +930,18 @@ void MainForm::mnuHelpIncreaseTraffic_Click()
 
 void MainForm::mnuInsertHyperlink_Click()
 {
-    LINKTEXT dialog(DHTMLEdit1, this);
+    hyperlink::HyperlinkDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertPageProperties_Click()
 {
-    BGCOLOR dialog(DHTMLEdit1, this);
+    pageprops::PagePropertiesDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertImage_Click()
 {
-    LinkGraph dialog(DHTMLEdit1, this);
+    image::InsertImageDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }

@@ -1,42 +1,35 @@
-// The page-properties dialog on the real surface and main window.
-#include "pageprops/bgcolor.h"
-#include "shell/mainform.h"
-#include "surface/webenginesurface.h"
-#include "testsupport/testwindow.h"
-#include "uikit/browse.h"
+// The Web Page Properties dialog against a page held in memory.
+#include "pageprops/pagepropertiesdialog.h"
+#include "testsupport/fakeeditsurface.h"
 #include "uikit/uiseam.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
-using namespace surface;
+using pageprops::PagePropertiesDialog;
 
-class TestBgColor final : public QObject
+class TestPagePropertiesDialog final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase();
 
-    void pagesAndOrder();
+    void keyboardOrder();
     void okChangesOnlyWhatTheUserChanged_data();
     void okChangesOnlyWhatTheUserChanged();
+    void pageWithoutBodyTagShowsNoOtherPagesBackground();
     void titleRules();
     void colourBoxes();
     void swatches();
@@ -44,84 +37,45 @@ private slots:
     void swatchCaptionContrast();
     void watermarkAndBackground();
     void browseCancelled();
-    void backgroundBecomesRelativeOnSave();
+    void pictures();
 
 private:
-    void load(const QString &html)
-    {
-        m_form->DHTMLEdit1->NewDocument();
-        QVERIFY(m_form->DHTMLEdit1->setDocumentHTML(html));
-    }
-    QString bodyAttr(const char *name)
-    {
-        return m_form->DHTMLEdit1->DOM().body().getAttribute(QString::fromLatin1(name));
-    }
+    QString bodyAttr(const char *name) { return m_surface.bodyAttribute(QString::fromLatin1(name)); }
 
-    TestWindow m_window;
-    ui::Script &m_script = m_window.script;
-    std::unique_ptr<MainForm> &m_form = m_window.form;
+    testsupport::FakeEditSurface m_surface;
+    ui::Script m_script;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestBgColor::initTestCase()
-{
-    QVERIFY(m_window.open());
-}
-
-void TestBgColor::init()
+void TestPagePropertiesDialog::init()
 {
     m_script = ui::Script();
+    ui::setScript(&m_script);
     m_dir = std::make_unique<QTemporaryDir>();
 }
 
-void TestBgColor::cleanup()
+void TestPagePropertiesDialog::cleanup()
 {
+    ui::setScript(nullptr);
     m_dir.reset();
 }
 
-void TestBgColor::cleanupTestCase()
+void TestPagePropertiesDialog::keyboardOrder()
 {
-    m_window.close();
-}
-
-void TestBgColor::pagesAndOrder()
-{
-    load(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-    QCOMPARE(d.windowTitle(), QStringLiteral("Web Page Properties"));
-    QCOMPARE(d.TabStrip1->tabText(0), QStringLiteral(" Page Title "));
-    QCOMPARE(d.TabStrip1->tabText(1), QStringLiteral(" Colors "));
-    QCOMPARE(d.TabStrip1->tabText(2), QStringLiteral(" Background Image "));
-    QCOMPARE(d.Text1->maxLength(), 7);
-    QCOMPARE(d.swatches[0]->text(), QStringLiteral("Select"));
-    QCOMPARE(d.swatches[0]->toolTip(), QStringLiteral("Click here to select a color"));
-    QVERIFY(!d.Check1->isChecked());
+    m_surface.setPage(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
+    PagePropertiesDialog d(&m_surface);
     auto nextTab = [](QWidget *w) {
         do
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus));
         return w;
     };
-    QCOMPARE(nextTab(d.Text5), static_cast<QWidget *>(d.Command2));
-    QCOMPARE(nextTab(d.Command5), static_cast<QWidget *>(d.Text1));
-    QCOMPARE(nextTab(d.Text10), static_cast<QWidget *>(d.Text9));
-
-    // QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
-    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
-    if (!shots.isEmpty()) {
-        d.show();
-        d.Text1->setText(QStringLiteral("FFFFCC"));
-        d.Text2->setText(QStringLiteral("000080"));
-        d.Text3->setText(QStringLiteral("0000FF"));
-        for (int i = 0; i < d.TabStrip1->count(); ++i) {
-            d.TabStrip1->setCurrentIndex(i);
-            QTest::qWait(50);
-            d.grab().save(QStringLiteral("%1/bgcolor-%2.png").arg(shots).arg(i));
-        }
-    }
+    QCOMPARE(nextTab(d.titleEdit), static_cast<QWidget *>(d.okButton));
+    QCOMPARE(nextTab(d.helpButton), static_cast<QWidget *>(d.backgroundColourEdit));
+    QCOMPARE(nextTab(d.activeColourEdit), static_cast<QWidget *>(d.backgroundImageEdit));
 }
 
-void TestBgColor::okChangesOnlyWhatTheUserChanged_data()
+void TestPagePropertiesDialog::okChangesOnlyWhatTheUserChanged_data()
 {
     QTest::addColumn<QString>("attributes"); // of the page's body
     QTest::addColumn<QString>("field");      // the box the user edits; "" for none
@@ -149,22 +103,16 @@ void TestBgColor::okChangesOnlyWhatTheUserChanged_data()
         << QStringLiteral("bgcolor=\"#FFFFFF\" background=\"file:///srv/bg.gif\"");
 }
 
-void TestBgColor::okChangesOnlyWhatTheUserChanged()
+void TestPagePropertiesDialog::okChangesOnlyWhatTheUserChanged()
 {
     QFETCH(QString, attributes);
     QFETCH(QString, field);
     QFETCH(QString, typed);
     QFETCH(QString, expected);
-    const QString page = writeTestFile(
-        m_dir->filePath(QStringLiteral("page.html")),
+    m_surface.setPage(
         QStringLiteral("<html><head><title>My page</title></head><body %1><p>x</p></body></html>")
-            .arg(attributes)
-            .toUtf8());
-    m_form->DHTMLEdit1->NewDocument(); // no save prompt for the last row's page
-    m_script.fileAnswers << page;
-    m_form->FileOpen_Click();
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), page);
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+            .arg(attributes));
+    PagePropertiesDialog d(&m_surface);
     d.show();
     if (!field.isEmpty()) {
         auto *box = d.findChild<QLineEdit *>(field);
@@ -172,74 +120,75 @@ void TestBgColor::okChangesOnlyWhatTheUserChanged()
         box->clear();
         QTest::keyClicks(box, typed);
     }
-    d.Command2_Click();
+    d.applyToPage();
     QCOMPARE(d.result(), int(QDialog::Accepted));
-    const QString html = m_form->DHTMLEdit1->DocumentHTML();
+    const QString html = m_surface.DocumentHTML();
     const QRegularExpressionMatch body =
         QRegularExpression(QStringLiteral("<body ?([^>]*)>"), QRegularExpression::CaseInsensitiveOption)
             .match(html);
     QVERIFY2(body.hasMatch(), qPrintable(html));
     QCOMPARE(body.captured(1), expected);
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("My page"));
+    QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("My page"));
     // Nothing changed, nothing to save.
-    QCOMPARE(m_form->DHTMLEdit1->IsDirty(), !field.isEmpty());
+    QCOMPARE(m_surface.IsDirty(), !field.isEmpty());
 }
 
-void TestBgColor::titleRules()
+void TestPagePropertiesDialog::titleRules()
 {
-    load(QStringLiteral("<html><head><title>keep</title></head><body>x</body></html>"));
+    m_surface.setPage(QStringLiteral("<html><head><title>keep</title></head><body>x</body></html>"));
     {
-        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-        d.Text5->clear();
-        d.Command2_Click();
+        PagePropertiesDialog d(&m_surface);
+        d.titleEdit->clear();
+        d.applyToPage();
     }
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("keep"));
+    QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("keep"));
     {
-        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-        d.Text5->setText(QStringLiteral("A & B <new>"));
-        d.Command2_Click();
+        PagePropertiesDialog d(&m_surface);
+        d.titleEdit->setText(QStringLiteral("A & B <new>"));
+        d.applyToPage();
     }
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("A & B <new>"));
-    QVERIFY(m_form->DHTMLEdit1->IsDirty());
+    QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("A & B <new>"));
+    QVERIFY(m_surface.IsDirty());
     {
-        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-        d.Text5->setText(QStringLiteral("cancelled"));
+        PagePropertiesDialog d(&m_surface);
+        d.titleEdit->setText(QStringLiteral("cancelled"));
         d.reject();
     }
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("A & B <new>"));
+    QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("A & B <new>"));
 }
 
-void TestBgColor::colourBoxes()
+void TestPagePropertiesDialog::colourBoxes()
 {
-    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    PagePropertiesDialog d(&m_surface);
     QCOMPARE(d.previewColor(0), QColor(192, 192, 192)); // empty shows grey
-    d.Text2->clear();
-    QTest::keyClicks(d.Text2, QStringLiteral("#00FF00"));
-    QCOMPARE(d.Text2->text(), QStringLiteral("00FF00"));
+    d.textColourEdit->clear();
+    QTest::keyClicks(d.textColourEdit, QStringLiteral("#00FF00"));
+    QCOMPARE(d.textColourEdit->text(), QStringLiteral("00FF00"));
     QCOMPARE(d.previewColor(1), QColor(0, 255, 0));
-    QCOMPARE(d.Label6[0]->palette().color(QPalette::WindowText), QColor(0, 255, 0));
-    d.Text1->setText(QStringLiteral("##12"));
-    QCOMPARE(d.Text1->text(), QStringLiteral("12"));
-    QCOMPARE(d.Frame4->palette().color(QPalette::Window), QColor(18, 0, 0));
-    QCOMPARE(d.Label6[3]->palette().color(QPalette::Window), QColor(18, 0, 0));
+    QCOMPARE(d.samples[0]->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    d.backgroundColourEdit->setText(QStringLiteral("##12"));
+    QCOMPARE(d.backgroundColourEdit->text(), QStringLiteral("12"));
+    QCOMPARE(d.colourPreview->palette().color(QPalette::Window), QColor(18, 0, 0));
+    QCOMPARE(d.samples[3]->palette().color(QPalette::Window), QColor(18, 0, 0));
 }
 
-void TestBgColor::swatches()
+void TestPagePropertiesDialog::swatches()
 {
-    load(QStringLiteral("<html><head><title>t</title></head><body bgcolor=\"#112233\">x</body></html>"));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    m_surface.setPage(
+        QStringLiteral("<html><head><title>t</title></head><body bgcolor=\"#112233\">x</body></html>"));
+    PagePropertiesDialog d(&m_surface);
     m_script.colorAnswers << QColor(); // cancelled
     d.swatchClicked(0);
     QCOMPARE(d.swatches[0]->text(), QString());
-    QCOMPARE(d.Text1->text(), QStringLiteral("112233"));
+    QCOMPARE(d.backgroundColourEdit->text(), QStringLiteral("112233"));
     m_script.colorAnswers << QColor(255, 128, 0);
     d.swatchClicked(2);
-    QCOMPARE(d.Text3->text(), QStringLiteral("FF8000"));
+    QCOMPARE(d.linkColourEdit->text(), QStringLiteral("FF8000"));
     QCOMPARE(d.previewColor(2), QColor(255, 128, 0));
 }
 
-void TestBgColor::swatchCaptionContrast_data()
+void TestPagePropertiesDialog::swatchCaptionContrast_data()
 {
     QTest::addColumn<QString>("attributes"); // of the page's body
     QTest::addColumn<int>("row");
@@ -253,15 +202,17 @@ void TestBgColor::swatchCaptionContrast_data()
     QTest::newRow("typed pure blue") << QString() << 2 << QStringLiteral("#0000FF") << white;
 }
 
-void TestBgColor::swatchCaptionContrast()
+void TestPagePropertiesDialog::swatchCaptionContrast()
 {
     QFETCH(QString, attributes);
     QFETCH(int, row);
     QFETCH(QString, typed);
     QFETCH(QColor, caption);
-    load(QStringLiteral("<html><head><title>t</title></head><body %1>x</body></html>").arg(attributes));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-    QLineEdit *boxes[] = {d.Text1, d.Text2, d.Text3, d.Text4, d.Text10};
+    m_surface.setPage(
+        QStringLiteral("<html><head><title>t</title></head><body %1>x</body></html>").arg(attributes));
+    PagePropertiesDialog d(&m_surface);
+    QLineEdit *boxes[] = {d.backgroundColourEdit, d.textColourEdit, d.linkColourEdit, d.visitedColourEdit,
+                          d.activeColourEdit};
     if (!typed.isNull()) {
         boxes[row]->clear();
         QTest::keyClicks(boxes[row], typed);
@@ -270,76 +221,81 @@ void TestBgColor::swatchCaptionContrast()
     QCOMPARE(d.swatches[row]->palette().color(QPalette::WindowText), caption);
 }
 
-void TestBgColor::watermarkAndBackground()
+void TestPagePropertiesDialog::watermarkAndBackground()
 {
-    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-    d.Text9->setText(QStringLiteral("/srv/site/bg.gif"));
-    d.Check1->click();
-    QCOMPARE(d.Text9->text(), QStringLiteral("/srv/site/bg.gif")); // the check leaves the box alone
-    d.Command2_Click();
+    m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    PagePropertiesDialog d(&m_surface);
+    d.backgroundImageEdit->setText(QStringLiteral("/srv/site/bg.gif"));
+    d.watermarkCheck->click();
+    QCOMPARE(d.backgroundImageEdit->text(),
+             QStringLiteral("/srv/site/bg.gif")); // the check leaves the box alone
+    d.applyToPage();
     QCOMPARE(bodyAttr("background"), QStringLiteral("file:///srv/site/bg.gif"));
     QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED"));
     // Reopened, the box shows the path; OK writes it back unchanged.
-    BGCOLOR again(m_form->DHTMLEdit1, m_form.get());
-    QCOMPARE(again.Text9->text(), QStringLiteral("/srv/site/bg.gif"));
-    again.Text9->setText(QStringLiteral("img/bg.gif"));
-    again.Command2_Click();
+    PagePropertiesDialog again(&m_surface);
+    QCOMPARE(again.backgroundImageEdit->text(), QStringLiteral("/srv/site/bg.gif"));
+    again.backgroundImageEdit->setText(QStringLiteral("img/bg.gif"));
+    again.applyToPage();
     QCOMPARE(bodyAttr("background"), QStringLiteral("img/bg.gif"));
     QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED")); // unchecked writes nothing
 }
 
-void TestBgColor::browseCancelled()
+void TestPagePropertiesDialog::browseCancelled()
 {
-    load(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
     const QString picture = m_dir->filePath(QStringLiteral("p.png"));
     QImage image(20, 10, QImage::Format_RGB32);
     image.fill(Qt::red);
     QVERIFY(image.save(picture, "PNG"));
-    BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
+    PagePropertiesDialog d(&m_surface);
     m_script.fileAnswers << picture;
-    d.Command6_Click();
-    QCOMPARE(d.Text9->text(), picture);
-    QVERIFY(!d.Picture1->pixmap().isNull());
+    d.browseBackground();
+    QCOMPARE(d.backgroundImageEdit->text(), picture);
+    QVERIFY(!d.backgroundPreview->pixmap().isNull());
     QCOMPARE(m_script.lastFilterIndex, 2);
-    d.Command6_Click(); // cancelled
-    QCOMPARE(d.Text9->text(), QString());
-    QVERIFY(d.Picture1->pixmap().isNull());
+    d.browseBackground(); // cancelled
+    QCOMPARE(d.backgroundImageEdit->text(), QString());
+    QVERIFY(d.backgroundPreview->pixmap().isNull());
 }
 
-void TestBgColor::backgroundBecomesRelativeOnSave()
+// The dialog's values are its own: a page whose text has no body tag does
+// not show, nor get, the background of the page before it.
+void TestPagePropertiesDialog::pageWithoutBodyTagShowsNoOtherPagesBackground()
 {
-    const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
-    const QString picture = m_dir->filePath(QStringLiteral("site/bg/b.png"));
-    QDir().mkpath(QFileInfo(picture).absolutePath());
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QVERIFY(image.save(picture, "PNG"));
-    QFile f(page);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("<html><head><title>t</title></head><body><p>x</p></body></html>");
-    f.close();
-    m_script.fileAnswers << page;
-    m_form->FileOpen_Click();
+    m_surface.setPage(
+        QStringLiteral("<html><head><title>a</title></head><body background=\"a.gif\">x</body></html>"));
     {
-        BGCOLOR d(m_form->DHTMLEdit1, m_form.get());
-        d.Text9->setText(picture);
-        d.Command2_Click();
+        PagePropertiesDialog d(&m_surface);
+        QCOMPARE(d.backgroundImageEdit->text(), QStringLiteral("a.gif"));
+        d.reject();
     }
-    QVERIFY(m_form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("background=\"file://") + picture));
-    QVERIFY(m_form->SaveCurrentDocument(false));
-    QFile saved(page);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QByteArray bytes = saved.readAll();
-    QVERIFY2(bytes.contains("background=\"bg/b.png\""), bytes.constData());
+    m_surface.setPage(QStringLiteral("<html><head><title>b</title></head><p>no body tag</p></html>"));
+    PagePropertiesDialog d(&m_surface);
+    QCOMPARE(d.backgroundImageEdit->text(), QString());
+    d.titleEdit->setText(QStringLiteral("b2"));
+    d.applyToPage();
+    QCOMPARE(bodyAttr("background"), QString());
+    QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("b2"));
 }
 
-int main(int argc, char *argv[])
+// QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
+void TestPagePropertiesDialog::pictures()
 {
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestBgColor test;
-    return QTest::qExec(&test, argc, argv);
+    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        QSKIP("QK_SCREENSHOT_DIR is not set");
+    m_surface.setPage(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
+    PagePropertiesDialog d(&m_surface);
+    d.show();
+    d.backgroundColourEdit->setText(QStringLiteral("FFFFCC"));
+    d.textColourEdit->setText(QStringLiteral("000080"));
+    d.linkColourEdit->setText(QStringLiteral("0000FF"));
+    for (int i = 0; i < d.tabs->count(); ++i) {
+        d.tabs->setCurrentIndex(i);
+        QVERIFY(d.grab().save(QStringLiteral("%1/pageproperties-%2.png").arg(shots).arg(i)));
+    }
 }
 
-#include "tst_bgcolor.moc"
+QTEST_MAIN(TestPagePropertiesDialog)
+#include "tst_pagepropertiesdialog.moc"
