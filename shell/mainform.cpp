@@ -5,7 +5,7 @@
 #include "image/imagefragment.h"
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
-#include "publish/frmftp.h"
+#include "publish/publishdialog.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
@@ -903,7 +903,7 @@ void MainForm::mnuFilePublish_Click()
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
-    frmFTP dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
+    publish::PublishDialog dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
     dialog.exec();
 }
 
