@@ -1,6 +1,6 @@
 #include "shell/mainform.h"
 
-#include "about/aboutfrm.h"
+#include "about/aboutbox.h"
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/imagefragment.h"
 #include "image/insertimagedialog.h"
@@ -909,22 +909,23 @@ void MainForm::mnuFilePublish_Click()
 
 void MainForm::mnuAbout_Click()
 {
-    AboutFrm about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    about::AboutBox about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
     about.exec();
 }
 
 void MainForm::mnuFizzet_Click()
 {
-    InfoBox box(
-        InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    about::InfoBox box(
+        about::InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); },
+        this);
     box.exec();
 }
 
 void MainForm::mnuHelpIncreaseTraffic_Click()
 {
-    InfoBox box(
-        InfoBox::Product::IncreaseTraffic, [this](const QString &target) { ui::ShellOpen(this, target); },
-        this);
+    about::InfoBox box(
+        about::InfoBox::Product::IncreaseTraffic,
+        [this](const QString &target) { ui::ShellOpen(this, target); }, this);
     box.exec();
 }
 
