@@ -806,10 +806,10 @@ void MainForm::insertPicture(const QString &path)
     // As Insert Image composes a chosen picture: its full path, and its size
     // where the picture can be read, so that a save makes the path relative.
     image::ImageFields fields;
-    fields.GraphText = path;
+    fields.imageFile = path;
     if (const QSize size = QImageReader(path).size(); size.isValid()) {
-        fields.Text1 = QString::number(size.width());
-        fields.Text2 = QString::number(size.height());
+        fields.width = QString::number(size.width());
+        fields.height = QString::number(size.height());
     }
     const std::optional<QString> fragment = image::composeImage(fields, QString());
     std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
