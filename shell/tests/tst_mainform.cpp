@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -84,11 +83,12 @@ private slots:
     void capsLockReadFromTheXServer();
 
 private:
-    std::unique_ptr<MainForm> makeForm();
     void drop(MainForm &form, const QString &path, QPoint at);
     void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
 
-    ui::Script m_script;
+    // A window of the test's own: open() replaces the one before.
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -107,21 +107,8 @@ void TestMainForm::init()
 
 void TestMainForm::cleanup()
 {
-    ui::setScript(nullptr);
+    m_window.close();
     m_dir.reset();
-}
-
-std::unique_ptr<MainForm> TestMainForm::makeForm()
-{
-    auto form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()))
-        return nullptr;
-    QElapsedTimer t;
-    t.start();
-    while (!form->documentReady && t.elapsed() < 20000)
-        QTest::qWait(10);
-    return form->documentReady ? std::move(form) : nullptr;
 }
 
 void TestMainForm::makeDirty(MainForm &form, const QString &html)
@@ -164,8 +151,8 @@ void TestMainForm::startupGeometry()
         if (!height.isNull())
             s.setValue(QStringLiteral("Window/WindowYSize"), height);
     }
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const double tpp = twipsPerPixel();
     const int w = screenWidth ? screen.width() : qRound(twipsW / tpp);
@@ -178,8 +165,8 @@ void TestMainForm::startupGeometry()
 
 void TestMainForm::everyMenuItemActs()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
     const auto js = [&](const char *code) {
         return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
@@ -272,8 +259,8 @@ void TestMainForm::everyMenuItemActs()
 
 void TestMainForm::menusOpenByTheirLetters()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
     QWidget *view = form->DHTMLEdit1->widget();
     // The font box takes typing once the caret is in the page.
@@ -297,16 +284,16 @@ void TestMainForm::menusOpenByTheirLetters()
 
 void TestMainForm::closeUnchangedAsksNothing()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QVERIFY(form->close());
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
 void TestMainForm::typingReplacesTheStartPlaceholder()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QWidget *view = form->DHTMLEdit1->widget();
     QWidget *input = view->focusProxy() ? view->focusProxy() : view;
     view->setFocus();
@@ -334,8 +321,8 @@ void TestMainForm::closePrompt()
     QFETCH(bool, written);
     const QString page = m_dir->filePath(QStringLiteral("page.html"));
     writeTestFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << page;
     form->FileOpen_Click();
     makeDirty(*form);
@@ -353,8 +340,8 @@ void TestMainForm::newOpenSave()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
     writeTestFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
 
     // Open on an unchanged page asks nothing.
     m_script.fileAnswers << page;
@@ -393,8 +380,8 @@ void TestMainForm::newOpenSave()
 
 void TestMainForm::saveAsDismissed()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form);
     // A page never saved: failure, no message.
     QVERIFY(!form->SaveCurrentDocument(true));
@@ -413,8 +400,8 @@ void TestMainForm::saveAsDismissed()
 
 void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form);
     QTRY_VERIFY(form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QTest::qWait(300); // let the page's own display updates settle
@@ -428,8 +415,8 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 
 void TestMainForm::openFailureShowsMessage()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
     form->FileOpen_Click();
     QCOMPARE(m_script.messagesShown,
@@ -447,8 +434,8 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
 {
     const QString page = m_dir->filePath(QStringLiteral("u.html"));
     const QString text = QStringLiteral("Ωμέγα мир 漢字 😀");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
@@ -462,11 +449,12 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
 void TestMainForm::geometryStoredOnClose()
 {
     {
-        auto form = makeForm();
-        QVERIFY(form);
+        QVERIFY(m_window.open());
+        auto &form = m_window.form;
         form->resize(500, 400);
         form->move(30, 20);
         QVERIFY(form->close());
+        form.reset();
     }
     QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     const double tpp = twipsPerPixel();
@@ -476,10 +464,11 @@ void TestMainForm::geometryStoredOnClose()
     s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("7000"));
     s.sync();
     {
-        auto form = makeForm();
-        QVERIFY(form);
+        QVERIFY(m_window.open());
+        auto &form = m_window.form;
         form->showMaximized();
         QVERIFY(form->close());
+        form.reset();
     }
     s.sync();
     QCOMPARE(s.value(QStringLiteral("Window/WindowXSize")).toString(), QStringLiteral("7000"));
@@ -494,8 +483,8 @@ void TestMainForm::offScreenPositionComesBack()
         s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("4500"));
         s.setValue(QStringLiteral("Window/WindowYSize"), QStringLiteral("4500"));
     }
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
 }
 
@@ -634,8 +623,8 @@ void TestMainForm::droppedFile()
     const QString file = writeTestFile(m_dir->filePath(name), name.endsWith(QLatin1String("zip"))
                                                                   ? QByteArray("PK\x03\x04")
                                                                   : QByteArray("<p>dropped</p>"));
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     if (changed)
         makeDirty(*form);
     m_script.messageAnswers << QMessageBox::StandardButton(answer);
@@ -660,8 +649,8 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
     const QString picture = m_dir->filePath(QStringLiteral("site/images/dot.png"));
     QDir().mkpath(QFileInfo(picture).absolutePath());
     QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(picture));
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << page;
     form->FileOpen_Click();
     auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
@@ -684,8 +673,8 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
 
 void TestMainForm::capsPanelFollowsTheLock()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *panel = form->findChild<QLabel *>(QStringLiteral("Panel4"));
     QCOMPARE(panel->text(), QString()); // the offscreen platform cannot tell: nothing shown
     std::optional<bool> lock = true;
