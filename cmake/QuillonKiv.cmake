@@ -75,3 +75,18 @@ function(qk_add_fuzz name)
         target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     endif()
 endfunction()
+
+# qk_no_engine(test): a test beside it, with its labels, that fails when the
+# test's program loads Qt WebEngine, itself or through a library it links:
+# the dialogs reach the page only through the surface's contract.
+function(qk_no_engine name)
+    find_program(QK_LDD ldd)
+    if(NOT QK_LDD)
+        return()
+    endif()
+    get_test_property(${name} LABELS labels)
+    add_test(NAME ${name}_links_no_engine
+             COMMAND ${CMAKE_COMMAND} -DLDD=${QK_LDD} -DPROGRAM=$<TARGET_FILE:${name}>
+                     -P ${PROJECT_SOURCE_DIR}/cmake/noengine.cmake)
+    set_tests_properties(${name}_links_no_engine PROPERTIES LABELS "${labels}")
+endfunction()

@@ -32,102 +32,105 @@ QString alignPiece(const QString &entry)
 
 std::optional<QString> composeImage(const ImageFields &f, const QString &align)
 {
-    if (f.GraphText.isEmpty())
+    if (f.imageFile.isEmpty())
         return std::nullopt;
     QString video;
-    if (!f.Text6.isEmpty()) {
-        video = QStringLiteral(" dynsrc=") + dq + f.Text6 + dq + QStringLiteral(" loop=") + f.Combo2 +
-                QStringLiteral(" start=") + f.Combo3;
-        if (f.Check1 != 0)
+    if (!f.videoFile.isEmpty()) {
+        video = QStringLiteral(" dynsrc=") + dq + f.videoFile + dq + QStringLiteral(" loop=") + f.videoLoop +
+                QStringLiteral(" start=") + f.videoStart;
+        if (f.videoControls)
             video += QStringLiteral(" CONTROLS").toLower();
     }
-    QString tag = QStringLiteral("<img src=") + dq + f.GraphText + dq + attr("lowsrc", f.Text8) + video +
-                  attr("alt", f.Alt) + align.toLower() + attr("width", f.Text1) + attr("height", f.Text2) +
-                  attr("border", f.Text3) + attr("vspace", f.Text4) + attr("hspace", f.Text5);
-    if (f.Check3 != 0)
+    QString tag = QStringLiteral("<img src=") + dq + f.imageFile + dq + attr("lowsrc", f.lowResImage) +
+                  video + attr("alt", f.altText) + align.toLower() + attr("width", f.width) +
+                  attr("height", f.height) + attr("border", f.border) + attr("vspace", f.verticalSpace) +
+                  attr("hspace", f.horizontalSpace);
+    if (f.serverSideMap)
         tag += QStringLiteral(" ismap");
-    if (f.Check2 == 1)
-        tag += QStringLiteral(" usemap=") + dq + u'#' + f.Text7 + dq;
+    if (f.clientSideMap)
+        tag += QStringLiteral(" usemap=") + dq + u'#' + f.mapName + dq;
     tag += u'>';
-    if (f.XimageLink.isEmpty())
+    if (f.linkAddress.isEmpty())
         return tag;
-    return QStringLiteral("<a href=") + dq + f.XimageLink + dq + u'>' + tag + QStringLiteral("</a>");
+    return QStringLiteral("<a href=") + dq + f.linkAddress + dq + u'>' + tag + QStringLiteral("</a>");
 }
 
-TwipsRect initialGeometry(const QString &element)
+TwipsRect initialGeometry(DiagramPart part)
 {
-    if (element == QLatin1String("Redtext"))
+    switch (part) {
+    case DiagramPart::ExistingObject:
         return {720, 360, 255, 855};
-    if (element == QLatin1String("Toplabel"))
+    case DiagramPart::NeighbourText:
         return {1080, 675, 1665, 195};
-    if (element == QLatin1String("Leftimage"))
+    case DiagramPart::InlineImage:
         return {2880, 360, 495, 375};
-    if (element == QLatin1String("Leftimage2"))
+    case DiagramPart::LeftImage:
         return {480, 575, 495, 375};
-    if (element == QLatin1String("Rightimage"))
+    case DiagramPart::RightImage:
         return {2880, 575, 495, 375};
+    }
     return {0, 0, 0, 0};
 }
 
-AlignDiagram alignDiagram(const QString &e, std::optional<double> toplabelHeight)
+AlignDiagram alignDiagram(const QString &e, std::optional<double> neighbourTextHeight)
 {
     AlignDiagram d;
-    const TwipsRect red = initialGeometry(QStringLiteral("Redtext"));
-    TwipsRect label = initialGeometry(QStringLiteral("Toplabel"));
-    label.height = toplabelHeight.value_or(label.height);
-    const TwipsRect blue = initialGeometry(QStringLiteral("Leftimage"));
-    d.Redtext.top = red.top;
-    d.Toplabel.top = label.top;
-    d.Leftimage.top = blue.top;
-    d.Leftimage2.top = initialGeometry(QStringLiteral("Leftimage2")).top;
-    d.Rightimage.top = initialGeometry(QStringLiteral("Rightimage")).top;
-    d.toplabelCaption = QString::fromLatin1(kNeighbour);
+    const TwipsRect red = initialGeometry(DiagramPart::ExistingObject);
+    TwipsRect label = initialGeometry(DiagramPart::NeighbourText);
+    label.height = neighbourTextHeight.value_or(label.height);
+    const TwipsRect blue = initialGeometry(DiagramPart::InlineImage);
+    d.existingObject.top = red.top;
+    d.neighbourText.top = label.top;
+    d.inlineImage.top = blue.top;
+    d.leftImage.top = initialGeometry(DiagramPart::LeftImage).top;
+    d.rightImage.top = initialGeometry(DiagramPart::RightImage).top;
+    d.neighbourCaption = QString::fromLatin1(kNeighbour);
     if (e.isEmpty() || e == QLatin1String("None"))
         return d;
-    d.Redtext.visible = true;
+    d.existingObject.visible = true;
     d.blueLegend = true;
     if (e == QLatin1String("Top")) {
-        d.Leftimage.visible = d.Toplabel.visible = true;
-        d.Toplabel.top = 675;
-        d.Leftimage.top = d.Redtext.top;
+        d.inlineImage.visible = d.neighbourText.visible = true;
+        d.neighbourText.top = 675;
+        d.inlineImage.top = d.existingObject.top;
         d.description = QStringLiteral(
             "Aligns the top of the image with the top of the tallest item (image, text, etc.) in the line.");
     } else if (e == QLatin1String("Bottom(Default)") || e == QLatin1String("Baseline")) {
-        d.Leftimage.visible = d.Toplabel.visible = true;
-        d.Toplabel.top = d.Redtext.top;
-        d.Leftimage.top = d.Toplabel.top - blue.height + label.height;
+        d.inlineImage.visible = d.neighbourText.visible = true;
+        d.neighbourText.top = d.existingObject.top;
+        d.inlineImage.top = d.neighbourText.top - blue.height + label.height;
         d.description = QStringLiteral("Aligns the bottom of the image with the baseline of the text.");
     } else if (e == QLatin1String("Middle")) {
-        d.Leftimage.visible = d.Toplabel.visible = true;
-        d.Toplabel.top = d.Redtext.top;
-        d.Leftimage.top = label.height / 2 + d.Toplabel.top - blue.height / 2;
+        d.inlineImage.visible = d.neighbourText.visible = true;
+        d.neighbourText.top = d.existingObject.top;
+        d.inlineImage.top = label.height / 2 + d.neighbourText.top - blue.height / 2;
         d.description = QStringLiteral("Aligns the baseline of the text with the middle of the image.");
     } else if (e == QLatin1String("Texttop")) {
-        d.Toplabel.visible = true;
-        d.Toplabel.top = 675;
-        d.Leftimage.visible = true;
-        d.Leftimage.top = d.Toplabel.top;
+        d.neighbourText.visible = true;
+        d.neighbourText.top = 675;
+        d.inlineImage.visible = true;
+        d.inlineImage.top = d.neighbourText.top;
         d.description =
             QStringLiteral("Aligns the top of the image with the top of the tallest text in the line.");
     } else if (e == QLatin1String("Absbottom")) {
-        d.Leftimage.visible = d.Toplabel.visible = true;
-        d.Toplabel.top = d.Redtext.top;
-        d.Leftimage.top = red.height + d.Redtext.top - blue.height;
+        d.inlineImage.visible = d.neighbourText.visible = true;
+        d.neighbourText.top = d.existingObject.top;
+        d.inlineImage.top = red.height + d.existingObject.top - blue.height;
         d.description =
             QStringLiteral("Aligns the bottom of the image with the bottom of the lowest item in the line.");
     } else if (e == QLatin1String("Absmiddle")) {
-        d.Leftimage.visible = true;
-        d.Leftimage.top = red.height / 2 + d.Redtext.top - blue.height / 2;
-        d.Toplabel.visible = true;
-        d.Toplabel.top = d.Redtext.top;
+        d.inlineImage.visible = true;
+        d.inlineImage.top = red.height / 2 + d.existingObject.top - blue.height / 2;
+        d.neighbourText.visible = true;
+        d.neighbourText.top = d.existingObject.top;
         d.description =
             QStringLiteral("Aligns the middle of the image with the middle of the largest item in the line.");
     } else if (e == QLatin1String("Left") || e == QLatin1String("Right")) {
-        d.Toplabel.top = 575;
-        d.Redtext.visible = false;
-        (e == QLatin1String("Left") ? d.Leftimage2 : d.Rightimage).visible = true;
-        d.Toplabel.visible = true;
-        d.toplabelCaption = QString::fromLatin1(kNeighbourMore);
+        d.neighbourText.top = 575;
+        d.existingObject.visible = false;
+        (e == QLatin1String("Left") ? d.leftImage : d.rightImage).visible = true;
+        d.neighbourText.visible = true;
+        d.neighbourCaption = QString::fromLatin1(kNeighbourMore);
         d.description =
             e == QLatin1String("Left")
                 ? QStringLiteral("Aligns image to the left margin and wraps multiple lines of text next to "
@@ -135,7 +138,7 @@ AlignDiagram alignDiagram(const QString &e, std::optional<double> toplabelHeight
                 : QStringLiteral("Aligns image to the right margin and wraps multiple lines of text next to "
                                  "(to the left of) the image.");
     }
-    d.redLegend = d.Redtext.visible;
+    d.redLegend = d.existingObject.visible;
     return d;
 }
 

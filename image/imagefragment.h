@@ -12,22 +12,22 @@ namespace image {
 
 struct ImageFields
 {
-    QString GraphText;  // image file (src)
-    QString XimageLink; // link address
-    QString Alt;
-    QString Text8;  // low-resolution image
-    QString Text1;  // width
-    QString Text2;  // height
-    QString Text3;  // border
-    QString Text4;  // vertical space
-    QString Text5;  // horizontal space
-    int Check2 = 0; // client-side map
-    QString Text7;  // map name
-    int Check3 = 0; // server-side map
-    QString Text6;  // video clip
-    QString Combo2; // loop
-    QString Combo3; // start
-    int Check1 = 0; // video controls
+    QString imageFile;   // src
+    QString linkAddress; // when not empty, the image is wrapped in a link
+    QString altText;
+    QString lowResImage; // lowsrc
+    QString width;
+    QString height;
+    QString border;
+    QString verticalSpace;
+    QString horizontalSpace;
+    bool clientSideMap = false; // usemap
+    QString mapName;
+    bool serverSideMap = false; // ismap
+    QString videoFile;          // dynsrc
+    QString videoLoop;
+    QString videoStart;
+    bool videoControls = false;
 };
 
 // The entries of the alignment list, in order.
@@ -46,20 +46,32 @@ struct DiagramElement
 };
 struct AlignDiagram
 {
-    DiagramElement Redtext, Toplabel, Leftimage, Leftimage2, Rightimage;
-    bool redLegend = false;  // Label10: only while the red box it names is drawn
-    bool blueLegend = false; // Label11
-    QString toplabelCaption;
-    QString description; // empty: Label12 hidden
+    DiagramElement existingObject; // the red box: an object already on the line
+    DiagramElement neighbourText;  // the line of text beside the image
+    DiagramElement inlineImage;    // the new image (blue) standing in the line
+    DiagramElement leftImage;      // the new image floated to the left margin
+    DiagramElement rightImage;     // the new image floated to the right margin
+    bool redLegend = false;        // only while the red box it names is drawn
+    bool blueLegend = false;
+    QString neighbourCaption;
+    QString description; // empty: the description is hidden
+};
+enum class DiagramPart
+{
+    ExistingObject,
+    NeighbourText,
+    InlineImage,
+    LeftImage,
+    RightImage
 };
 // Initial geometry in twips: left, top, width, height.
 struct TwipsRect
 {
     double left, top, width, height;
 };
-TwipsRect initialGeometry(const QString &element);
+TwipsRect initialGeometry(DiagramPart part);
 // The diagram for a picked entry. The text label grows downwards when its
 // caption wraps; the boxes placed against it take its current height.
-AlignDiagram alignDiagram(const QString &entry, std::optional<double> toplabelHeight = std::nullopt);
+AlignDiagram alignDiagram(const QString &entry, std::optional<double> neighbourTextHeight = std::nullopt);
 
 } // namespace image

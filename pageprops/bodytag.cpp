@@ -2,42 +2,30 @@
 
 namespace pageprops {
 
-State &state()
-{
-    static State s;
-    return s;
-}
-
-QString &ColorCancelled()
-{
-    static QString cancelled;
-    return cancelled;
-}
-
-void ParseTag(State &s, const QString &documentHtml, const QString &attribs)
+void parseTag(State &s, const QString &documentHtml, const QString &attribs)
 {
     const qsizetype p = documentHtml.indexOf(QStringLiteral("<BODY"), 0, Qt::CaseInsensitive);
     if (p >= 0) {
         const qsizetype q = documentHtml.indexOf(u'>', p);
         if (q >= 0)
-            s.BodyTagText = documentHtml.mid(p, q - p);
+            s.bodyTagText = documentHtml.mid(p, q - p);
     }
-    const qsizetype found = s.BodyTagText.indexOf(attribs, 0, Qt::CaseInsensitive);
+    const qsizetype found = s.bodyTagText.indexOf(attribs, 0, Qt::CaseInsensitive);
     if (attribs.isEmpty() || found < 0) {
-        s.AttributeValue.clear();
+        s.attributeValue.clear();
         return;
     }
     qsizetype start = found + attribs.size();
     qsizetype end = -1;
-    if (start < s.BodyTagText.size() && s.BodyTagText[start] == u'"') {
+    if (start < s.bodyTagText.size() && s.bodyTagText[start] == u'"') {
         ++start;
-        end = s.BodyTagText.indexOf(u'"', start);
+        end = s.bodyTagText.indexOf(u'"', start);
     } else {
-        end = s.BodyTagText.indexOf(u' ', start);
+        end = s.bodyTagText.indexOf(u' ', start);
     }
     if (end < 0)
-        end = s.BodyTagText.size();
-    s.AttributeValue = s.BodyTagText.mid(start, end - start);
+        end = s.bodyTagText.size();
+    s.attributeValue = s.bodyTagText.mid(start, end - start);
 }
 
 namespace {
@@ -56,27 +44,27 @@ int digit(const QString &text, int index)
 }
 } // namespace
 
-void ConvertRGB(State &s, const QString &hexNumber)
+void convertRgb(State &s, const QString &hexNumber)
 {
     if (hexNumber.isEmpty()) {
-        s.RedText = s.GreenText = s.BlueText = QStringLiteral("192");
+        s.redText = s.greenText = s.blueText = QStringLiteral("192");
         return;
     }
-    s.RedText = QString::number(16 * digit(hexNumber, 0) + digit(hexNumber, 1));
-    s.GreenText = QString::number(16 * digit(hexNumber, 2) + digit(hexNumber, 3));
-    s.BlueText = QString::number(16 * digit(hexNumber, 4) + digit(hexNumber, 5));
+    s.redText = QString::number(16 * digit(hexNumber, 0) + digit(hexNumber, 1));
+    s.greenText = QString::number(16 * digit(hexNumber, 2) + digit(hexNumber, 3));
+    s.blueText = QString::number(16 * digit(hexNumber, 4) + digit(hexNumber, 5));
 }
 
 quint32 convertedColor(const State &s)
 {
-    return s.RedText.toUInt() + 256 * s.GreenText.toUInt() + 65536 * s.BlueText.toUInt();
+    return s.redText.toUInt() + 256 * s.greenText.toUInt() + 65536 * s.blueText.toUInt();
 }
 
 void selectColor(State &s, quint32 value)
 {
-    s.SelectedColor = value;
+    s.selectedColor = value;
     const QString digits = QString::number(value & 0xFFFFFFu, 16).toUpper().rightJustified(6, u'0');
-    s.SelectedColorHex += digits.mid(4, 2) + digits.mid(2, 2) + digits.mid(0, 2);
+    s.selectedColorHex += digits.mid(4, 2) + digits.mid(2, 2) + digits.mid(0, 2);
 }
 
 std::optional<QString> replaceTitle(const QString &html, const QString &title)

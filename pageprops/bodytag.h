@@ -7,31 +7,28 @@
 // The page-properties dialog's text and colour rules.
 namespace pageprops {
 
-// Values that outlive the dialog: they keep what the last opening left.
+// What the dialog's routines hand each other while it is open.
 struct State
 {
-    QString BodyTagText;       // the BODY tag as text, from "<" up to the first ">"
-    QString AttributeValue;    // result of the last ParseTag
-    quint32 SelectedColor = 0; // 0x00BBGGRR
-    QString SelectedColorHex;  // RRGGBB
-    QString RedText;
-    QString GreenText;
-    QString BlueText;
+    QString bodyTagText;       // the BODY tag as text, from "<" up to the first ">"
+    QString attributeValue;    // result of the last parseTag
+    quint32 selectedColor = 0; // 0x00BBGGRR
+    QString selectedColorHex;  // RRGGBB
+    QString redText;
+    QString greenText;
+    QString blueText;
 };
-State &state();
-// "true" after the colour dialog was cancelled; application-wide.
-QString &ColorCancelled();
 
 // Finds the value of one attribute ("BACKGROUND=") in the page's BODY tag.
-// A page without a BODY tag leaves BodyTagText as it was.
-void ParseTag(State &s, const QString &documentHtml, const QString &attribs);
+// A page without a BODY tag leaves bodyTagText as it was.
+void parseTag(State &s, const QString &documentHtml, const QString &attribs);
 
 // Decimal red, green and blue texts of a colour text "RRGGBB".
-void ConvertRGB(State &s, const QString &hexNumber);
-// The colour value of the last ConvertRGB.
+void convertRgb(State &s, const QString &hexNumber);
+// The colour value of the last convertRgb.
 quint32 convertedColor(const State &s);
 
-// Appends the RRGGBB text of a colour value to SelectedColorHex and keeps the value.
+// Appends the RRGGBB text of a colour value to selectedColorHex and keeps the value.
 void selectColor(State &s, quint32 value);
 
 // The page's text with the title element's text replaced, or nothing when

@@ -6,18 +6,6 @@ using namespace surface;
 
 namespace commands {
 
-QString ColorToHex(quint32 value)
-{
-    const QString digits = QString::number(value & 0xFFFFFFu, 16).toUpper().rightJustified(6, u'0');
-    // The digits read BBGGRR; the page wants red first.
-    return u'#' + digits.mid(4, 2) + digits.mid(2, 2) + digits.mid(0, 2);
-}
-
-quint32 colorValue(int red, int green, int blue)
-{
-    return quint32(red & 0xFF) | quint32(green & 0xFF) << 8 | quint32(blue & 0xFF) << 16;
-}
-
 ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus)
 {
     ContextMenu m;

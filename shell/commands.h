@@ -9,11 +9,6 @@
 // The command tables and the pure rules of command dispatch.
 namespace commands {
 
-// "#RRGGBB" of a colour value laid out 0x00BBGGRR (red in the low byte).
-QString ColorToHex(quint32 value);
-// The colour value of a colour given as red, green and blue.
-quint32 colorValue(int red, int green, int blue);
-
 // The right-click menu: captions (an empty caption is a separator) and
 // states (0 normal, 2 greyed), and what was known when it was built.
 struct ContextMenu

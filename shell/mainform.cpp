@@ -1,11 +1,11 @@
 #include "shell/mainform.h"
 
-#include "about/aboutfrm.h"
-#include "hyperlink/linktext.h"
+#include "about/aboutbox.h"
+#include "hyperlink/hyperlinkdialog.h"
 #include "image/imagefragment.h"
-#include "image/linkgraph.h"
-#include "pageprops/bgcolor.h"
-#include "publish/frmftp.h"
+#include "image/insertimagedialog.h"
+#include "pageprops/pagepropertiesdialog.h"
+#include "publish/publishdialog.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
@@ -889,10 +889,10 @@ void MainForm::insertPicture(const QString &path)
     // As Insert Image composes a chosen picture: its full path, and its size
     // where the picture can be read, so that a save makes the path relative.
     image::ImageFields fields;
-    fields.GraphText = path;
+    fields.imageFile = path;
     if (const QSize size = QImageReader(path).size(); size.isValid()) {
-        fields.Text1 = QString::number(size.width());
-        fields.Text2 = QString::number(size.height());
+        fields.width = QString::number(size.width());
+        fields.height = QString::number(size.height());
     }
     const std::optional<QString> fragment = image::composeImage(fields, QString());
     std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
@@ -1097,45 +1097,46 @@ void MainForm::mnuFilePublish_Click()
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
-    frmFTP dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
+    publish::PublishDialog dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
     dialog.exec();
 }
 
 void MainForm::mnuAbout_Click()
 {
-    AboutFrm about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    about::AboutBox about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
     about.exec();
 }
 
 void MainForm::mnuFizzet_Click()
 {
-    InfoBox box(
-        InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); }, this);
+    about::InfoBox box(
+        about::InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); },
+        this);
     box.exec();
 }
 
 void MainForm::mnuHelpIncreaseTraffic_Click()
 {
-    InfoBox box(
-        InfoBox::Product::IncreaseTraffic, [this](const QString &target) { ui::ShellOpen(this, target); },
-        this);
+    about::InfoBox box(
+        about::InfoBox::Product::IncreaseTraffic,
+        [this](const QString &target) { ui::ShellOpen(this, target); }, this);
     box.exec();
 }
 
 void MainForm::mnuInsertHyperlink_Click()
 {
-    LINKTEXT dialog(DHTMLEdit1, this);
+    hyperlink::HyperlinkDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertPageProperties_Click()
 {
-    BGCOLOR dialog(DHTMLEdit1, this);
+    pageprops::PagePropertiesDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertImage_Click()
 {
-    LinkGraph dialog(DHTMLEdit1, this);
+    image::InsertImageDialog dialog(DHTMLEdit1, this);
     dialog.exec();
 }

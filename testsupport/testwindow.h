@@ -5,12 +5,9 @@
 // the program end to end.
 #include "shell/mainform.h"
 #include "surface/webenginesurface.h"
+#include "testsupport/testfiles.h"
 #include "uikit/uiseam.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -31,11 +28,7 @@ struct TestWindow
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             return false;
-        QElapsedTimer t;
-        t.start();
-        while (!form->documentReady && t.elapsed() < 20000)
-            QTest::qWait(10);
-        return form->documentReady;
+        return QTest::qWaitFor([this] { return form->documentReady; }, 20000);
     }
 
     void close()
@@ -52,21 +45,6 @@ struct TestWindow
         return v ? *v : QVariant();
     }
 };
-
-inline QString writeTestFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
-}
-
-inline QByteArray readTestFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A tiny file system of its own, for save failures a root user cannot get
 // from file permissions.

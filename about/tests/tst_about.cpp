@@ -1,51 +1,50 @@
-#include "about/aboutfrm.h"
+#include "about/aboutbox.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
+using about::AboutBox;
+using about::InfoBox;
+
 class TestAbout final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void aboutBox();
+    void linkColourAndOpening();
     void closingKeys_data();
     void closingKeys();
     void infoBoxes_data();
     void infoBoxes();
 };
 
-void TestAbout::aboutBox()
+void TestAbout::linkColourAndOpening()
 {
     QStringList opened;
-    AboutFrm about([&](const QString &t) { opened << t; });
+    AboutBox about([&](const QString &t) { opened << t; });
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QCOMPARE(about.windowTitle(), QStringLiteral("About Quillon Kiv"));
-    QCOMPARE(about.Label4->text(), QStringLiteral("Email:  ") + AboutFrm::emailAddress());
-    QCOMPARE(about.Label3->text(), AboutFrm::webAddress());
-    QCOMPARE(about.Label3->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(!about.Picture1->pixmap().isNull());
-    auto linkColor = [&] { return about.Label3->palette().color(QPalette::WindowText); };
+    QVERIFY(!about.productPicture->pixmap().isNull()); // the picture is found in the resources
+    auto linkColor = [&] { return about.webLink->palette().color(QPalette::WindowText); };
     QCOMPARE(linkColor(), QColor(255, 255, 255));
-    QTest::mouseMove(about.Label3, about.Label3->rect().center());
+    QTest::mouseMove(about.webLink, about.webLink->rect().center());
     QTRY_COMPARE(linkColor(), QColor(0, 0, 255));
     // Leaving the label straight off the window keeps it blue ...
-    QTest::mouseMove(about.Command1, about.Command1->rect().center());
+    QTest::mouseMove(about.okButton, about.okButton->rect().center());
     QCOMPARE(linkColor(), QColor(0, 0, 255));
     // ... until the pointer moves over the picture or the window itself.
-    QTest::mouseMove(about.Picture1, about.Picture1->rect().center());
+    QTest::mouseMove(about.productPicture, about.productPicture->rect().center());
     QTRY_COMPARE(linkColor(), QColor(255, 255, 255));
 
-    QTest::mouseClick(about.Label3, Qt::LeftButton);
-    QCOMPARE(opened, QStringList{AboutFrm::webAddress()});
+    QTest::mouseClick(about.webLink, Qt::LeftButton);
+    QCOMPARE(opened, QStringList{AboutBox::webAddress()});
     QVERIFY(about.isVisible()); // clicking the link does not close the box
-    about.Label3->setFocus();
-    QTest::keyClick(about.Label3, Qt::Key_Space);
+    about.webLink->setFocus();
+    QTest::keyClick(about.webLink, Qt::Key_Space);
     QCOMPARE(opened.size(), 2);
-    QTest::mouseClick(about.Command1, Qt::LeftButton);
+    QTest::mouseClick(about.okButton, Qt::LeftButton);
     QVERIFY(!about.isVisible());
 }
 
@@ -63,7 +62,7 @@ void TestAbout::closingKeys()
 {
     QFETCH(int, key);
     QStringList opened;
-    AboutFrm about([&](const QString &t) { opened << t; });
+    AboutBox about([&](const QString &t) { opened << t; });
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     QTRY_VERIFY(QApplication::focusWidget());

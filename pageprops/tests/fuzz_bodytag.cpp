@@ -7,12 +7,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString input = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     pageprops::State s;
-    pageprops::ParseTag(s, input, QStringLiteral("BACKGROUND="));
+    pageprops::parseTag(s, input, QStringLiteral("BACKGROUND="));
     // The value always comes out of the tag text.
-    if (!s.AttributeValue.isEmpty() && !s.BodyTagText.contains(s.AttributeValue))
+    if (!s.attributeValue.isEmpty() && !s.bodyTagText.contains(s.attributeValue))
         __builtin_trap();
-    pageprops::ConvertRGB(s, input.left(8));
-    for (const QString *c : {&s.RedText, &s.GreenText, &s.BlueText}) {
+    pageprops::convertRgb(s, input.left(8));
+    for (const QString *c : {&s.redText, &s.greenText, &s.blueText}) {
         bool ok = false;
         const int v = c->toInt(&ok);
         if (!ok || v < 0 || v > 255)

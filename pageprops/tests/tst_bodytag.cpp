@@ -53,24 +53,24 @@ void TestBodyTag::parseTag()
     QFETCH(QString, tag);
     QFETCH(QString, value);
     State s;
-    ParseTag(s,
-             QStringLiteral("<html><head><title>t</title></head>") + tag +
-                 QStringLiteral(">text</body></html>"),
-             QStringLiteral("BACKGROUND="));
-    QCOMPARE(s.BodyTagText, tag.endsWith(u'>') ? tag.chopped(1) : tag);
-    QCOMPARE(s.AttributeValue, value);
+    pageprops::parseTag(s,
+                        QStringLiteral("<html><head><title>t</title></head>") + tag +
+                            QStringLiteral(">text</body></html>"),
+                        QStringLiteral("BACKGROUND="));
+    QCOMPARE(s.bodyTagText, tag.endsWith(u'>') ? tag.chopped(1) : tag);
+    QCOMPARE(s.attributeValue, value);
 }
 
 void TestBodyTag::pageWithoutBodyKeepsLastTag()
 {
     State s;
-    ParseTag(s, QStringLiteral("<body background=a.gif>"), QStringLiteral("BACKGROUND="));
-    QCOMPARE(s.AttributeValue, QStringLiteral("a.gif"));
-    ParseTag(s, QStringLiteral("<html>no body tag</html>"), QStringLiteral("BACKGROUND="));
-    QCOMPARE(s.BodyTagText, QStringLiteral("<body background=a.gif"));
-    QCOMPARE(s.AttributeValue, QStringLiteral("a.gif"));
-    ParseTag(s, QStringLiteral("<body unclosed"), QStringLiteral("BACKGROUND="));
-    QCOMPARE(s.BodyTagText, QStringLiteral("<body background=a.gif"));
+    pageprops::parseTag(s, QStringLiteral("<body background=a.gif>"), QStringLiteral("BACKGROUND="));
+    QCOMPARE(s.attributeValue, QStringLiteral("a.gif"));
+    pageprops::parseTag(s, QStringLiteral("<html>no body tag</html>"), QStringLiteral("BACKGROUND="));
+    QCOMPARE(s.bodyTagText, QStringLiteral("<body background=a.gif"));
+    QCOMPARE(s.attributeValue, QStringLiteral("a.gif"));
+    pageprops::parseTag(s, QStringLiteral("<body unclosed"), QStringLiteral("BACKGROUND="));
+    QCOMPARE(s.bodyTagText, QStringLiteral("<body background=a.gif"));
 }
 
 void TestBodyTag::convertRGB_data()
@@ -124,10 +124,10 @@ void TestBodyTag::convertRGB()
     QFETCH(QString, g);
     QFETCH(QString, b);
     State s;
-    ConvertRGB(s, hex);
-    QCOMPARE(s.RedText, r);
-    QCOMPARE(s.GreenText, g);
-    QCOMPARE(s.BlueText, b);
+    pageprops::convertRgb(s, hex);
+    QCOMPARE(s.redText, r);
+    QCOMPARE(s.greenText, g);
+    QCOMPARE(s.blueText, b);
     QVERIFY(convertedColor(s) <= 0xFFFFFFu);
 }
 
@@ -151,11 +151,11 @@ void TestBodyTag::selectColor()
     QFETCH(QString, hex);
     State s;
     pageprops::selectColor(s, value);
-    QCOMPARE(s.SelectedColorHex, hex);
-    QCOMPARE(s.SelectedColor, value);
+    QCOMPARE(s.selectedColorHex, hex);
+    QCOMPARE(s.selectedColor, value);
     // It appends: callers empty it first.
     pageprops::selectColor(s, value);
-    QCOMPARE(s.SelectedColorHex, hex + hex);
+    QCOMPARE(s.selectedColorHex, hex + hex);
 }
 
 void TestBodyTag::title_data()

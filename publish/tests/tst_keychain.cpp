@@ -1,6 +1,6 @@
 // The password store against a real Secret Service: a private D-Bus session
 // with gnome-keyring in it, so that nothing touches the user's own keyring.
-#include "publish/frmftp.h"
+#include "publish/publishdialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,7 +46,19 @@ void startSecretService()
     }
     g_keyring->write("\n"); // an empty password for a new login keyring
     g_keyring->closeWriteChannel();
-    QTest::qWait(1500);
+    // Ready once the Secret Service holds its name on the private bus.
+    const QString send = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+    const auto registered = [&] {
+        QProcess ask;
+        ask.start(send,
+                  {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                   QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                   QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                   QStringLiteral("string:org.freedesktop.secrets")});
+        return ask.waitForFinished(5000) && ask.readAllStandardOutput().contains("boolean true");
+    };
+    if (send.isEmpty() || !QTest::qWaitFor(registered, 15000))
+        g_skipReason = QStringLiteral("the Secret Service did not appear on the private bus");
     if (g_keyring->state() != QProcess::Running)
         g_skipReason = QStringLiteral("gnome-keyring-daemon stopped: ") +
                        QString::fromUtf8(g_keyring->readAllStandardError());

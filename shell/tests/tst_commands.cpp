@@ -1,4 +1,4 @@
-// Pure rules of command dispatch: colour text and the right-click menu.
+// Pure rules of command dispatch: the right-click menu.
 #include "shell/commands.h"
 #include "surface/editsurface.h"
 
@@ -12,36 +12,11 @@ class TestCommands final : public QObject
     Q_OBJECT
 
 private slots:
-    void colorToHex_data();
-    void colorToHex();
     void contextMenu_data();
     void contextMenu();
     void contextMenuActions_data();
     void contextMenuActions();
 };
-
-void TestCommands::colorToHex_data()
-{
-    QTest::addColumn<quint32>("value");
-    QTest::addColumn<QString>("hex");
-    QTest::newRow("red") << quint32(0x0000FF) << "#FF0000";
-    QTest::newRow("blue 12 green 34 red 56") << quint32(0x123456) << "#563412";
-    QTest::newRow("black") << quint32(0) << "#000000";
-    QTest::newRow("white") << quint32(0xFFFFFF) << "#FFFFFF";
-    QTest::newRow("green 5 only") << quint32(0x000500) << "#000500";
-    QTest::newRow("blue only") << quint32(0xFF0000) << "#0000FF";
-    QTest::newRow("high byte ignored") << quint32(0x01000080) << "#800000";
-}
-
-void TestCommands::colorToHex()
-{
-    QFETCH(quint32, value);
-    QFETCH(QString, hex);
-    QCOMPARE(commands::ColorToHex(value), hex);
-    QCOMPARE(commands::ColorToHex(
-                 commands::colorValue(int(value & 0xFF), int(value >> 8 & 0xFF), int(value >> 16 & 0xFF))),
-             hex);
-}
 
 void TestCommands::contextMenu_data()
 {

@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -91,11 +90,12 @@ private slots:
     void capsLockReadFromTheXServer();
 
 private:
-    std::unique_ptr<MainForm> makeForm();
     void drop(MainForm &form, const QString &path, QPoint at);
     void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
 
-    ui::Script m_script;
+    // A window of the test's own: open() replaces the one before.
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -114,21 +114,8 @@ void TestMainForm::init()
 
 void TestMainForm::cleanup()
 {
-    ui::setScript(nullptr);
+    m_window.close();
     m_dir.reset();
-}
-
-std::unique_ptr<MainForm> TestMainForm::makeForm()
-{
-    auto form = std::make_unique<MainForm>(std::make_unique<WebEngineSurface>());
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()))
-        return nullptr;
-    QElapsedTimer t;
-    t.start();
-    while (!form->documentReady && t.elapsed() < 20000)
-        QTest::qWait(10);
-    return form->documentReady ? std::move(form) : nullptr;
 }
 
 void TestMainForm::makeDirty(MainForm &form, const QString &html)
@@ -171,8 +158,8 @@ void TestMainForm::startupGeometry()
         if (!height.isNull())
             s.setValue(QStringLiteral("Window/WindowYSize"), height);
     }
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const double tpp = twipsPerPixel();
     const int w = screenWidth ? screen.width() : qRound(twipsW / tpp);
@@ -185,8 +172,8 @@ void TestMainForm::startupGeometry()
 
 void TestMainForm::everyMenuItemActs()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
     const auto js = [&](const char *code) {
         return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
@@ -279,8 +266,8 @@ void TestMainForm::everyMenuItemActs()
 
 void TestMainForm::menusOpenByTheirLetters()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
     QWidget *view = form->DHTMLEdit1->widget();
     // The font box takes typing once the caret is in the page.
@@ -304,16 +291,16 @@ void TestMainForm::menusOpenByTheirLetters()
 
 void TestMainForm::closeUnchangedAsksNothing()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QVERIFY(form->close());
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
 void TestMainForm::typingReplacesTheStartPlaceholder()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QWidget *view = form->DHTMLEdit1->widget();
     QWidget *input = view->focusProxy() ? view->focusProxy() : view;
     view->setFocus();
@@ -341,8 +328,8 @@ void TestMainForm::closePrompt()
     QFETCH(bool, written);
     const QString page = m_dir->filePath(QStringLiteral("page.html"));
     writeTestFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << page;
     form->FileOpen_Click();
     makeDirty(*form);
@@ -360,8 +347,8 @@ void TestMainForm::newOpenSave()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
     writeTestFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
 
     // Open on an unchanged page asks nothing.
     m_script.fileAnswers << page;
@@ -400,8 +387,8 @@ void TestMainForm::newOpenSave()
 
 void TestMainForm::saveAsDismissed()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form);
     // A page never saved: failure, no message.
     QVERIFY(!form->SaveCurrentDocument(true));
@@ -420,8 +407,8 @@ void TestMainForm::saveAsDismissed()
 
 void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form);
     QTRY_VERIFY(form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QTest::qWait(300); // let the page's own display updates settle
@@ -435,8 +422,8 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 
 void TestMainForm::openFailureShowsMessage()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
     form->FileOpen_Click();
     QCOMPARE(m_script.messagesShown,
@@ -454,8 +441,8 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
 {
     const QString page = m_dir->filePath(QStringLiteral("u.html"));
     const QString text = QStringLiteral("Ωμέγα мир 漢字 😀");
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
@@ -469,11 +456,12 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
 void TestMainForm::geometryStoredOnClose()
 {
     {
-        auto form = makeForm();
-        QVERIFY(form);
+        QVERIFY(m_window.open());
+        auto &form = m_window.form;
         form->resize(500, 400);
         form->move(30, 20);
         QVERIFY(form->close());
+        form.reset();
     }
     QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     const double tpp = twipsPerPixel();
@@ -483,10 +471,11 @@ void TestMainForm::geometryStoredOnClose()
     s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("7000"));
     s.sync();
     {
-        auto form = makeForm();
-        QVERIFY(form);
+        QVERIFY(m_window.open());
+        auto &form = m_window.form;
         form->showMaximized();
         QVERIFY(form->close());
+        form.reset();
     }
     s.sync();
     QCOMPARE(s.value(QStringLiteral("Window/WindowXSize")).toString(), QStringLiteral("7000"));
@@ -501,8 +490,8 @@ void TestMainForm::offScreenPositionComesBack()
         s.setValue(QStringLiteral("Window/WindowXSize"), QStringLiteral("4500"));
         s.setValue(QStringLiteral("Window/WindowYSize"), QStringLiteral("4500"));
     }
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
 }
 
@@ -641,8 +630,8 @@ void TestMainForm::droppedFile()
     const QString file = writeTestFile(m_dir->filePath(name), name.endsWith(QLatin1String("zip"))
                                                                   ? QByteArray("PK\x03\x04")
                                                                   : QByteArray("<p>dropped</p>"));
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     if (changed)
         makeDirty(*form);
     m_script.messageAnswers << QMessageBox::StandardButton(answer);
@@ -667,8 +656,8 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
     const QString picture = m_dir->filePath(QStringLiteral("site/images/dot.png"));
     QDir().mkpath(QFileInfo(picture).absolutePath());
     QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(picture));
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     m_script.fileAnswers << page;
     form->FileOpen_Click();
     auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
@@ -691,8 +680,8 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
 
 void TestMainForm::capsPanelFollowsTheLock()
 {
-    auto form = makeForm();
-    QVERIFY(form);
+    QVERIFY(m_window.open());
+    auto &form = m_window.form;
     auto *panel = form->findChild<QLabel *>(QStringLiteral("Panel4"));
     QCOMPARE(panel->text(), QString()); // the offscreen platform cannot tell: nothing shown
     std::optional<bool> lock = true;

@@ -1,4 +1,5 @@
 #include "surface/webenginesurface.h"
+#include "testsupport/testfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,14 +13,6 @@
 using namespace surface;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // Answers the surface's own file dialogs from a queue.
 struct ScriptedPicker final : FilePicker
@@ -131,7 +124,7 @@ QPoint TestSurface::elementCenter(const QString &id)
 void TestSurface::fixtureLoadsSafelyAndReadsBackUnchanged()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
-    writeFile(page, kFixture);
+    writeTestFile(page, kFixture);
     QImage dot(4, 4, QImage::Format_RGB32);
     dot.fill(Qt::red);
     QDir().mkpath(m_dir->filePath(QStringLiteral("site/img")));
@@ -174,7 +167,7 @@ void TestSurface::loadFailures()
 {
     QFETCH(QString, relative);
     QFETCH(qint64, code);
-    writeFile(
+    writeTestFile(
         m_dir->filePath(QStringLiteral("frames.html")),
         "<html><frameset cols=\"50%,50%\"><frame src=\"a.html\"><frame src=\"b.html\"></frameset></html>");
     QCOMPARE(m_surface->LoadDocument(m_dir->filePath(relative), false), code);
@@ -269,7 +262,7 @@ void TestSurface::pasteAtSelectionUndoesInOneStep()
 void TestSurface::localReferencesReadAsFileUrls()
 {
     const QString page = m_dir->filePath(QStringLiteral("site/p.html"));
-    writeFile(page, "<html><body><p>x</p></body></html>");
+    writeTestFile(page, "<html><body><p>x</p></body></html>");
     QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
     const QString img = m_dir->filePath(QStringLiteral("site/img/a b.gif"));
     QImage dot(3, 3, QImage::Format_RGB32);
@@ -314,7 +307,7 @@ void TestSurface::dirtyFlag()
     QTRY_VERIFY(m_surface->IsDirty());
     QTRY_VERIFY(m_surface->DocumentHTML().contains(QStringLiteral("abc")));
     const QString page = m_dir->filePath(QStringLiteral("d.html"));
-    writeFile(page, "<html><body>x</body></html>");
+    writeTestFile(page, "<html><body>x</body></html>");
     QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
     QVERIFY(!m_surface->IsDirty());
     QVERIFY(m_surface->DOM().body().setAttribute(QStringLiteral("bgcolor"), QStringLiteral("red")));
@@ -330,12 +323,12 @@ void TestSurface::dirtyFlag()
 void TestSurface::linkClickDoesNotNavigate()
 {
     const QString page = m_dir->filePath(QStringLiteral("links.html"));
-    writeFile(page,
-              "<html><head><meta http-equiv=\"refresh\" content=\"0; url=http://example.invalid/\"></head>"
+    writeTestFile(
+        page, "<html><head><meta http-equiv=\"refresh\" content=\"0; url=http://example.invalid/\"></head>"
               "<body><p><a id=l href=\"other.html\" target=\"_blank\">other page</a> "
               "<a id=j href=\"javascript:document.title='x'\">js</a></p>"
               "<form action=\"other.html\"><input id=s type=submit value=go></form></body></html>");
-    writeFile(m_dir->filePath(QStringLiteral("other.html")), "<html><body>OTHER</body></html>");
+    writeTestFile(m_dir->filePath(QStringLiteral("other.html")), "<html><body>OTHER</body></html>");
     QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
     QSignalSpy complete(m_surface.get(), &EditSurface::DocumentComplete);
     for (const char *id : {"l", "j", "s"}) {

@@ -1,7 +1,7 @@
-#include "publish/frmftp.h"
+#include "publish/publishdialog.h"
 
-#include "publish/inet.h"
 #include "publish/listing.h"
+#include "publish/transfer.h"
 #include "surface/editsurface.h"
 #include "uikit/uiseam.h"
 
@@ -74,9 +74,6 @@ std::unique_ptr<PasswordStore> systemPasswordStore()
 {
     return std::make_unique<KeychainStore>();
 }
-} // namespace publish
-
-using namespace publish;
 
 namespace {
 QSettings ftpSettings()
@@ -92,7 +89,8 @@ QLineEdit *field(QWidget *parent, const char *name)
 }
 } // namespace
 
-frmFTP::frmFTP(surface::EditSurface *surface, std::unique_ptr<PasswordStore> passwords, QWidget *parent)
+PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<PasswordStore> passwords,
+                             QWidget *parent)
     : QDialog(parent), m_surface(surface), m_passwords(std::move(passwords))
 {
     setObjectName(QStringLiteral("frmFTP"));
@@ -100,13 +98,13 @@ frmFTP::frmFTP(surface::EditSurface *surface, std::unique_ptr<PasswordStore> pas
 
     auto *frame = new QGroupBox(QStringLiteral("Login Properties"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    txtURL = field(frame, "txtURL");
-    txtUsername = field(frame, "txtUsername");
-    txtPassword = field(frame, "txtPassword");
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtInitDir = field(frame, "txtInitDir");
-    Check1 = new QCheckBox(QStringLiteral("Save Password"), frame);
-    Check1->setObjectName(QStringLiteral("Check1"));
+    serverEdit = field(frame, "txtURL");
+    userEdit = field(frame, "txtUsername");
+    passwordEdit = field(frame, "txtPassword");
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    folderEdit = field(frame, "txtInitDir");
+    savePasswordCheck = new QCheckBox(QStringLiteral("Save Password"), frame);
+    savePasswordCheck->setObjectName(QStringLiteral("Check1"));
     auto *grid = new QGridLayout(frame);
     auto row = [&](int r, const char *label, QLineEdit *edit, const char *hint) {
         auto *l = new QLabel(QString::fromLatin1(label), frame);
@@ -119,23 +117,23 @@ frmFTP::frmFTP(surface::EditSurface *surface, std::unique_ptr<PasswordStore> pas
             grid->addWidget(h, r + 1, 1);
         }
     };
-    row(0, "FTP server URL:", txtURL, "(example: ftp.yoursite.com)");
-    row(2, "Username:", txtUsername, nullptr);
-    row(3, "Password:", txtPassword, nullptr);
-    grid->addWidget(Check1, 4, 1);
-    row(5, "Initial directory:", txtInitDir, "(example: /public_html)");
+    row(0, "FTP server URL:", serverEdit, "(example: ftp.yoursite.com)");
+    row(2, "Username:", userEdit, nullptr);
+    row(3, "Password:", passwordEdit, nullptr);
+    grid->addWidget(savePasswordCheck, 4, 1);
+    row(5, "Initial directory:", folderEdit, "(example: /public_html)");
 
-    lstData = new QListWidget(this);
-    lstData->setObjectName(QStringLiteral("lstData"));
-    cmdConnect = new QPushButton(QStringLiteral("&Connect"), this);
-    cmdConnect->setObjectName(QStringLiteral("cmdConnect"));
-    cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), this);
-    cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
-    cmdUpload = new QPushButton(QStringLiteral("&Upload file(s)"), this);
-    cmdUpload->setObjectName(QStringLiteral("cmdUpload"));
-    cmdQuit = new QPushButton(QStringLiteral("&Disconnect"), this);
-    cmdQuit->setObjectName(QStringLiteral("cmdQuit"));
-    for (QPushButton *b : {cmdRefresh, cmdUpload, cmdQuit})
+    listing = new QListWidget(this);
+    listing->setObjectName(QStringLiteral("lstData"));
+    connectButton = new QPushButton(QStringLiteral("&Connect"), this);
+    connectButton->setObjectName(QStringLiteral("cmdConnect"));
+    refreshButton = new QPushButton(QStringLiteral("&Refresh"), this);
+    refreshButton->setObjectName(QStringLiteral("cmdRefresh"));
+    uploadButton = new QPushButton(QStringLiteral("&Upload file(s)"), this);
+    uploadButton->setObjectName(QStringLiteral("cmdUpload"));
+    disconnectButton = new QPushButton(QStringLiteral("&Disconnect"), this);
+    disconnectButton->setObjectName(QStringLiteral("cmdQuit"));
+    for (QPushButton *b : {refreshButton, uploadButton, disconnectButton})
         b->setEnabled(false);
     auto *status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBar1"));
@@ -149,37 +147,37 @@ frmFTP::frmFTP(surface::EditSurface *surface, std::unique_ptr<PasswordStore> pas
     }
 
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *b : {cmdConnect, cmdRefresh, cmdUpload, cmdQuit})
+    for (QPushButton *b : {connectButton, refreshButton, uploadButton, disconnectButton})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
-    layout->addWidget(lstData, 1);
+    layout->addWidget(listing, 1);
     layout->addLayout(buttons);
     layout->addWidget(status);
 
-    Inet1 = new publish::Inet(this);
-    connect(Inet1, &publish::Inet::StateChanged, this, &frmFTP::Inet1_StateChanged);
-    connect(cmdConnect, &QPushButton::clicked, this, &frmFTP::cmdConnect_Click);
-    connect(cmdRefresh, &QPushButton::clicked, this, &frmFTP::cmdRefresh_Click);
-    connect(cmdUpload, &QPushButton::clicked, this, &frmFTP::cmdUpload_Click);
-    connect(cmdQuit, &QPushButton::clicked, this, &frmFTP::cmdQuit_Click);
-    connect(lstData, &QListWidget::itemActivated, this, &frmFTP::lstData_DblClick);
+    transfer = new Transfer(this);
+    connect(transfer, &Transfer::stateChanged, this, &PublishDialog::transferStateChanged);
+    connect(connectButton, &QPushButton::clicked, this, &PublishDialog::connectToServer);
+    connect(refreshButton, &QPushButton::clicked, this, &PublishDialog::refreshListing);
+    connect(uploadButton, &QPushButton::clicked, this, &PublishDialog::uploadPage);
+    connect(disconnectButton, &QPushButton::clicked, this, &PublishDialog::disconnectFromServer);
+    connect(listing, &QListWidget::itemActivated, this, &PublishDialog::openListedEntry);
     resize(480, 520);
-    Form_Load();
+    prepare();
 }
 
-frmFTP::~frmFTP()
+PublishDialog::~PublishDialog()
 {
     hourglass(false);
 }
 
-void frmFTP::Form_Load()
+void PublishDialog::prepare()
 {
     QSettings s = ftpSettings();
     s.beginGroup(QStringLiteral("FTP"));
-    txtURL->setText(s.value(QStringLiteral("URL")).toString());
-    txtUsername->setText(s.value(QStringLiteral("U")).toString());
-    txtInitDir->setText(s.value(QStringLiteral("Dir")).toString());
+    serverEdit->setText(s.value(QStringLiteral("URL")).toString());
+    userEdit->setText(s.value(QStringLiteral("U")).toString());
+    folderEdit->setText(s.value(QStringLiteral("Dir")).toString());
     // A password an older version left in the settings file moves to the keychain.
     const QString plain = s.value(QStringLiteral("P")).toString();
     s.endGroup();
@@ -188,15 +186,15 @@ void frmFTP::Form_Load()
     }
     if (m_passwords) {
         if (const std::optional<QString> stored = m_passwords->read(); stored && !stored->isEmpty()) {
-            txtPassword->setText(*stored);
-            Check1->setChecked(true);
+            passwordEdit->setText(*stored);
+            savePasswordCheck->setChecked(true);
         } else if (!plain.isEmpty()) {
-            txtPassword->setText(plain); // no keychain: shown, but it leaves the file at the next Connect
+            passwordEdit->setText(plain); // no keychain: shown, but it leaves the file at the next Connect
         }
     }
 }
 
-void frmFTP::hourglass(bool on)
+void PublishDialog::hourglass(bool on)
 {
     if (on == m_busyCursor)
         return;
@@ -207,14 +205,14 @@ void frmFTP::hourglass(bool on)
         QApplication::restoreOverrideCursor();
 }
 
-bool frmFTP::waitFor(quint64 command)
+bool PublishDialog::waitFor(quint64 command)
 {
     if (command == 0)
         return false;
     // The command can only end while events run, so it has not ended yet.
     bool completed = false;
     QEventLoop loop;
-    connect(Inet1, &publish::Inet::commandEnded, &loop, [&](quint64 ended, bool ok) {
+    connect(transfer, &Transfer::commandEnded, &loop, [&](quint64 ended, bool ok) {
         if (ended == command) {
             completed = ok;
             loop.quit();
@@ -224,20 +222,20 @@ bool frmFTP::waitFor(quint64 command)
     return completed && !m_closing;
 }
 
-void frmFTP::refuse(const QString &why)
+void PublishDialog::refuse(const QString &why)
 {
     panels[0]->setText(QStringLiteral("Operation Cancelled"));
     hourglass(false);
     ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::NoIcon);
 }
 
-void frmFTP::storePassword(const QString &password)
+void PublishDialog::storePassword(const QString &password)
 {
     QSettings s = ftpSettings();
     s.remove(QStringLiteral("FTP/P")); // never in the settings file
     if (!m_passwords)
         return;
-    if (!Check1->isChecked()) {
+    if (!savePasswordCheck->isChecked()) {
         m_passwords->remove();
         return;
     }
@@ -245,13 +243,13 @@ void frmFTP::storePassword(const QString &password)
         m_passwordNote = QStringLiteral("Password not saved: no keychain service is running");
 }
 
-void frmFTP::cmdConnect_Click()
+void PublishDialog::connectToServer()
 {
     // Only the server and the folder are trimmed: spaces around a user name
     // or a password are part of it.
-    const QString url = txtURL->text().trimmed();
-    const QString user = txtUsername->text();
-    const QString password = txtPassword->text();
+    const QString url = serverEdit->text().trimmed();
+    const QString user = userEdit->text();
+    const QString password = passwordEdit->text();
     if (url.isEmpty() || user.trimmed().isEmpty() || password.trimmed().isEmpty()) {
         ui::messageBox(
             this,
@@ -261,7 +259,7 @@ void frmFTP::cmdConnect_Click()
         return;
     }
     const QString address = normaliseAddress(url);
-    const QString folder = normaliseFolder(txtInitDir->text());
+    const QString folder = normaliseFolder(folderEdit->text());
     QSettings s = ftpSettings();
     s.beginGroup(QStringLiteral("FTP"));
     s.setValue(QStringLiteral("URL"), address.trimmed());
@@ -270,7 +268,7 @@ void frmFTP::cmdConnect_Click()
     s.endGroup();
     storePassword(password);
 
-    Inet1->startSession(address, user, password);
+    transfer->startSession(address, user, password);
     panels[1]->clear();
     panels[2]->clear();
     if (!sendable(folder)) {
@@ -280,27 +278,27 @@ void frmFTP::cmdConnect_Click()
     }
     hourglass(true);
     // Listed only once the login and the folder change have succeeded.
-    if (!waitFor(Inet1->cd(folder)))
+    if (!waitFor(transfer->cd(folder)))
         return;
-    PendingCommand = QStringLiteral("DIR");
+    pendingCommand = QStringLiteral("DIR");
     hourglass(true);
-    Inet1->list();
+    transfer->list();
 }
 
-void frmFTP::cmdRefresh_Click()
+void PublishDialog::refreshListing()
 {
-    if (Inet1->StillExecuting())
+    if (transfer->isRunning())
         return;
     hourglass(true);
-    PendingCommand = QStringLiteral("DIR");
+    pendingCommand = QStringLiteral("DIR");
     panels[1]->clear();
     panels[2]->clear();
-    Inet1->list();
+    transfer->list();
 }
 
-void frmFTP::cmdUpload_Click()
+void PublishDialog::uploadPage()
 {
-    if (Inet1->StillExecuting())
+    if (transfer->isRunning())
         return;
     const QString path = m_surface ? m_surface->CurrentDocumentPath() : QString();
     if (path.isEmpty()) {
@@ -317,18 +315,18 @@ void frmFTP::cmdUpload_Click()
                    .arg(target));
         return;
     }
-    PendingCommand = QStringLiteral("PUT");
+    pendingCommand = QStringLiteral("PUT");
     hourglass(true);
-    UploadSource = path;
-    UploadTarget = target;
-    if (waitFor(Inet1->put(UploadSource, UploadTarget)))
-        cmdRefresh_Click();
+    uploadSource = path;
+    uploadTarget = target;
+    if (waitFor(transfer->put(uploadSource, uploadTarget)))
+        refreshListing();
 }
 
-void frmFTP::lstData_DblClick()
+void PublishDialog::openListedEntry()
 {
-    const QListWidgetItem *item = lstData->currentItem();
-    if (Inet1->StillExecuting() || !item)
+    const QListWidgetItem *item = listing->currentItem();
+    if (transfer->isRunning() || !item)
         return;
     const QString entry = item->text();
     const ListedName listed{entry, item->data(Qt::UserRole).toString()};
@@ -340,12 +338,12 @@ void frmFTP::lstData_DblClick()
     if (isDirectoryEntry(entry)) {
         QCoreApplication::processEvents();
         const bool up = entry == QLatin1String("..");
-        PendingCommand = up ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
-        if (!waitFor(up ? Inet1->cdUp() : Inet1->cd(entry.chopped(1))))
+        pendingCommand = up ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
+        if (!waitFor(up ? transfer->cdUp() : transfer->cd(entry.chopped(1))))
             return;
-        PendingCommand = QStringLiteral("DIR");
+        pendingCommand = QStringLiteral("DIR");
         hourglass(true);
-        Inet1->list();
+        transfer->list();
         return;
     }
     // A file: only a plain name is ever written here, in the working folder.
@@ -359,12 +357,12 @@ void frmFTP::lstData_DblClick()
         refuse(QStringLiteral("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
         return;
     }
-    PendingCommand = QStringLiteral("SIZE");
+    pendingCommand = QStringLiteral("SIZE");
     panels[0]->setText(QStringLiteral("Retrieving:\r\n") + entry);
     // Fetched only when the server knows the file.
-    if (!waitFor(Inet1->size(entry)))
+    if (!waitFor(transfer->size(entry)))
         return;
-    PendingCommand = QStringLiteral("GET");
+    pendingCommand = QStringLiteral("GET");
     hourglass(true);
     if (QFileInfo::exists(local)) {
         const QMessageBox::StandardButton answer =
@@ -377,26 +375,26 @@ void frmFTP::lstData_DblClick()
         }
         // The old file stays until the new one has fully arrived.
     }
-    DownloadTarget = local;
-    Inet1->get(entry, DownloadTarget);
+    downloadTarget = local;
+    transfer->get(entry, downloadTarget);
 }
 
-void frmFTP::cmdQuit_Click()
+void PublishDialog::disconnectFromServer()
 {
-    if (Inet1->StillExecuting())
+    if (transfer->isRunning())
         return;
     panels[1]->clear();
     panels[2]->clear();
-    PendingCommand = QStringLiteral("QUIT");
-    Inet1->quit();
-    lstData->clear();
+    pendingCommand = QStringLiteral("QUIT");
+    transfer->quit();
+    listing->clear();
 }
 
-QString frmFTP::ReadReplyText()
+QString PublishDialog::readReplyText()
 {
     QString text;
     for (;;) {
-        const QString piece = Inet1->GetChunk(512);
+        const QString piece = transfer->readChunk(512);
         QCoreApplication::processEvents();
         if (piece.isEmpty())
             break;
@@ -406,7 +404,7 @@ QString frmFTP::ReadReplyText()
     return text;
 }
 
-void frmFTP::Inet1_StateChanged(int state)
+void PublishDialog::transferStateChanged(int state)
 {
     static const QHash<int, QString> texts = {
         {1, QStringLiteral("Resolving Host")},     {2, QStringLiteral("Host Resolved")},
@@ -419,7 +417,7 @@ void frmFTP::Inet1_StateChanged(int state)
         // The reason goes with the state text, and to a message box while
         // the dialog is still open.
         hourglass(false);
-        const QString why = Inet1->errorText();
+        const QString why = transfer->errorText();
         panels[0]->setText(why.isEmpty() ? texts.value(state)
                                          : texts.value(state) + QStringLiteral(": ") + why);
         if (!m_closing && !why.isEmpty())
@@ -434,38 +432,40 @@ void frmFTP::Inet1_StateChanged(int state)
     }
     panels[0]->setText(QStringLiteral("Response Completed"));
     QCoreApplication::processEvents();
-    if (PendingCommand == QLatin1String("DIR")) {
+    if (pendingCommand == QLatin1String("DIR")) {
         panels[1]->setText(QStringLiteral("Bytes Received: "));
-        lstData->clear();
+        listing->clear();
         // Each entry keeps the server's own name, to tell whether the shown one asks for it.
-        for (const ListedName &entry : splitListing(ReadReplyText()))
-            (new QListWidgetItem(entry.shown, lstData))->setData(Qt::UserRole, entry.exact);
-        for (QPushButton *b : {cmdUpload, cmdRefresh, cmdQuit})
+        for (const ListedName &entry : splitListing(readReplyText()))
+            (new QListWidgetItem(entry.shown, listing))->setData(Qt::UserRole, entry.exact);
+        for (QPushButton *b : {uploadButton, refreshButton, disconnectButton})
             b->setEnabled(true);
         // Said once the listing is in, so that the state texts do not hide it.
         if (!m_passwordNote.isEmpty())
             panels[0]->setText(std::exchange(m_passwordNote, QString()));
-    } else if (PendingCommand == QLatin1String("SIZE")) {
+    } else if (pendingCommand == QLatin1String("SIZE")) {
         panels[1]->setText(QStringLiteral("Bytes To Go: "));
-        panels[2]->setText(ReadReplyText().trimmed());
-    } else if (PendingCommand == QLatin1String("GET")) {
-        panels[0]->setText(QStringLiteral("File Retrieved: ") + DownloadTarget);
-    } else if (PendingCommand == QLatin1String("PUT")) {
-        panels[0]->setText(QStringLiteral("File Sent: ") + UploadSource);
+        panels[2]->setText(readReplyText().trimmed());
+    } else if (pendingCommand == QLatin1String("GET")) {
+        panels[0]->setText(QStringLiteral("File Retrieved: ") + downloadTarget);
+    } else if (pendingCommand == QLatin1String("PUT")) {
+        panels[0]->setText(QStringLiteral("File Sent: ") + uploadSource);
     }
     hourglass(false);
 }
 
-void frmFTP::done(int result)
+void PublishDialog::done(int result)
 {
     m_closing = true;
-    Inet1->Cancel();
+    transfer->cancel();
     hourglass(false);
     QDialog::done(result);
 }
 
-void frmFTP::showEvent(QShowEvent *event)
+void PublishDialog::showEvent(QShowEvent *event)
 {
     m_closing = false;
     QDialog::showEvent(event);
 }
+
+} // namespace publish

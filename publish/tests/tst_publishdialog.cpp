@@ -1,7 +1,8 @@
 // The publish dialog against a real FTP server on 127.0.0.1.
-#include "publish/frmftp.h"
-#include "publish/inet.h"
-#include "surface/webenginesurface.h"
+#include "publish/publishdialog.h"
+#include "publish/transfer.h"
+#include "testsupport/fakeeditsurface.h"
+#include "testsupport/testfiles.h"
 #include "uikit/uiseam.h"
 
 #include <QApplication>
@@ -23,7 +24,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
-using namespace surface;
+using publish::PublishDialog;
+using surface::codes::Ok;
 
 namespace {
 // A server started for a test and stopped with it (see ftpserver.py).
@@ -111,20 +113,6 @@ struct MemoryPasswords final : publish::PasswordStore
     void remove() override { stored.reset(); }
 };
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The hostile server's name that a C string would cut at its NUL.
 QString nulName()
 {
@@ -140,7 +128,7 @@ QStringList entries(QListWidget *list)
 }
 } // namespace
 
-class TestFrmFtp final : public QObject
+class TestPublishDialog final : public QObject
 {
     Q_OBJECT
 
@@ -150,7 +138,6 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void initialState();
     void fieldsAreChecked();
     void session_data();
     void session();
@@ -170,31 +157,31 @@ private slots:
     void passwords();
 
 private:
-    std::unique_ptr<frmFTP> dialog(MemoryPasswords **passwords = nullptr)
+    std::unique_ptr<PublishDialog> dialog(MemoryPasswords **passwords = nullptr)
     {
         auto store = std::make_unique<MemoryPasswords>();
         if (passwords)
             *passwords = store.get();
-        auto d = std::make_unique<frmFTP>(m_surface.get(), std::move(store));
-        d->Inet1->connectTimeoutMs = 5000;
-        d->Inet1->stallTimeoutMs = 2000;
+        auto d = std::make_unique<PublishDialog>(m_surface.get(), std::move(store));
+        d->transfer->connectTimeoutMs = 5000;
+        d->transfer->stallTimeoutMs = 2000;
         return d;
     }
-    void connectTo(frmFTP &d, const FtpServer &server, const QString &folder = {},
+    void connectTo(PublishDialog &d, const FtpServer &server, const QString &folder = {},
                    const QString &password = QStringLiteral("secret"))
     {
-        d.txtURL->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
-        d.txtUsername->setText(server.user());
-        d.txtPassword->setText(password);
-        d.txtInitDir->setText(server.folder(folder));
-        d.cmdConnect_Click();
+        d.serverEdit->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        d.userEdit->setText(server.user());
+        d.passwordEdit->setText(password);
+        d.folderEdit->setText(server.folder(folder));
+        d.connectToServer();
     }
-    void doubleClick(frmFTP &d, const QString &entry)
+    void doubleClick(PublishDialog &d, const QString &entry)
     {
-        const QList<QListWidgetItem *> items = d.lstData->findItems(entry, Qt::MatchExactly);
+        const QList<QListWidgetItem *> items = d.listing->findItems(entry, Qt::MatchExactly);
         QVERIFY2(!items.isEmpty(), qPrintable(entry));
-        d.lstData->setCurrentItem(items.first());
-        d.lstData_DblClick();
+        d.listing->setCurrentItem(items.first());
+        d.openListedEntry();
     }
     QString remote(const QString &name) const { return QDir(m_rootPath).filePath(name); }
     QStringList remoteFiles() const
@@ -208,24 +195,22 @@ private:
     std::unique_ptr<QTemporaryDir> m_base;
     QString m_rootPath;
     std::unique_ptr<QTemporaryDir> m_work;
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<WebEngineSurface> m_surface;
+    std::unique_ptr<testsupport::FakeEditSurface> m_surface;
     QString m_oldCurrent;
 };
 
-void TestFrmFtp::initTestCase()
+void TestPublishDialog::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     // Settings of our own: other tests running at the same time clear theirs.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
     // A write past the file size limit fails instead of ending the test.
     signal(SIGXFSZ, SIG_IGN);
-    m_window = std::make_unique<QWidget>();
-    m_surface = std::make_unique<WebEngineSurface>(m_window.get());
+    m_surface = std::make_unique<testsupport::FakeEditSurface>();
     m_oldCurrent = QDir::currentPath();
 }
 
-void TestFrmFtp::init()
+void TestPublishDialog::init()
 {
     m_script = ui::Script();
     ui::setScript(&m_script);
@@ -233,43 +218,35 @@ void TestFrmFtp::init()
     m_base = std::make_unique<QTemporaryDir>();
     m_rootPath = m_base->filePath(QStringLiteral("site"));
     m_work = std::make_unique<QTemporaryDir>();
-    writeFile(remote(QStringLiteral("index.html")), "<html>remote index</html>");
-    writeFile(remote(QStringLiteral("images/logo.gif")), "GIF89a-logo");
-    writeFile(remote(QStringLiteral("my page.html")), "spaced");
-    writeFile(remote(QStringLiteral("new\nline.txt")), "odd");
+    writeTestFile(remote(QStringLiteral("index.html")), "<html>remote index</html>");
+    writeTestFile(remote(QStringLiteral("images/logo.gif")), "GIF89a-logo");
+    writeTestFile(remote(QStringLiteral("my page.html")), "spaced");
+    writeTestFile(remote(QStringLiteral("new\nline.txt")), "odd");
     QDir::setCurrent(m_work->path());
 }
 
-void TestFrmFtp::cleanup()
+void TestPublishDialog::cleanup()
 {
     QDir::setCurrent(m_oldCurrent);
     ui::setScript(nullptr);
 }
 
-void TestFrmFtp::cleanupTestCase()
+void TestPublishDialog::cleanupTestCase()
 {
     m_surface.reset();
-    m_window.reset();
 }
 
-void TestFrmFtp::initialState()
+void TestPublishDialog::fieldsAreChecked()
 {
     auto d = dialog();
-    QCOMPARE(d->windowTitle(), QStringLiteral("Publish file to Web server"));
-    QVERIFY(d->cmdConnect->isEnabled());
-    QVERIFY(!d->cmdRefresh->isEnabled() && !d->cmdUpload->isEnabled() && !d->cmdQuit->isEnabled());
-    QCOMPARE(d->txtPassword->echoMode(), QLineEdit::Password);
-    QCOMPARE(d->cmdUpload->text(), QStringLiteral("&Upload file(s)"));
-    QVERIFY(!d->Check1->isChecked());
-}
-
-void TestFrmFtp::fieldsAreChecked()
-{
-    auto d = dialog();
-    d->txtURL->setText(QStringLiteral("  "));
-    d->txtUsername->setText(QStringLiteral("u"));
-    d->txtPassword->setText(QStringLiteral("p"));
-    d->cmdConnect_Click();
+    // Nothing to refresh, upload or end before a listing came; the password is masked.
+    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled() &&
+            !d->disconnectButton->isEnabled());
+    QCOMPARE(d->passwordEdit->echoMode(), QLineEdit::Password);
+    d->serverEdit->setText(QStringLiteral("  "));
+    d->userEdit->setText(QStringLiteral("u"));
+    d->passwordEdit->setText(QStringLiteral("p"));
+    d->connectToServer();
     QCOMPARE(m_script.messagesShown,
              QStringList{
                  QStringLiteral("Please enter server name, username and password in order to upload files to "
@@ -279,14 +256,14 @@ void TestFrmFtp::fieldsAreChecked()
         QString());
 }
 
-void TestFrmFtp::session_data()
+void TestPublishDialog::session_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::newRow("pyftpdlib") << "normal";
     QTest::newRow("vsftpd") << "vsftpd";
 }
 
-void TestFrmFtp::session()
+void TestPublishDialog::session()
 {
     QFETCH(QString, mode);
     QK_START_SERVER(server, m_rootPath, mode);
@@ -294,11 +271,12 @@ void TestFrmFtp::session()
     connectTo(*d, server);
     // The name with a line break is one entry, and hides nothing.
     QTRY_COMPARE_WITH_TIMEOUT(
-        entries(d->lstData),
+        entries(d->listing),
         (QStringList{QStringLiteral(".."), QStringLiteral("images/"), QStringLiteral("index.html"),
                      QStringLiteral("my page.html"), QStringLiteral("new\nline.txt")}),
         15000);
-    QVERIFY(d->cmdRefresh->isEnabled() && d->cmdUpload->isEnabled() && d->cmdQuit->isEnabled());
+    QVERIFY(d->refreshButton->isEnabled() && d->uploadButton->isEnabled() &&
+            d->disconnectButton->isEnabled());
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Response Completed"));
     QCOMPARE(d->panels[1]->text(), QStringLiteral("Bytes Received: "));
     QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
@@ -308,69 +286,69 @@ void TestFrmFtp::session()
 
     // Into a folder and back.
     doubleClick(*d, QStringLiteral("images/"));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->lstData),
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
                               (QStringList{QStringLiteral(".."), QStringLiteral("logo.gif")}), 15000);
     doubleClick(*d, QStringLiteral("logo.gif"));
     QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(),
                               QStringLiteral("File Retrieved: ") +
                                   QDir::current().absoluteFilePath(QStringLiteral("logo.gif")),
                               15000);
-    QCOMPARE(readAll(m_work->filePath(QStringLiteral("logo.gif"))), QByteArray("GIF89a-logo"));
+    QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("logo.gif"))), QByteArray("GIF89a-logo"));
     QCOMPARE(d->panels[2]->text(), QStringLiteral("11")); // the size
     doubleClick(*d, QStringLiteral(".."));
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(QStringLiteral("index.html")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("index.html")), 15000);
 
     // A name with a space, and an existing local file: No keeps it, Yes replaces it.
-    writeFile(m_work->filePath(QStringLiteral("my page.html")), "local");
+    writeTestFile(m_work->filePath(QStringLiteral("my page.html")), "local");
     m_script.messageAnswers << QMessageBox::No;
     doubleClick(*d, QStringLiteral("my page.html"));
     QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(), QStringLiteral("Operation Cancelled"), 15000);
-    QCOMPARE(readAll(m_work->filePath(QStringLiteral("my page.html"))), QByteArray("local"));
+    QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("my page.html"))), QByteArray("local"));
     QCOMPARE(m_script.messagesShown.constLast(), QStringLiteral("File already exists. Overwrite?"));
     QCOMPARE(m_script.iconsShown.constLast(), QMessageBox::Question);
     m_script.messageAnswers << QMessageBox::Yes;
     doubleClick(*d, QStringLiteral("my page.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(readAll(m_work->filePath(QStringLiteral("my page.html"))), QByteArray("spaced"),
-                              15000);
+    QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(QStringLiteral("my page.html"))),
+                              QByteArray("spaced"), 15000);
 
     // The open page goes up under its own name, even with a file named like
     // the first part of its path beside it, and replaces the old one whole.
     const QString page = m_work->filePath(QStringLiteral("my page.html"));
-    writeFile(page, "<html><body>published</body></html>");
-    writeFile(m_work->filePath(QStringLiteral("my")), "not the page");
-    QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    writeTestFile(page, "<html><body>published</body></html>");
+    writeTestFile(m_work->filePath(QStringLiteral("my")), "not the page");
+    QCOMPARE(m_surface->LoadDocument(page, false), Ok);
+    QTRY_VERIFY(!d->transfer->isRunning());
     const QStringList before = remoteFiles();
-    d->cmdUpload_Click();
+    d->uploadPage();
     QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(), QStringLiteral("Response Completed"), 15000);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
-    QCOMPARE(readAll(remote(QStringLiteral("my page.html"))),
+    QTRY_VERIFY(!d->transfer->isRunning());
+    QCOMPARE(readTestFile(remote(QStringLiteral("my page.html"))),
              QByteArray("<html><body>published</body></html>"));
     QCOMPARE(remoteFiles(), before);
 
     // States arrive in their order; Disconnect ends on its own.
-    QSignalSpy states(d->Inet1, &publish::Inet::StateChanged);
-    d->cmdRefresh_Click();
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QSignalSpy states(d->transfer, &publish::Transfer::stateChanged);
+    d->refreshListing();
+    QTRY_VERIFY(!d->transfer->isRunning());
     QList<int> seen;
     for (const QList<QVariant> &args : std::as_const(states))
         seen << args.first().toInt();
     QVERIFY2(std::is_sorted(seen.begin(), seen.end()) && seen.constLast() == 12,
              qPrintable(QDebug::toString(seen)));
     states.clear();
-    d->cmdQuit_Click();
-    QCOMPARE(d->lstData->count(), 0);
-    QVERIFY(d->cmdRefresh->isEnabled());
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    d->disconnectFromServer();
+    QCOMPARE(d->listing->count(), 0);
+    QVERIFY(d->refreshButton->isEnabled());
+    QTRY_VERIFY(!d->transfer->isRunning());
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Disconnected"));
     QCOMPARE(states.size(), 2);
 
     // Reopened, the dialog shows the saved address.
     auto again = dialog();
-    QCOMPARE(again->txtURL->text(), QStringLiteral("ftp://127.0.0.1:%1").arg(server.port()));
+    QCOMPARE(again->serverEdit->text(), QStringLiteral("ftp://127.0.0.1:%1").arg(server.port()));
 }
 
-void TestFrmFtp::failures_data()
+void TestPublishDialog::failures_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("password");
@@ -393,7 +371,7 @@ void TestFrmFtp::failures_data()
     // clang-format on
 }
 
-void TestFrmFtp::failures()
+void TestPublishDialog::failures()
 {
     QFETCH(QString, mode);
     QFETCH(QString, password);
@@ -404,13 +382,13 @@ void TestFrmFtp::failures()
     QFETCH(int, failedLogins);
     QFETCH(int, listings);
     QDir(m_rootPath).mkpath(QStringLiteral("locked"));
-    writeFile(remote(QStringLiteral("gone.txt")), "soon gone");
-    writeFile(remote(QStringLiteral("big.bin")), QByteArray(256 * 1024, 'b'));
+    writeTestFile(remote(QStringLiteral("gone.txt")), "soon gone");
+    writeTestFile(remote(QStringLiteral("big.bin")), QByteArray(256 * 1024, 'b'));
     QK_START_SERVER(server, m_rootPath, mode);
     auto d = dialog();
     connectTo(*d, server, folder, password);
     if (!file.isEmpty()) {
-        QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(file), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(file), 15000);
         QFile::remove(remote(QStringLiteral("gone.txt")));
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
@@ -430,14 +408,14 @@ void TestFrmFtp::failures()
     QCOMPARE(m_script.iconsShown.constLast(), QMessageBox::Critical);
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Remote Error: ") + message);
     // Nothing more was asked once a step failed: no second login, no second connection.
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QTRY_VERIFY(!d->transfer->isRunning());
     QCOMPARE(server.count(QStringLiteral("FAIL LOGIN")), failedLogins);
     QCOMPARE(server.count(QStringLiteral("\"LIST")), listings);
     QCOMPARE(server.count(QStringLiteral("CONNECT:")), 1);
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-void TestFrmFtp::remoteNames_data()
+void TestPublishDialog::remoteNames_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("name"); // on the server's disk
@@ -453,35 +431,35 @@ void TestFrmFtp::remoteNames_data()
                                      << "" << nulName() << QByteArray();
 }
 
-void TestFrmFtp::remoteNames()
+void TestPublishDialog::remoteNames()
 {
     QFETCH(QString, mode);
     QFETCH(QString, name);
     QFETCH(QString, shown);
     QFETCH(QByteArray, fetched);
     // Names a wrong request would fetch instead.
-    writeFile(remote(QStringLiteral("semi")), "wrong file");
+    writeTestFile(remote(QStringLiteral("semi")), "wrong file");
     if (!name.isEmpty())
-        writeFile(remote(name), fetched.isEmpty() ? QByteArray("right file") : fetched);
+        writeTestFile(remote(name), fetched.isEmpty() ? QByteArray("right file") : fetched);
     QK_START_SERVER(server, m_rootPath, mode);
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(shown), 15000);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(shown), 15000);
+    QTRY_VERIFY(!d->transfer->isRunning());
     doubleClick(*d, shown);
     if (!fetched.isEmpty()) {
-        QTRY_COMPARE_WITH_TIMEOUT(readAll(m_work->filePath(shown)), fetched, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(shown)), fetched, 15000);
         return;
     }
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Operation Cancelled"));
     QCOMPARE(m_script.messagesShown,
              QStringList{
                  QStringLiteral("\"%1\" cannot be requested from the server as it is listed.").arg(shown)});
-    QVERIFY(!d->Inet1->StillExecuting());
+    QVERIFY(!d->transfer->isRunning());
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-void TestFrmFtp::pageNames_data()
+void TestPublishDialog::pageNames_data()
 {
     QTest::addColumn<QString>("page"); // empty: a page never saved
     QTest::addColumn<QString>("message");
@@ -493,29 +471,29 @@ void TestFrmFtp::pageNames_data()
            "cannot be sent to the server. Please save the page under another name.";
 }
 
-void TestFrmFtp::pageNames()
+void TestPublishDialog::pageNames()
 {
     QFETCH(QString, page);
     QFETCH(QString, message);
     QK_START_SERVER(server, m_rootPath, QStringLiteral("normal"));
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(d->cmdUpload->isEnabled(), 15000);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
+    QTRY_VERIFY(!d->transfer->isRunning());
     if (page.isEmpty()) {
         m_surface->NewDocument();
     } else {
-        writeFile(m_work->filePath(page), "<html><body>page</body></html>");
-        QCOMPARE(m_surface->LoadDocument(m_work->filePath(page), false), codes::Ok);
+        writeTestFile(m_work->filePath(page), "<html><body>page</body></html>");
+        QCOMPARE(m_surface->LoadDocument(m_work->filePath(page), false), Ok);
     }
     const QStringList before = remoteFiles();
-    d->cmdUpload_Click();
+    d->uploadPage();
     QCOMPARE(m_script.messagesShown, QStringList{message});
-    QVERIFY(!d->Inet1->StillExecuting());
+    QVERIFY(!d->transfer->isRunning());
     QCOMPARE(remoteFiles(), before);
 }
 
-void TestFrmFtp::hostileServer()
+void TestPublishDialog::hostileServer()
 {
     QK_START_SERVER(server, m_rootPath, QStringLiteral("hostile"));
     auto d = dialog();
@@ -525,15 +503,15 @@ void TestFrmFtp::hostileServer()
                           QStringLiteral("a/b.txt"),           QStringLiteral("/tmp/absolute.txt"),
                           QStringLiteral("../../escaped.txt"), nulName()};
     const QStringList listed = QStringList{QStringLiteral(".."), QStringLiteral("fine.txt")} + bad;
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->lstData), listed, 20000);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), listed, 20000);
+    QTRY_VERIFY(!d->transfer->isRunning());
     // Names that would leave the working folder, or that cannot be asked for
     // as listed, are refused before anything is asked of the server.
     for (const QString &entry : bad) {
         d->panels[0]->clear();
         doubleClick(*d, entry);
         QCOMPARE(d->panels[0]->text(), QStringLiteral("Operation Cancelled"));
-        QVERIFY(!d->Inet1->StillExecuting());
+        QVERIFY(!d->transfer->isRunning());
     }
     QCOMPARE(m_script.messagesShown.size(), bad.size());
     QCOMPARE(server.count(QStringLiteral("\"SIZE")), 0);
@@ -545,16 +523,16 @@ void TestFrmFtp::hostileServer()
         QStringList());
 }
 
-void TestFrmFtp::stalledServer()
+void TestPublishDialog::stalledServer()
 {
     QK_START_SERVER(server, m_rootPath, QStringLiteral("stall"));
     auto d = dialog();
     connectTo(*d, server); // the folder change answers; the listing never does
-    QVERIFY(d->Inet1->StillExecuting());
+    QVERIFY(d->transfer->isRunning());
     // The busy rule: nothing else starts meanwhile.
-    d->cmdRefresh_Click();
-    d->cmdQuit_Click();
-    QCOMPARE(d->PendingCommand, QStringLiteral("DIR"));
+    d->refreshListing();
+    d->disconnectFromServer();
+    QCOMPARE(d->pendingCommand, QStringLiteral("DIR"));
     // The window answers while it waits, and the stall ends in an error.
     bool answered = false;
     QTimer::singleShot(200, [&] { answered = true; });
@@ -562,14 +540,14 @@ void TestFrmFtp::stalledServer()
     QTRY_VERIFY_WITH_TIMEOUT(d->panels[0]->text().startsWith(QStringLiteral("Remote Error: ")), 20000);
 }
 
-void TestFrmFtp::closingCancels_data()
+void TestPublishDialog::closingCancels_data()
 {
     QTest::addColumn<bool>("escape"); // or the close button
     QTest::newRow("Esc") << true;
     QTest::newRow("close button") << false;
 }
 
-void TestFrmFtp::closingCancels()
+void TestPublishDialog::closingCancels()
 {
     QFETCH(bool, escape);
     QDir(m_rootPath).mkpath(QStringLiteral("stalled"));
@@ -585,74 +563,74 @@ void TestFrmFtp::closingCancels()
     });
     connectTo(*d, server, QStringLiteral("stalled"));
     QVERIFY(!d->isVisible());
-    QVERIFY(!d->Inet1->StillExecuting());
+    QVERIFY(!d->transfer->isRunning());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(d->PendingCommand, QString()); // no listing asked for
+    QCOMPARE(d->pendingCommand, QString()); // no listing asked for
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 
-void TestFrmFtp::reconnectCancels()
+void TestPublishDialog::reconnectCancels()
 {
     QK_START_SERVER(stalled, m_rootPath, QStringLiteral("stall"));
     QK_START_SERVER(normal, m_rootPath, QStringLiteral("normal"));
     auto d = dialog();
-    d->Inet1->stallTimeoutMs = 600000;
+    d->transfer->stallTimeoutMs = 600000;
     connectTo(*d, stalled); // the listing never comes
-    QVERIFY(d->Inet1->StillExecuting());
-    QSignalSpy states(d->Inet1, &publish::Inet::StateChanged);
+    QVERIFY(d->transfer->isRunning());
+    QSignalSpy states(d->transfer, &publish::Transfer::stateChanged);
     // Should the new Connect queue behind the stalled listing, this ends its
     // wait, so that the check below fails instead of hanging.
-    QTimer::singleShot(20000, d->Inet1, [&] { d->Inet1->Cancel(); });
+    QTimer::singleShot(20000, d->transfer, [&] { d->transfer->cancel(); });
     connectTo(*d, normal);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(QStringLiteral("index.html")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("index.html")), 15000);
     for (const QList<QVariant> &args : std::as_const(states))
         QVERIFY(args.first().toInt() != 11);
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 
-void TestFrmFtp::interruptedUpload()
+void TestPublishDialog::interruptedUpload()
 {
-    writeFile(remote(QStringLiteral("page.html")), "old page");
+    writeTestFile(remote(QStringLiteral("page.html")), "old page");
     QK_START_SERVER(server, m_rootPath, QStringLiteral("full"));
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(QStringLiteral("page.html")), 15000);
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
+    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("page.html")), 15000);
+    QTRY_VERIFY(!d->transfer->isRunning());
     const QStringList before = remoteFiles();
     const QString page = m_work->filePath(QStringLiteral("page.html"));
-    writeFile(page, "<html><body>" + QByteArray(256 * 1024, 'p') + "</body></html>");
-    QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
-    d->cmdUpload_Click();
+    writeTestFile(page, "<html><body>" + QByteArray(256 * 1024, 'p') + "</body></html>");
+    QCOMPARE(m_surface->LoadDocument(page, false), Ok);
+    d->uploadPage();
     // The server's refusal, or the connection it drops after it: either way
     // the user is told.
     QTRY_VERIFY_WITH_TIMEOUT(!m_script.messagesShown.isEmpty(), 15000);
     // The published page stays whole, and what part arrived is gone.
-    QTRY_VERIFY(!d->Inet1->StillExecuting());
-    QCOMPARE(readAll(remote(QStringLiteral("page.html"))), QByteArray("old page"));
+    QTRY_VERIFY(!d->transfer->isRunning());
+    QCOMPARE(readTestFile(remote(QStringLiteral("page.html"))), QByteArray("old page"));
     QCOMPARE(remoteFiles(), before);
 }
 
-void TestFrmFtp::cutDownload()
+void TestPublishDialog::cutDownload()
 {
-    writeFile(remote(QStringLiteral("big.bin")), QByteArray(2 * 1024 * 1024, 'n'));
-    writeFile(m_work->filePath(QStringLiteral("big.bin")), "old contents");
+    writeTestFile(remote(QStringLiteral("big.bin")), QByteArray(2 * 1024 * 1024, 'n'));
+    writeTestFile(m_work->filePath(QStringLiteral("big.bin")), "old contents");
     auto server = std::make_unique<FtpServer>(m_rootPath, QStringLiteral("slow"));
     QVERIFY(server->port() > 0);
     auto d = dialog();
     connectTo(*d, *server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->lstData).contains(QStringLiteral("big.bin")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("big.bin")), 15000);
     m_script.messageAnswers << QMessageBox::Yes;
     doubleClick(*d, QStringLiteral("big.bin"));
     // Stopped half-way: at 20 KB/s the file takes a hundred seconds.
     QTRY_COMPARE_WITH_TIMEOUT(server->count(QStringLiteral("\"RETR")), 1, 15000);
     server->stop();
     QTRY_VERIFY_WITH_TIMEOUT(d->panels[0]->text().startsWith(QStringLiteral("Remote Error")), 20000);
-    QCOMPARE(readAll(m_work->filePath(QStringLiteral("big.bin"))), QByteArray("old contents"));
+    QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("big.bin"))), QByteArray("old contents"));
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("big.bin")});
 }
 
-void TestFrmFtp::passwords()
+void TestPublishDialog::passwords()
 {
     // Spaces around a password are part of it.
     const QString password = QStringLiteral(" sec ret ");
@@ -663,13 +641,13 @@ void TestFrmFtp::passwords()
         auto d = dialog(&store);
         connectTo(*d, server, {}, password);
         QVERIFY(!store->stored);
-        QTRY_VERIFY_WITH_TIMEOUT(d->cmdUpload->isEnabled(), 15000);
-        QTRY_VERIFY(!d->Inet1->StillExecuting());
-        d->Check1->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
+        QTRY_VERIFY(!d->transfer->isRunning());
+        d->savePasswordCheck->setChecked(true);
         connectTo(*d, server, {}, password);
         QCOMPARE(store->stored.value_or(QString()), password);
         QVERIFY(!QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).contains(QStringLiteral("FTP/P")));
-        QTRY_VERIFY(!d->Inet1->StillExecuting());
+        QTRY_VERIFY(!d->transfer->isRunning());
     }
     {
         // A plain-text password an older version left moves into the keychain.
@@ -677,31 +655,25 @@ void TestFrmFtp::passwords()
             .setValue(QStringLiteral("FTP/P"), QStringLiteral("old"));
         auto owned = std::make_unique<MemoryPasswords>();
         MemoryPasswords *store = owned.get();
-        frmFTP d(m_surface.get(), std::move(owned));
+        PublishDialog d(m_surface.get(), std::move(owned));
         QCOMPARE(store->stored.value_or(QString()), QStringLiteral("old"));
         QVERIFY(!QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).contains(QStringLiteral("FTP/P")));
-        QVERIFY(d.Check1->isChecked());
-        QCOMPARE(d.txtPassword->text(), QStringLiteral("old"));
+        QVERIFY(d.savePasswordCheck->isChecked());
+        QCOMPARE(d.passwordEdit->text(), QStringLiteral("old"));
     }
     {
         // No keychain: not stored, and the status bar says so.
         auto store = std::make_unique<MemoryPasswords>();
         store->available = false;
-        frmFTP d(m_surface.get(), std::move(store));
-        d.Inet1->connectTimeoutMs = 5000;
-        d.Check1->setChecked(true);
+        PublishDialog d(m_surface.get(), std::move(store));
+        d.transfer->connectTimeoutMs = 5000;
+        d.savePasswordCheck->setChecked(true);
         connectTo(d, server, {}, password);
         QTRY_COMPARE_WITH_TIMEOUT(
             d.panels[0]->text(), QStringLiteral("Password not saved: no keychain service is running"), 15000);
     }
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestFrmFtp test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestPublishDialog)
 
-#include "tst_frmftp.moc"
+#include "tst_publishdialog.moc"

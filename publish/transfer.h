@@ -10,7 +10,7 @@ class QThread;
 
 namespace publish {
 
-class InetWorker;
+class TransferWorker;
 
 // The transfer component of the publish dialog: FTP commands run one at a
 // time on a worker thread, over libcurl; their progress arrives as state
@@ -18,14 +18,14 @@ class InetWorker;
 //   3 connecting, 4 connected, 5 sending request, 6 request sent,
 //   7 receiving response, 8 response received, 12 response completed;
 //   9 disconnecting and 10 disconnected for quit(); 11 for any failure.
-class Inet final : public QObject
+class Transfer final : public QObject
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(Inet)
+    Q_DISABLE_COPY_MOVE(Transfer)
 
 public:
-    explicit Inet(QObject *parent = nullptr);
-    ~Inet() override;
+    explicit Transfer(QObject *parent = nullptr);
+    ~Transfer() override;
 
     // Limits, in milliseconds: connecting, and waiting for an answer or for data.
     int connectTimeoutMs = 30000;
@@ -48,23 +48,23 @@ public:
     quint64 quit();
 
     // Stops the running command at once; nothing more is reported of it.
-    void Cancel();
-    bool StillExecuting() const { return m_running != 0; }
+    void cancel();
+    bool isRunning() const { return m_running != 0; }
     // The next piece of the completed command's reply, at most size characters;
     // empty when all was read.
-    QString GetChunk(int size);
+    QString readChunk(int size);
     // The remote folder the session is in, relative to where the login put it.
     QString currentFolder() const { return m_folder; }
     // Why the last command failed: the local cause, or libcurl's and the server's words.
     QString errorText() const { return m_error; }
 
 signals:
-    void StateChanged(int state);
+    void stateChanged(int state);
     // Once for every command: completed, failed, or cancelled (ok false).
     void commandEnded(quint64 command, bool ok);
 
 private:
-    friend class InetWorker;
+    friend class TransferWorker;
     struct Job;
     struct Outcome;
     quint64 start(int kind, const QString &remote = {}, const QString &local = {});
@@ -72,8 +72,8 @@ private:
     void finished(quint64 command, const Outcome &outcome);
 
     QThread *m_thread = nullptr;
-    InetWorker *m_worker = nullptr;
-    void *m_multi = nullptr; // the libcurl multi handle, woken by Cancel
+    TransferWorker *m_worker = nullptr;
+    void *m_multi = nullptr; // the libcurl multi handle, woken by cancel()
     std::shared_ptr<std::atomic_bool> m_cancelled;
     quint64 m_running = 0;
     bool m_quitting = false;

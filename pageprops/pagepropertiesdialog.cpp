@@ -1,6 +1,5 @@
-#include "pageprops/bgcolor.h"
+#include "pageprops/pagepropertiesdialog.h"
 
-#include "pageprops/bodytag.h"
 #include "surface/editsurface.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -55,21 +54,24 @@ QColor captionFor(const QColor &background)
 const char *const kColourAttribute[5] = {"bgcolor", "text", "link", "vlink", "alink"};
 } // namespace
 
-BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(parent), m_surface(surface)
+namespace pageprops {
+
+PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidget *parent)
+    : QDialog(parent), m_surface(surface)
 {
     setObjectName(QStringLiteral("BGCOLOR"));
     setWindowTitle(QStringLiteral("Web Page Properties"));
     browse::installHelpKey(this);
-    TabStrip1 = new QTabWidget(this);
-    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("TabStrip1"));
 
     // Page title.
     auto *page0 = new QWidget;
     page0->setObjectName(QStringLiteral("Picture2_0"));
     auto *titleFrame = new QGroupBox(QStringLiteral("Enter the Title of your Web page"), page0);
-    Text5 = new QLineEdit(titleFrame);
-    Text5->setObjectName(QStringLiteral("Text5"));
-    (new QVBoxLayout(titleFrame))->addWidget(Text5);
+    titleEdit = new QLineEdit(titleFrame);
+    titleEdit->setObjectName(QStringLiteral("Text5"));
+    (new QVBoxLayout(titleFrame))->addWidget(titleEdit);
     auto *l0 = new QVBoxLayout(page0);
     l0->addWidget(titleFrame);
     l0->addStretch();
@@ -84,7 +86,8 @@ BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(paren
         "Background color:", "Text Color:", "Link Color:", "Visited Link Color:", "Active Link Color:"};
     const char *boxNames[] = {"Text1", "Text2", "Text3", "Text4", "Text10"};
     const char *swatchNames[] = {"Label9", "Label10", "Label11", "Label12", "Label13"};
-    QLineEdit **boxes[] = {&Text1, &Text2, &Text3, &Text4, &Text10};
+    QLineEdit **boxes[] = {&backgroundColourEdit, &textColourEdit, &linkColourEdit, &visitedColourEdit,
+                           &activeColourEdit};
     for (int row = 0; row < 5; ++row) {
         auto *edit = new QLineEdit(rowsFrame);
         edit->setObjectName(QString::fromLatin1(boxNames[row]));
@@ -106,149 +109,158 @@ BGCOLOR::BGCOLOR(surface::EditSurface *surface, QWidget *parent) : QDialog(paren
         grid->addWidget(swatch, row, 2);
         connect(edit, &QLineEdit::textChanged, this, [this, row] { colourChanged(row); });
     }
-    Frame4 = new QGroupBox(QStringLiteral("Preview"), page1);
-    Frame4->setObjectName(QStringLiteral("Frame4"));
-    auto *previewLayout = new QVBoxLayout(Frame4);
-    const char *samples[] = {"Normal Text", "Linked Text", "Visited Link Text", "Active Link Text"};
+    colourPreview = new QGroupBox(QStringLiteral("Preview"), page1);
+    colourPreview->setObjectName(QStringLiteral("Frame4"));
+    auto *previewLayout = new QVBoxLayout(colourPreview);
+    const char *sampleTexts[] = {"Normal Text", "Linked Text", "Visited Link Text", "Active Link Text"};
     for (int i = 0; i < 4; ++i) {
-        Label6[i] = new QLabel(QString::fromLatin1(samples[i]), Frame4);
-        Label6[i]->setObjectName(QStringLiteral("Label6_%1").arg(i));
-        previewLayout->addWidget(Label6[i]);
+        samples[i] = new QLabel(QString::fromLatin1(sampleTexts[i]), colourPreview);
+        samples[i]->setObjectName(QStringLiteral("Label6_%1").arg(i));
+        previewLayout->addWidget(samples[i]);
     }
     auto *l1 = new QHBoxLayout(page1);
     l1->addWidget(rowsFrame, 2);
-    l1->addWidget(Frame4, 1);
+    l1->addWidget(colourPreview, 1);
 
     // Background picture.
     auto *page2 = new QWidget;
     page2->setObjectName(QStringLiteral("Picture2_2"));
     auto *fileFrame = new QGroupBox(QStringLiteral("Enter image filename for background:"), page2);
-    Text9 = new QLineEdit(fileFrame);
-    Text9->setObjectName(QStringLiteral("Text9"));
-    Command6 = new QToolButton(fileFrame);
-    Command6->setObjectName(QStringLiteral("Command6"));
-    Command6->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    Command6->setToolTip(QStringLiteral("Browse for image..."));
-    Command6->setAccessibleName(QStringLiteral("Browse for image..."));
+    backgroundImageEdit = new QLineEdit(fileFrame);
+    backgroundImageEdit->setObjectName(QStringLiteral("Text9"));
+    browseBackgroundButton = new QToolButton(fileFrame);
+    browseBackgroundButton->setObjectName(QStringLiteral("Command6"));
+    browseBackgroundButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    browseBackgroundButton->setToolTip(QStringLiteral("Browse for image..."));
+    browseBackgroundButton->setAccessibleName(QStringLiteral("Browse for image..."));
     auto *fileRow = new QHBoxLayout(fileFrame);
-    fileRow->addWidget(Text9, 1);
-    fileRow->addWidget(Command6);
+    fileRow->addWidget(backgroundImageEdit, 1);
+    fileRow->addWidget(browseBackgroundButton);
     auto *previewFrame = new QGroupBox(QStringLiteral("Preview"), page2);
-    Picture1 = new QLabel(previewFrame);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setMinimumSize(160, 120);
-    Picture1->setAlignment(Qt::AlignCenter);
-    (new QVBoxLayout(previewFrame))->addWidget(Picture1);
-    Check1 = new QCheckBox(
+    backgroundPreview = new QLabel(previewFrame);
+    backgroundPreview->setObjectName(QStringLiteral("Picture1"));
+    backgroundPreview->setMinimumSize(160, 120);
+    backgroundPreview->setAlignment(Qt::AlignCenter);
+    (new QVBoxLayout(previewFrame))->addWidget(backgroundPreview);
+    watermarkCheck = new QCheckBox(
         QStringLiteral(
             "Make background image a fixed watermark on page (Only supported by Internet Explorer)"),
         page2);
-    Check1->setObjectName(QStringLiteral("Check1"));
+    watermarkCheck->setObjectName(QStringLiteral("Check1"));
     auto *l2 = new QVBoxLayout(page2);
     l2->addWidget(fileFrame);
     l2->addWidget(previewFrame, 1);
-    l2->addWidget(Check1);
+    l2->addWidget(watermarkCheck);
 
-    TabStrip1->addTab(page0, QStringLiteral(" Page Title "));
-    TabStrip1->addTab(page1, QStringLiteral(" Colors "));
-    TabStrip1->addTab(page2, QStringLiteral(" Background Image "));
+    tabs->addTab(page0, QStringLiteral(" Page Title "));
+    tabs->addTab(page1, QStringLiteral(" Colors "));
+    tabs->addTab(page2, QStringLiteral(" Background Image "));
 
-    Command2 = new QPushButton(QStringLiteral("&OK"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setDefault(true);
-    Command1 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command5 = new QToolButton(this);
-    Command5->setObjectName(QStringLiteral("Command5"));
-    Command5->setIcon(browse::helpIcon(this));
-    Command5->setToolTip(QStringLiteral("Help"));
-    Command5->setAccessibleName(QStringLiteral("Help"));
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("Command2"));
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("Command1"));
+    helpButton = new QToolButton(this);
+    helpButton->setObjectName(QStringLiteral("Command5"));
+    helpButton->setIcon(browse::helpIcon(this));
+    helpButton->setToolTip(QStringLiteral("Help"));
+    helpButton->setAccessibleName(QStringLiteral("Help"));
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(Command5);
+    buttons->addWidget(helpButton);
     buttons->addStretch();
-    buttons->addWidget(Command2);
-    buttons->addWidget(Command1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(TabStrip1);
+    layout->addWidget(tabs);
     layout->addLayout(buttons);
 
     // Keyboard order: title, the buttons, the colours, then the background.
-    QWidget *order[] = {Text5, Command2, Command1, Command5, Text1,    Text2,
-                        Text3, Text4,    Text10,   Text9,    Command6, Check1};
+    QWidget *order[] = {titleEdit,
+                        okButton,
+                        cancelButton,
+                        helpButton,
+                        backgroundColourEdit,
+                        textColourEdit,
+                        linkColourEdit,
+                        visitedColourEdit,
+                        activeColourEdit,
+                        backgroundImageEdit,
+                        browseBackgroundButton,
+                        watermarkCheck};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
-    connect(Command2, &QPushButton::clicked, this, &BGCOLOR::Command2_Click);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Command5, &QToolButton::clicked, this, [this] { browse::showHelp(this); });
-    connect(Command6, &QToolButton::clicked, this, &BGCOLOR::Command6_Click);
-    connect(TabStrip1, &QTabWidget::currentChanged, this, [this](int index) {
-        QWidget *first[] = {Text5, Text1, Text9};
+    connect(okButton, &QPushButton::clicked, this, &PagePropertiesDialog::applyToPage);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(helpButton, &QToolButton::clicked, this, [this] { browse::showHelp(this); });
+    connect(browseBackgroundButton, &QToolButton::clicked, this, &PagePropertiesDialog::browseBackground);
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        QWidget *first[] = {titleEdit, backgroundColourEdit, backgroundImageEdit};
         if (index >= 0 && index < 3)
             first[index]->setFocus();
     });
     for (int row = 0; row < 5; ++row)
         colourChanged(row);
-    Form_Load();
-    Text5->setFocus();
+    prepare();
+    titleEdit->setFocus();
 }
 
-QLineEdit *BGCOLOR::box(int row) const
+QLineEdit *PagePropertiesDialog::box(int row) const
 {
-    QLineEdit *const boxes[] = {Text1, Text2, Text3, Text4, Text10};
+    QLineEdit *const boxes[] = {backgroundColourEdit, textColourEdit, linkColourEdit, visitedColourEdit,
+                                activeColourEdit};
     return boxes[row];
 }
 
-QColor BGCOLOR::previewColor(int row) const
+QColor PagePropertiesDialog::previewColor(int row) const
 {
     return m_rowColor[row];
 }
 
-void BGCOLOR::Form_Load()
+void PagePropertiesDialog::prepare()
 {
     surface::Document dom = m_surface->DOM();
-    Text1->setText(dom.bgColor());
-    Text2->setText(dom.fgColor());
-    Text3->setText(dom.linkColor());
-    Text4->setText(dom.vlinkColor());
-    Text10->setText(dom.alinkColor());
-    Text5->setText(m_surface->DocumentTitle());
-    pageprops::State &s = pageprops::state();
-    pageprops::ParseTag(s, m_surface->DocumentHTML(), QStringLiteral("BACKGROUND="));
-    Text9->setText(pageprops::backgroundForDisplay(s.AttributeValue));
+    backgroundColourEdit->setText(dom.bgColor());
+    textColourEdit->setText(dom.fgColor());
+    linkColourEdit->setText(dom.linkColor());
+    visitedColourEdit->setText(dom.vlinkColor());
+    activeColourEdit->setText(dom.alinkColor());
+    titleEdit->setText(m_surface->DocumentTitle());
+    parseTag(m_state, m_surface->DocumentHTML(), QStringLiteral("BACKGROUND="));
+    backgroundImageEdit->setText(backgroundForDisplay(m_state.attributeValue));
     for (int row = 0; row < 5; ++row)
         m_loadedColour[row] = box(row)->text();
-    m_loadedBackground = Text9->text();
-    m_loadedTitle = Text5->text();
+    m_loadedBackground = backgroundImageEdit->text();
+    m_loadedTitle = titleEdit->text();
 }
 
-void BGCOLOR::colourChanged(int row)
+void PagePropertiesDialog::colourChanged(int row)
 {
     QLineEdit *edit = box(row);
     if (edit->text().startsWith(u'#')) {
         edit->setText(edit->text().mid(1)); // runs this again for the rest
         return;
     }
-    pageprops::State &s = pageprops::state();
-    pageprops::ConvertRGB(s, edit->text());
-    applyPreview(row, fromValue(pageprops::convertedColor(s)));
+    convertRgb(m_state, edit->text());
+    applyPreview(row, fromValue(convertedColor(m_state)));
 }
 
-void BGCOLOR::applyPreview(int row, const QColor &color)
+void PagePropertiesDialog::applyPreview(int row, const QColor &color)
 {
     m_rowColor[row] = color;
     setBackground(swatches[row], color);
     setForeground(swatches[row], captionFor(color));
     if (row == 0) {
-        setBackground(Frame4, color);
-        for (QLabel *l : Label6)
+        setBackground(colourPreview, color);
+        for (QLabel *l : samples)
             setBackground(l, color);
     } else {
-        setForeground(Label6[row - 1], color);
+        setForeground(samples[row - 1], color);
     }
 }
 
-bool BGCOLOR::eventFilter(QObject *watched, QEvent *event)
+bool PagePropertiesDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
         for (int row = 0; row < 5; ++row)
@@ -260,23 +272,18 @@ bool BGCOLOR::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void BGCOLOR::swatchClicked(int row)
+void PagePropertiesDialog::swatchClicked(int row)
 {
-    pageprops::State &s = pageprops::state();
-    s.SelectedColorHex.clear();
-    pageprops::ColorCancelled().clear();
-    if (const std::optional<QColor> c = ui::pickColor(this, QColor()))
-        pageprops::selectColor(s, quint32(c->red()) | quint32(c->green()) << 8 | quint32(c->blue()) << 16);
-    else
-        pageprops::ColorCancelled() = QStringLiteral("true");
-    if (pageprops::ColorCancelled() != QLatin1String("true")) {
-        box(row)->setText(s.SelectedColorHex);
-        applyPreview(row, fromValue(s.SelectedColor));
+    m_state.selectedColorHex.clear();
+    if (const std::optional<QColor> c = ui::pickColor(this, QColor())) {
+        selectColor(m_state, quint32(c->red()) | quint32(c->green()) << 8 | quint32(c->blue()) << 16);
+        box(row)->setText(m_state.selectedColorHex);
+        applyPreview(row, fromValue(m_state.selectedColor));
     }
     swatches[row]->setText(QString()); // from now on the swatch shows only its colour
 }
 
-void BGCOLOR::Command6_Click()
+void PagePropertiesDialog::browseBackground()
 {
     browse::ChosenFileName().clear();
     browse::BrowseForFile(
@@ -284,19 +291,19 @@ void BGCOLOR::Command6_Click()
         QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
                        "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg"),
         2);
-    Text9->setText(browse::ChosenFileName());
+    backgroundImageEdit->setText(browse::ChosenFileName());
     if (browse::ChosenFileName().isEmpty()) {
-        Picture1->clear();
+        backgroundPreview->clear();
         return;
     }
     if (const std::optional<QImage> picture = browse::readPicture(browse::ChosenFileName()))
-        Picture1->setPixmap(QPixmap::fromImage(
+        backgroundPreview->setPixmap(QPixmap::fromImage(
             picture->size().boundedTo(QSize(320, 240)) == picture->size()
                 ? *picture
                 : picture->scaled(QSize(320, 240), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-void BGCOLOR::Command2_Click()
+void PagePropertiesDialog::applyToPage()
 {
     // A field left as the page filled it leaves its attribute exactly as it
     // was (its "#", its letter case); an emptied field takes the attribute
@@ -314,19 +321,20 @@ void BGCOLOR::Command2_Click()
         else
             (dom.*setColour[row])(text);
     }
-    if (Text9->text() != m_loadedBackground) {
-        if (Text9->text().isEmpty())
+    if (backgroundImageEdit->text() != m_loadedBackground) {
+        if (backgroundImageEdit->text().isEmpty())
             dom.body().removeAttribute(QStringLiteral("BACKGROUND"));
         else
-            dom.body().setAttribute(QStringLiteral("BACKGROUND"), pageprops::backgroundToWrite(Text9->text()),
-                                    0);
+            dom.body().setAttribute(QStringLiteral("BACKGROUND"),
+                                    backgroundToWrite(backgroundImageEdit->text()), 0);
     }
-    if (Check1->isChecked())
+    if (watermarkCheck->isChecked())
         dom.body().setAttribute(QStringLiteral("BGPROPERTIES"), QStringLiteral("FIXED"), 0);
-    if (!Text5->text().isEmpty() && Text5->text() != m_loadedTitle) {
-        if (const std::optional<QString> html =
-                pageprops::replaceTitle(m_surface->DocumentHTML(), Text5->text()))
+    if (!titleEdit->text().isEmpty() && titleEdit->text() != m_loadedTitle) {
+        if (const std::optional<QString> html = replaceTitle(m_surface->DocumentHTML(), titleEdit->text()))
             m_surface->setDocumentHTML(*html);
     }
     accept();
 }
+
+} // namespace pageprops

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include <memory>
+#include <optional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -13,7 +16,7 @@ class EditSurface;
 }
 
 namespace publish {
-class Inet;
+class Transfer;
 
 // Where the password is kept: the system's keychain, or nowhere.
 struct PasswordStore
@@ -27,44 +30,43 @@ struct PasswordStore
 };
 // The operating system's keychain (Secret Service on Linux).
 std::unique_ptr<PasswordStore> systemPasswordStore();
-} // namespace publish
 
 // The publish dialog: a small FTP client that uploads the open page.
-class frmFTP final : public QDialog
+class PublishDialog final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(frmFTP)
+    Q_DISABLE_COPY_MOVE(PublishDialog)
 
 public:
-    frmFTP(surface::EditSurface *surface, std::unique_ptr<publish::PasswordStore> passwords,
-           QWidget *parent = nullptr);
-    ~frmFTP() override;
+    PublishDialog(surface::EditSurface *surface, std::unique_ptr<PasswordStore> passwords,
+                  QWidget *parent = nullptr);
+    ~PublishDialog() override;
 
-    QLineEdit *txtURL = nullptr;
-    QLineEdit *txtUsername = nullptr;
-    QLineEdit *txtPassword = nullptr;
-    QLineEdit *txtInitDir = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QListWidget *lstData = nullptr;
+    QLineEdit *serverEdit = nullptr;
+    QLineEdit *userEdit = nullptr;
+    QLineEdit *passwordEdit = nullptr;
+    QLineEdit *folderEdit = nullptr;
+    QCheckBox *savePasswordCheck = nullptr;
+    QListWidget *listing = nullptr;
     QLabel *panels[3] = {};
-    QPushButton *cmdConnect = nullptr;
-    QPushButton *cmdRefresh = nullptr;
-    QPushButton *cmdUpload = nullptr;
-    QPushButton *cmdQuit = nullptr;
-    publish::Inet *Inet1 = nullptr;
+    QPushButton *connectButton = nullptr;
+    QPushButton *refreshButton = nullptr;
+    QPushButton *uploadButton = nullptr;
+    QPushButton *disconnectButton = nullptr;
+    Transfer *transfer = nullptr;
 
-    QString PendingCommand;
-    QString DownloadTarget;
-    QString UploadSource;
-    QString UploadTarget;
+    QString pendingCommand;
+    QString downloadTarget;
+    QString uploadSource;
+    QString uploadTarget;
 
 public slots:
-    void cmdConnect_Click();
-    void cmdRefresh_Click();
-    void cmdUpload_Click();
-    void cmdQuit_Click();
-    void lstData_DblClick();
-    void Inet1_StateChanged(int state);
+    void connectToServer();
+    void refreshListing();
+    void uploadPage();
+    void disconnectFromServer();
+    void openListedEntry();
+    void transferStateChanged(int state);
 
     // Esc, the close button and accept() all end here: the running command
     // stops at once and no further step of a handler is sent.
@@ -74,8 +76,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void Form_Load();
-    QString ReadReplyText();
+    void prepare();
+    QString readReplyText();
     // Lets events run until the command ends; true only when it completed
     // and the dialog is still open.
     bool waitFor(quint64 command);
@@ -85,8 +87,10 @@ private:
     void refuse(const QString &why);
 
     surface::EditSurface *m_surface;
-    std::unique_ptr<publish::PasswordStore> m_passwords;
+    std::unique_ptr<PasswordStore> m_passwords;
     bool m_busyCursor = false;
     QString m_passwordNote;
     bool m_closing = false;
 };
+
+} // namespace publish

@@ -7,21 +7,23 @@
 class QLabel;
 class QPushButton;
 
+namespace about {
+
 // The About box: the product picture, the maker's web-site link and e-mail
 // address, and OK.
-class AboutFrm final : public QDialog
+class AboutBox final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(AboutFrm)
+    Q_DISABLE_COPY_MOVE(AboutBox)
 
 public:
     // shellOpen opens an address in the user's browser.
-    AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
+    explicit AboutBox(std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
 
-    QLabel *Picture1 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QPushButton *Command1 = nullptr;
+    QLabel *productPicture = nullptr;
+    QLabel *webLink = nullptr;
+    QLabel *emailLabel = nullptr;
+    QPushButton *okButton = nullptr;
 
     static QString webAddress();
     static QString emailAddress();
@@ -56,3 +58,5 @@ public:
 private:
     QString m_address;
 };
+
+} // namespace about

@@ -1,4 +1,4 @@
-#include "about/aboutfrm.h"
+#include "about/aboutbox.h"
 
 #include "quillonkiv_config.h"
 
@@ -15,22 +15,23 @@ static void initAboutResources()
     Q_INIT_RESOURCE(about);
 }
 
+namespace about {
 namespace {
 const QColor kWhite(255, 255, 255);
 const QColor kBlue(0, 0, 255);
 } // namespace
 
-QString AboutFrm::webAddress()
+QString AboutBox::webAddress()
 {
     return QStringLiteral(QK_MAKER_WEB_ADDRESS);
 }
 
-QString AboutFrm::emailAddress()
+QString AboutBox::emailAddress()
 {
     return QStringLiteral(QK_MAKER_EMAIL);
 }
 
-AboutFrm::AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *parent)
+AboutBox::AboutBox(std::function<void(const QString &)> shellOpen, QWidget *parent)
     : QDialog(parent), m_shellOpen(std::move(shellOpen))
 {
     initAboutResources();
@@ -43,77 +44,77 @@ AboutFrm::AboutFrm(std::function<void(const QString &)> shellOpen, QWidget *pare
     setPalette(p);
     setMouseTracking(true);
 
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(QIcon(QStringLiteral(":/about/product.svg")).pixmap(QSize(280, 120)));
-    Picture1->setMouseTracking(true);
+    productPicture = new QLabel(this);
+    productPicture->setObjectName(QStringLiteral("Picture1"));
+    productPicture->setPixmap(QIcon(QStringLiteral(":/about/product.svg")).pixmap(QSize(280, 120)));
+    productPicture->setMouseTracking(true);
 
-    Label3 = new QLabel(webAddress(), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setCursor(Qt::PointingHandCursor);
-    Label3->setMouseTracking(true);
-    Label3->setFocusPolicy(Qt::StrongFocus); // reachable from the keyboard: Enter or Space opens it
-    Label3->setToolTip(QStringLiteral("Open the web site in your browser"));
+    webLink = new QLabel(webAddress(), this);
+    webLink->setObjectName(QStringLiteral("Label3"));
+    webLink->setCursor(Qt::PointingHandCursor);
+    webLink->setMouseTracking(true);
+    webLink->setFocusPolicy(Qt::StrongFocus); // reachable from the keyboard: Enter or Space opens it
+    webLink->setToolTip(QStringLiteral("Open the web site in your browser"));
 
-    Label4 = new QLabel(QStringLiteral("Email:  ") + emailAddress(), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    emailLabel = new QLabel(QStringLiteral("Email:  ") + emailAddress(), this);
+    emailLabel->setObjectName(QStringLiteral("Label4"));
+    emailLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Command1 = new QPushButton(QStringLiteral("&OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("Command1"));
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Picture1, 0, Qt::AlignHCenter);
-    layout->addWidget(Label3, 0, Qt::AlignHCenter);
-    layout->addWidget(Label4, 0, Qt::AlignHCenter);
+    layout->addWidget(productPicture, 0, Qt::AlignHCenter);
+    layout->addWidget(webLink, 0, Qt::AlignHCenter);
+    layout->addWidget(emailLabel, 0, Qt::AlignHCenter);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Command1);
+    buttons->addWidget(okButton);
     layout->addLayout(buttons);
 
-    for (QWidget *w :
-         {static_cast<QWidget *>(this), static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Label3)})
+    for (QWidget *w : {static_cast<QWidget *>(this), static_cast<QWidget *>(productPicture),
+                       static_cast<QWidget *>(webLink)})
         w->installEventFilter(this);
     setLinkColor(kWhite);
     // The box opens with the focus on OK, so that Enter and Space close it
     // as they close any message box; the link is one Tab away.
-    setTabOrder(Command1, Label3);
-    Command1->setFocus();
+    setTabOrder(okButton, webLink);
+    okButton->setFocus();
 }
 
-void AboutFrm::setLinkColor(const QColor &color)
+void AboutBox::setLinkColor(const QColor &color)
 {
-    QPalette p = Label3->palette();
+    QPalette p = webLink->palette();
     p.setColor(QPalette::WindowText, color);
-    Label3->setPalette(p);
+    webLink->setPalette(p);
 }
 
-bool AboutFrm::eventFilter(QObject *watched, QEvent *event)
+bool AboutBox::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseMove:
         // There is no leave handling: moving over the window or the picture
         // turns the link white again.
-        setLinkColor(watched == Label3 ? kBlue : kWhite);
+        setLinkColor(watched == webLink ? kBlue : kWhite);
         break;
     case QEvent::MouseButtonRelease:
-        if (watched == Label3 && m_shellOpen)
+        if (watched == webLink && m_shellOpen)
             m_shellOpen(webAddress()); // the box stays open
         break;
     case QEvent::FocusIn:
     case QEvent::FocusOut:
         // A label draws no focus frame: underline the link while it holds the
         // focus, so that the keys' target is never a surprise.
-        if (watched == Label3) {
-            QFont f = Label3->font();
+        if (watched == webLink) {
+            QFont f = webLink->font();
             f.setUnderline(event->type() == QEvent::FocusIn);
-            Label3->setFont(f);
+            webLink->setFont(f);
         }
         break;
     case QEvent::KeyPress:
-        if (watched == Label3) {
+        if (watched == webLink) {
             const int key = static_cast<QKeyEvent *>(event)->key();
             if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && m_shellOpen) {
                 m_shellOpen(webAddress());
@@ -170,3 +171,5 @@ InfoBox::InfoBox(Product product, std::function<void(const QString &)> shellOpen
     layout->addLayout(buttons);
     resize(420, sizeHint().height());
 }
+
+} // namespace about

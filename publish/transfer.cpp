@@ -1,4 +1,4 @@
-#include "publish/inet.h"
+#include "publish/transfer.h"
 
 #include "publish/listing.h"
 
@@ -13,7 +13,7 @@
 
 namespace publish {
 
-struct Inet::Job
+struct Transfer::Job
 {
     enum Kind
     {
@@ -37,7 +37,7 @@ struct Inet::Job
     QString local;  // the local file of a download or an upload
 };
 
-struct Inet::Outcome
+struct Transfer::Outcome
 {
     bool ok = false;
     QString reply;
@@ -124,24 +124,24 @@ struct SList
 
 // Runs on the worker thread. One easy handle for every command, in a multi
 // handle that keeps the logged-in connection from command to command and that
-// Cancel can wake at once.
-class InetWorker final : public QObject
+// cancel() can wake at once.
+class TransferWorker final : public QObject
 {
     Q_OBJECT
 public:
-    InetWorker(Inet *owner, CURLM *multi) : m_owner(owner), m_multi(multi) {}
-    ~InetWorker() override
+    TransferWorker(Transfer *owner, CURLM *multi) : m_owner(owner), m_multi(multi) {}
+    ~TransferWorker() override
     {
         if (m_easy)
             curl_easy_cleanup(m_easy);
     }
 
-    void run(const Inet::Job &job)
+    void run(const Transfer::Job &job)
     {
         m_job = &job;
         m_lastState = 0;
         m_muted = false;
-        const Inet::Outcome outcome = execute(job);
+        const Transfer::Outcome outcome = execute(job);
         m_job = nullptr;
         QMetaObject::invokeMethod(
             m_owner, [owner = m_owner, id = job.id, outcome] { owner->finished(id, outcome); },
@@ -167,13 +167,13 @@ private:
     // end of a transfer), where the multi handle's wake-up does not reach.
     static int progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
-        return static_cast<InetWorker *>(self)->cancelled() ? 1 : 0;
+        return static_cast<TransferWorker *>(self)->cancelled() ? 1 : 0;
     }
 
     // Outgoing lines are only looked at for the upload's STOR: they hold the password.
     static int debug(CURL *, curl_infotype type, char *data, size_t size, void *self)
     {
-        auto *w = static_cast<InetWorker *>(self);
+        auto *w = static_cast<TransferWorker *>(self);
         const QByteArray text = QByteArray::fromRawData(data, qsizetype(size));
         switch (type) {
         case CURLINFO_TEXT:
@@ -221,7 +221,7 @@ private:
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
 
-    void prepare(const Inet::Job &job, const QByteArray &url)
+    void prepare(const Transfer::Job &job, const QByteArray &url)
     {
         if (!m_easy)
             m_easy = curl_easy_init();
@@ -236,17 +236,17 @@ private:
         curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(m_easy, CURLOPT_LOW_SPEED_TIME, stallSeconds);
         curl_easy_setopt(m_easy, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &InetWorker::progress);
+        curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &TransferWorker::progress);
         curl_easy_setopt(m_easy, CURLOPT_XFERINFODATA, this);
-        curl_easy_setopt(m_easy, CURLOPT_DEBUGFUNCTION, &InetWorker::debug);
+        curl_easy_setopt(m_easy, CURLOPT_DEBUGFUNCTION, &TransferWorker::debug);
         curl_easy_setopt(m_easy, CURLOPT_DEBUGDATA, this);
         curl_easy_setopt(m_easy, CURLOPT_VERBOSE, 1L);
         curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorBuffer);
         curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
         curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "ftp");
-        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::discard);
-        curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &InetWorker::discard);
+        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &TransferWorker::discard);
+        curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &TransferWorker::discard);
         m_errorBuffer[0] = '\0';
         m_lastReply.clear();
         m_storSent = false;
@@ -287,32 +287,32 @@ private:
                                 : QString::fromUtf8(curl_easy_strerror(rc));
     }
 
-    Inet::Outcome fail(CURLcode rc) const { return {false, {}, failure(rc)}; }
+    Transfer::Outcome fail(CURLcode rc) const { return {false, {}, failure(rc)}; }
 
-    Inet::Outcome execute(const Inet::Job &job)
+    Transfer::Outcome execute(const Transfer::Job &job)
     {
         switch (job.kind) {
-        case Inet::Job::Quit:
+        case Transfer::Job::Quit:
             return quit(job);
-        case Inet::Job::ChangeFolder: {
+        case Transfer::Job::ChangeFolder: {
             // Entering the folder proves it is there.
             prepare(job, remoteUrl(job.address, job.folder));
             curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
             const CURLcode rc = perform();
             return rc == CURLE_OK ? completed() : fail(rc);
         }
-        case Inet::Job::List: {
+        case Transfer::Job::List: {
             // A plain LIST read line by line here: one odd line costs that line only.
             QByteArray text;
             prepare(job, remoteUrl(job.address, job.folder));
-            curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::toBuffer);
+            curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &TransferWorker::toBuffer);
             curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &text);
             const CURLcode rc = perform();
             if (rc != CURLE_OK)
                 return fail(rc);
             return completed(entriesOfList(QString::fromUtf8(text)));
         }
-        case Inet::Job::Size: {
+        case Transfer::Job::Size: {
             prepare(job, remoteUrl(job.address, job.folder, job.remote));
             curl_easy_setopt(m_easy, CURLOPT_NOBODY, 1L);
             const CURLcode rc = perform();
@@ -322,21 +322,21 @@ private:
                 return fail(rc != CURLE_OK ? rc : CURLE_REMOTE_FILE_NOT_FOUND);
             return completed(QString::number(qint64(length)));
         }
-        case Inet::Job::Get:
+        case Transfer::Job::Get:
             return get(job);
-        case Inet::Job::Put:
+        case Transfer::Job::Put:
             return put(job);
         }
         return {};
     }
 
-    Inet::Outcome completed(const QString &reply = {})
+    Transfer::Outcome completed(const QString &reply = {})
     {
         state(8);
         return {true, reply, {}};
     }
 
-    Inet::Outcome get(const Inet::Job &job)
+    Transfer::Outcome get(const Transfer::Job &job)
     {
         // Written beside the target and put in its place only when whole.
         QSaveFile out(job.local);
@@ -344,12 +344,12 @@ private:
         if (!out.open(QIODevice::WriteOnly))
             return {false, {}, localFailure(out)};
         prepare(job, remoteUrl(job.address, job.folder, job.remote));
-        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &InetWorker::toFile);
+        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &TransferWorker::toFile);
         curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &out);
         const CURLcode rc = perform();
         if (rc != CURLE_OK) {
-            const Inet::Outcome outcome =
-                rc == CURLE_WRITE_ERROR ? Inet::Outcome{false, {}, localFailure(out)} : fail(rc);
+            const Transfer::Outcome outcome =
+                rc == CURLE_WRITE_ERROR ? Transfer::Outcome{false, {}, localFailure(out)} : fail(rc);
             out.cancelWriting();
             return outcome;
         }
@@ -363,7 +363,7 @@ private:
         return QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
     }
 
-    Inet::Outcome put(const Inet::Job &job)
+    Transfer::Outcome put(const Transfer::Job &job)
     {
         QFile in(job.local);
         if (!in.open(QIODevice::ReadOnly))
@@ -376,7 +376,7 @@ private:
         rename.add(QStringLiteral("RNTO ") + job.remote);
         prepare(job, remoteUrl(job.address, job.folder, temporary));
         curl_easy_setopt(m_easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(m_easy, CURLOPT_READFUNCTION, &InetWorker::fromFile);
+        curl_easy_setopt(m_easy, CURLOPT_READFUNCTION, &TransferWorker::fromFile);
         curl_easy_setopt(m_easy, CURLOPT_READDATA, &in);
         curl_easy_setopt(m_easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
         curl_easy_setopt(m_easy, CURLOPT_POSTQUOTE, rename.list);
@@ -385,7 +385,8 @@ private:
             return completed();
         // A read that failed stops the transfer through the read function's abort.
         const bool readFailed = rc == CURLE_READ_ERROR || (rc == CURLE_ABORTED_BY_CALLBACK && !cancelled());
-        const Inet::Outcome outcome = readFailed ? Inet::Outcome{false, {}, localFailure(in)} : fail(rc);
+        const Transfer::Outcome outcome =
+            readFailed ? Transfer::Outcome{false, {}, localFailure(in)} : fail(rc);
         if (m_storSent && !cancelled()) {
             // Whatever part arrived goes; this attempt's own outcome is not reported.
             m_muted = true;
@@ -399,7 +400,7 @@ private:
         return outcome;
     }
 
-    Inet::Outcome quit(const Inet::Job &job)
+    Transfer::Outcome quit(const Transfer::Job &job)
     {
         state(9);
         if (m_connected) {
@@ -417,10 +418,10 @@ private:
         return {true, {}, {}};
     }
 
-    Inet *m_owner;
+    Transfer *m_owner;
     CURLM *m_multi;
     CURL *m_easy = nullptr;
-    const Inet::Job *m_job = nullptr;
+    const Transfer::Job *m_job = nullptr;
     int m_lastState = 0;
     bool m_muted = false;
     bool m_connected = false;
@@ -429,7 +430,7 @@ private:
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
 };
 
-Inet::Inet(QObject *parent) : QObject(parent)
+Transfer::Transfer(QObject *parent) : QObject(parent)
 {
     initCurlOnce();
     m_multi = curl_multi_init();
@@ -437,15 +438,15 @@ Inet::Inet(QObject *parent) : QObject(parent)
     // as soon as a new one is made.
     curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, 1L);
     m_thread = new QThread(this);
-    m_worker = new InetWorker(this, m_multi);
+    m_worker = new TransferWorker(this, m_multi);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread->start();
 }
 
-Inet::~Inet()
+Transfer::~Transfer()
 {
-    Cancel();
+    cancel();
     m_thread->quit();
     m_thread->wait();
     // The kept connection is closed with QUIT, whose answer libcurl awaits as
@@ -459,16 +460,16 @@ Inet::~Inet()
     curl_multi_cleanup(m_multi);
 }
 
-void Inet::startSession(const QString &address, const QString &user, const QString &password)
+void Transfer::startSession(const QString &address, const QString &user, const QString &password)
 {
-    Cancel();
+    cancel();
     m_address = address;
     m_user = user;
     m_password = password;
     m_folder.clear();
 }
 
-quint64 Inet::start(int kind, const QString &remote, const QString &local)
+quint64 Transfer::start(int kind, const QString &remote, const QString &local)
 {
     if (m_running)
         return 0;
@@ -496,7 +497,7 @@ quint64 Inet::start(int kind, const QString &remote, const QString &local)
     return job.id;
 }
 
-quint64 Inet::cd(const QString &path)
+quint64 Transfer::cd(const QString &path)
 {
     if (m_running || path.isEmpty() || !sendable(path))
         return 0;
@@ -504,7 +505,7 @@ quint64 Inet::cd(const QString &path)
     return start(Job::ChangeFolder);
 }
 
-quint64 Inet::cdUp()
+quint64 Transfer::cdUp()
 {
     if (m_running)
         return 0;
@@ -512,7 +513,7 @@ quint64 Inet::cdUp()
     return start(Job::ChangeFolder);
 }
 
-quint64 Inet::list()
+quint64 Transfer::list()
 {
     if (m_running)
         return 0;
@@ -520,7 +521,7 @@ quint64 Inet::list()
     return start(Job::List);
 }
 
-quint64 Inet::size(const QString &name)
+quint64 Transfer::size(const QString &name)
 {
     if (m_running || !sendableName(name))
         return 0;
@@ -528,7 +529,7 @@ quint64 Inet::size(const QString &name)
     return start(Job::Size, name);
 }
 
-quint64 Inet::get(const QString &remote, const QString &local)
+quint64 Transfer::get(const QString &remote, const QString &local)
 {
     if (m_running || !sendableName(remote) || local.isEmpty())
         return 0;
@@ -536,7 +537,7 @@ quint64 Inet::get(const QString &remote, const QString &local)
     return start(Job::Get, remote, local);
 }
 
-quint64 Inet::put(const QString &local, const QString &remote)
+quint64 Transfer::put(const QString &local, const QString &remote)
 {
     if (m_running || !sendableName(remote) || local.isEmpty())
         return 0;
@@ -544,7 +545,7 @@ quint64 Inet::put(const QString &local, const QString &remote)
     return start(Job::Put, remote, local);
 }
 
-quint64 Inet::quit()
+quint64 Transfer::quit()
 {
     if (m_running)
         return 0;
@@ -552,7 +553,7 @@ quint64 Inet::quit()
     return start(Job::Quit);
 }
 
-void Inet::Cancel()
+void Transfer::cancel()
 {
     if (!m_running)
         return;
@@ -561,20 +562,20 @@ void Inet::Cancel()
     emit commandEnded(std::exchange(m_running, 0), false);
 }
 
-void Inet::workerState(quint64 command, int state)
+void Transfer::workerState(quint64 command, int state)
 {
     if (command == m_running)
-        emit StateChanged(state);
+        emit stateChanged(state);
 }
 
-void Inet::finished(quint64 command, const Outcome &outcome)
+void Transfer::finished(quint64 command, const Outcome &outcome)
 {
     if (command != m_running)
         return;
     m_running = 0;
     if (!outcome.ok) {
         m_error = outcome.error;
-        emit StateChanged(11);
+        emit stateChanged(11);
         emit commandEnded(command, false);
         return;
     }
@@ -583,11 +584,11 @@ void Inet::finished(quint64 command, const Outcome &outcome)
     m_replyPos = 0;
     // quit() ends on "disconnected", which the worker has already reported.
     if (!std::exchange(m_quitting, false))
-        emit StateChanged(12);
+        emit stateChanged(12);
     emit commandEnded(command, true);
 }
 
-QString Inet::GetChunk(int size)
+QString Transfer::readChunk(int size)
 {
     if (size <= 0 || m_replyPos >= m_reply.size())
         return {};
@@ -598,4 +599,4 @@ QString Inet::GetChunk(int size)
 
 } // namespace publish
 
-#include "inet.moc"
+#include "transfer.moc"

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QToolButton;
+class QPushButton;
+
+namespace surface {
+class EditSurface;
+}
+
+namespace hyperlink {
+
+// The HyperLink dialog: wraps text in a link and pastes it at the selection.
+class HyperlinkDialog final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HyperlinkDialog)
+
+public:
+    explicit HyperlinkDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
+
+    QTabWidget *tabs = nullptr;
+    QLineEdit *linkTextEdit = nullptr;
+    QComboBox *addressBox = nullptr;
+    QToolButton *browsePageButton = nullptr;
+    QToolButton *browseFavouritesButton = nullptr;
+    QComboBox *targetBox = nullptr;
+    QCheckBox *anchorCheck = nullptr;
+    QLabel *anchorNameLabel = nullptr;
+    QLineEdit *anchorNameEdit = nullptr;
+    QLineEdit *mouseOverEdit = nullptr;
+    QLineEdit *mouseOutEdit = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+    QToolButton *helpButton = nullptr;
+
+public slots:
+    void insertLink();
+    void browsePage();
+    void browseFavourites();
+    void anchorToggled();
+
+private:
+    void prepare();
+    surface::EditSurface *m_surface;
+};
+
+} // namespace hyperlink

@@ -1,0 +1,460 @@
+// The Insert Image dialog against a page held in memory.
+#include "image/insertimagedialog.h"
+#include "testsupport/fakeeditsurface.h"
+#include "testsupport/testfiles.h"
+#include "uikit/browse.h"
+#include "uikit/uiseam.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using image::InsertImageDialog;
+
+namespace {
+// A 2 x 3 GIF (Qt reads GIF but cannot write it).
+const QByteArray kGif = QByteArray::fromHex("47494638396102000300800000ff0000ffffff2c000000000200030000020384"
+                                            "6f05003b");
+
+// An attribute's value in a pasted fragment; "" when it has none.
+QString attribute(const QString &fragment, const QString &name)
+{
+    return QRegularExpression(u' ' + name + QStringLiteral("=\"([^\"]*)\"")).match(fragment).captured(1);
+}
+} // namespace
+
+class TestInsertImageDialog final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void missingImageKeepsTheDialog();
+    void fileList_data();
+    void fileList();
+    void folderLists();
+    void startFolder_data();
+    void startFolder();
+    void previewsAndReadings();
+    void typedPath_data();
+    void typedPath();
+    void browsing();
+    void upDownAndImageMap();
+    void alignmentPreview();
+    void blueBoxAgainstCurrentGeometry_data();
+    void blueBoxAgainstCurrentGeometry();
+    void pictures();
+
+private:
+    // A saved page, opened as File > Open opens it.
+    void openPage(const QString &path) { QCOMPARE(m_surface.LoadDocument(path, false), surface::codes::Ok); }
+
+    testsupport::FakeEditSurface m_surface;
+    ui::Script m_script;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestInsertImageDialog::init()
+{
+    m_script = ui::Script();
+    ui::setScript(&m_script);
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_surface.NewDocument();
+    InsertImageDialog::lastImageFolder().clear();
+}
+
+void TestInsertImageDialog::cleanup()
+{
+    ui::setScript(nullptr);
+    m_dir.reset();
+}
+
+void TestInsertImageDialog::missingImageKeepsTheDialog()
+{
+    InsertImageDialog d(&m_surface);
+    d.show();
+    d.altTextEdit->setText(QStringLiteral("kept"));
+    d.tabs->setCurrentIndex(1);
+    d.insertImage();
+    QCOMPARE(m_script.messagesShown,
+             QStringList{QStringLiteral("Please enter image filename in the box below.")});
+    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::NoIcon);
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.altTextEdit->text(), QStringLiteral("kept"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.imageFileEdit));
+}
+
+void TestInsertImageDialog::fileList_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("png") << "a.png" << true;
+    QTest::newRow("jpg") << "b.jpg" << true;
+    QTest::newRow("gif") << "c.gif" << true;
+    QTest::newRow("upper-case extension") << "photo.JPG" << true;
+    QTest::newRow("jpeg") << "photo.jpeg" << true;
+    QTest::newRow("bmp") << "old.bmp" << true;
+    // The package list installs the SVG and WebP plugins.
+    QTest::newRow("svg") << "d.svg" << true;
+    QTest::newRow("webp") << "e.webp" << true;
+    QTest::newRow("text") << "notes.txt" << false;
+    QTest::newRow("no extension") << "README" << false;
+}
+
+void TestInsertImageDialog::fileList()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    const QString path = writeTestFile(m_dir->filePath(name), QByteArray());
+    InsertImageDialog d(&m_surface);
+    QVERIFY(d.setFolder(m_dir->path()));
+    QCOMPARE(d.fileList->findItems(name, Qt::MatchExactly).size(), listed ? 1 : 0);
+    QListWidgetItem item(name);
+    d.pickListedFile(&item);
+    QCOMPARE(d.imageFileEdit->text(), listed ? path : QString());
+}
+
+void TestInsertImageDialog::folderLists()
+{
+    QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
+    InsertImageDialog d(&m_surface);
+    QVERIFY(d.setFolder(m_dir->path()));
+    QVERIFY(!d.folderList->findItems(QStringLiteral("sub"), Qt::MatchExactly).isEmpty());
+    // At the root of a volume there is still exactly one separator.
+    QVERIFY(d.setFolder(QStringLiteral("/")));
+    QListWidgetItem root(QStringLiteral("logo.gif"));
+    d.pickListedFile(&root);
+    QCOMPARE(d.imageFileEdit->text(), QStringLiteral("/logo.gif"));
+    QCOMPARE(browse::ChosenFileName(), QStringLiteral("/logo.gif"));
+    QVERIFY(!d.setFolder(m_dir->filePath(QStringLiteral("missing"))));
+    QCOMPARE(d.folder(), QStringLiteral("/"));
+}
+
+void TestInsertImageDialog::startFolder_data()
+{
+    QTest::addColumn<bool>("saved");    // the page has a file
+    QTest::addColumn<bool>("usedOne");  // an image was chosen in an earlier opening
+    QTest::addColumn<QString>("start"); // "site", "pics", or "" for Pictures or home
+    QTest::newRow("saved page") << true << false << "site";
+    QTest::newRow("page never saved") << false << false << "";
+    QTest::newRow("image used before") << true << true << "pics";
+    QTest::newRow("image used before, page never saved") << false << true << "pics";
+}
+
+void TestInsertImageDialog::startFolder()
+{
+    QFETCH(bool, saved);
+    QFETCH(bool, usedOne);
+    QFETCH(QString, start);
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")), "<p>x</p>");
+    const QString picture = writeTestFile(m_dir->filePath(QStringLiteral("pics/p.gif")), kGif);
+    if (saved)
+        openPage(page);
+    else
+        m_surface.NewDocument();
+    if (usedOne) {
+        InsertImageDialog first(&m_surface);
+        m_script.fileAnswers << picture;
+        first.browseImage();
+    }
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString expected = !start.isEmpty()          ? m_dir->filePath(start)
+                             : QDir(pictures).exists() ? pictures
+                                                       : QDir::homePath();
+    InsertImageDialog d(&m_surface);
+    QCOMPARE(d.folder(), expected);
+    d.browseImage(); // the image browse, cancelled
+    QCOMPARE(m_script.lastStartFolder, expected);
+    d.browseLowResImage(); // the low-resolution image's
+    QCOMPARE(m_script.lastStartFolder, expected);
+}
+
+void TestInsertImageDialog::previewsAndReadings()
+{
+    const QString gif = m_dir->filePath(QStringLiteral("small.gif"));
+    writeTestFile(gif, kGif);
+    const QString jpg = m_dir->filePath(QStringLiteral("wide.jpg"));
+    QImage photo(120, 60, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    QVERIFY(photo.save(jpg, "JPG"));
+    const QString damaged = m_dir->filePath(QStringLiteral("damaged.jpg"));
+    writeTestFile(damaged, QByteArray("\xff\xd8\xff\xe0 not really a picture", 28));
+    // A PNG header that claims 100000 x 100000 pixels.
+    const QString huge = m_dir->filePath(QStringLiteral("huge.png"));
+    writeTestFile(huge, QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000186a0000186a00806000000"));
+
+    InsertImageDialog d(&m_surface);
+    m_script.fileAnswers << jpg;
+    d.browseImage();
+    QCOMPARE(d.imageFileEdit->text(), jpg);
+    QCOMPARE(d.widthReading->text(), QStringLiteral("Image width (pixels):  120"));
+    QCOMPARE(d.heightReading->text(), QStringLiteral("Image height (pixels):  60"));
+    QCOMPARE(d.widthEdit->text(), QStringLiteral("120"));
+    QCOMPARE(d.heightEdit->text(), QStringLiteral("60"));
+    QVERIFY(!d.widthReading->isHidden());
+
+    // The path goes in all the same; the picture shown before and its size
+    // go, so that they cannot be taken for this file's.
+    for (const QString &bad : {damaged, huge}) {
+        m_script.fileAnswers << bad;
+        d.browseImage();
+        QCOMPARE(d.imageFileEdit->text(), bad);
+        QVERIFY(d.imagePreview->pixmap().isNull());
+        QVERIFY(d.widthReading->isHidden());
+        QCOMPARE(d.widthEdit->text(), QString());
+        QCOMPARE(d.heightEdit->text(), QString());
+    }
+
+    d.widthEdit->setText(QStringLiteral("7")); // typed before choosing
+    m_script.fileAnswers << gif;
+    d.browseImage();
+    QCOMPARE(d.widthEdit->text(), QStringLiteral("2"));
+    QCOMPARE(d.heightEdit->text(), QStringLiteral("3"));
+
+    // A cancelled browse empties the box, the preview and the sizes (a zero
+    // size would make an invisible picture).
+    d.browseImage();
+    QCOMPARE(d.imageFileEdit->text(), QString());
+    QVERIFY(d.imagePreview->pixmap().isNull());
+    QCOMPARE(d.widthEdit->text(), QString());
+}
+
+void TestInsertImageDialog::typedPath_data()
+{
+    QTest::addColumn<QString>("typedWidth"); // typed by the user first; null: none
+    QTest::addColumn<QString>("path");       // "%1" stands for the page's folder
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("width"); // in the inserted tag; "" for none
+    QTest::addColumn<QString>("height");
+    const QString full = QStringLiteral("%1/img/a.png");
+    QTest::newRow("typed path") << QString() << full << false << "120"
+                                << "80";
+    QTest::newRow("pasted path") << QString() << full << true << "120"
+                                 << "80";
+    QTest::newRow("relative to the page") << QString() << "img/a.png" << false << "120"
+                                          << "80";
+    QTest::newRow("file URL") << QString() << "file://%1/img/a.png" << true << "120"
+                              << "80";
+    QTest::newRow("no picture there") << QString() << "img/missing.png" << false << ""
+                                      << "";
+    QTest::newRow("size the user typed") << "50" << full << false << "50"
+                                         << "60";
+}
+
+// The picture chosen first is 100 x 60; the path the user then types names
+// another picture, 120 x 80.
+void TestInsertImageDialog::typedPath()
+{
+    QFETCH(QString, typedWidth);
+    QFETCH(QString, path);
+    QFETCH(bool, paste);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")), "<p>x</p>");
+    const QString folder = QFileInfo(page).absolutePath();
+    QDir().mkpath(folder + QStringLiteral("/img"));
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(folder + QStringLiteral("/img/a.png"), "PNG"));
+    QVERIFY(picture.scaled(100, 60).save(folder + QStringLiteral("/img/b.jpg"), "JPG"));
+    openPage(page);
+
+    InsertImageDialog d(&m_surface);
+    d.show();
+    QVERIFY(d.setFolder(folder + QStringLiteral("/img")));
+    d.pickListedFile(d.fileList->findItems(QStringLiteral("b.jpg"), Qt::MatchExactly).value(0));
+    QCOMPARE(d.widthEdit->text(), QStringLiteral("100"));
+    if (!typedWidth.isNull()) {
+        d.widthEdit->selectAll();
+        QTest::keyClicks(d.widthEdit, typedWidth);
+    }
+    d.imageFileEdit->selectAll();
+    if (paste) {
+        QGuiApplication::clipboard()->setText(path.arg(folder));
+        QTest::keySequence(d.imageFileEdit, QKeySequence::Paste);
+    } else {
+        QTest::keyClicks(d.imageFileEdit, path.arg(folder));
+    }
+    QCOMPARE(d.imageFileEdit->text(), path.arg(folder));
+    QCOMPARE(d.imagePreview->pixmap().width(), width.isEmpty() ? 0 : 120);
+    QCOMPARE(d.widthReading->isVisible(), !width.isEmpty());
+    d.insertImage();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(m_surface.pasted.size(), 1);
+    QCOMPARE(attribute(m_surface.pasted.constFirst(), QStringLiteral("width")), width);
+    QCOMPARE(attribute(m_surface.pasted.constFirst(), QStringLiteral("height")), height);
+}
+
+void TestInsertImageDialog::browsing()
+{
+    const QString shortcut = m_dir->filePath(QStringLiteral("site.url"));
+    writeTestFile(shortcut, "[InternetShortcut]\nURL=http://site.example/\n");
+    InsertImageDialog d(&m_surface);
+    // The link target keeps its letter case on a case-sensitive file system.
+    m_script.fileAnswers << QStringLiteral("/Web/About.html");
+    d.browseLinkFile();
+    QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("/Web/About.html"));
+    QCOMPARE(m_script.lastFilterIndex, 7);
+    d.browseLinkFile();
+    QCOMPARE(d.linkAddressBox->currentText(), QString());
+
+    m_script.fileAnswers << shortcut;
+    d.browseFavourites();
+    QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("http://site.example/"));
+
+    // The low-resolution browse is not emptied first: a cancel puts in the
+    // last path chosen in this dialog.
+    d.browseLowResImage();
+    QCOMPARE(d.lowResEdit->text(), shortcut);
+
+    m_script.fileAnswers << m_dir->filePath(QStringLiteral("clip.avi"));
+    d.browseVideo();
+    QCOMPARE(d.videoFileEdit->text(), m_dir->filePath(QStringLiteral("clip.avi")));
+    d.browseVideo();
+    QCOMPARE(d.videoFileEdit->text(), QString());
+}
+
+void TestInsertImageDialog::upDownAndImageMap()
+{
+    InsertImageDialog d(&m_surface);
+    QCOMPARE(d.borderEdit->text(), QString());
+    d.borderArrows->step(1);
+    QCOMPARE(d.borderEdit->text(), QStringLiteral("0"));
+    d.borderArrows->step(1);
+    QCOMPARE(d.borderEdit->text(), QStringLiteral("1"));
+    d.borderEdit->setText(QStringLiteral("20"));
+    d.borderArrows->step(1);
+    QCOMPARE(d.borderEdit->text(), QStringLiteral("20"));
+    d.horizontalSpaceEdit->setText(QStringLiteral("abc")); // typing is free
+    d.horizontalSpaceArrows->step(-1);
+    QCOMPARE(d.horizontalSpaceEdit->text(), QStringLiteral("0"));
+    d.verticalSpaceEdit->setText(QStringLiteral("99"));
+    d.verticalSpaceArrows->up->click();
+    d.verticalSpaceArrows->up->click();
+    QCOMPARE(d.verticalSpaceEdit->text(), QStringLiteral("100"));
+
+    d.mapNameEdit->setText(QStringLiteral("nav"));
+    d.clientMapCheck->click();
+    QVERIFY(d.mapNameEdit->isEnabled());
+    d.clientMapCheck->click();
+    QVERIFY(!d.mapNameEdit->isEnabled());
+    QCOMPARE(d.mapNameEdit->text(), QStringLiteral("nav")); // disabled, not cleared
+}
+
+void TestInsertImageDialog::alignmentPreview()
+{
+    InsertImageDialog d(&m_surface);
+    d.show();
+    d.tabs->setCurrentIndex(2);
+    d.alignBox->setCurrentIndex(2); // Middle
+    d.alignPicked(2);
+    QCOMPARE(d.alignPiece(), QStringLiteral(" ALIGN=\"Middle\""));
+    QVERIFY(d.inlineImageBox->isVisible() && d.existingObjectBox->isVisible() &&
+            d.alignDescription->isVisible());
+    QVERIFY(d.redLegend->isVisible() && d.blueLegend->isVisible());
+    d.alignBox->setCurrentIndex(4); // Left
+    d.alignPicked(4);
+    // No red box, so no legend for one.
+    QVERIFY(d.leftImageBox->isVisible() && !d.existingObjectBox->isVisible());
+    QVERIFY(!d.redLegend->isVisible() && d.blueLegend->isVisible());
+    QCOMPARE(d.neighbourText->text(), QStringLiteral("This is neighboring text and more text."));
+    d.alignBox->setCurrentIndex(1); // Top
+    d.alignPicked(1);
+    QVERIFY(!d.leftImageBox->isVisible());
+    QCOMPARE(d.neighbourText->text(), QStringLiteral("This is neighboring text."));
+    d.alignBox->setCurrentIndex(0); // None
+    d.alignPicked(0);
+    QCOMPARE(d.alignPiece(), QString());
+    QVERIFY(!d.existingObjectBox->isVisible() && !d.redLegend->isVisible() &&
+            !d.alignDescription->isVisible() && !d.neighbourText->isVisible());
+}
+
+void TestInsertImageDialog::blueBoxAgainstCurrentGeometry_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("edge"); // of the blue box: top, middle or bottom
+    QTest::addColumn<QString>("against");
+    QTest::newRow("Top") << "Top"
+                         << "top"
+                         << "Redtext";
+    QTest::newRow("Middle") << "Middle"
+                            << "middle"
+                            << "Toplabel";
+    QTest::newRow("Bottom") << "Bottom(Default)"
+                            << "bottom"
+                            << "Toplabel";
+    QTest::newRow("Baseline") << "Baseline"
+                              << "bottom"
+                              << "Toplabel";
+    QTest::newRow("Texttop") << "Texttop"
+                             << "top"
+                             << "Toplabel";
+    QTest::newRow("Absmiddle") << "Absmiddle"
+                               << "middle"
+                               << "Redtext";
+    QTest::newRow("Absbottom") << "Absbottom"
+                               << "bottom"
+                               << "Redtext";
+}
+
+// The text label wraps to more lines than it was drawn for; the blue box is
+// placed against the lines it shows now.
+void TestInsertImageDialog::blueBoxAgainstCurrentGeometry()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, edge);
+    QFETCH(QString, against);
+    InsertImageDialog d(&m_surface);
+    QFont large = d.font();
+    large.setPointSize(16);
+    d.setFont(large);
+    d.show();
+    d.tabs->setCurrentIndex(2);
+    const int index = d.alignBox->findText(entry);
+    d.alignBox->setCurrentIndex(index);
+    d.alignPicked(index);
+    QVERIFY(d.neighbourText->height() > 2 * 195 / InsertImageDialog::twipsPerPixel()); // it wraps
+    const QRect blue = d.inlineImageBox->geometry();
+    const QRect other = d.findChild<QWidget *>(against)->geometry();
+    auto at = [&](const QRect &r) {
+        return edge == QLatin1String("top")      ? r.top()
+               : edge == QLatin1String("bottom") ? r.bottom()
+                                                 : r.center().y();
+    };
+    QVERIFY2(std::abs(at(blue) - at(other)) <= 1,
+             qPrintable(QStringLiteral("%1 against %2").arg(at(blue)).arg(at(other))));
+}
+
+// QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
+void TestInsertImageDialog::pictures()
+{
+    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        QSKIP("QK_SCREENSHOT_DIR is not set");
+    InsertImageDialog d(&m_surface);
+    d.show();
+    d.alignBox->setCurrentIndex(7);
+    d.alignPicked(7);
+    for (int i = 0; i < d.tabs->count(); ++i) {
+        d.tabs->setCurrentIndex(i);
+        QVERIFY(d.grab().save(QStringLiteral("%1/insertimage-%2.png").arg(shots).arg(i)));
+    }
+}
+
+QTEST_MAIN(TestInsertImageDialog)
+
+#include "tst_insertimagedialog.moc"

@@ -1,0 +1,258 @@
+// Whole roads through the program with the real engine: a menu opens a
+// dialog, the dialog is filled as a person fills it, and what the engine made
+// of the result is read back from the page and from the saved file.
+#include "hyperlink/hyperlinkdialog.h"
+#include "image/insertimagedialog.h"
+#include "pageprops/pagepropertiesdialog.h"
+#include "testsupport/testwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace surface;
+
+namespace {
+// A 2 x 3 GIF (Qt reads GIF but cannot write it).
+const QByteArray kGif = QByteArray::fromHex("47494638396102000300800000ff0000ffffff2c000000000200030000020384"
+                                            "6f05003b");
+
+// Fills the next modal dialog of type Dialog once it shows; false is left in
+// answered when another window came.
+template <typename Dialog> void whenShown(bool &answered, std::function<void(Dialog &)> fill)
+{
+    answered = false;
+    QTimer::singleShot(0, [&answered, fill] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *d = qobject_cast<Dialog *>(modal)) {
+            answered = true;
+            fill(*d);
+        } else if (modal) {
+            modal->close();
+        }
+    });
+}
+} // namespace
+
+class TestRoads final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void linkReplacesWhatTheSelectionShows_data();
+    void linkReplacesWhatTheSelectionShows();
+    void insertedFileIsSavedRelative_data();
+    void insertedFileIsSavedRelative();
+
+private:
+    EditSurface *surface() const { return m_window.form->DHTMLEdit1; }
+    // The body's markup, with the engine's choice between a space and a
+    // no-break space left out.
+    QString body() const
+    {
+        return m_window.js(QStringLiteral("document.body.innerHTML"))
+            .toString()
+            .replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    }
+    // Three clicks in quick succession on an element, as a person makes them.
+    void tripleClick(const QString &selector);
+
+    TestWindow m_window;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestRoads::initTestCase()
+{
+    QVERIFY(m_window.open());
+}
+
+void TestRoads::init()
+{
+    m_window.script = ui::Script();
+    m_dir = std::make_unique<QTemporaryDir>();
+    surface()->NewDocument(); // no save prompt for the last test's page
+    image::InsertImageDialog::lastImageFolder().clear();
+}
+
+void TestRoads::cleanupTestCase()
+{
+    m_window.close();
+}
+
+void TestRoads::tripleClick(const QString &selector)
+{
+    const QVariantMap r =
+        m_window
+            .js(QStringLiteral("(() => { const b = document.querySelector('%1').getBoundingClientRect();"
+                               " return {x: b.left + 10, y: b.top + b.height / 2}; })()")
+                    .arg(selector))
+            .toMap();
+    QWidget *target = surface()->widget()->focusProxy();
+    const QPoint p(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt());
+    QTest::mouseMove(target, p);
+    // QTest spaces its clicks apart so that they never count as one; the
+    // engine counts presses that come within the double-click interval.
+    ulong time = 1'000'000;
+    for (int click = 0; click < 3; ++click)
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, p, target->mapToGlobal(p), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {});
+            e.setTimestamp(time += 30);
+            QApplication::sendEvent(target, &e);
+        }
+}
+
+void TestRoads::linkReplacesWhatTheSelectionShows_data()
+{
+    QTest::addColumn<QString>("page");     // the body's markup
+    QTest::addColumn<QString>("select");   // script that selects with r (a range) and text(selector)
+    QTest::addColumn<QString>("linkText"); // typed; null: as the selection fills it
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("expected"); // the body's markup after OK
+    QTest::newRow("triple-clicked line") << "<div id=s>Triple click me</div><div>Next paragraph</div>"
+                                         << "triple-click" << QString() << "https://example.org/t"
+                                         << "<div id=\"s\"><a href=\"https://example.org/t\">Triple click "
+                                            "me</a></div><div>Next paragraph</div>";
+    QTest::newRow("from the end of the line before")
+        << "<p>abc</p><p id=s>Link me</p>"
+        << "r.setStart(text('p'), 3); r.setEnd(text('#s'), 7);" << QString() << "x.html"
+        << "<p>abc</p><p id=\"s\"><a href=\"x.html\">Link me</a></p>";
+    QTest::newRow("start of a named anchor's text")
+        << "<p><a name=\"bottom\">Go to bottom Bottom here</a></p>"
+        << "r.setStart(text('a'), 0); r.setEnd(text('a'), 12);" << QString() << "#bottom"
+        << "<p><a href=\"#bottom\">Go to bottom</a><a name=\"bottom\"> Bottom here</a></p>";
+    QTest::newRow("middle of a named anchor's text")
+        << "<p>x <a name=\"bottom\" class=\"c\">Go to bottom</a> y</p>"
+        << "r.setStart(text('a'), 3); r.setEnd(text('a'), 5);" << QString() << "#bottom"
+        << "<p>x <a name=\"bottom\" class=\"c\">Go </a><a href=\"#bottom\">to</a><a class=\"c\"> bottom</a> "
+           "y</p>";
+    QTest::newRow("all of a named anchor's text")
+        << "<p><a name=\"bottom\">Bottom</a></p>"
+        << "r.selectNodeContents(document.querySelector('a'));" << QString() << "#bottom"
+        << "<p><a name=\"bottom\"></a><a href=\"#bottom\">Bottom</a></p>";
+    QTest::newRow("caret inside a link")
+        << "<p><a href=\"a.html\">one two</a></p>"
+        << "r.setStart(text('a'), 3); r.collapse(true);"
+        << "new"
+        << "b.html"
+        << "<p><a href=\"a.html\">one</a><a href=\"b.html\">new</a><a href=\"a.html\"> two</a></p>";
+}
+
+// Insert > Hyperlink: what the link replaces is what the user sees selected,
+// and a link never lands inside another anchor, which the next load would
+// take apart.
+void TestRoads::linkReplacesWhatTheSelectionShows()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, select);
+    QFETCH(QString, linkText);
+    QFETCH(QString, address);
+    QFETCH(QString, expected);
+    QVERIFY(surface()->setDocumentHTML(QStringLiteral("<html><body>%1</body></html>").arg(page)));
+    const QString before = body();
+    if (select == QLatin1String("triple-click"))
+        tripleClick(QStringLiteral("#s"));
+    else
+        m_window.js(
+            QStringLiteral(
+                "(() => { const text = (q) => document.querySelector(q).firstChild;"
+                " const r = document.createRange(); %1"
+                " const s = document.getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()")
+                .arg(select));
+    QTRY_COMPARE(surface()->selectionType(),
+                 linkText.isNull() ? QStringLiteral("Text") : QStringLiteral("None"));
+    bool answered = false;
+    whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
+        if (!linkText.isNull())
+            d.linkTextEdit->setText(linkText);
+        d.addressBox->setEditText(address);
+        d.insertLink();
+    });
+    m_window.form->mnuInsertHyperlink_Click();
+    QVERIFY(answered);
+    QCOMPARE(body(), expected);
+    // The link is one step to undo, and the page reads back as it stands.
+    surface()->ExecCommand(DECMD_UNDO);
+    QTRY_COMPARE(body(), before);
+    surface()->ExecCommand(DECMD_REDO);
+    QTRY_COMPARE(body(), expected);
+    QVERIFY(surface()->setDocumentHTML(surface()->DocumentHTML()));
+    QCOMPARE(body(), expected);
+}
+
+void TestRoads::insertedFileIsSavedRelative_data()
+{
+    QTest::addColumn<QString>("menu"); // Insert > Image or Insert > Page Properties
+    QTest::addColumn<QString>("file"); // under the page's folder
+    QTest::addColumn<QString>("attribute");
+    QTest::newRow("picture") << "image"
+                             << "img/logo.gif"
+                             << "src";
+    QTest::newRow("background") << "page properties"
+                                << "bg/paper.gif"
+                                << "background";
+}
+
+// The typical road: open a page, put a file from its folder into it through a
+// dialog, see it, save, and find the reference relative to the page.
+void TestRoads::insertedFileIsSavedRelative()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, file);
+    QFETCH(QString, attribute);
+    const QString page =
+        writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")),
+                      "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
+    const QString picture = writeTestFile(m_dir->filePath(QStringLiteral("site/") + file), kGif);
+    m_window.script.fileAnswers << page;
+    m_window.form->FileOpen_Click();
+    QCOMPARE(surface()->CurrentDocumentPath(), page);
+
+    bool answered = false;
+    if (menu == QLatin1String("image")) {
+        whenShown<image::InsertImageDialog>(answered, [&](image::InsertImageDialog &d) {
+            d.setFolder(QFileInfo(picture).absolutePath());
+            d.pickListedFile(d.fileList->findItems(QFileInfo(picture).fileName(), Qt::MatchExactly).value(0));
+            d.altTextEdit->setText(QStringLiteral("Logo"));
+            d.insertImage();
+        });
+        m_window.form->mnuInsertImage_Click();
+    } else {
+        whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
+            d.backgroundImageEdit->setText(picture);
+            d.applyToPage();
+        });
+        m_window.form->mnuInsertPageProperties_Click();
+    }
+    QVERIFY(answered);
+    const QString inserted = attribute + QStringLiteral("=\"file://") + picture + u'"';
+    QVERIFY2(surface()->DocumentHTML().contains(inserted), qPrintable(surface()->DocumentHTML()));
+    if (menu == QLatin1String("image"))
+        QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
+
+    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    const QByteArray relative = (attribute + QStringLiteral("=\"") + file + u'"').toUtf8();
+    QVERIFY2(readTestFile(page).contains(relative), readTestFile(page).constData());
+    QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
+    if (menu == QLatin1String("image"))
+        QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
+}
+
+int main(int argc, char *argv[])
+{
+    surface::prepareBeforeApplication();
+    QApplication app(argc, argv);
+    TestRoads test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_roads.moc"
