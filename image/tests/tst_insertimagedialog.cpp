@@ -57,7 +57,6 @@ private slots:
     void alignmentPreview();
     void blueBoxAgainstCurrentGeometry_data();
     void blueBoxAgainstCurrentGeometry();
-    void pictures();
 
 private:
     // A saved page, opened as File > Open opens it.
@@ -437,22 +436,6 @@ void TestInsertImageDialog::blueBoxAgainstCurrentGeometry()
     };
     QVERIFY2(std::abs(at(blue) - at(other)) <= 1,
              qPrintable(QStringLiteral("%1 against %2").arg(at(blue)).arg(at(other))));
-}
-
-// QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
-void TestInsertImageDialog::pictures()
-{
-    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        QSKIP("QK_SCREENSHOT_DIR is not set");
-    InsertImageDialog d(&m_surface);
-    d.show();
-    d.alignBox->setCurrentIndex(7);
-    d.alignPicked(7);
-    for (int i = 0; i < d.tabs->count(); ++i) {
-        d.tabs->setCurrentIndex(i);
-        QVERIFY(d.grab().save(QStringLiteral("%1/insertimage-%2.png").arg(shots).arg(i)));
-    }
 }
 
 QTEST_MAIN(TestInsertImageDialog)

@@ -37,7 +37,6 @@ private slots:
     void swatchCaptionContrast();
     void watermarkAndBackground();
     void browseCancelled();
-    void pictures();
 
 private:
     QString bodyAttr(const char *name) { return m_surface.bodyAttribute(QString::fromLatin1(name)); }
@@ -277,24 +276,6 @@ void TestPagePropertiesDialog::pageWithoutBodyTagShowsNoOtherPagesBackground()
     d.applyToPage();
     QCOMPARE(bodyAttr("background"), QString());
     QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("b2"));
-}
-
-// QK_SCREENSHOT_DIR=folder keeps a picture of every page, to look at.
-void TestPagePropertiesDialog::pictures()
-{
-    const QString shots = qEnvironmentVariable("QK_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        QSKIP("QK_SCREENSHOT_DIR is not set");
-    m_surface.setPage(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
-    PagePropertiesDialog d(&m_surface);
-    d.show();
-    d.backgroundColourEdit->setText(QStringLiteral("FFFFCC"));
-    d.textColourEdit->setText(QStringLiteral("000080"));
-    d.linkColourEdit->setText(QStringLiteral("0000FF"));
-    for (int i = 0; i < d.tabs->count(); ++i) {
-        d.tabs->setCurrentIndex(i);
-        QVERIFY(d.grab().save(QStringLiteral("%1/pageproperties-%2.png").arg(shots).arg(i)));
-    }
 }
 
 QTEST_MAIN(TestPagePropertiesDialog)
