@@ -22,20 +22,28 @@ namespace {
 const QByteArray kGif = QByteArray::fromHex("47494638396102000300800000ff0000ffffff2c000000000200030000020384"
                                             "6f05003b");
 
-// Fills the next modal dialog of type Dialog once it shows; false is left in
-// answered when another window came.
+// Fills the next modal dialog of type Dialog once it shows (the window may
+// wait on the page before it opens one); false is left in answered when
+// another window came instead.
 template <typename Dialog> void whenShown(bool &answered, std::function<void(Dialog &)> fill)
 {
     answered = false;
-    QTimer::singleShot(0, [&answered, fill] {
+    auto *timer = new QTimer(qApp); // the application owns it until it is done
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [&answered, fill, timer] {
         QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
         if (auto *d = qobject_cast<Dialog *>(modal)) {
             answered = true;
             fill(*d);
-        } else if (modal) {
+        } else {
             modal->close();
         }
     });
+    timer->start();
 }
 } // namespace
 
