@@ -26,26 +26,24 @@ void TestBodyTag::parseTag_data()
 {
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QString>("value");
-    QTest::newRow("quoted with space") << "<BODY background=\"file://C:\\a b\\x.gif\" bgColor=#ffffff"
-                                       << "file://C:\\a b\\x.gif";
-    QTest::newRow("at the end") << "<BODY bgColor=#ffffff background=x.gif"
-                                << "x.gif";
-    QTest::newRow("before another") << "<BODY background=x.gif bgColor=#ffffff"
-                                    << "x.gif";
-    QTest::newRow("no attributes") << "<body"
-                                   << "";
-    QTest::newRow("not there") << "<BODY text=red"
-                               << "";
-    QTest::newRow("single quotes kept") << "<BODY background='y.gif' text=red"
-                                        << "'y.gif'";
-    QTest::newRow("quote not closed") << "<BODY background=\"z.gif"
-                                      << "z.gif";
-    QTest::newRow("space after =") << "<BODY background= x.gif"
-                                   << "";
-    QTest::newRow("any case") << "<body BackGround=q.gif>"
-                              << "q.gif";
-    QTest::newRow("space before =") << "<BODY background =x.gif"
-                                    << "";
+    const struct
+    {
+        const char *name, *tag, *value;
+    } rows[] = {
+        {"quoted with space", "<BODY background=\"file://C:\\a b\\x.gif\" bgColor=#ffffff",
+         "file://C:\\a b\\x.gif"},
+        {"at the end", "<BODY bgColor=#ffffff background=x.gif", "x.gif"},
+        {"before another", "<BODY background=x.gif bgColor=#ffffff", "x.gif"},
+        {"no attributes", "<body", ""},
+        {"not there", "<BODY text=red", ""},
+        {"single quotes kept", "<BODY background='y.gif' text=red", "'y.gif'"},
+        {"quote not closed", "<BODY background=\"z.gif", "z.gif"},
+        {"space after =", "<BODY background= x.gif", ""},
+        {"any case", "<body BackGround=q.gif>", "q.gif"},
+        {"space before =", "<BODY background =x.gif", ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.tag) << QString::fromUtf8(r.value);
 }
 
 void TestBodyTag::parseTag()
@@ -79,42 +77,19 @@ void TestBodyTag::convertRGB_data()
     QTest::addColumn<QString>("r");
     QTest::addColumn<QString>("g");
     QTest::addColumn<QString>("b");
-    QTest::newRow("upper") << "FF8000"
-                           << "255"
-                           << "128"
-                           << "0";
-    QTest::newRow("lower") << "ff8000"
-                           << "255"
-                           << "128"
-                           << "0";
-    QTest::newRow("mixed") << "1A2b3C"
-                           << "26"
-                           << "43"
-                           << "60";
-    QTest::newRow("silver") << "C0C0C0"
-                            << "192"
-                            << "192"
-                            << "192";
-    QTest::newRow("empty is grey") << ""
-                                   << "192"
-                                   << "192"
-                                   << "192";
-    QTest::newRow("short") << "12"
-                           << "18"
-                           << "0"
-                           << "0";
-    QTest::newRow("not hex") << "GG0000"
-                             << "0"
-                             << "0"
-                             << "0";
-    QTest::newRow("longer than six") << "0102030405"
-                                     << "1"
-                                     << "2"
-                                     << "3";
-    QTest::newRow("non-ASCII") << "éé00ff"
-                               << "0"
-                               << "0"
-                               << "255";
+    const struct
+    {
+        const char *name, *hex, *r, *g, *b;
+    } rows[] = {
+        {"upper", "FF8000", "255", "128", "0"},     {"lower", "ff8000", "255", "128", "0"},
+        {"mixed", "1A2b3C", "26", "43", "60"},      {"silver", "C0C0C0", "192", "192", "192"},
+        {"empty is grey", "", "192", "192", "192"}, {"short", "12", "18", "0", "0"},
+        {"not hex", "GG0000", "0", "0", "0"},       {"longer than six", "0102030405", "1", "2", "3"},
+        {"non-ASCII", "éé00ff", "0", "0", "255"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.hex) << QString::fromUtf8(r.r) << QString::fromUtf8(r.g)
+                              << QString::fromUtf8(r.b);
 }
 
 void TestBodyTag::convertRGB()
@@ -163,27 +138,21 @@ void TestBodyTag::title_data()
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("upper") << "<HTML><HEAD><TITLE>Old</TITLE></HEAD>"
-                           << "New"
-                           << "<HTML><HEAD><TITLE>New</TITLE></HEAD>";
-    QTest::newRow("lower") << "<html><head><title>old</title></head>"
-                           << "New"
-                           << "<html><head><title>New</title></head>";
-    QTest::newRow("empty title element") << "<TITLE></TITLE>"
-                                         << "Mine"
-                                         << "<TITLE>Mine</TITLE>";
-    QTest::newRow("markup as typed") << "<title>x</title>"
-                                     << "A & B"
-                                     << "<title>A & B</title>";
-    QTest::newRow("no title") << "<html><body></body></html>"
-                              << "t"
-                              << "";
-    QTest::newRow("only closing") << "<html></title>"
-                                  << "t"
-                                  << "";
-    QTest::newRow("closing before opening") << "</TITLE><TITLE>"
-                                            << "t"
-                                            << "";
+    const struct
+    {
+        const char *name, *html, *title, *expected;
+    } rows[] = {
+        {"upper", "<HTML><HEAD><TITLE>Old</TITLE></HEAD>", "New", "<HTML><HEAD><TITLE>New</TITLE></HEAD>"},
+        {"lower", "<html><head><title>old</title></head>", "New", "<html><head><title>New</title></head>"},
+        {"empty title element", "<TITLE></TITLE>", "Mine", "<TITLE>Mine</TITLE>"},
+        {"markup as typed", "<title>x</title>", "A & B", "<title>A & B</title>"},
+        {"no title", "<html><body></body></html>", "t", ""},
+        {"only closing", "<html></title>", "t", ""},
+        {"closing before opening", "</TITLE><TITLE>", "t", ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.html) << QString::fromUtf8(r.title)
+                              << QString::fromUtf8(r.expected);
 }
 
 void TestBodyTag::title()
@@ -200,24 +169,21 @@ void TestBodyTag::background_data()
     QTest::addColumn<QString>("attribute");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("written");
-    QTest::newRow("posix file url") << "file:///home/u/bg.gif"
-                                    << "/home/u/bg.gif"
-                                    << "file:///home/u/bg.gif";
-    QTest::newRow("windows path form") << "file://C:\\pics\\bg.gif"
-                                       << "C:\\pics\\bg.gif"
-                                       << "file://C:\\pics\\bg.gif";
-    QTest::newRow("windows url form") << "file:///C:/pics/bg.gif"
-                                      << "C:/pics/bg.gif"
-                                      << "file://C:/pics/bg.gif";
-    QTest::newRow("relative") << "img/bg.gif"
-                              << "img/bg.gif"
-                              << "img/bg.gif";
-    QTest::newRow("web address") << "http://example.org/bg.gif"
-                                 << "http://example.org/bg.gif"
-                                 << "http://example.org/bg.gif";
-    QTest::newRow("none") << ""
-                          << ""
-                          << "";
+    const struct
+    {
+        const char *name, *attribute, *shown, *written;
+    } rows[] = {
+        {"posix file url", "file:///home/u/bg.gif", "/home/u/bg.gif", "file:///home/u/bg.gif"},
+        {"windows path form", "file://C:\\pics\\bg.gif", "C:\\pics\\bg.gif", "file://C:\\pics\\bg.gif"},
+        {"windows url form", "file:///C:/pics/bg.gif", "C:/pics/bg.gif", "file://C:/pics/bg.gif"},
+        {"relative", "img/bg.gif", "img/bg.gif", "img/bg.gif"},
+        {"web address", "http://example.org/bg.gif", "http://example.org/bg.gif",
+         "http://example.org/bg.gif"},
+        {"none", "", "", ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.attribute) << QString::fromUtf8(r.shown)
+                              << QString::fromUtf8(r.written);
 }
 
 void TestBodyTag::background()

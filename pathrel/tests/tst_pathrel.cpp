@@ -41,102 +41,49 @@ void TestPathRel::relativePath_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("object");
     QTest::addColumn<QString>("expected");
-
-    // Windows paths: folders compare without regard to letter case.
-    QTest::newRow("win: below") << "C:\\site\\page.htm"
-                                << "C:\\site\\img\\x.gif"
-                                << "img/x.gif";
-    QTest::newRow("win: two below") << "C:\\site\\page.htm"
-                                    << "C:\\site\\img\\sub\\x.gif"
-                                    << "img/sub/x.gif";
-    QTest::newRow("win: same folder") << "C:\\site\\page.htm"
-                                      << "C:\\site\\x.gif"
-                                      << "x.gif";
-    QTest::newRow("win: same folder other case") << "C:\\site\\page.htm"
-                                                 << "c:\\SITE\\x.gif"
-                                                 << "x.gif";
-    QTest::newRow("win: sibling") << "C:\\site\\sub\\page.htm"
-                                  << "C:\\site\\img\\x.gif"
-                                  << "../img/x.gif";
-    QTest::newRow("win: two up") << "C:\\site\\a\\b\\page.htm"
-                                 << "C:\\site\\x.gif"
-                                 << "../../x.gif";
-    QTest::newRow("win: shared prefix of names") << "C:\\site\\images2\\p.htm"
-                                                 << "C:\\site\\images\\x.gif"
-                                                 << "../images/x.gif";
-    QTest::newRow("win: name is prefix") << "C:\\site\\a\\p.htm"
-                                         << "C:\\site\\ab\\x.gif"
-                                         << "../ab/x.gif";
-    QTest::newRow("win: case kept in result") << "C:\\Site\\Sub\\p.htm"
-                                              << "c:\\site\\IMG\\X.GIF"
-                                              << "../IMG/X.GIF";
-    QTest::newRow("win: forward slashes") << "C:\\site\\p.htm"
-                                          << "C:/site/img/a.gif"
-                                          << "img/a.gif";
-    QTest::newRow("win: file url form") << "C:\\site\\p.htm"
-                                        << "/C:/site/img/a.gif"
-                                        << "img/a.gif";
-    QTest::newRow("win: unc same share") << "\\\\srv\\web\\p.htm"
-                                         << "\\\\SRV\\Web\\img\\a.gif"
-                                         << "img/a.gif";
-
-    // POSIX paths: folders compare exactly.
-    QTest::newRow("posix: below") << "/home/u/site/page.html"
-                                  << "/home/u/site/img/x.gif"
-                                  << "img/x.gif";
-    QTest::newRow("posix: same folder") << "/home/u/site/page.html"
-                                        << "/home/u/site/x.gif"
-                                        << "x.gif";
-    QTest::newRow("posix: sibling") << "/home/u/site/sub/p.html"
-                                    << "/home/u/site/img/x.gif"
-                                    << "../img/x.gif";
-    QTest::newRow("posix: up to root") << "/home/u/p.html"
-                                       << "/etc/x.gif"
-                                       << "../../etc/x.gif";
-    QTest::newRow("posix: page at root") << "/p.html"
-                                         << "/srv/x.gif"
-                                         << "srv/x.gif";
-    QTest::newRow("posix: case differs") << "/home/u/Site/p.html"
-                                         << "/home/u/site/x.gif"
-                                         << "../site/x.gif";
-    QTest::newRow("posix: name is prefix") << "/s/a/p.html"
-                                           << "/s/ab/x.gif"
-                                           << "../ab/x.gif";
-    QTest::newRow("posix: backslash separates") << "/s/p.html"
-                                                << "/s\\img\\x.gif"
-                                                << "img/x.gif";
-    QTest::newRow("posix: dot folders") << "/s/./a/p.html"
-                                        << "/s/a/../b/x.gif"
-                                        << "../b/x.gif";
-    QTest::newRow("posix: characters a web address reads") << "/home/u/site/p.html"
-                                                           << "/home/u/site/img/hash#1 what?100%.png"
-                                                           << "img/hash%231 what%3F100%25.png";
-    QTest::newRow("posix: spaces and unicode") << "/home/ü/my site/p.html"
-                                               << "/home/ü/my site/a b/ç.gif"
-                                               << "a b/ç.gif";
-
-    // No relative path exists: empty text.
-    QTest::newRow("none: other drive") << "C:\\site\\p.htm"
-                                       << "D:\\site\\x.gif"
-                                       << "";
-    QTest::newRow("none: other share") << "\\\\a\\web\\p.htm"
-                                       << "\\\\b\\web\\x.gif"
-                                       << "";
-    QTest::newRow("none: drive vs posix") << "/home/u/p.html"
-                                          << "C:\\x.gif"
-                                          << "";
-    QTest::newRow("none: empty page path") << ""
-                                           << "/home/u/x.gif"
-                                           << "";
-    QTest::newRow("none: page without folder") << "p.html"
-                                               << "/home/u/x.gif"
-                                               << "";
-    QTest::newRow("none: relative object") << "/home/u/p.html"
-                                           << "img/x.gif"
-                                           << "";
-    QTest::newRow("none: object is a folder") << "/home/u/p.html"
-                                              << "/home/u/img/"
-                                              << "";
+    const struct
+    {
+        const char *name, *page, *object, *expected;
+    } rows[] = {
+        // Windows paths: folders compare without regard to letter case.
+        {"win: below", "C:\\site\\page.htm", "C:\\site\\img\\x.gif", "img/x.gif"},
+        {"win: two below", "C:\\site\\page.htm", "C:\\site\\img\\sub\\x.gif", "img/sub/x.gif"},
+        {"win: same folder", "C:\\site\\page.htm", "C:\\site\\x.gif", "x.gif"},
+        {"win: same folder other case", "C:\\site\\page.htm", "c:\\SITE\\x.gif", "x.gif"},
+        {"win: sibling", "C:\\site\\sub\\page.htm", "C:\\site\\img\\x.gif", "../img/x.gif"},
+        {"win: two up", "C:\\site\\a\\b\\page.htm", "C:\\site\\x.gif", "../../x.gif"},
+        {"win: shared prefix of names", "C:\\site\\images2\\p.htm", "C:\\site\\images\\x.gif",
+         "../images/x.gif"},
+        {"win: name is prefix", "C:\\site\\a\\p.htm", "C:\\site\\ab\\x.gif", "../ab/x.gif"},
+        {"win: case kept in result", "C:\\Site\\Sub\\p.htm", "c:\\site\\IMG\\X.GIF", "../IMG/X.GIF"},
+        {"win: forward slashes", "C:\\site\\p.htm", "C:/site/img/a.gif", "img/a.gif"},
+        {"win: file url form", "C:\\site\\p.htm", "/C:/site/img/a.gif", "img/a.gif"},
+        {"win: unc same share", "\\\\srv\\web\\p.htm", "\\\\SRV\\Web\\img\\a.gif", "img/a.gif"},
+        // POSIX paths: folders compare exactly.
+        {"posix: below", "/home/u/site/page.html", "/home/u/site/img/x.gif", "img/x.gif"},
+        {"posix: same folder", "/home/u/site/page.html", "/home/u/site/x.gif", "x.gif"},
+        {"posix: sibling", "/home/u/site/sub/p.html", "/home/u/site/img/x.gif", "../img/x.gif"},
+        {"posix: up to root", "/home/u/p.html", "/etc/x.gif", "../../etc/x.gif"},
+        {"posix: page at root", "/p.html", "/srv/x.gif", "srv/x.gif"},
+        {"posix: case differs", "/home/u/Site/p.html", "/home/u/site/x.gif", "../site/x.gif"},
+        {"posix: name is prefix", "/s/a/p.html", "/s/ab/x.gif", "../ab/x.gif"},
+        {"posix: backslash separates", "/s/p.html", "/s\\img\\x.gif", "img/x.gif"},
+        {"posix: dot folders", "/s/./a/p.html", "/s/a/../b/x.gif", "../b/x.gif"},
+        {"posix: characters a web address reads", "/home/u/site/p.html",
+         "/home/u/site/img/hash#1 what?100%.png", "img/hash%231 what%3F100%25.png"},
+        {"posix: spaces and unicode", "/home/ü/my site/p.html", "/home/ü/my site/a b/ç.gif", "a b/ç.gif"},
+        // No relative path exists: empty text.
+        {"none: other drive", "C:\\site\\p.htm", "D:\\site\\x.gif", ""},
+        {"none: other share", "\\\\a\\web\\p.htm", "\\\\b\\web\\x.gif", ""},
+        {"none: drive vs posix", "/home/u/p.html", "C:\\x.gif", ""},
+        {"none: empty page path", "", "/home/u/x.gif", ""},
+        {"none: page without folder", "p.html", "/home/u/x.gif", ""},
+        {"none: relative object", "/home/u/p.html", "img/x.gif", ""},
+        {"none: object is a folder", "/home/u/p.html", "/home/u/img/", ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.page) << QString::fromUtf8(r.object)
+                              << QString::fromUtf8(r.expected);
 }
 
 void TestPathRel::relativePath()

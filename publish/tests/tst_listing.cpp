@@ -124,14 +124,17 @@ void TestListing::addresses_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("address");
-    QTest::newRow("no scheme") << "ftp.example.org"
-                               << "ftp://ftp.example.org";
-    QTest::newRow("ftp any case") << "FtP://Host/x"
-                                  << "FtP://Host/x";
-    QTest::newRow("http") << "HTTP://host"
-                          << "ftp://host";
-    QTest::newRow("spaces trimmed") << "  host  "
-                                    << "ftp://host";
+    const struct
+    {
+        const char *name, *typed, *address;
+    } rows[] = {
+        {"no scheme", "ftp.example.org", "ftp://ftp.example.org"},
+        {"ftp any case", "FtP://Host/x", "FtP://Host/x"},
+        {"http", "HTTP://host", "ftp://host"},
+        {"spaces trimmed", "  host  ", "ftp://host"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.typed) << QString::fromUtf8(r.address);
 }
 
 void TestListing::addresses()
@@ -145,18 +148,19 @@ void TestListing::folders_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("slash") << "/public_html"
-                           << "public_html";
-    QTest::newRow("backslash") << "\\site"
-                               << "site";
-    QTest::newRow("double slash loses one") << "//x"
-                                            << "/x";
-    QTest::newRow("empty") << ""
-                           << ".";
-    QTest::newRow("plain") << "www"
-                           << "www";
-    QTest::newRow("trimmed") << "  /a  "
-                             << "a";
+    const struct
+    {
+        const char *name, *typed, *folder;
+    } rows[] = {
+        {"slash", "/public_html", "public_html"},
+        {"backslash", "\\site", "site"},
+        {"double slash loses one", "//x", "/x"},
+        {"empty", "", "."},
+        {"plain", "www", "www"},
+        {"trimmed", "  /a  ", "a"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString::fromUtf8(r.typed) << QString::fromUtf8(r.folder);
 }
 
 void TestListing::folders()
