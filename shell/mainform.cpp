@@ -129,11 +129,10 @@ const FormatButton kFormatButtons[] = {
 };
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
-    : QMainWindow(parent), m_surface(std::move(surface))
+MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
+    : QMainWindow(parent), m_surface(std::move(editSurface))
 {
     initShellResources();
-    DHTMLEdit1 = m_surface.get();
     setObjectName(QStringLiteral("MainForm"));
     // Outside a desktop session no theme is set; Debian's Adwaita has the pictures.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
@@ -141,8 +140,8 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/shell/icons/quillon-kiv.svg")));
     setWindowTitle(kTitle);
     m_picker = std::make_shared<SurfacePicker>();
-    DHTMLEdit1->setFilePicker(m_picker);
-    m_session = new DocumentSession(DHTMLEdit1, this);
+    surface()->setFilePicker(m_picker);
+    m_session = new DocumentSession(surface(), this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
     // A notice stands until the page changes again.
@@ -162,42 +161,42 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     // splitter is pulled all the way over.
     m_split = new QSplitter(Qt::Horizontal, central);
     m_split->setObjectName(QStringLiteral("SourceSplitter"));
-    m_split->addWidget(DHTMLEdit1->widget());
-    m_source = new SourceView(DHTMLEdit1, m_session, m_split);
+    m_split->addWidget(surface()->widget());
+    m_source = new SourceView(surface(), m_session, m_split);
     m_split->addWidget(m_source);
     m_source->hide();
     layout->addWidget(m_split);
-    DHTMLEdit1->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
+    surface()->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
     setCentralWidget(central);
     connect(m_split, &QSplitter::splitterMoved, this, &MainForm::rememberSourceLayout);
     // Whichever pane was typed in last, a save writes what it holds.
     m_session->setBeforeReading([this] { return m_source->apply(); });
     connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
-    connect(DHTMLEdit1, &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
+    connect(surface(), &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
+    connect(surface(), &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
 
     m_dictionaries = new spelling::Dictionaries(this);
     connect(m_dictionaries, &spelling::Dictionaries::ready, this,
             [this](const QString &dictionary, const QString &name) {
                 if (dictionary == m_spellingDictionary)
-                    DHTMLEdit1->setSpellCheckDictionary(name);
+                    surface()->setSpellCheckDictionary(name);
             });
     connect(m_dictionaries, &spelling::Dictionaries::wordsChanged, this, &MainForm::applySpelling);
     connect(m_dictionaries, &spelling::Dictionaries::failed, this, [this](const QString &why) {
         statusBar()->showMessage(tr("Your own words are not used for spelling: %1.").arg(why));
     });
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::chooseSpellingForPage);
+    connect(surface(), &EditSurface::DocumentComplete, this, &MainForm::chooseSpellingForPage);
 
     buildMenus();
     buildToolbars();
     buildStatusBar();
     refreshRecentPages();
 
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
-    connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
-    connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
-    connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
-    connect(DHTMLEdit1, &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    connect(surface(), &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
+    connect(surface(), &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
+    connect(surface(), &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
+    connect(surface(), &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
+    connect(surface(), &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
     // Files dropped beside the page (on a toolbar, the status bar) count too.
     setAcceptDrops(true);
 
@@ -219,7 +218,6 @@ MainForm::~MainForm()
     m_source = nullptr;
     // The surface's widget lives in our layout; let the surface go first.
     m_surface.reset();
-    DHTMLEdit1 = nullptr;
 }
 
 QAction *MainForm::addItem(QMenu *menu, const QString &name, const QString &caption,
@@ -304,8 +302,8 @@ void MainForm::buildMenus()
         if (i == 10) {
             a->setCheckable(true);
             connect(a, &QAction::triggered, this, [this, a] {
-                DHTMLEdit1->setSnapToGrid(!DHTMLEdit1->SnapToGrid());
-                a->setChecked(DHTMLEdit1->SnapToGrid());
+                surface()->setSnapToGrid(!surface()->SnapToGrid());
+                a->setChecked(surface()->SnapToGrid());
             });
         } else {
             // The page handles its own editing keys; the menu's shortcuts stay
@@ -313,7 +311,7 @@ void MainForm::buildMenus()
             a->setShortcutContext(command == DECMD_FINDTEXT ? Qt::WindowShortcut : Qt::WidgetShortcut);
             connect(a, &QAction::triggered, this, [this, command] {
                 if (!sourceHasFocus()) {
-                    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
+                    surface()->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
                     return;
                 }
                 // The same commands on the text, while it has the keyboard.
@@ -344,7 +342,7 @@ void MainForm::buildMenus()
         for (int i = 0; i < 9; ++i)
             if (commands[i])
                 if (QAction *a = edit->findChild<QAction *>(QStringLiteral("EditSub_%1").arg(i)))
-                    a->setEnabled(sourceHasFocus() || DHTMLEdit1->QueryStatus(commands[i]) >= DECMDF_ENABLED);
+                    a->setEnabled(sourceHasFocus() || surface()->QueryStatus(commands[i]) >= DECMDF_ENABLED);
     });
 
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
@@ -352,14 +350,14 @@ void MainForm::buildMenus()
     QAction *borders = addItem(view, QStringLiteral("ViewSub_0"), QStringLiteral("&Borders"));
     borders->setCheckable(true);
     connect(borders, &QAction::triggered, this, [this, borders] {
-        DHTMLEdit1->setShowBorders(!DHTMLEdit1->ShowBorders());
-        borders->setChecked(DHTMLEdit1->ShowBorders());
+        surface()->setShowBorders(!surface()->ShowBorders());
+        borders->setChecked(surface()->ShowBorders());
     });
     QAction *details = addItem(view, QStringLiteral("ViewSub_1"), QStringLiteral("&Document Details"));
     details->setCheckable(true);
     connect(details, &QAction::triggered, this, [this, details] {
-        DHTMLEdit1->setShowDetails(!DHTMLEdit1->ShowDetails());
-        details->setChecked(DHTMLEdit1->ShowDetails());
+        surface()->setShowDetails(!surface()->ShowDetails());
+        details->setChecked(surface()->ShowDetails());
     });
     view->addSeparator();
     m_sourceAction = addItem(view, QStringLiteral("mnuViewSource"), QStringLiteral("HTML Source"),
@@ -381,7 +379,7 @@ void MainForm::buildMenus()
             this, &MainForm::InsertHTML_Click);
     connect(insert, &QMenu::aboutToShow, this, [this, insert] {
         if (QAction *a = insert->findChild<QAction *>(QStringLiteral("InsertHTML")))
-            a->setEnabled(DHTMLEdit1->DOM().selection().type() != QLatin1String("Control"));
+            a->setEnabled(surface()->DOM().selection().type() != QLatin1String("Control"));
     });
 
     QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));
@@ -392,8 +390,8 @@ void MainForm::buildMenus()
         a->setVisible(false); // empty until the surface names its formats
         connect(a, &QAction::triggered, this, [this, a] {
             a->setChecked(!a->isChecked()); // the menu's check follows the page, not the click
-            if (DHTMLEdit1->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
-                DHTMLEdit1->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER, a->text());
+            if (surface()->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
+                surface()->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER, a->text());
         });
         m_formatSub.append(a);
     }
@@ -402,10 +400,10 @@ void MainForm::buildMenus()
     m_spellingMenu->setObjectName(QStringLiteral("mnuSpellingLanguage"));
     fillSpellingMenu();
     connect(format, &QMenu::aboutToShow, this, [this] {
-        const int s = DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT);
+        const int s = surface()->QueryStatus(DECMD_GETBLOCKFMT);
         if (s >= DECMDF_ENABLED) {
             const QString name =
-                DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
+                surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
             for (QAction *a : std::as_const(m_formatSub)) {
                 a->setEnabled(true);
                 a->setChecked(a->text() == name);
@@ -473,11 +471,11 @@ void MainForm::buildToolbars()
         else if (key == QLatin1String("Print"))
             connect(a, &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
         else if (key == QLatin1String("Cut"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_CUT); });
+            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_CUT); });
         else if (key == QLatin1String("Copy"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_COPY); });
+            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_COPY); });
         else if (key == QLatin1String("Paste"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
+            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_PASTE); });
         else if (key == QLatin1String("Page Properties"))
             connect(a, &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
         else if (key == QLatin1String("Image"))
@@ -489,7 +487,7 @@ void MainForm::buildToolbars()
                 if (sourceHasFocus())
                     m_source->showFind();
                 else
-                    DHTMLEdit1->ExecCommand(DECMD_FINDTEXT);
+                    surface()->ExecCommand(DECMD_FINDTEXT);
             });
     }
 
@@ -524,12 +522,12 @@ void MainForm::buildToolbars()
     }
     connect(m_fontCombo, &QComboBox::activated, this, [this](int index) {
         const QString name = m_fontCombo->itemText(index);
-        if (documentReady && DHTMLEdit1->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)
-            DHTMLEdit1->ExecCommand(DECMD_SETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER, name);
+        if (documentReady && surface()->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)
+            surface()->ExecCommand(DECMD_SETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER, name);
     });
     connect(m_fontSizeCombo, &QComboBox::activated, this, [this](int index) {
         if (documentReady && index >= 0)
-            DHTMLEdit1->ExecCommand(DECMD_SETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER, index + 1);
+            surface()->ExecCommand(DECMD_SETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER, index + 1);
     });
 }
 
@@ -663,14 +661,14 @@ void MainForm::Form_Load()
     m_fontCombo->setCurrentIndex(0);
     m_fontSizeCombo->setCurrentIndex(0);
     DisableFormatControls();
-    DHTMLEdit1->widget()->raise();
+    surface()->widget()->raise();
     // The doctype keeps browsers out of their quirks.
     const QStringList blank = {
         QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),
         QStringLiteral("<TITLE></TITLE>"),   QStringLiteral("</HEAD>"), QStringLiteral("<BODY>"),
         QStringLiteral("<DIV>&nbsp;</DIV>"), QStringLiteral("</BODY>"), QStringLiteral("</HTML>")};
     // The window shows while the engine reads the page.
-    DHTMLEdit1->beginDocumentHTML(blank.join(crlf()));
+    surface()->beginDocumentHTML(blank.join(crlf()));
 }
 
 void MainForm::onDocumentComplete()
@@ -678,7 +676,7 @@ void MainForm::onDocumentComplete()
     if (documentReady)
         return;
     const QStringList names =
-        DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMTNAMES, OLECMDEXECOPT_DONTPROMPTUSER).toStringList();
+        surface()->ExecCommand(DECMD_GETBLOCKFMTNAMES, OLECMDEXECOPT_DONTPROMPTUSER).toStringList();
     for (int i = 0; i < names.size() && i < m_formatSub.size(); ++i) {
         m_formatSub[i]->setText(names[i]);
         m_formatSub[i]->setVisible(true);
@@ -694,30 +692,30 @@ void MainForm::onDocumentComplete()
 void MainForm::onDisplayChanged()
 {
     for (int i = 0; i < m_formatButtons.size(); ++i) {
-        const int s = DHTMLEdit1->QueryStatus(m_formatCommands[i]);
+        const int s = surface()->QueryStatus(m_formatCommands[i]);
         m_formatButtons[i]->setEnabled(s >= DECMDF_ENABLED);
         m_formatButtons[i]->setChecked(s == DECMDF_LATCHED);
     }
     RefreshFontBoxes();
-    if (DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
+    if (surface()->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
         m_panels[0]->setText(
-            DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+            surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
 }
 
 void MainForm::RefreshFontBoxes()
 {
-    int s = DHTMLEdit1->QueryStatus(DECMD_GETFONTNAME);
+    int s = surface()->QueryStatus(DECMD_GETFONTNAME);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
         m_fontCombo->setEditText(
-            DHTMLEdit1->ExecCommand(DECMD_GETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+            surface()->ExecCommand(DECMD_GETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER).toString());
         m_fontCombo->setEnabled(true);
     } else {
         m_fontCombo->setEditText(QString());
         m_fontCombo->setEnabled(s == DECMDF_NINCHED);
     }
-    s = DHTMLEdit1->QueryStatus(DECMD_GETFONTSIZE);
+    s = surface()->QueryStatus(DECMD_GETFONTSIZE);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
-        const int n = DHTMLEdit1->ExecCommand(DECMD_GETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER).toInt();
+        const int n = surface()->ExecCommand(DECMD_GETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER).toInt();
         m_fontSizeCombo->setEditText(n < 1 ? QString() : QString::number(n));
         m_fontSizeCombo->setEnabled(true);
     } else {
@@ -728,7 +726,7 @@ void MainForm::RefreshFontBoxes()
 
 void MainForm::execFormatCommand(int command)
 {
-    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DONTPROMPTUSER);
+    surface()->ExecCommand(command, OLECMDEXECOPT_DONTPROMPTUSER);
     onDisplayChanged(); // the button's pressed look follows the page, not the click
 }
 
@@ -737,8 +735,8 @@ void MainForm::Color_Click()
     const std::optional<QColor> c = ui::pickColor(this, Qt::black);
     if (!c)
         return;
-    DHTMLEdit1->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_DONTPROMPTUSER,
-                            c->name(QColor::HexRgb).toUpper());
+    surface()->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_DONTPROMPTUSER,
+                           c->name(QColor::HexRgb).toUpper());
 }
 
 void MainForm::DisableFormatControls()
@@ -779,7 +777,7 @@ bool MainForm::SaveCurrentDocument(bool saveAs)
 
 void MainForm::FileSave_Click()
 {
-    SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty());
+    SaveCurrentDocument(surface()->CurrentDocumentPath().isEmpty());
 }
 
 void MainForm::FileSaveAs_Click()
@@ -789,14 +787,14 @@ void MainForm::FileSaveAs_Click()
 
 void MainForm::mnuFilePrint_Click()
 {
-    DHTMLEdit1->PrintDocument(true);
+    surface()->PrintDocument(true);
 }
 
 void MainForm::refreshRecentPages()
 {
     m_recentMenu->clear();
     const QStringList pages = recent::pages();
-    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    const QString current = surface()->CurrentDocumentPath();
     bool shortcutShown = false;
     for (qsizetype i = 0; i < pages.size(); ++i) {
         QString text = QString::number(i + 1);
@@ -817,7 +815,7 @@ void MainForm::refreshRecentPages()
 
 void MainForm::reopenLastPage()
 {
-    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    const QString current = surface()->CurrentDocumentPath();
     for (const QString &page : recent::pages())
         if (page != current && QFileInfo::exists(page)) {
             m_session->open(page);
@@ -895,9 +893,9 @@ void MainForm::insertPicture(const QString &path)
         fields.height = QString::number(size.height());
     }
     const std::optional<QString> fragment = image::composeImage(fields, QString());
-    std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
-    if (!range && DHTMLEdit1->collapseSelection(false))
-        range = DHTMLEdit1->DOM().selection().createRange(); // an object was selected: after it
+    std::optional<TextRange> range = surface()->DOM().selection().createRange();
+    if (!range && surface()->collapseSelection(false))
+        range = surface()->DOM().selection().createRange(); // an object was selected: after it
     if (fragment && range)
         range->pasteHTML(*fragment);
 }
@@ -960,9 +958,9 @@ void MainForm::ShowHelp()
 void MainForm::onShowContextMenu()
 {
     contextMenu = commands::withSpelling(
-        commands::buildContextMenu([this](int command) { return DHTMLEdit1->QueryStatus(command); }),
-        DHTMLEdit1->misspelledWord(), DHTMLEdit1->spellingSuggestions());
-    DHTMLEdit1->SetContextMenu(contextMenu.captions, contextMenu.states);
+        commands::buildContextMenu([this](int command) { return surface()->QueryStatus(command); }),
+        surface()->misspelledWord(), surface()->spellingSuggestions());
+    surface()->SetContextMenu(contextMenu.captions, contextMenu.states);
 }
 
 void MainForm::onContextMenuAction(int position)
@@ -971,7 +969,7 @@ void MainForm::onContextMenuAction(int position)
     const commands::SpellingChoice choice = commands::spellingChoice(contextMenu, position);
     switch (choice.kind) {
     case Spelling::Replace:
-        DHTMLEdit1->replaceMisspelledWord(choice.replacement);
+        surface()->replaceMisspelledWord(choice.replacement);
         return;
     case Spelling::AddToDictionary:
         if (!m_dictionaries->addWord(contextMenu.misspelledWord))
@@ -989,7 +987,7 @@ void MainForm::onContextMenuAction(int position)
     }
     const commands::MenuCommand c = commands::contextMenuCommand(contextMenu, position);
     if (c.command)
-        DHTMLEdit1->ExecCommand(c.command, c.option);
+        surface()->ExecCommand(c.command, c.option);
 }
 
 bool MainForm::sourceHasFocus() const
@@ -1009,7 +1007,7 @@ void MainForm::showSource(bool on)
             return;
         }
         m_source->hide();
-        DHTMLEdit1->widget()->setFocus();
+        surface()->widget()->setFocus();
     } else if (!m_source->isVisible()) {
         m_source->show();
         const QByteArray layout = windowSettings().value(QStringLiteral("View/SourceSplitter")).toByteArray();
@@ -1046,7 +1044,7 @@ void MainForm::fillSpellingMenu()
         connect(a, &QAction::triggered, this, [this, dictionary] {
             // A page that names its language keeps it; the choice is for this
             // page only. Otherwise it is the choice from now on.
-            if (spelling::forLanguage(DHTMLEdit1->pageLanguage(), spelling::installed()).isEmpty())
+            if (spelling::forLanguage(surface()->pageLanguage(), spelling::installed()).isEmpty())
                 windowSettings().setValue(QStringLiteral("Spelling/Language"), dictionary);
             setSpellingDictionary(dictionary);
         });
@@ -1057,7 +1055,7 @@ void MainForm::fillSpellingMenu()
 void MainForm::chooseSpellingForPage()
 {
     const QStringList dictionaries = spelling::installed();
-    QString dictionary = spelling::forLanguage(DHTMLEdit1->pageLanguage(), dictionaries);
+    QString dictionary = spelling::forLanguage(surface()->pageLanguage(), dictionaries);
     if (dictionary.isEmpty())
         dictionary = windowSettings().value(QStringLiteral("Spelling/Language")).toString();
     if (!dictionaries.contains(dictionary))
@@ -1079,25 +1077,25 @@ void MainForm::setSpellingDictionary(const QString &dictionary)
 
 void MainForm::applySpelling()
 {
-    DHTMLEdit1->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
+    surface()->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
 }
 
 void MainForm::InsertHTML_Click()
 {
-    InsertHTMLDlg dialog(DHTMLEdit1, this);
+    InsertHTMLDlg dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuFilePublish_Click()
 {
-    if (DHTMLEdit1->IsDirty()) {
+    if (surface()->IsDirty()) {
         ui::messageBox(this,
                        QStringLiteral("The current document has changed.") + crlf() + crlf() +
                            QStringLiteral("Please save the document before publishing it to your Web site."),
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
-    publish::PublishDialog dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
+    publish::PublishDialog dialog(surface(), publish::systemPasswordStore(), this);
     dialog.exec();
 }
 
@@ -1125,18 +1123,18 @@ void MainForm::mnuHelpIncreaseTraffic_Click()
 
 void MainForm::mnuInsertHyperlink_Click()
 {
-    hyperlink::HyperlinkDialog dialog(DHTMLEdit1, this);
+    hyperlink::HyperlinkDialog dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertPageProperties_Click()
 {
-    pageprops::PagePropertiesDialog dialog(DHTMLEdit1, this);
+    pageprops::PagePropertiesDialog dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertImage_Click()
 {
-    image::InsertImageDialog dialog(DHTMLEdit1, this);
+    image::InsertImageDialog dialog(surface(), this);
     dialog.exec();
 }

@@ -40,10 +40,11 @@ class MainForm final : public QMainWindow
 public:
     // The surface is made by the caller (the program passes the Qt WebEngine
     // one) and owned by the window.
-    explicit MainForm(std::unique_ptr<surface::EditSurface> surface, QWidget *parent = nullptr);
+    explicit MainForm(std::unique_ptr<surface::EditSurface> editSurface, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    surface::EditSurface *DHTMLEdit1 = nullptr;
+    // The editing surface; its widget keeps the name "DHTMLEdit1".
+    surface::EditSurface *surface() const { return m_surface.get(); }
     bool documentReady = false;
     QString documentText;
 

@@ -41,7 +41,7 @@ struct TestWindow
     QVariant js(const QString &code) const
     {
         const std::optional<QVariant> v =
-            static_cast<surface::WebEngineSurface *>(form->DHTMLEdit1)->evaluate(code);
+            static_cast<surface::WebEngineSurface *>(form->surface())->evaluate(code);
         return v ? *v : QVariant();
     }
 };

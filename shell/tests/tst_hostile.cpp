@@ -50,7 +50,7 @@ void TestHostile::initTestCase()
 void TestHostile::init()
 {
     m_script = ui::Script();
-    m_form->DHTMLEdit1->NewDocument();
+    m_form->surface()->NewDocument();
 }
 
 void TestHostile::cleanupTestCase()
@@ -75,14 +75,14 @@ void TestHostile::activePage()
     const QString path = write(QStringLiteral("active.html"), page);
     m_script.fileAnswers << path;
     m_form->FileOpen_Click();
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
+    QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
     QTest::qWait(1500); // time for a refresh, a script or an error handler to act
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("Quiet"));
+    QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
+    QCOMPARE(m_form->surface()->DocumentTitle(), QStringLiteral("Quiet"));
     QCOMPARE(js(QStringLiteral("document.title")).toString(), QStringLiteral("Quiet"));
     QVERIFY(
         js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("Body text stays")));
-    QVERIFY(!m_form->DHTMLEdit1->IsDirty());
+    QVERIFY(!m_form->surface()->IsDirty());
 
     // Saved back unchanged: scripts, comments and event attributes are still there.
     QVERIFY(m_form->SaveCurrentDocument(false));
@@ -150,11 +150,11 @@ void TestHostile::pages()
     m_form->FileOpen_Click();
     if (message.isEmpty()) {
         QVERIFY2(m_script.messagesShown.isEmpty(), qPrintable(m_script.messagesShown.join(u'\n')));
-        QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
-        QVERIFY(!m_form->DHTMLEdit1->DocumentHTML().isEmpty());
+        QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
+        QVERIFY(!m_form->surface()->DocumentHTML().isEmpty());
     } else {
         QCOMPARE(m_script.messagesShown, QStringList{message});
-        QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), QString());
+        QCOMPARE(m_form->surface()->CurrentDocumentPath(), QString());
     }
     // The window still answers.
     QVERIFY(js(QStringLiteral("1 + 1")).toInt() == 2);

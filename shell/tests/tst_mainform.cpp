@@ -120,10 +120,10 @@ void TestMainForm::cleanup()
 
 void TestMainForm::makeDirty(MainForm &form, const QString &html)
 {
-    std::optional<TextRange> r = form.DHTMLEdit1->DOM().selection().createRange();
+    std::optional<TextRange> r = form.surface()->DOM().selection().createRange();
     QVERIFY(r);
     QVERIFY(r->pasteHTML(html));
-    QVERIFY(form.DHTMLEdit1->IsDirty());
+    QVERIFY(form.surface()->IsDirty());
 }
 
 void TestMainForm::startupGeometry_data()
@@ -167,14 +167,14 @@ void TestMainForm::startupGeometry()
     QCOMPARE(form->size(), QSize(w, h));
     QCOMPARE(form->pos(), QPoint(0, 0));
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
-    QVERIFY(!form->DHTMLEdit1->IsDirty());
+    QVERIFY(!form->surface()->IsDirty());
 }
 
 void TestMainForm::everyMenuItemActs()
 {
     QVERIFY(m_window.open());
     auto &form = m_window.form;
-    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    auto *surface = static_cast<WebEngineSurface *>(form->surface());
     const auto js = [&](const char *code) {
         return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
     };
@@ -269,7 +269,7 @@ void TestMainForm::menusOpenByTheirLetters()
     QVERIFY(m_window.open());
     auto &form = m_window.form;
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
-    QWidget *view = form->DHTMLEdit1->widget();
+    QWidget *view = form->surface()->widget();
     // The font box takes typing once the caret is in the page.
     QTest::mouseClick(view->focusProxy() ? view->focusProxy() : view, Qt::LeftButton, {}, QPoint(20, 20));
     QTRY_VERIFY(fonts->isEnabled());
@@ -301,14 +301,14 @@ void TestMainForm::typingReplacesTheStartPlaceholder()
 {
     QVERIFY(m_window.open());
     auto &form = m_window.form;
-    QWidget *view = form->DHTMLEdit1->widget();
+    QWidget *view = form->surface()->widget();
     QWidget *input = view->focusProxy() ? view->focusProxy() : view;
     view->setFocus();
     // Into the line, as a person clicks before typing.
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 20));
     QTest::keyClicks(input, QStringLiteral("abc"));
-    QTRY_VERIFY2(form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
-                 qPrintable(form->DHTMLEdit1->DocumentHTML()));
+    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
+                 qPrintable(form->surface()->DocumentHTML()));
 }
 
 void TestMainForm::closePrompt_data()
@@ -354,7 +354,7 @@ void TestMainForm::newOpenSave()
     m_script.fileAnswers << page;
     form->FileOpen_Click();
     QVERIFY(m_script.messagesShown.isEmpty());
-    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), page);
+    QCOMPARE(form->surface()->CurrentDocumentPath(), page);
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
 
     makeDirty(*form, QStringLiteral("<i>more</i>"));
@@ -364,24 +364,24 @@ void TestMainForm::newOpenSave()
     QVERIFY(saved.contains("<i>more</i>"));
     QVERIFY(saved.endsWith("</html>"));  // the page's own ending: nothing is appended
     QVERIFY(!saved.contains("charset")); // plain ASCII needs no declaration
-    QVERIFY(!form->DHTMLEdit1->IsDirty());
+    QVERIFY(!form->surface()->IsDirty());
 
     // New on a changed page: the prompt, then an empty page without a path.
     makeDirty(*form);
     m_script.messageAnswers << QMessageBox::No;
     form->FileNew_Click();
     QCOMPARE(m_script.messagesShown.size(), 1);
-    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), QString());
+    QCOMPARE(form->surface()->CurrentDocumentPath(), QString());
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
-    QVERIFY(!form->DHTMLEdit1->IsDirty());
-    QVERIFY(!form->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("hello")));
+    QVERIFY(!form->surface()->IsDirty());
+    QVERIFY(!form->surface()->DocumentHTML().contains(QStringLiteral("hello")));
 
     // Save on a page never saved is Save As.
     const QString other = m_dir->filePath(QStringLiteral("site/other.html"));
     makeDirty(*form, QStringLiteral("<u>new page</u>"));
     m_script.fileAnswers << other;
     form->FileSave_Click();
-    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), other);
+    QCOMPARE(form->surface()->CurrentDocumentPath(), other);
     QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
 
@@ -393,7 +393,7 @@ void TestMainForm::saveAsDismissed()
     // A page never saved: failure, no message.
     QVERIFY(!form->SaveCurrentDocument(true));
     QVERIFY(m_script.messagesShown.isEmpty());
-    QVERIFY(form->DHTMLEdit1->IsDirty());
+    QVERIFY(form->surface()->IsDirty());
 
     // A page with a path: saved once more to that path.
     const QString page = m_dir->filePath(QStringLiteral("a.html"));
@@ -417,7 +417,7 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
     QCOMPARE(m_script.filesAsked, 0);
     QVERIFY(!form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QVERIFY(!form->findChild<QAction *>(QStringLiteral("Bold"))->isEnabled());
-    QVERIFY(form->DHTMLEdit1->IsDirty());
+    QVERIFY(form->surface()->IsDirty());
 }
 
 void TestMainForm::openFailureShowsMessage()
@@ -429,7 +429,7 @@ void TestMainForm::openFailureShowsMessage()
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Error occurred while loading document: File not found.")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
-    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), QString());
+    QCOMPARE(form->surface()->CurrentDocumentPath(), QString());
 
     // A dismissed open dialog: nothing happens at all.
     m_script.messagesShown.clear();
@@ -447,10 +447,10 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
     QVERIFY(readTestFile(page).contains(text.toUtf8()));
-    form->DHTMLEdit1->NewDocument();
+    form->surface()->NewDocument();
     m_script.fileAnswers << page;
     form->FileOpen_Click();
-    QVERIFY(form->DHTMLEdit1->DocumentHTML().contains(text));
+    QVERIFY(form->surface()->DocumentHTML().contains(text));
 }
 
 void TestMainForm::geometryStoredOnClose()
@@ -530,14 +530,14 @@ void TestMainForm::commandLineOpensPages()
                             QStringLiteral("https://example.org/a.html"), missing}));
     const QList<MainForm *> windows = program.windows();
     QCOMPARE(windows.size(), 3);
-    QCOMPARE(windows[0]->DHTMLEdit1->CurrentDocumentPath(), first);
+    QCOMPARE(windows[0]->surface()->CurrentDocumentPath(), first);
     QVERIFY(windows[0]->statusBar()->currentMessage().contains(QStringLiteral("https://example.org/a.html")));
-    QCOMPARE(windows[1]->DHTMLEdit1->CurrentDocumentPath(), second);
+    QCOMPARE(windows[1]->surface()->CurrentDocumentPath(), second);
     // A page that does not exist yet: empty, unchanged, written at the first save.
     MainForm *fresh = windows[2];
     QCOMPARE(fresh->windowTitle(), QStringLiteral("Quillon Kiv - ") + missing);
     QVERIFY(fresh->statusBar()->currentMessage().contains(missing));
-    QVERIFY(!fresh->DHTMLEdit1->IsDirty());
+    QVERIFY(!fresh->surface()->IsDirty());
     QVERIFY(!QFile::exists(missing));
     fresh->FileSave_Click();
     QVERIFY(QFile::exists(missing));
@@ -586,7 +586,7 @@ void TestMainForm::recentPages()
     QVERIFY(!entries()[2]->isEnabled());
     // The page used before this one comes back with a key.
     QTest::keyClick(form->windowHandle(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(form->DHTMLEdit1->CurrentDocumentPath(), opened);
+    QCOMPARE(form->surface()->CurrentDocumentPath(), opened);
     // The desktop's own list hears of both.
     const QByteArray desktop = readTestFile(desktopList).replace("&amp;", "&");
     QVERIFY(desktop.contains(QUrl::fromLocalFile(opened).toEncoded()));
@@ -636,17 +636,17 @@ void TestMainForm::droppedFile()
         makeDirty(*form);
     m_script.messageAnswers << QMessageBox::StandardButton(answer);
     QWidget *target =
-        onPage ? form->DHTMLEdit1->widget() : form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
+        onPage ? form->surface()->widget() : form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
     drop(*form, file, target->mapTo(form.get(), target->rect().center()));
     if (opens)
-        QTRY_COMPARE(form->DHTMLEdit1->CurrentDocumentPath(), file);
+        QTRY_COMPARE(form->surface()->CurrentDocumentPath(), file);
     else if (answer)
         QTRY_COMPARE(m_script.messagesShown.size(), 1);
     else
         QTRY_VERIFY(!form->statusBar()->currentMessage().isEmpty()); // says why nothing happened
     // The question comes exactly when a page would replace changes.
     QCOMPARE(m_script.messagesShown.size(), changed && answer ? 1 : 0);
-    QCOMPARE(form->DHTMLEdit1->IsDirty(), changed && !opens);
+    QCOMPARE(form->surface()->IsDirty(), changed && !opens);
 }
 
 void TestMainForm::droppedPictureGoesWhereItFalls()
@@ -660,18 +660,18 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
     auto &form = m_window.form;
     m_script.fileAnswers << page;
     form->FileOpen_Click();
-    auto *surface = static_cast<WebEngineSurface *>(form->DHTMLEdit1);
+    auto *surface = static_cast<WebEngineSurface *>(form->surface());
     const QVariantMap b =
         surface
             ->evaluate(QStringLiteral("(() => { const r = document.getElementById('b').getClientRects()[0];"
                                       " return {x: r.left + 20, y: r.top + r.height / 2}; })()"))
             .value_or(QVariant())
             .toMap();
-    QWidget *view = form->DHTMLEdit1->widget();
+    QWidget *view = form->surface()->widget();
     drop(*form, picture,
          view->mapTo(form.get(),
                      QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
-    QTRY_VERIFY(form->DHTMLEdit1->IsDirty());
+    QTRY_VERIFY(form->surface()->IsDirty());
     form->FileSave_Click();
     const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),

@@ -54,7 +54,7 @@ private slots:
     void insertedFileIsSavedRelative();
 
 private:
-    EditSurface *surface() const { return m_window.form->DHTMLEdit1; }
+    EditSurface *surface() const { return m_window.form->surface(); }
     // The body's markup, with the engine's choice between a space and a
     // no-break space left out.
     QString body() const
