@@ -62,7 +62,7 @@ int childOurs()
 {
     ui::Script script; // no dialog may block start-up
     ui::setScript(&script);
-    MainForm form(std::make_unique<surface::WebEngineSurface>());
+    shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
     ExposeWatch watch;
     form.winId();
     form.windowHandle()->installEventFilter(&watch);
@@ -192,7 +192,7 @@ int main(int argc, char *argv[])
     {
         ui::Script script;
         ui::setScript(&script);
-        MainForm form(std::make_unique<surface::WebEngineSurface>());
+        shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
         script.fileAnswers << pagePath;

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace shell {
+
 InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     : QDialog(owner), m_surface(surface)
 {
@@ -59,3 +61,5 @@ void InsertHTMLDlg::cmdCancel_Click()
 {
     reject();
 }
+
+} // namespace shell

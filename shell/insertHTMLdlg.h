@@ -9,6 +9,8 @@ namespace surface {
 class EditSurface;
 }
 
+namespace shell {
+
 // Lets the user type raw HTML and inserts it at the selection unchanged.
 class InsertHTMLDlg final : public QDialog
 {
@@ -29,3 +31,5 @@ public slots:
 private:
     surface::EditSurface *m_surface;
 };
+
+} // namespace shell

@@ -55,6 +55,8 @@ static void initShellResources()
 
 using namespace surface;
 
+namespace shell {
+
 namespace {
 // The surface's own open and save-as dialogs, through the dialog seam.
 class SurfacePicker final : public FilePicker
@@ -1138,3 +1140,5 @@ void MainForm::mnuInsertImage_Click()
     image::InsertImageDialog dialog(surface(), this);
     dialog.exec();
 }
+
+} // namespace shell

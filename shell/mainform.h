@@ -18,9 +18,7 @@ class QMenu;
 class QToolBar;
 class QTimer;
 
-class DocumentSession;
 class QSplitter;
-class SourceView;
 
 namespace spelling {
 class Dictionaries;
@@ -29,6 +27,11 @@ class Dictionaries;
 namespace surface {
 struct FilePicker;
 }
+
+namespace shell {
+
+class DocumentSession;
+class SourceView;
 
 // The editor's one main window: menus, toolbars, font boxes, status bar and
 // the editing surface, and the handling of the one page being edited.
@@ -161,3 +164,5 @@ private:
     QString m_spellingDictionary;
     bool m_destroying = false;
 };
+
+} // namespace shell

@@ -6,12 +6,15 @@
 #include <QTextCharFormat>
 #include <QTimer>
 
-class DocumentSession;
 class QDialog;
 
 namespace surface {
 class EditSurface;
 }
+
+namespace shell {
+
+class DocumentSession;
 
 // Colours for a page's text: tags, attributes, values, comments, entities.
 class HtmlHighlighter final : public QSyntaxHighlighter
@@ -93,3 +96,5 @@ private:
     QTimer m_applyTimer;
     QTimer m_refreshTimer;
 };
+
+} // namespace shell

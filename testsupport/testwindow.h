@@ -17,14 +17,14 @@
 struct TestWindow
 {
     ui::Script script; // reset it freely: the seam keeps pointing here
-    std::unique_ptr<MainForm> form;
+    std::unique_ptr<shell::MainForm> form;
 
     // Opens the window and waits for its first page; false when it did not come up.
     bool open()
     {
         QStandardPaths::setTestModeEnabled(true);
         ui::setScript(&script);
-        form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+        form = std::make_unique<shell::MainForm>(std::make_unique<surface::WebEngineSurface>());
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             return false;

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+using namespace shell;
 using namespace surface;
 
 class TestDispatch final : public QObject

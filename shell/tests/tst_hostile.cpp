@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace shell;
 using namespace surface;
 
 class TestHostile final : public QObject

@@ -45,6 +45,7 @@
 #endif
 #endif
 
+using namespace shell;
 using namespace surface;
 
 namespace {

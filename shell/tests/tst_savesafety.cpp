@@ -15,6 +15,7 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace shell;
 using namespace surface;
 
 namespace {

@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+using namespace shell;
 using namespace surface;
 
 namespace {
