@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class QLineEdit;
-class QPushButton;
 
 namespace surface {
 class EditSurface;
@@ -21,12 +20,9 @@ public:
     InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner);
 
     QLineEdit *HTMLText = nullptr;
-    QPushButton *CmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
 
 public slots:
     void CmdOK_Click();
-    void cmdCancel_Click();
 
 private:
     surface::EditSurface *m_surface;

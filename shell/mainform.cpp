@@ -441,8 +441,8 @@ void MainForm::buildMenus()
 
 void MainForm::buildToolbars()
 {
-    m_toolbar2 = addToolBar(QStringLiteral("Standard"));
-    m_toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    QToolBar *standardBar = addToolBar(QStringLiteral("Standard"));
+    standardBar->setObjectName(QStringLiteral("Toolbar2"));
     const struct
     {
         const char *key;
@@ -461,7 +461,7 @@ void MainForm::buildToolbars()
                     {"Image", "Insert image", "insert-image"}};
     for (const auto &b : standard) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar2->addAction(toolbarIcon(b.icon), key);
+        QAction *a = standardBar->addAction(toolbarIcon(b.icon), key);
         a->setObjectName(key);
         a->setToolTip(QString::fromLatin1(b.tooltip));
         if (key == QLatin1String("New"))
@@ -494,23 +494,23 @@ void MainForm::buildToolbars()
     }
 
     addToolBarBreak();
-    m_toolbar1 = addToolBar(QStringLiteral("Formatting"));
-    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    m_fontCombo = new QComboBox(m_toolbar1);
+    QToolBar *formatBar = addToolBar(QStringLiteral("Formatting"));
+    formatBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_fontCombo = new QComboBox(formatBar);
     m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
     m_fontCombo->setEditable(true);
     m_fontCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontCombo->setMinimumContentsLength(14);
-    m_toolbar1->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
-    m_fontSizeCombo = new QComboBox(m_toolbar1);
+    formatBar->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
+    m_fontSizeCombo = new QComboBox(formatBar);
     m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
     m_fontSizeCombo->setEditable(true);
     m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
-    m_toolbar1->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
+    formatBar->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
     for (const FormatButton &b : kFormatButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar1->addAction(toolbarIcon(b.icon), key);
+        QAction *a = formatBar->addAction(toolbarIcon(b.icon), key);
         a->setObjectName(key);
         a->setToolTip(QString::fromLatin1(b.tooltip));
         a->setCheckable(b.command != DECMD_SETFORECOLOR);
@@ -555,9 +555,9 @@ void MainForm::buildStatusBar()
     m_capsLock = capslock::state;
     qApp->installEventFilter(this);
     refreshCapsLock();
-    m_clock = new QTimer(this);
-    connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
-    m_clock->start(1000);
+    auto *clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, &MainForm::updateClock);
+    clock->start(1000);
     updateClock();
 }
 
@@ -649,12 +649,6 @@ void MainForm::restoreGeometryFromSettings()
 void MainForm::Form_Load()
 {
     documentReady = false;
-    for (const FormatButton &b : kFormatButtons) {
-        formatButtonKeys << QString::fromLatin1(b.key);
-        formatButtonCommands << b.command;
-    }
-    editCommands = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
-                    DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
     restoreGeometryFromSettings();
     for (const char *name : {"Times New Roman", "Arial", "Tahoma", "Courier", "Verdana", "Wingdings"})
         m_fontCombo->addItem(QString::fromLatin1(name));
@@ -750,16 +744,6 @@ void MainForm::DisableFormatControls()
     for (QAction *a : std::as_const(m_formatButtons))
         a->setEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void MainForm::RefreshTitle()
-{
-    setWindowTitle(m_session->title());
-}
-
-int MainForm::CheckSaveChanges()
-{
-    return m_session->checkSaveChanges();
 }
 
 void MainForm::FileNew_Click()
@@ -911,7 +895,7 @@ bool MainForm::Form_QueryUnload()
 {
     // The same question as before New and Open: only Cancel, or a save that
     // failed, keeps the window open.
-    return CheckSaveChanges() != Cancelled;
+    return m_session->checkSaveChanges() != DocumentSession::Cancelled;
 }
 
 void MainForm::Form_Unload()

@@ -15,8 +15,6 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QToolBar;
-class QTimer;
 
 class QSplitter;
 
@@ -49,32 +47,14 @@ public:
     // The editing surface; its widget keeps the name "DHTMLEdit1".
     surface::EditSurface *surface() const { return m_surface.get(); }
     bool documentReady = false;
-    QString documentText;
-
-    // Filled once at start-up.
-    QStringList formatButtonKeys;
-    QList<int> formatButtonCommands;
-    QList<int> editCommands;
     // Known at the last right-click, read by the next menu choice.
     commands::ContextMenu contextMenu;
 
-    // Check-save answers.
-    enum SaveAnswer
-    {
-        NothingChanged = 0,
-        Saved = 1,
-        Cancelled = 2,
-        Declined = 7
-    };
-    int CheckSaveChanges();
     bool SaveCurrentDocument(bool saveAs);
-    void RefreshTitle();
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
     SourceView *sourceView() const { return m_source; }
-    // The installed dictionary the page is checked with ("" for none).
-    QString spellingDictionary() const { return m_spellingDictionary; }
     // For tests: where the Caps Lock state comes from.
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
@@ -144,15 +124,12 @@ private:
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
-    QToolBar *m_toolbar1 = nullptr;
-    QToolBar *m_toolbar2 = nullptr;
     QComboBox *m_fontCombo = nullptr;
     QComboBox *m_fontSizeCombo = nullptr;
     QList<QLabel *> m_panels;
     QList<QAction *> m_formatButtons;
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
-    QTimer *m_clock = nullptr;
     QMenu *m_recentMenu = nullptr;
     QAction *m_reopenLast = nullptr;
     std::function<std::optional<bool>()> m_capsLock;

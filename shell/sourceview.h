@@ -65,12 +65,10 @@ public:
     // Puts the edits made here into the page. False when the page refused
     // them; the user was told, and the text stays here.
     bool apply();
-    bool hasEdits() const { return m_edited; }
     // The text shown, as it would be written.
     QString sourceText() const;
     // The find dialog, bound to this text.
     void showFind();
-    QDialog *findDialog() const { return m_find; }
     int lineNumberWidth() const;
 
 protected:
