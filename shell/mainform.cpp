@@ -9,6 +9,7 @@
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
+#include "shell/menutable.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
 #include "shell/sourceview.h"
@@ -24,7 +25,6 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -56,6 +56,8 @@ static void initShellResources()
 using namespace surface;
 
 namespace shell {
+
+using namespace menus;
 
 namespace {
 // The surface's own open and save-as dialogs, through the dialog seam.
@@ -94,41 +96,11 @@ QSettings windowSettings()
     return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
 }
 
-// A toolbar picture from the icon theme, or the one shipped with the program
-// where the theme lacks it, so that no button is ever blank.
-QIcon toolbarIcon(const char *name)
-{
-    const QString themeName = QString::fromLatin1(name);
-    // We ship pictures only for names Debian's theme lacks; a theme's loose
-    // name matching would otherwise give them a wrong picture.
-    const QString shipped = QStringLiteral(":/shell/icons/%1.svg").arg(themeName);
-    if (QFile::exists(shipped))
-        return QIcon(shipped);
-    return QIcon::fromTheme(themeName);
-}
-
-struct FormatButton
-{
-    const char *key;
-    const char *tooltip;
-    const char *icon;
-    int command;
-};
-
-// Index order is the order the toolbar refresh walks them in.
-const FormatButton kFormatButtons[] = {
-    {"Bold", "Bold", "format-text-bold", DECMD_BOLD},
-    {"Italic", "Italic", "format-text-italic", DECMD_ITALIC},
-    {"Underline", "Underline", "format-text-underline", DECMD_UNDERLINE},
-    {"Numbers", "Numbered List", "format-list-ordered", DECMD_ORDERLIST},
-    {"Bullets", "Bulleted List", "format-list-unordered", DECMD_UNORDERLIST},
-    {"Outdent", "Outdent", "format-indent-less", DECMD_OUTDENT},
-    {"Indent", "Indent", "format-indent-more", DECMD_INDENT},
-    {"LeftJustify", "Left Justify", "format-justify-left", DECMD_JUSTIFYLEFT},
-    {"Center", "Center", "format-justify-center", DECMD_JUSTIFYCENTER},
-    {"RightJustify", "Right Justify", "format-justify-right", DECMD_JUSTIFYRIGHT},
-    {"Color", "Color", "format-text-color", DECMD_SETFORECOLOR},
-};
+// The Format menu's items, one for each block format the surface names.
+const char *const kBlockFormatNames[] = {"FormatSub_0",  "FormatSub_1",  "FormatSub_2",  "FormatSub_3",
+                                         "FormatSub_4",  "FormatSub_5",  "FormatSub_6",  "FormatSub_7",
+                                         "FormatSub_8",  "FormatSub_9",  "FormatSub_10", "FormatSub_11",
+                                         "FormatSub_12", "FormatSub_13", "FormatSub_14", "FormatSub_15"};
 } // namespace
 
 MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
@@ -222,279 +194,225 @@ MainForm::~MainForm()
     m_surface.reset();
 }
 
-QAction *MainForm::addItem(QMenu *menu, const QString &name, const QString &caption,
-                           const QKeySequence &shortcut)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(name);
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    return a;
-}
-
 void MainForm::buildMenus()
 {
-    QMenuBar *bar = menuBar();
-    QMenu *file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File"));
-    connect(addItem(file, QStringLiteral("FileNew"), QStringLiteral("&New"),
-                    QKeySequence(QStringLiteral("Ctrl+N"))),
-            &QAction::triggered, this, &MainForm::FileNew_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("FileNewSep1"));
-    connect(addItem(file, QStringLiteral("FileOpen"), QStringLiteral("&Open..."),
-                    QKeySequence(QStringLiteral("Ctrl+O"))),
-            &QAction::triggered, this, &MainForm::FileOpen_Click);
-    m_recentMenu = file->addMenu(QStringLiteral("&Recent Pages"));
-    m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
+    // A command of the page, or the same command on the text while the text
+    // has the keyboard; offered when either can do it.
+    const auto editing = [this](const char *name, const QString &caption, QKeyCombination key, int command,
+                                void (SourceView::*onText)()) {
+        return Entry{.name = name,
+                     .caption = caption,
+                     .shortcut = key,
+                     .handler =
+                         [this, command, onText](QAction *) {
+                             if (sourceHasFocus())
+                                 (m_source->*onText)();
+                             else
+                                 surface()->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
+                         },
+                     .offered =
+                         [this, command] {
+                             return sourceHasFocus() || surface()->QueryStatus(command) >= DECMDF_ENABLED;
+                         },
+                     .pageKey = true};
+    };
+    // A check mark showing one of the surface's settings, which the item switches.
+    const auto setting = [this](const char *name, const QString &caption, bool (EditSurface::*get)() const,
+                                void (EditSurface::*set)(bool)) {
+        return Entry{.name = name,
+                     .caption = caption,
+                     .handler =
+                         [this, get, set](QAction *a) {
+                             (surface()->*set)(!(surface()->*get)());
+                             a->setChecked((surface()->*get)());
+                         },
+                     .checkable = true};
+    };
+    Entry findItem =
+        editing("EditSub_8", tr("&Find..."), Qt::CTRL | Qt::Key_F, DECMD_FINDTEXT, &SourceView::showFind);
+    findItem.pageKey = false; // the find dialog is ours to open, from anywhere in the window
+
+    // The block formats, empty until the surface names them.
+    QList<Entry> formats;
+    for (const char *name : kBlockFormatNames)
+        formats.append({.name = name,
+                        .handler =
+                            [this](QAction *a) {
+                                a->setChecked(!a->isChecked()); // the check follows the page, not the click
+                                if (surface()->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
+                                    surface()->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER,
+                                                           a->text());
+                            },
+                        .checkable = true,
+                        .visible = false});
+    formats << separator()
+            << Entry{.name = "mnuSpellingLanguage", .caption = tr("Spelling Language"), .submenu = true};
+
+    // Every menu of the bar has an access letter of its own: without one,
+    // Alt and a letter reach the focused font box as typing.
+    const Menu menus[] = {
+        {"File",
+         tr("&File"),
+         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::FileNew_Click)},
+          separator("FileNewSep1"),
+          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::FileOpen_Click)},
+          {.name = "mnuFileRecent", .caption = tr("&Recent Pages"), .submenu = true},
+          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::FileSave_Click)},
+          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::FileSaveAs_Click)},
+          separator("sep10"),
+          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::mnuFilePrint_Click)},
+          {.name = "FileSep2", .enabled = false, .separator = true},
+          // Built and wired, never offered.
+          {.name = "mnuFilePublish",
+           .caption = tr("P&ublish file..."),
+           .handler = call(this, &MainForm::mnuFilePublish_Click),
+           .enabled = false},
+          separator("FileSep3"),
+          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::FileExit_Click)}},
+         // Another window may have changed the list since.
+         [this] { refreshRecentPages(); }},
+        {"Edit",
+         tr("&Edit"),
+         {editing("EditSub_0", tr("&Undo"), Qt::CTRL | Qt::Key_Z, DECMD_UNDO, &SourceView::undo),
+          editing("EditSub_1", tr("&Redo"), Qt::CTRL | Qt::Key_Y, DECMD_REDO, &SourceView::redo),
+          separator("EditSub_2"),
+          editing("EditSub_3", tr("Cu&t"), Qt::CTRL | Qt::Key_X, DECMD_CUT, &SourceView::cut),
+          editing("EditSub_4", tr("&Copy"), Qt::CTRL | Qt::Key_C, DECMD_COPY, &SourceView::copy),
+          editing("EditSub_5", tr("&Paste"), Qt::CTRL | Qt::Key_V, DECMD_PASTE, &SourceView::paste),
+          editing("EditSub_6", tr("Select &All"), Qt::CTRL | Qt::Key_A, DECMD_SELECTALL,
+                  &SourceView::selectAll),
+          separator("EditSub_7"), findItem, separator("EditSub_9"),
+          setting("EditSub_10", tr("&Snap To Grid"), &EditSurface::SnapToGrid, &EditSurface::setSnapToGrid)}},
+        {"View",
+         tr("&View"),
+         {setting("ViewSub_0", tr("&Borders"), &EditSurface::ShowBorders, &EditSurface::setShowBorders),
+          setting("ViewSub_1", tr("&Document Details"), &EditSurface::ShowDetails,
+                  &EditSurface::setShowDetails),
+          separator(),
+          {.name = "mnuViewSource",
+           .caption = tr("HTML Source"),
+           .shortcut = Qt::CTRL | Qt::Key_U,
+           .handler = [this](QAction *a) { showSource(a->isChecked()); },
+           .checkable = true}}},
+        {"Insert",
+         tr("&Insert"),
+         {{"mnuInsertPageProperties",
+           tr("&Page Properties..."),
+           {},
+           call(this, &MainForm::mnuInsertPageProperties_Click)},
+          separator("sep1"),
+          {"mnuInsertHyperlink", tr("&Hyperlink..."), {}, call(this, &MainForm::mnuInsertHyperlink_Click)},
+          {"mnuInsertImage", tr("&Image..."), {}, call(this, &MainForm::mnuInsertImage_Click)},
+          // Raw HTML does not replace a selected object.
+          {.name = "InsertHTML",
+           .caption = tr("H&TML..."),
+           .handler = call(this, &MainForm::InsertHTML_Click),
+           .offered = [this] { return surface()->DOM().selection().type() != QLatin1String("Control"); }}}},
+        {"Format", tr("F&ormat"), formats, [this] { refreshFormatMenu(); }},
+        {"mnuSpecialEffects",
+         tr("&Special Effects"),
+         {{"mnuFizzet",
+           tr("Fizzet: Web page special effects..."),
+           {},
+           call(this, &MainForm::mnuFizzet_Click)}}},
+        {"Help",
+         tr("&Help"),
+         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::ShowHelp)},
+          separator("sep2"),
+          {"mnuHelpIncreaseTraffic",
+           tr("&Increase traffic to your Web site..."),
+           {},
+           call(this, &MainForm::mnuHelpIncreaseTraffic_Click)},
+          separator("sep3"),
+          {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
+    };
+    for (const Menu &menu : menus)
+        addMenu(menuBar(), this, menu);
+
+    m_recentMenu = findChild<QMenu *>(QStringLiteral("mnuFileRecent"));
+    m_spellingMenu = findChild<QMenu *>(QStringLiteral("mnuSpellingLanguage"));
+    m_sourceAction = findChild<QAction *>(QStringLiteral("mnuViewSource"));
+    for (const char *name : kBlockFormatNames)
+        m_formatSub.append(findChild<QAction *>(QString::fromLatin1(name)));
+    fillSpellingMenu();
     // Its shortcut works with the menus closed, whatever the list holds.
     m_reopenLast = new QAction(this);
     m_reopenLast->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     addAction(m_reopenLast);
     connect(m_reopenLast, &QAction::triggered, this, &MainForm::reopenLastPage);
-    // Another window may have changed the list since.
-    connect(file, &QMenu::aboutToShow, this, &MainForm::refreshRecentPages);
-    connect(addItem(file, QStringLiteral("FileSave"), QStringLiteral("&Save"),
-                    QKeySequence(QStringLiteral("Ctrl+S"))),
-            &QAction::triggered, this, &MainForm::FileSave_Click);
-    connect(addItem(file, QStringLiteral("FileSaveAs"), QStringLiteral("Save &As...")), &QAction::triggered,
-            this, &MainForm::FileSaveAs_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("sep10"));
-    connect(addItem(file, QStringLiteral("mnuFilePrint"), QStringLiteral("&Print..."),
-                    QKeySequence(QStringLiteral("Ctrl+P"))),
-            &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
-    QAction *sep2 = file->addSeparator();
-    sep2->setObjectName(QStringLiteral("FileSep2"));
-    sep2->setEnabled(false);
-    // Built and wired, never offered.
-    QAction *publish = addItem(file, QStringLiteral("mnuFilePublish"), QStringLiteral("P&ublish file..."));
-    publish->setEnabled(false);
-    connect(publish, &QAction::triggered, this, &MainForm::mnuFilePublish_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("FileSep3"));
-    connect(addItem(file, QStringLiteral("FileExit"), QStringLiteral("E&xit")), &QAction::triggered, this,
-            &MainForm::FileExit_Click);
+}
 
-    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("Edit"));
-    const struct
-    {
-        const char *caption;
-        const char *shortcut;
-        int command;
-    } editItems[] = {{"&Undo", "Ctrl+Z", DECMD_UNDO},
-                     {"&Redo", "Ctrl+Y", DECMD_REDO},
-                     {nullptr, nullptr, 0},
-                     {"Cu&t", "Ctrl+X", DECMD_CUT},
-                     {"&Copy", "Ctrl+C", DECMD_COPY},
-                     {"&Paste", "Ctrl+V", DECMD_PASTE},
-                     {"Select &All", "Ctrl+A", DECMD_SELECTALL},
-                     {nullptr, nullptr, 0},
-                     {"&Find...", "Ctrl+F", DECMD_FINDTEXT},
-                     {nullptr, nullptr, 0},
-                     {"&Snap To Grid", nullptr, 0}};
-    for (int i = 0; i < int(std::size(editItems)); ++i) {
-        const QString name = QStringLiteral("EditSub_%1").arg(i);
-        if (!editItems[i].caption) {
-            edit->addSeparator()->setObjectName(name);
-            continue;
+void MainForm::refreshFormatMenu()
+{
+    const int s = surface()->QueryStatus(DECMD_GETBLOCKFMT);
+    if (s >= DECMDF_ENABLED) {
+        const QString name =
+            surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
+        for (QAction *a : std::as_const(m_formatSub)) {
+            a->setEnabled(true);
+            a->setChecked(a->text() == name);
         }
-        QAction *a = addItem(edit, name, QString::fromLatin1(editItems[i].caption),
-                             editItems[i].shortcut ? QKeySequence(QString::fromLatin1(editItems[i].shortcut))
-                                                   : QKeySequence());
-        const int command = editItems[i].command;
-        if (i == 10) {
-            a->setCheckable(true);
-            connect(a, &QAction::triggered, this, [this, a] {
-                surface()->setSnapToGrid(!surface()->SnapToGrid());
-                a->setChecked(surface()->SnapToGrid());
-            });
-        } else {
-            // The page handles its own editing keys; the menu's shortcuts stay
-            // visible as hints without stealing them. Find is ours to open.
-            a->setShortcutContext(command == DECMD_FINDTEXT ? Qt::WindowShortcut : Qt::WidgetShortcut);
-            connect(a, &QAction::triggered, this, [this, command] {
-                if (!sourceHasFocus()) {
-                    surface()->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
-                    return;
-                }
-                // The same commands on the text, while it has the keyboard.
-                switch (command) {
-                case DECMD_UNDO:
-                    return m_source->undo();
-                case DECMD_REDO:
-                    return m_source->redo();
-                case DECMD_CUT:
-                    return m_source->cut();
-                case DECMD_COPY:
-                    return m_source->copy();
-                case DECMD_PASTE:
-                    return m_source->paste();
-                case DECMD_SELECTALL:
-                    return m_source->selectAll();
-                case DECMD_FINDTEXT:
-                    return m_source->showFind();
-                default:
-                    return;
-                }
-            });
+    } else if (s == DECMDF_DISABLED) {
+        for (QAction *a : std::as_const(m_formatSub)) {
+            a->setEnabled(false);
+            a->setChecked(false);
         }
     }
-    connect(edit, &QMenu::aboutToShow, this, [this, edit] {
-        const int commands[] = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
-                                DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
-        for (int i = 0; i < 9; ++i)
-            if (commands[i])
-                if (QAction *a = edit->findChild<QAction *>(QStringLiteral("EditSub_%1").arg(i)))
-                    a->setEnabled(sourceHasFocus() || surface()->QueryStatus(commands[i]) >= DECMDF_ENABLED);
-    });
-
-    QMenu *view = bar->addMenu(QStringLiteral("&View"));
-    view->setObjectName(QStringLiteral("View"));
-    QAction *borders = addItem(view, QStringLiteral("ViewSub_0"), QStringLiteral("&Borders"));
-    borders->setCheckable(true);
-    connect(borders, &QAction::triggered, this, [this, borders] {
-        surface()->setShowBorders(!surface()->ShowBorders());
-        borders->setChecked(surface()->ShowBorders());
-    });
-    QAction *details = addItem(view, QStringLiteral("ViewSub_1"), QStringLiteral("&Document Details"));
-    details->setCheckable(true);
-    connect(details, &QAction::triggered, this, [this, details] {
-        surface()->setShowDetails(!surface()->ShowDetails());
-        details->setChecked(surface()->ShowDetails());
-    });
-    view->addSeparator();
-    m_sourceAction = addItem(view, QStringLiteral("mnuViewSource"), QStringLiteral("HTML Source"),
-                             QKeySequence(Qt::CTRL | Qt::Key_U));
-    m_sourceAction->setCheckable(true);
-    m_sourceAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_sourceAction, &QAction::triggered, this, [this](bool on) { showSource(on); });
-
-    QMenu *insert = bar->addMenu(QStringLiteral("&Insert"));
-    insert->setObjectName(QStringLiteral("Insert"));
-    connect(addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties...")),
-            &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
-    insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
-    connect(addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink...")),
-            &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
-    connect(addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image...")),
-            &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
-    connect(addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML...")), &QAction::triggered,
-            this, &MainForm::InsertHTML_Click);
-    connect(insert, &QMenu::aboutToShow, this, [this, insert] {
-        if (QAction *a = insert->findChild<QAction *>(QStringLiteral("InsertHTML")))
-            a->setEnabled(surface()->DOM().selection().type() != QLatin1String("Control"));
-    });
-
-    QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));
-    format->setObjectName(QStringLiteral("Format"));
-    for (int i = 0; i < 16; ++i) {
-        QAction *a = addItem(format, QStringLiteral("FormatSub_%1").arg(i), QString());
-        a->setCheckable(true);
-        a->setVisible(false); // empty until the surface names its formats
-        connect(a, &QAction::triggered, this, [this, a] {
-            a->setChecked(!a->isChecked()); // the menu's check follows the page, not the click
-            if (surface()->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
-                surface()->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER, a->text());
-        });
-        m_formatSub.append(a);
-    }
-    format->addSeparator();
-    m_spellingMenu = format->addMenu(QStringLiteral("Spelling Language"));
-    m_spellingMenu->setObjectName(QStringLiteral("mnuSpellingLanguage"));
-    fillSpellingMenu();
-    connect(format, &QMenu::aboutToShow, this, [this] {
-        const int s = surface()->QueryStatus(DECMD_GETBLOCKFMT);
-        if (s >= DECMDF_ENABLED) {
-            const QString name =
-                surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
-            for (QAction *a : std::as_const(m_formatSub)) {
-                a->setEnabled(true);
-                a->setChecked(a->text() == name);
-            }
-        } else if (s == DECMDF_DISABLED) {
-            for (QAction *a : std::as_const(m_formatSub)) {
-                a->setEnabled(false);
-                a->setChecked(false);
-            }
-        }
-    });
-
-    // Every menu of the bar has an access letter of its own: without one,
-    // Alt and a letter reach the focused font box as typing.
-    QMenu *effects = bar->addMenu(QStringLiteral("&Special Effects"));
-    effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
-    connect(
-        addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects...")),
-        &QAction::triggered, this, &MainForm::mnuFizzet_Click);
-
-    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help"));
-    connect(addItem(help, QStringLiteral("mnuHelpContents"), QStringLiteral("&Contents...")),
-            &QAction::triggered, this, &MainForm::ShowHelp);
-    help->addSeparator()->setObjectName(QStringLiteral("sep2"));
-    connect(addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
-                    QStringLiteral("&Increase traffic to your Web site...")),
-            &QAction::triggered, this, &MainForm::mnuHelpIncreaseTraffic_Click);
-    help->addSeparator()->setObjectName(QStringLiteral("sep3"));
-    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About...")), &QAction::triggered, this,
-            &MainForm::mnuAbout_Click);
 }
 
 void MainForm::buildToolbars()
 {
-    QToolBar *standardBar = addToolBar(QStringLiteral("Standard"));
+    const auto command = [this](int c) { return [this, c](QAction *) { surface()->ExecCommand(c); }; };
+    const Entry standard[] = {
+        {"New", tr("New"), {}, call(this, &MainForm::FileNew_Click), "document-new", tr("New (Ctrl-N)")},
+        {"Open", tr("Open"), {}, call(this, &MainForm::FileOpen_Click), "document-open", tr("Open (Ctrl-O)")},
+        {"Save", tr("Save"), {}, call(this, &MainForm::FileSave_Click), "document-save", tr("Save (Ctrl-S)")},
+        {"Print",
+         tr("Print"),
+         {},
+         call(this, &MainForm::mnuFilePrint_Click),
+         "document-print",
+         tr("Print (Ctrl-P)")},
+        {"Cut", tr("Cut"), {}, command(DECMD_CUT), "edit-cut", tr("Cut (Ctrl-X)")},
+        {"Copy", tr("Copy"), {}, command(DECMD_COPY), "edit-copy", tr("Copy (Ctrl-C)")},
+        {"Paste", tr("Paste"), {}, command(DECMD_PASTE), "edit-paste", tr("Paste (Ctrl-V)")},
+        {"Find",
+         tr("Find"),
+         {},
+         [this](QAction *) {
+             if (sourceHasFocus())
+                 m_source->showFind();
+             else
+                 surface()->ExecCommand(DECMD_FINDTEXT);
+         },
+         "edit-find",
+         tr("Find/Search")},
+        {"Page Properties",
+         tr("Page Properties"),
+         {},
+         call(this, &MainForm::mnuInsertPageProperties_Click),
+         "document-properties",
+         tr("Page Properties")},
+        {"Hyperlink",
+         tr("Hyperlink"),
+         {},
+         call(this, &MainForm::mnuInsertHyperlink_Click),
+         "insert-link",
+         tr("Insert Hyperlink")},
+        {"Image",
+         tr("Image"),
+         {},
+         call(this, &MainForm::mnuInsertImage_Click),
+         "insert-image",
+         tr("Insert image")},
+    };
+    QToolBar *standardBar = addToolBar(tr("Standard"));
     standardBar->setObjectName(QStringLiteral("Toolbar2"));
-    const struct
-    {
-        const char *key;
-        const char *tooltip;
-        const char *icon;
-    } standard[] = {{"New", "New (Ctrl-N)", "document-new"},
-                    {"Open", "Open (Ctrl-O)", "document-open"},
-                    {"Save", "Save (Ctrl-S)", "document-save"},
-                    {"Print", "Print (Ctrl-P)", "document-print"},
-                    {"Cut", "Cut (Ctrl-X)", "edit-cut"},
-                    {"Copy", "Copy (Ctrl-C)", "edit-copy"},
-                    {"Paste", "Paste (Ctrl-V)", "edit-paste"},
-                    {"Find", "Find/Search", "edit-find"},
-                    {"Page Properties", "Page Properties", "document-properties"},
-                    {"Hyperlink", "Insert Hyperlink", "insert-link"},
-                    {"Image", "Insert image", "insert-image"}};
-    for (const auto &b : standard) {
-        const QString key = QString::fromLatin1(b.key);
-        QAction *a = standardBar->addAction(toolbarIcon(b.icon), key);
-        a->setObjectName(key);
-        a->setToolTip(QString::fromLatin1(b.tooltip));
-        if (key == QLatin1String("New"))
-            connect(a, &QAction::triggered, this, &MainForm::FileNew_Click);
-        else if (key == QLatin1String("Open"))
-            connect(a, &QAction::triggered, this, &MainForm::FileOpen_Click);
-        else if (key == QLatin1String("Save"))
-            connect(a, &QAction::triggered, this, &MainForm::FileSave_Click);
-        else if (key == QLatin1String("Print"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
-        else if (key == QLatin1String("Cut"))
-            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_CUT); });
-        else if (key == QLatin1String("Copy"))
-            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_COPY); });
-        else if (key == QLatin1String("Paste"))
-            connect(a, &QAction::triggered, this, [this] { surface()->ExecCommand(DECMD_PASTE); });
-        else if (key == QLatin1String("Page Properties"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
-        else if (key == QLatin1String("Image"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
-        else if (key == QLatin1String("Hyperlink"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
-        else if (key == QLatin1String("Find"))
-            connect(a, &QAction::triggered, this, [this] {
-                if (sourceHasFocus())
-                    m_source->showFind();
-                else
-                    surface()->ExecCommand(DECMD_FINDTEXT);
-            });
-    }
+    for (const Entry &e : standard)
+        addEntry(standardBar, this, e);
 
     addToolBarBreak();
-    QToolBar *formatBar = addToolBar(QStringLiteral("Formatting"));
+    QToolBar *formatBar = addToolBar(tr("Formatting"));
     formatBar->setObjectName(QStringLiteral("Toolbar1"));
     m_fontCombo = new QComboBox(formatBar);
     m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
@@ -508,19 +426,39 @@ void MainForm::buildToolbars()
     m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
     formatBar->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
-    for (const FormatButton &b : kFormatButtons) {
-        const QString key = QString::fromLatin1(b.key);
-        QAction *a = formatBar->addAction(toolbarIcon(b.icon), key);
-        a->setObjectName(key);
-        a->setToolTip(QString::fromLatin1(b.tooltip));
-        a->setCheckable(b.command != DECMD_SETFORECOLOR);
-        const int command = b.command;
-        if (command == DECMD_SETFORECOLOR)
-            connect(a, &QAction::triggered, this, &MainForm::Color_Click);
-        else
-            connect(a, &QAction::triggered, this, [this, command] { execFormatCommand(command); });
-        m_formatButtons.append(a);
-        m_formatCommands.append(command);
+
+    // A button pressed while its format holds at the caret.
+    const auto format = [this](const char *name, const QString &caption, const char *icon,
+                               const QString &tooltip, int c) {
+        return Entry{name, caption, {}, [this, c](QAction *) { execFormatCommand(c); },
+                     icon, tooltip, c,  true};
+    };
+    // In the order the toolbar refresh walks them.
+    const Entry formatting[] = {
+        format("Bold", tr("Bold"), "format-text-bold", tr("Bold"), DECMD_BOLD),
+        format("Italic", tr("Italic"), "format-text-italic", tr("Italic"), DECMD_ITALIC),
+        format("Underline", tr("Underline"), "format-text-underline", tr("Underline"), DECMD_UNDERLINE),
+        format("Numbers", tr("Numbers"), "format-list-ordered", tr("Numbered List"), DECMD_ORDERLIST),
+        format("Bullets", tr("Bullets"), "format-list-unordered", tr("Bulleted List"), DECMD_UNORDERLIST),
+        format("Outdent", tr("Outdent"), "format-indent-less", tr("Outdent"), DECMD_OUTDENT),
+        format("Indent", tr("Indent"), "format-indent-more", tr("Indent"), DECMD_INDENT),
+        format("LeftJustify", tr("LeftJustify"), "format-justify-left", tr("Left Justify"),
+               DECMD_JUSTIFYLEFT),
+        format("Center", tr("Center"), "format-justify-center", tr("Center"), DECMD_JUSTIFYCENTER),
+        format("RightJustify", tr("RightJustify"), "format-justify-right", tr("Right Justify"),
+               DECMD_JUSTIFYRIGHT),
+        // A colour is chosen, not switched on.
+        {"Color",
+         tr("Color"),
+         {},
+         call(this, &MainForm::Color_Click),
+         "format-text-color",
+         tr("Color"),
+         DECMD_SETFORECOLOR},
+    };
+    for (const Entry &e : formatting) {
+        m_formatButtons.append(addEntry(formatBar, this, e));
+        m_formatCommands.append(e.status);
     }
     connect(m_fontCombo, &QComboBox::activated, this, [this](int index) {
         const QString name = m_fontCombo->itemText(index);
@@ -946,16 +884,19 @@ void MainForm::onShowContextMenu()
     contextMenu = commands::withSpelling(
         commands::buildContextMenu([this](int command) { return surface()->QueryStatus(command); }),
         surface()->misspelledWord(), surface()->spellingSuggestions());
-    surface()->SetContextMenu(contextMenu.captions, contextMenu.states);
+    surface()->SetContextMenu(contextMenu.captions(), contextMenu.states());
 }
 
 void MainForm::onContextMenuAction(int position)
 {
+    // Each item carries what it does: the position only finds the item.
+    const commands::ContextItem *item = contextMenu.at(position);
+    if (!item)
+        return;
     using Spelling = commands::SpellingChoice::Kind;
-    const commands::SpellingChoice choice = commands::spellingChoice(contextMenu, position);
-    switch (choice.kind) {
+    switch (item->spelling.kind) {
     case Spelling::Replace:
-        surface()->replaceMisspelledWord(choice.replacement);
+        surface()->replaceMisspelledWord(item->spelling.replacement);
         return;
     case Spelling::AddToDictionary:
         if (!m_dictionaries->addWord(contextMenu.misspelledWord))
@@ -971,9 +912,8 @@ void MainForm::onContextMenuAction(int position)
     case Spelling::None:
         break;
     }
-    const commands::MenuCommand c = commands::contextMenuCommand(contextMenu, position);
-    if (c.command)
-        surface()->ExecCommand(c.command, c.option);
+    if (item->command.command)
+        surface()->ExecCommand(item->command.command, item->command.option);
 }
 
 bool MainForm::sourceHasFocus() const

@@ -93,6 +93,8 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
     void buildMenus();
+    // The Format menu's checks follow the block format at the caret.
+    void refreshFormatMenu();
     void buildToolbars();
     void buildStatusBar();
     void restoreGeometryFromSettings();
@@ -102,8 +104,6 @@ private:
     void execFormatCommand(int command);
     void onShowContextMenu();
     void onContextMenuAction(int position);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
-                     const QKeySequence &shortcut = {});
     void updateClock();
     void refreshCapsLock();
     void refreshRecentPages();

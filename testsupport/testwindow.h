@@ -8,6 +8,7 @@
 #include "testsupport/testfiles.h"
 #include "uikit/uiseam.h"
 
+#include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -35,6 +36,28 @@ struct TestWindow
     {
         form.reset();
         ui::setScript(nullptr);
+    }
+    ~TestWindow() { close(); }
+
+    // The page's file, chosen in the open dialog.
+    void openPage(const QString &path)
+    {
+        script.fileAnswers << path;
+        form->FileOpen_Click();
+    }
+
+    // The widget that takes the page's keys and clicks.
+    QWidget *input() const
+    {
+        QWidget *view = form->surface()->widget();
+        return view->focusProxy() ? view->focusProxy() : view;
+    }
+
+    // Markup pasted at the selection; false unless the page took it as a change.
+    bool edit(const QString &html = QStringLiteral("<b>edit</b>"))
+    {
+        std::optional<surface::TextRange> r = form->surface()->DOM().selection().createRange();
+        return r && r->pasteHTML(html) && form->surface()->IsDirty();
     }
 
     // Script in the surface's own world, to look into the page.
@@ -77,3 +100,13 @@ private:
     QString m_where;
     bool m_ok = false;
 };
+
+// A test of the window's: the engine is prepared before the application starts.
+#define QK_WINDOW_TEST_MAIN(TestClass)                                                                       \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        surface::prepareBeforeApplication();                                                                 \
+        QApplication app(argc, argv);                                                                        \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
