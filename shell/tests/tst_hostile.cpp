@@ -24,7 +24,6 @@ class TestHostile final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void activePage();
     void pages_data();
@@ -54,11 +53,6 @@ void TestHostile::init()
     m_form->surface()->NewDocument();
 }
 
-void TestHostile::cleanupTestCase()
-{
-    m_window.close();
-}
-
 void TestHostile::activePage()
 {
     write(QStringLiteral("elsewhere.html"), "<html><body>ELSEWHERE</body></html>");
@@ -74,8 +68,7 @@ void TestHostile::activePage()
                             "<p>Body text stays</p>\r\n"
                             "</body></html>";
     const QString path = write(QStringLiteral("active.html"), page);
-    m_script.fileAnswers << path;
-    m_form->FileOpen_Click();
+    m_window.openPage(path);
     QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
     QTest::qWait(1500); // time for a refresh, a script or an error handler to act
     QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
@@ -162,12 +155,6 @@ void TestHostile::pages()
     qInfo("opened in %lld ms", t.elapsed());
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestHostile test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestHostile)
 
 #include "tst_hostile.moc"

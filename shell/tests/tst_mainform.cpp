@@ -69,7 +69,6 @@ private slots:
     void startupGeometry();
     void everyMenuItemActs();
     void menusOpenByTheirLetters();
-    void closeUnchangedAsksNothing();
     void typingReplacesTheStartPlaceholder();
     void closePrompt_data();
     void closePrompt();
@@ -92,11 +91,12 @@ private slots:
 
 private:
     void drop(MainForm &form, const QString &path, QPoint at);
-    void makeDirty(MainForm &form, const QString &html = QStringLiteral("<b>changed</b>"));
+    void makeDirty(const QString &html = QStringLiteral("<b>changed</b>")) { QVERIFY(m_window.edit(html)); }
 
     // A window of the test's own: open() replaces the one before.
     TestWindow m_window;
     ui::Script &m_script = m_window.script;
+    std::unique_ptr<MainForm> &form = m_window.form;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -117,14 +117,6 @@ void TestMainForm::cleanup()
 {
     m_window.close();
     m_dir.reset();
-}
-
-void TestMainForm::makeDirty(MainForm &form, const QString &html)
-{
-    std::optional<TextRange> r = form.surface()->DOM().selection().createRange();
-    QVERIFY(r);
-    QVERIFY(r->pasteHTML(html));
-    QVERIFY(form.surface()->IsDirty());
 }
 
 void TestMainForm::startupGeometry_data()
@@ -160,7 +152,6 @@ void TestMainForm::startupGeometry()
             s.setValue(QStringLiteral("Window/WindowYSize"), height);
     }
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const double tpp = twipsPerPixel();
     const int w = screenWidth ? screen.width() : qRound(twipsW / tpp);
@@ -174,7 +165,6 @@ void TestMainForm::startupGeometry()
 void TestMainForm::everyMenuItemActs()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     auto *surface = static_cast<WebEngineSurface *>(form->surface());
     const auto js = [&](const char *code) {
         return surface->evaluate(QString::fromLatin1(code)).value_or(QVariant());
@@ -186,8 +176,8 @@ void TestMainForm::everyMenuItemActs()
         QVERIFY(surface->setDocumentHTML(
             QStringLiteral("<p>above</p><table><tr><td id=c>first words</td></tr></table>")));
         QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
-        makeDirty(*form, QStringLiteral("<b>one</b>"));
-        makeDirty(*form, QStringLiteral("<i>two</i>"));
+        makeDirty(QStringLiteral("<b>one</b>"));
+        makeDirty(QStringLiteral("<i>two</i>"));
         QVERIFY(surface->ExecCommand(DECMD_UNDO).isValid());
         QVERIFY(js("getSelection().selectAllChildren(document.getElementById('c')), true").toBool());
         QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
@@ -268,11 +258,9 @@ void TestMainForm::everyMenuItemActs()
 void TestMainForm::menusOpenByTheirLetters()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     auto *fonts = form->findChild<QComboBox *>(QStringLiteral("FontCombo"));
-    QWidget *view = form->surface()->widget();
     // The font box takes typing once the caret is in the page.
-    QTest::mouseClick(view->focusProxy() ? view->focusProxy() : view, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseClick(m_window.input(), Qt::LeftButton, {}, QPoint(20, 20));
     QTRY_VERIFY(fonts->isEnabled());
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -290,21 +278,11 @@ void TestMainForm::menusOpenByTheirLetters()
     }
 }
 
-void TestMainForm::closeUnchangedAsksNothing()
-{
-    QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    QVERIFY(form->close());
-    QVERIFY(m_script.messagesShown.isEmpty());
-}
-
 void TestMainForm::typingReplacesTheStartPlaceholder()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    QWidget *view = form->surface()->widget();
-    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
-    view->setFocus();
+    QWidget *input = m_window.input();
+    form->surface()->widget()->setFocus();
     // Into the line, as a person clicks before typing.
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 20));
     QTest::keyClicks(input, QStringLiteral("abc"));
@@ -320,6 +298,7 @@ void TestMainForm::closePrompt_data()
     QTest::newRow("yes saves and closes") << int(QMessageBox::Yes) << true << true;
     QTest::newRow("no closes unsaved") << int(QMessageBox::No) << true << false;
     QTest::newRow("cancel stays") << int(QMessageBox::Cancel) << false << false;
+    QTest::newRow("unchanged closes unasked") << 0 << true << false;
 }
 
 void TestMainForm::closePrompt()
@@ -330,13 +309,16 @@ void TestMainForm::closePrompt()
     const QString page = m_dir->filePath(QStringLiteral("page.html"));
     writeTestFile(page, "<html><head><title>t</title></head><body><p>old</p></body></html>");
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    m_script.fileAnswers << page;
-    form->FileOpen_Click();
-    makeDirty(*form);
+    m_window.openPage(page);
+    if (answer)
+        makeDirty();
     m_script.messagesShown.clear();
     m_script.messageAnswers << QMessageBox::StandardButton(answer);
     QCOMPARE(form->close(), closes);
+    if (!answer) {
+        QVERIFY(m_script.messagesShown.isEmpty());
+        return;
+    }
     QCOMPARE(
         m_script.messagesShown,
         QStringList{QStringLiteral("The current document has changed.\r\n\r\nDo you want to save changes?")});
@@ -349,16 +331,14 @@ void TestMainForm::newOpenSave()
     const QString page = m_dir->filePath(QStringLiteral("site/index.html"));
     writeTestFile(page, "<html><head><title>Home</title></head><body><p>hello</p></body></html>");
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
 
     // Open on an unchanged page asks nothing.
-    m_script.fileAnswers << page;
-    form->FileOpen_Click();
+    m_window.openPage(page);
     QVERIFY(m_script.messagesShown.isEmpty());
     QCOMPARE(form->surface()->CurrentDocumentPath(), page);
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
 
-    makeDirty(*form, QStringLiteral("<i>more</i>"));
+    makeDirty(QStringLiteral("<i>more</i>"));
     form->FileSave_Click();
     QVERIFY(m_script.messagesShown.isEmpty());
     const QByteArray saved = readTestFile(page);
@@ -368,7 +348,7 @@ void TestMainForm::newOpenSave()
     QVERIFY(!form->surface()->IsDirty());
 
     // New on a changed page: the prompt, then an empty page without a path.
-    makeDirty(*form);
+    makeDirty();
     m_script.messageAnswers << QMessageBox::No;
     form->FileNew_Click();
     QCOMPARE(m_script.messagesShown.size(), 1);
@@ -379,7 +359,7 @@ void TestMainForm::newOpenSave()
 
     // Save on a page never saved is Save As.
     const QString other = m_dir->filePath(QStringLiteral("site/other.html"));
-    makeDirty(*form, QStringLiteral("<u>new page</u>"));
+    makeDirty(QStringLiteral("<u>new page</u>"));
     m_script.fileAnswers << other;
     form->FileSave_Click();
     QCOMPARE(form->surface()->CurrentDocumentPath(), other);
@@ -389,8 +369,7 @@ void TestMainForm::newOpenSave()
 void TestMainForm::saveAsDismissed()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    makeDirty(*form);
+    makeDirty();
     // A page never saved: failure, no message.
     QVERIFY(!form->SaveCurrentDocument(true));
     QVERIFY(m_script.messagesShown.isEmpty());
@@ -400,7 +379,7 @@ void TestMainForm::saveAsDismissed()
     const QString page = m_dir->filePath(QStringLiteral("a.html"));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
-    makeDirty(*form, QStringLiteral("<s>again</s>"));
+    makeDirty(QStringLiteral("<s>again</s>"));
     QVERIFY(form->SaveCurrentDocument(true));
     QVERIFY(readTestFile(page).contains("<s>again</s>"));
     QVERIFY(m_script.messagesShown.isEmpty());
@@ -409,8 +388,7 @@ void TestMainForm::saveAsDismissed()
 void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    makeDirty(*form);
+    makeDirty();
     QTRY_VERIFY(form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QTest::qWait(300); // let the page's own display updates settle
     m_script.messageAnswers << QMessageBox::Cancel;
@@ -424,7 +402,6 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
 void TestMainForm::openFailureShowsMessage()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
     form->FileOpen_Click();
     QCOMPARE(m_script.messagesShown,
@@ -443,14 +420,12 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     const QString page = m_dir->filePath(QStringLiteral("u.html"));
     const QString text = QStringLiteral("Ωμέγα мир 漢字 😀");
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    makeDirty(*form, QStringLiteral("<p>%1</p>").arg(text));
+    makeDirty(QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
     QVERIFY(readTestFile(page).contains(text.toUtf8()));
     form->surface()->NewDocument();
-    m_script.fileAnswers << page;
-    form->FileOpen_Click();
+    m_window.openPage(page);
     QVERIFY(form->surface()->DocumentHTML().contains(text));
 }
 
@@ -458,7 +433,6 @@ void TestMainForm::geometryStoredOnClose()
 {
     {
         QVERIFY(m_window.open());
-        auto &form = m_window.form;
         form->resize(500, 400);
         form->move(30, 20);
         QVERIFY(form->close());
@@ -473,7 +447,6 @@ void TestMainForm::geometryStoredOnClose()
     s.sync();
     {
         QVERIFY(m_window.open());
-        auto &form = m_window.form;
         form->showMaximized();
         QVERIFY(form->close());
         form.reset();
@@ -492,7 +465,6 @@ void TestMainForm::offScreenPositionComesBack()
         s.setValue(QStringLiteral("Window/WindowYSize"), QStringLiteral("4500"));
     }
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().intersects(form->geometry()));
 }
 
@@ -632,9 +604,8 @@ void TestMainForm::droppedFile()
                                                                   ? QByteArray("PK\x03\x04")
                                                                   : QByteArray("<p>dropped</p>"));
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     if (changed)
-        makeDirty(*form);
+        makeDirty();
     m_script.messageAnswers << QMessageBox::StandardButton(answer);
     QWidget *target =
         onPage ? form->surface()->widget() : form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
@@ -658,9 +629,7 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
     QDir().mkpath(QFileInfo(picture).absolutePath());
     QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(picture));
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
-    m_script.fileAnswers << page;
-    form->FileOpen_Click();
+    m_window.openPage(page);
     auto *surface = static_cast<WebEngineSurface *>(form->surface());
     const QVariantMap b =
         surface
@@ -682,7 +651,6 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
 void TestMainForm::capsPanelFollowsTheLock()
 {
     QVERIFY(m_window.open());
-    auto &form = m_window.form;
     auto *panel = form->findChild<QLabel *>(QStringLiteral("Panel4"));
     QCOMPARE(panel->text(), QString()); // the offscreen platform cannot tell: nothing shown
     std::optional<bool> lock = true;

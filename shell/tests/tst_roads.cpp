@@ -46,7 +46,6 @@ class TestRoads final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void linkReplacesWhatTheSelectionShows_data();
     void linkReplacesWhatTheSelectionShows();
@@ -81,11 +80,6 @@ void TestRoads::init()
     m_dir = std::make_unique<QTemporaryDir>();
     surface()->NewDocument(); // no save prompt for the last test's page
     image::InsertImageDialog::lastImageFolder().clear();
-}
-
-void TestRoads::cleanupTestCase()
-{
-    m_window.close();
 }
 
 void TestRoads::tripleClick(const QString &selector)
@@ -213,8 +207,7 @@ void TestRoads::insertedFileIsSavedRelative()
         writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")),
                       "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
     const QString picture = writeTestFile(m_dir->filePath(QStringLiteral("site/") + file), kGif);
-    m_window.script.fileAnswers << page;
-    m_window.form->FileOpen_Click();
+    m_window.openPage(page);
     QCOMPARE(surface()->CurrentDocumentPath(), page);
 
     bool answered = false;
@@ -247,12 +240,6 @@ void TestRoads::insertedFileIsSavedRelative()
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestRoads test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestRoads)
 
 #include "tst_roads.moc"

@@ -35,7 +35,6 @@ class TestSaveSafety final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void failedReadsWriteNothing_data();
     void failedReadsWriteNothing();
@@ -54,17 +53,8 @@ private:
     {
         return writeTestFile(m_dir->filePath(name), bytes);
     }
-    void open(const QString &path)
-    {
-        m_script.fileAnswers << path;
-        form()->FileOpen_Click();
-    }
-    void edit(const QString &html = QStringLiteral("<b>edit</b>"))
-    {
-        std::optional<TextRange> r = form()->surface()->DOM().selection().createRange();
-        QVERIFY(r && r->pasteHTML(html));
-        QVERIFY(form()->surface()->IsDirty());
-    }
+    void open(const QString &path) { m_window.openPage(path); }
+    void edit(const QString &html = QStringLiteral("<b>edit</b>")) { QVERIFY(m_window.edit(html)); }
     MainForm *form() { return m_window.form.get(); }
     WebEngineSurface *web() { return static_cast<WebEngineSurface *>(form()->surface()); }
 
@@ -85,11 +75,6 @@ void TestSaveSafety::init()
     form()->session()->setRecoveryFolder(m_dir->filePath(QStringLiteral("recovery")));
     form()->session()->setWriteFaults({});
     form()->surface()->NewDocument();
-}
-
-void TestSaveSafety::cleanupTestCase()
-{
-    m_window.close();
 }
 
 void TestSaveSafety::failedReadsWriteNothing_data()
@@ -332,9 +317,8 @@ void TestSaveSafety::caretAndUndoSurviveSave()
     edit(QStringLiteral("X"));
     QVERIFY(form()->SaveCurrentDocument(false));
     QVERIFY(!form()->surface()->IsDirty());
-    QWidget *view = form()->surface()->widget();
-    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
-    view->setFocus();
+    QWidget *input = m_window.input();
+    form()->surface()->widget()->setFocus();
     QTest::keyClicks(input, QStringLiteral("Y"));
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
     // Undo goes on working across a save, one step at a time: typing after
@@ -403,10 +387,8 @@ static int runChild(const QString &page, const QString &folder)
         return 1;
     window.form->session()->setRecoveryFolder(folder);
     window.form->session()->setRecoveryInterval(50);
-    window.script.fileAnswers << page;
-    window.form->FileOpen_Click();
-    std::optional<TextRange> r = window.form->surface()->DOM().selection().createRange();
-    if (!r || !r->pasteHTML(QStringLiteral("<b>unsaved</b>")))
+    window.openPage(page);
+    if (!window.edit(QStringLiteral("<b>unsaved</b>")))
         return 2;
     while (QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files).isEmpty())
         QTest::qWait(20);

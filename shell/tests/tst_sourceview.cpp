@@ -108,9 +108,7 @@ QPoint TestSourceView::wordAt(const QString &word)
 
 void TestSourceView::clickInto(const QPoint &at, Qt::MouseButton button)
 {
-    QWidget *view = w.form->surface()->widget();
-    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
-    QTest::mouseClick(input, button, {}, at);
+    QTest::mouseClick(w.input(), button, {}, at);
 }
 
 QStringList TestSourceView::menuAt(const QString &word, const QString &choose)
@@ -150,8 +148,7 @@ void TestSourceView::visualEditShowsInSource()
 {
     openWithSource(page(kPage));
     clickInto(wordAt(QStringLiteral("line")));
-    QWidget *view = w.form->surface()->widget();
-    QTest::keyClicks(view->focusProxy() ? view->focusProxy() : view, QStringLiteral("Zq"));
+    QTest::keyClicks(w.input(), QStringLiteral("Zq"));
     // Not at every key: after a pause while the text is shown.
     QTRY_VERIFY_WITH_TIMEOUT(w.form->sourceView()->toPlainText().contains(QStringLiteral("Zq")), 10000);
 }
