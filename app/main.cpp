@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillon Kiv"));
     QApplication::setOrganizationName(QStringLiteral("QNKV"));
     QApplication::setApplicationVersion(QStringLiteral(QK_VERSION));
-    Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
+    shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
     if (const std::optional<int> code = program.start(QApplication::arguments()))
         return *code;
     return QApplication::exec();

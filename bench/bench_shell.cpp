@@ -62,7 +62,7 @@ int childOurs()
 {
     ui::Script script; // no dialog may block start-up
     ui::setScript(&script);
-    MainForm form(std::make_unique<surface::WebEngineSurface>());
+    shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
     ExposeWatch watch;
     form.winId();
     form.windowHandle()->installEventFilter(&watch);
@@ -192,7 +192,7 @@ int main(int argc, char *argv[])
     {
         ui::Script script;
         ui::setScript(&script);
-        MainForm form(std::make_unique<surface::WebEngineSurface>());
+        shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
         script.fileAnswers << pagePath;
@@ -201,7 +201,7 @@ int main(int argc, char *argv[])
         for (int run = 0; run < 5; ++run) {
             waitFor([] { return false; }, 500);
             saveOurs.push_back(timed([&] { form.SaveCurrentDocument(false); }));
-            form.DHTMLEdit1->DOM().body().setAttribute(
+            form.surface()->DOM().body().setAttribute(
                 QStringLiteral("bgcolor"), run % 2 ? QStringLiteral("#ffffff") : QStringLiteral("#fffffe"));
             waitFor([] { return false; }, 500);
             saveEdited.push_back(timed([&] { form.SaveCurrentDocument(false); }));
@@ -217,13 +217,13 @@ int main(int argc, char *argv[])
         f.close();
         script.fileAnswers << smallPath;
         form.FileOpen_Click();
-        auto *surface = static_cast<surface::WebEngineSurface *>(form.DHTMLEdit1);
+        auto *surface = static_cast<surface::WebEngineSurface *>(form.surface());
         surface->evaluate(QStringLiteral(
             "(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"
             " const s = document.getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()"));
         waitFor([] { return false; }, 500);
         for (int i = 0; i < 200; ++i)
-            refresh.push_back(timed([&] { emit form.DHTMLEdit1->DisplayChanged(); }));
+            refresh.push_back(timed([&] { emit form.surface()->DisplayChanged(); }));
         for (int i = 0; i < 20; ++i) {
             const auto v = surface->evaluate(QStringLiteral(
                 "(() => { const t = performance.now(); qk.snap(); return performance.now() - t; })()"));

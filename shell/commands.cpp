@@ -2,41 +2,72 @@
 
 #include "surface/editsurface.h"
 
+#include <QCoreApplication>
+
 using namespace surface;
 
 namespace commands {
 
+namespace {
+QString tr(const char *caption)
+{
+    return QCoreApplication::translate("ContextMenu", caption);
+}
+} // namespace
+
+QStringList ContextMenu::captions() const
+{
+    QStringList out;
+    for (const ContextItem &item : items)
+        out << item.caption;
+    return out;
+}
+
+QList<int> ContextMenu::states() const
+{
+    QList<int> out;
+    for (const ContextItem &item : items)
+        out << item.state;
+    return out;
+}
+
+const ContextItem *ContextMenu::at(int position) const
+{
+    return position >= 0 && position < items.size() ? &items[position] : nullptr;
+}
+
 ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus)
 {
+    const auto can = [&queryStatus](int command) { return queryStatus(command) >= DECMDF_ENABLED; };
     ContextMenu m;
-    m.canMakeAbsolute = queryStatus(DECMD_MAKE_ABSOLUTE) >= DECMDF_ENABLED;
-    m.isAbsolute = queryStatus(DECMD_SEND_TO_BACK) >= DECMDF_ENABLED;
-    m.canInsertRow = queryStatus(DECMD_INSERTROW) >= DECMDF_ENABLED;
-    auto add = [&m](const QString &caption, int state) {
-        m.captions << caption;
-        m.states << state;
+    const auto separator = [&m] { m.items.append(ContextItem()); };
+    // Greyed while the surface cannot do it.
+    const auto item = [&](const QString &caption, int command, int option = OLECMDEXECOPT_DODEFAULT) {
+        m.items.append({caption, can(command) ? 0 : 2, {command, option}, {}});
     };
-    auto item = [&](const char *caption, int command) {
-        add(QString::fromLatin1(caption), queryStatus(command) >= DECMDF_ENABLED ? 0 : 2);
+    // Shown only where it applies.
+    const auto offered = [&m](const QString &caption, int command) {
+        m.items.append({caption, 0, {command, OLECMDEXECOPT_DODEFAULT}, {}});
     };
-    item("Cut", DECMD_CUT);
-    item("Copy", DECMD_COPY);
-    item("Paste", DECMD_PASTE);
-    add(QString(), 0);
-    item("Select All", DECMD_SELECTALL);
-    add(QString(), 0);
-    item("Font...", DECMD_FONT);
-    if (m.canMakeAbsolute) {
-        add(QString(), 0);
-        add(m.isAbsolute ? QStringLiteral("Make 1D") : QStringLiteral("Make 2D"), 0);
+    item(tr("Cut"), DECMD_CUT);
+    item(tr("Copy"), DECMD_COPY);
+    item(tr("Paste"), DECMD_PASTE);
+    separator();
+    item(tr("Select All"), DECMD_SELECTALL);
+    separator();
+    item(tr("Font..."), DECMD_FONT, OLECMDEXECOPT_PROMPTUSER);
+    if (can(DECMD_MAKE_ABSOLUTE)) {
+        separator();
+        // An element that can go to the back is positioned already.
+        offered(can(DECMD_SEND_TO_BACK) ? tr("Make 1D") : tr("Make 2D"), DECMD_MAKE_ABSOLUTE);
     }
-    if (m.canInsertRow) {
-        add(QString(), 0);
-        add(QStringLiteral("Insert Row"), 0);
-        add(QStringLiteral("Insert Column"), 0);
-        add(QString(), 0);
-        add(QStringLiteral("Delete Row"), 0);
-        add(QStringLiteral("Delete Column"), 0);
+    if (can(DECMD_INSERTROW)) {
+        separator();
+        offered(tr("Insert Row"), DECMD_INSERTROW);
+        offered(tr("Insert Column"), DECMD_INSERTCOL);
+        separator();
+        offered(tr("Delete Row"), DECMD_DELETEROWS);
+        offered(tr("Delete Column"), DECMD_DELETECOLS);
     }
     return m;
 }
@@ -45,63 +76,16 @@ ContextMenu withSpelling(ContextMenu menu, const QString &word, const QStringLis
 {
     if (word.isEmpty())
         return menu;
-    QStringList captions = suggestions;
-    captions << QStringLiteral("Add to Dictionary") << QStringLiteral("Ignore") << QString();
-    menu.captions = captions + menu.captions;
-    menu.states = QList<int>(captions.size(), 0) + menu.states;
+    using Kind = SpellingChoice::Kind;
+    QList<ContextItem> spelling;
+    for (const QString &suggestion : suggestions)
+        spelling.append({suggestion, 0, {}, {Kind::Replace, suggestion}});
+    spelling.append({tr("Add to Dictionary"), 0, {}, {Kind::AddToDictionary, {}}});
+    spelling.append({tr("Ignore"), 0, {}, {Kind::Ignore, {}}});
+    spelling.append(ContextItem()); // a separator
+    menu.items = spelling + menu.items;
     menu.misspelledWord = word;
-    menu.suggestions = suggestions;
-    menu.spellingItems = int(captions.size());
     return menu;
-}
-
-SpellingChoice spellingChoice(const ContextMenu &menu, int position)
-{
-    const int n = int(menu.suggestions.size());
-    if (position < 0 || position >= menu.spellingItems)
-        return {};
-    if (position < n)
-        return {SpellingChoice::Kind::Replace, menu.suggestions[position]};
-    if (position == n)
-        return {SpellingChoice::Kind::AddToDictionary, {}};
-    if (position == n + 1)
-        return {SpellingChoice::Kind::Ignore, {}};
-    return {};
-}
-
-MenuCommand contextMenuCommand(const ContextMenu &menu, int position)
-{
-    if (position < menu.spellingItems)
-        return {};
-    position -= menu.spellingItems;
-    switch (position) {
-    case 0:
-        return {DECMD_CUT, OLECMDEXECOPT_DODEFAULT};
-    case 1:
-        return {DECMD_COPY, OLECMDEXECOPT_DODEFAULT};
-    case 2:
-        return {DECMD_PASTE, OLECMDEXECOPT_DODEFAULT};
-    case 4:
-        return {DECMD_SELECTALL, OLECMDEXECOPT_DODEFAULT};
-    case 6:
-        return {DECMD_FONT, OLECMDEXECOPT_PROMPTUSER};
-    default:
-        break;
-    }
-    if (menu.canMakeAbsolute && position == 8)
-        return {DECMD_MAKE_ABSOLUTE, OLECMDEXECOPT_DODEFAULT};
-    if (menu.canInsertRow) {
-        const int t = menu.canMakeAbsolute ? 8 : 6;
-        if (position == t + 2)
-            return {DECMD_INSERTROW, OLECMDEXECOPT_DODEFAULT};
-        if (position == t + 3)
-            return {DECMD_INSERTCOL, OLECMDEXECOPT_DODEFAULT};
-        if (position == t + 5)
-            return {DECMD_DELETEROWS, OLECMDEXECOPT_DODEFAULT};
-        if (position == t + 6)
-            return {DECMD_DELETECOLS, OLECMDEXECOPT_DODEFAULT};
-    }
-    return {};
 }
 
 } // namespace commands

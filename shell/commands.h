@@ -6,37 +6,17 @@
 
 #include <functional>
 
-// The command tables and the pure rules of command dispatch.
+// The right-click menu: what it offers and what each of its items does.
 namespace commands {
 
-// The right-click menu: captions (an empty caption is a separator) and
-// states (0 normal, 2 greyed), and what was known when it was built.
-struct ContextMenu
-{
-    QStringList captions;
-    QList<int> states;
-    bool canMakeAbsolute = false;
-    bool isAbsolute = false;
-    bool canInsertRow = false;
-    // A right-click on a misspelt word puts the engine's suggestions, "Add to
-    // Dictionary" and "Ignore" above the rest.
-    QString misspelledWord;
-    QStringList suggestions;
-    int spellingItems = 0;
-};
-
-// Builds the menu from the surface's command status.
-ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus);
-// The menu with the spelling items of a misspelt word on top ("" adds none).
-ContextMenu withSpelling(ContextMenu menu, const QString &word, const QStringList &suggestions);
-
+// A command of the surface, with its option (0: nothing to do).
 struct MenuCommand
 {
-    int command = 0; // 0: nothing to do
+    int command = 0;
     int option = 0;
 };
 
-// What a chosen position among the spelling items asks for.
+// What a spelling item asks for.
 struct SpellingChoice
 {
     enum class Kind
@@ -48,8 +28,35 @@ struct SpellingChoice
     } kind = Kind::None;
     QString replacement;
 };
-SpellingChoice spellingChoice(const ContextMenu &menu, int position);
-// The command of a chosen position of that menu.
-MenuCommand contextMenuCommand(const ContextMenu &menu, int position);
+
+// One item: its caption ("" for a separator), its state (0 normal, 2 greyed)
+// and what choosing it does.
+struct ContextItem
+{
+    QString caption;
+    int state = 0;
+    MenuCommand command;
+    SpellingChoice spelling;
+};
+
+// The menu of the last right-click. The surface reports a choice by its
+// position, so the items stay in the order the surface shows them.
+struct ContextMenu
+{
+    QList<ContextItem> items;
+    // The word a right-click on a misspelt word found ("" for none).
+    QString misspelledWord;
+
+    QStringList captions() const;
+    QList<int> states() const;
+    // The item at a position the surface reports; nothing outside the menu.
+    const ContextItem *at(int position) const;
+};
+
+// Builds the menu from the surface's command status.
+ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus);
+// The menu with the engine's suggestions for a misspelt word, "Add to
+// Dictionary" and "Ignore" above the rest ("" adds none).
+ContextMenu withSpelling(ContextMenu menu, const QString &word, const QStringList &suggestions);
 
 } // namespace commands

@@ -15,6 +15,8 @@
 
 using namespace surface;
 
+namespace shell {
+
 Q_LOGGING_CATEGORY(lcSaveTiming, "quillonkiv.session.timing", QtWarningMsg)
 
 namespace {
@@ -391,3 +393,5 @@ void DocumentSession::offerRecovery()
         }
     }
 }
+
+} // namespace shell

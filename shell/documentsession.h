@@ -19,6 +19,8 @@
 
 class QWidget;
 
+namespace shell {
+
 // The one page being edited: new, open, save, save as, the question before a
 // changed page is replaced, the messages of loading and saving, the window's
 // title, and the recovery copy that outlives a crash. Every save of the
@@ -123,3 +125,5 @@ private:
     bool m_hasFaults = false;
     bool m_handlingFailure = false;
 };
+
+} // namespace shell

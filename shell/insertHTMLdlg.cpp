@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace shell {
+
 InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     : QDialog(owner), m_surface(surface)
 {
@@ -19,23 +21,23 @@ InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     HTMLText->setObjectName(QStringLiteral("HTMLText"));
     HTMLText->setMinimumWidth(420);
     label->setBuddy(HTMLText);
-    CmdOK = new QPushButton(QStringLiteral("OK"), this);
-    CmdOK->setObjectName(QStringLiteral("CmdOK"));
-    CmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("CmdOK"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(CmdOK);
-    buttons->addWidget(cmdCancel);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(HTMLText);
     layout->addLayout(buttons);
 
-    connect(CmdOK, &QPushButton::clicked, this, &InsertHTMLDlg::CmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &InsertHTMLDlg::cmdCancel_Click);
+    connect(ok, &QPushButton::clicked, this, &InsertHTMLDlg::CmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Esc is the Cancel button.
     connect(this, &QDialog::rejected, this, [this] {
         if (m_surface->widget())
@@ -55,7 +57,4 @@ void InsertHTMLDlg::CmdOK_Click()
     accept();
 }
 
-void InsertHTMLDlg::cmdCancel_Click()
-{
-    reject();
-}
+} // namespace shell

@@ -3,11 +3,12 @@
 #include <QDialog>
 
 class QLineEdit;
-class QPushButton;
 
 namespace surface {
 class EditSurface;
 }
+
+namespace shell {
 
 // Lets the user type raw HTML and inserts it at the selection unchanged.
 class InsertHTMLDlg final : public QDialog
@@ -19,13 +20,12 @@ public:
     InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner);
 
     QLineEdit *HTMLText = nullptr;
-    QPushButton *CmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
 
 public slots:
     void CmdOK_Click();
-    void cmdCancel_Click();
 
 private:
     surface::EditSurface *m_surface;
 };
+
+} // namespace shell

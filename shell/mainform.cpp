@@ -9,6 +9,7 @@
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
+#include "shell/menutable.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
 #include "shell/sourceview.h"
@@ -24,7 +25,6 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -54,6 +54,10 @@ static void initShellResources()
 }
 
 using namespace surface;
+
+namespace shell {
+
+using namespace menus;
 
 namespace {
 // The surface's own open and save-as dialogs, through the dialog seam.
@@ -92,48 +96,17 @@ QSettings windowSettings()
     return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
 }
 
-// A toolbar picture from the icon theme, or the one shipped with the program
-// where the theme lacks it, so that no button is ever blank.
-QIcon toolbarIcon(const char *name)
-{
-    const QString themeName = QString::fromLatin1(name);
-    // We ship pictures only for names Debian's theme lacks; a theme's loose
-    // name matching would otherwise give them a wrong picture.
-    const QString shipped = QStringLiteral(":/shell/icons/%1.svg").arg(themeName);
-    if (QFile::exists(shipped))
-        return QIcon(shipped);
-    return QIcon::fromTheme(themeName);
-}
-
-struct FormatButton
-{
-    const char *key;
-    const char *tooltip;
-    const char *icon;
-    int command;
-};
-
-// Index order is the order the toolbar refresh walks them in.
-const FormatButton kFormatButtons[] = {
-    {"Bold", "Bold", "format-text-bold", DECMD_BOLD},
-    {"Italic", "Italic", "format-text-italic", DECMD_ITALIC},
-    {"Underline", "Underline", "format-text-underline", DECMD_UNDERLINE},
-    {"Numbers", "Numbered List", "format-list-ordered", DECMD_ORDERLIST},
-    {"Bullets", "Bulleted List", "format-list-unordered", DECMD_UNORDERLIST},
-    {"Outdent", "Outdent", "format-indent-less", DECMD_OUTDENT},
-    {"Indent", "Indent", "format-indent-more", DECMD_INDENT},
-    {"LeftJustify", "Left Justify", "format-justify-left", DECMD_JUSTIFYLEFT},
-    {"Center", "Center", "format-justify-center", DECMD_JUSTIFYCENTER},
-    {"RightJustify", "Right Justify", "format-justify-right", DECMD_JUSTIFYRIGHT},
-    {"Color", "Color", "format-text-color", DECMD_SETFORECOLOR},
-};
+// The Format menu's items, one for each block format the surface names.
+const char *const kBlockFormatNames[] = {"FormatSub_0",  "FormatSub_1",  "FormatSub_2",  "FormatSub_3",
+                                         "FormatSub_4",  "FormatSub_5",  "FormatSub_6",  "FormatSub_7",
+                                         "FormatSub_8",  "FormatSub_9",  "FormatSub_10", "FormatSub_11",
+                                         "FormatSub_12", "FormatSub_13", "FormatSub_14", "FormatSub_15"};
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
-    : QMainWindow(parent), m_surface(std::move(surface))
+MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
+    : QMainWindow(parent), m_surface(std::move(editSurface))
 {
     initShellResources();
-    DHTMLEdit1 = m_surface.get();
     setObjectName(QStringLiteral("MainForm"));
     // Outside a desktop session no theme is set; Debian's Adwaita has the pictures.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
@@ -141,8 +114,8 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/shell/icons/quillon-kiv.svg")));
     setWindowTitle(kTitle);
     m_picker = std::make_shared<SurfacePicker>();
-    DHTMLEdit1->setFilePicker(m_picker);
-    m_session = new DocumentSession(DHTMLEdit1, this);
+    surface()->setFilePicker(m_picker);
+    m_session = new DocumentSession(surface(), this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
     // A notice stands until the page changes again.
@@ -162,42 +135,42 @@ MainForm::MainForm(std::unique_ptr<EditSurface> surface, QWidget *parent)
     // splitter is pulled all the way over.
     m_split = new QSplitter(Qt::Horizontal, central);
     m_split->setObjectName(QStringLiteral("SourceSplitter"));
-    m_split->addWidget(DHTMLEdit1->widget());
-    m_source = new SourceView(DHTMLEdit1, m_session, m_split);
+    m_split->addWidget(surface()->widget());
+    m_source = new SourceView(surface(), m_session, m_split);
     m_split->addWidget(m_source);
     m_source->hide();
     layout->addWidget(m_split);
-    DHTMLEdit1->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
+    surface()->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
     setCentralWidget(central);
     connect(m_split, &QSplitter::splitterMoved, this, &MainForm::rememberSourceLayout);
     // Whichever pane was typed in last, a save writes what it holds.
     m_session->setBeforeReading([this] { return m_source->apply(); });
     connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
-    connect(DHTMLEdit1, &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
+    connect(surface(), &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
+    connect(surface(), &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
 
     m_dictionaries = new spelling::Dictionaries(this);
     connect(m_dictionaries, &spelling::Dictionaries::ready, this,
             [this](const QString &dictionary, const QString &name) {
                 if (dictionary == m_spellingDictionary)
-                    DHTMLEdit1->setSpellCheckDictionary(name);
+                    surface()->setSpellCheckDictionary(name);
             });
     connect(m_dictionaries, &spelling::Dictionaries::wordsChanged, this, &MainForm::applySpelling);
     connect(m_dictionaries, &spelling::Dictionaries::failed, this, [this](const QString &why) {
         statusBar()->showMessage(tr("Your own words are not used for spelling: %1.").arg(why));
     });
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::chooseSpellingForPage);
+    connect(surface(), &EditSurface::DocumentComplete, this, &MainForm::chooseSpellingForPage);
 
     buildMenus();
     buildToolbars();
     buildStatusBar();
     refreshRecentPages();
 
-    connect(DHTMLEdit1, &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
-    connect(DHTMLEdit1, &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
-    connect(DHTMLEdit1, &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
-    connect(DHTMLEdit1, &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
-    connect(DHTMLEdit1, &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    connect(surface(), &EditSurface::DocumentComplete, this, &MainForm::onDocumentComplete);
+    connect(surface(), &EditSurface::ShowContextMenu, this, &MainForm::onShowContextMenu);
+    connect(surface(), &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
+    connect(surface(), &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
+    connect(surface(), &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
     // Files dropped beside the page (on a toolbar, the status bar) count too.
     setAcceptDrops(true);
 
@@ -219,317 +192,282 @@ MainForm::~MainForm()
     m_source = nullptr;
     // The surface's widget lives in our layout; let the surface go first.
     m_surface.reset();
-    DHTMLEdit1 = nullptr;
-}
-
-QAction *MainForm::addItem(QMenu *menu, const QString &name, const QString &caption,
-                           const QKeySequence &shortcut)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(name);
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    return a;
 }
 
 void MainForm::buildMenus()
 {
-    QMenuBar *bar = menuBar();
-    QMenu *file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File"));
-    connect(addItem(file, QStringLiteral("FileNew"), QStringLiteral("&New"),
-                    QKeySequence(QStringLiteral("Ctrl+N"))),
-            &QAction::triggered, this, &MainForm::FileNew_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("FileNewSep1"));
-    connect(addItem(file, QStringLiteral("FileOpen"), QStringLiteral("&Open..."),
-                    QKeySequence(QStringLiteral("Ctrl+O"))),
-            &QAction::triggered, this, &MainForm::FileOpen_Click);
-    m_recentMenu = file->addMenu(QStringLiteral("&Recent Pages"));
-    m_recentMenu->setObjectName(QStringLiteral("mnuFileRecent"));
+    // A command of the page, or the same command on the text while the text
+    // has the keyboard; offered when either can do it.
+    const auto editing = [this](const char *name, const QString &caption, QKeyCombination key, int command,
+                                void (SourceView::*onText)()) {
+        return Entry{.name = name,
+                     .caption = caption,
+                     .shortcut = key,
+                     .handler =
+                         [this, command, onText](QAction *) {
+                             if (sourceHasFocus())
+                                 (m_source->*onText)();
+                             else
+                                 surface()->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
+                         },
+                     .offered =
+                         [this, command] {
+                             return sourceHasFocus() || surface()->QueryStatus(command) >= DECMDF_ENABLED;
+                         },
+                     .pageKey = true};
+    };
+    // A check mark showing one of the surface's settings, which the item switches.
+    const auto setting = [this](const char *name, const QString &caption, bool (EditSurface::*get)() const,
+                                void (EditSurface::*set)(bool)) {
+        return Entry{.name = name,
+                     .caption = caption,
+                     .handler =
+                         [this, get, set](QAction *a) {
+                             (surface()->*set)(!(surface()->*get)());
+                             a->setChecked((surface()->*get)());
+                         },
+                     .checkable = true};
+    };
+    Entry findItem =
+        editing("EditSub_8", tr("&Find..."), Qt::CTRL | Qt::Key_F, DECMD_FINDTEXT, &SourceView::showFind);
+    findItem.pageKey = false; // the find dialog is ours to open, from anywhere in the window
+
+    // The block formats, empty until the surface names them.
+    QList<Entry> formats;
+    for (const char *name : kBlockFormatNames)
+        formats.append({.name = name,
+                        .handler =
+                            [this](QAction *a) {
+                                a->setChecked(!a->isChecked()); // the check follows the page, not the click
+                                if (surface()->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
+                                    surface()->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER,
+                                                           a->text());
+                            },
+                        .checkable = true,
+                        .visible = false});
+    formats << separator()
+            << Entry{.name = "mnuSpellingLanguage", .caption = tr("Spelling Language"), .submenu = true};
+
+    // Every menu of the bar has an access letter of its own: without one,
+    // Alt and a letter reach the focused font box as typing.
+    const Menu menus[] = {
+        {"File",
+         tr("&File"),
+         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::FileNew_Click)},
+          separator("FileNewSep1"),
+          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::FileOpen_Click)},
+          {.name = "mnuFileRecent", .caption = tr("&Recent Pages"), .submenu = true},
+          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::FileSave_Click)},
+          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::FileSaveAs_Click)},
+          separator("sep10"),
+          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::mnuFilePrint_Click)},
+          {.name = "FileSep2", .enabled = false, .separator = true},
+          // Built and wired, never offered.
+          {.name = "mnuFilePublish",
+           .caption = tr("P&ublish file..."),
+           .handler = call(this, &MainForm::mnuFilePublish_Click),
+           .enabled = false},
+          separator("FileSep3"),
+          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::FileExit_Click)}},
+         // Another window may have changed the list since.
+         [this] { refreshRecentPages(); }},
+        {"Edit",
+         tr("&Edit"),
+         {editing("EditSub_0", tr("&Undo"), Qt::CTRL | Qt::Key_Z, DECMD_UNDO, &SourceView::undo),
+          editing("EditSub_1", tr("&Redo"), Qt::CTRL | Qt::Key_Y, DECMD_REDO, &SourceView::redo),
+          separator("EditSub_2"),
+          editing("EditSub_3", tr("Cu&t"), Qt::CTRL | Qt::Key_X, DECMD_CUT, &SourceView::cut),
+          editing("EditSub_4", tr("&Copy"), Qt::CTRL | Qt::Key_C, DECMD_COPY, &SourceView::copy),
+          editing("EditSub_5", tr("&Paste"), Qt::CTRL | Qt::Key_V, DECMD_PASTE, &SourceView::paste),
+          editing("EditSub_6", tr("Select &All"), Qt::CTRL | Qt::Key_A, DECMD_SELECTALL,
+                  &SourceView::selectAll),
+          separator("EditSub_7"), findItem, separator("EditSub_9"),
+          setting("EditSub_10", tr("&Snap To Grid"), &EditSurface::SnapToGrid, &EditSurface::setSnapToGrid)}},
+        {"View",
+         tr("&View"),
+         {setting("ViewSub_0", tr("&Borders"), &EditSurface::ShowBorders, &EditSurface::setShowBorders),
+          setting("ViewSub_1", tr("&Document Details"), &EditSurface::ShowDetails,
+                  &EditSurface::setShowDetails),
+          separator(),
+          {.name = "mnuViewSource",
+           .caption = tr("HTML Source"),
+           .shortcut = Qt::CTRL | Qt::Key_U,
+           .handler = [this](QAction *a) { showSource(a->isChecked()); },
+           .checkable = true}}},
+        {"Insert",
+         tr("&Insert"),
+         {{"mnuInsertPageProperties",
+           tr("&Page Properties..."),
+           {},
+           call(this, &MainForm::mnuInsertPageProperties_Click)},
+          separator("sep1"),
+          {"mnuInsertHyperlink", tr("&Hyperlink..."), {}, call(this, &MainForm::mnuInsertHyperlink_Click)},
+          {"mnuInsertImage", tr("&Image..."), {}, call(this, &MainForm::mnuInsertImage_Click)},
+          // Raw HTML does not replace a selected object.
+          {.name = "InsertHTML",
+           .caption = tr("H&TML..."),
+           .handler = call(this, &MainForm::InsertHTML_Click),
+           .offered = [this] { return surface()->DOM().selection().type() != QLatin1String("Control"); }}}},
+        {"Format", tr("F&ormat"), formats, [this] { refreshFormatMenu(); }},
+        {"mnuSpecialEffects",
+         tr("&Special Effects"),
+         {{"mnuFizzet",
+           tr("Fizzet: Web page special effects..."),
+           {},
+           call(this, &MainForm::mnuFizzet_Click)}}},
+        {"Help",
+         tr("&Help"),
+         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::ShowHelp)},
+          separator("sep2"),
+          {"mnuHelpIncreaseTraffic",
+           tr("&Increase traffic to your Web site..."),
+           {},
+           call(this, &MainForm::mnuHelpIncreaseTraffic_Click)},
+          separator("sep3"),
+          {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
+    };
+    for (const Menu &menu : menus)
+        addMenu(menuBar(), this, menu);
+
+    m_recentMenu = findChild<QMenu *>(QStringLiteral("mnuFileRecent"));
+    m_spellingMenu = findChild<QMenu *>(QStringLiteral("mnuSpellingLanguage"));
+    m_sourceAction = findChild<QAction *>(QStringLiteral("mnuViewSource"));
+    for (const char *name : kBlockFormatNames)
+        m_formatSub.append(findChild<QAction *>(QString::fromLatin1(name)));
+    fillSpellingMenu();
     // Its shortcut works with the menus closed, whatever the list holds.
     m_reopenLast = new QAction(this);
     m_reopenLast->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     addAction(m_reopenLast);
     connect(m_reopenLast, &QAction::triggered, this, &MainForm::reopenLastPage);
-    // Another window may have changed the list since.
-    connect(file, &QMenu::aboutToShow, this, &MainForm::refreshRecentPages);
-    connect(addItem(file, QStringLiteral("FileSave"), QStringLiteral("&Save"),
-                    QKeySequence(QStringLiteral("Ctrl+S"))),
-            &QAction::triggered, this, &MainForm::FileSave_Click);
-    connect(addItem(file, QStringLiteral("FileSaveAs"), QStringLiteral("Save &As...")), &QAction::triggered,
-            this, &MainForm::FileSaveAs_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("sep10"));
-    connect(addItem(file, QStringLiteral("mnuFilePrint"), QStringLiteral("&Print..."),
-                    QKeySequence(QStringLiteral("Ctrl+P"))),
-            &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
-    QAction *sep2 = file->addSeparator();
-    sep2->setObjectName(QStringLiteral("FileSep2"));
-    sep2->setEnabled(false);
-    // Built and wired, never offered.
-    QAction *publish = addItem(file, QStringLiteral("mnuFilePublish"), QStringLiteral("P&ublish file..."));
-    publish->setEnabled(false);
-    connect(publish, &QAction::triggered, this, &MainForm::mnuFilePublish_Click);
-    file->addSeparator()->setObjectName(QStringLiteral("FileSep3"));
-    connect(addItem(file, QStringLiteral("FileExit"), QStringLiteral("E&xit")), &QAction::triggered, this,
-            &MainForm::FileExit_Click);
+}
 
-    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("Edit"));
-    const struct
-    {
-        const char *caption;
-        const char *shortcut;
-        int command;
-    } editItems[] = {{"&Undo", "Ctrl+Z", DECMD_UNDO},
-                     {"&Redo", "Ctrl+Y", DECMD_REDO},
-                     {nullptr, nullptr, 0},
-                     {"Cu&t", "Ctrl+X", DECMD_CUT},
-                     {"&Copy", "Ctrl+C", DECMD_COPY},
-                     {"&Paste", "Ctrl+V", DECMD_PASTE},
-                     {"Select &All", "Ctrl+A", DECMD_SELECTALL},
-                     {nullptr, nullptr, 0},
-                     {"&Find...", "Ctrl+F", DECMD_FINDTEXT},
-                     {nullptr, nullptr, 0},
-                     {"&Snap To Grid", nullptr, 0}};
-    for (int i = 0; i < int(std::size(editItems)); ++i) {
-        const QString name = QStringLiteral("EditSub_%1").arg(i);
-        if (!editItems[i].caption) {
-            edit->addSeparator()->setObjectName(name);
-            continue;
+void MainForm::refreshFormatMenu()
+{
+    const int s = surface()->QueryStatus(DECMD_GETBLOCKFMT);
+    if (s >= DECMDF_ENABLED) {
+        const QString name =
+            surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
+        for (QAction *a : std::as_const(m_formatSub)) {
+            a->setEnabled(true);
+            a->setChecked(a->text() == name);
         }
-        QAction *a = addItem(edit, name, QString::fromLatin1(editItems[i].caption),
-                             editItems[i].shortcut ? QKeySequence(QString::fromLatin1(editItems[i].shortcut))
-                                                   : QKeySequence());
-        const int command = editItems[i].command;
-        if (i == 10) {
-            a->setCheckable(true);
-            connect(a, &QAction::triggered, this, [this, a] {
-                DHTMLEdit1->setSnapToGrid(!DHTMLEdit1->SnapToGrid());
-                a->setChecked(DHTMLEdit1->SnapToGrid());
-            });
-        } else {
-            // The page handles its own editing keys; the menu's shortcuts stay
-            // visible as hints without stealing them. Find is ours to open.
-            a->setShortcutContext(command == DECMD_FINDTEXT ? Qt::WindowShortcut : Qt::WidgetShortcut);
-            connect(a, &QAction::triggered, this, [this, command] {
-                if (!sourceHasFocus()) {
-                    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DODEFAULT);
-                    return;
-                }
-                // The same commands on the text, while it has the keyboard.
-                switch (command) {
-                case DECMD_UNDO:
-                    return m_source->undo();
-                case DECMD_REDO:
-                    return m_source->redo();
-                case DECMD_CUT:
-                    return m_source->cut();
-                case DECMD_COPY:
-                    return m_source->copy();
-                case DECMD_PASTE:
-                    return m_source->paste();
-                case DECMD_SELECTALL:
-                    return m_source->selectAll();
-                case DECMD_FINDTEXT:
-                    return m_source->showFind();
-                default:
-                    return;
-                }
-            });
+    } else if (s == DECMDF_DISABLED) {
+        for (QAction *a : std::as_const(m_formatSub)) {
+            a->setEnabled(false);
+            a->setChecked(false);
         }
     }
-    connect(edit, &QMenu::aboutToShow, this, [this, edit] {
-        const int commands[] = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
-                                DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
-        for (int i = 0; i < 9; ++i)
-            if (commands[i])
-                if (QAction *a = edit->findChild<QAction *>(QStringLiteral("EditSub_%1").arg(i)))
-                    a->setEnabled(sourceHasFocus() || DHTMLEdit1->QueryStatus(commands[i]) >= DECMDF_ENABLED);
-    });
-
-    QMenu *view = bar->addMenu(QStringLiteral("&View"));
-    view->setObjectName(QStringLiteral("View"));
-    QAction *borders = addItem(view, QStringLiteral("ViewSub_0"), QStringLiteral("&Borders"));
-    borders->setCheckable(true);
-    connect(borders, &QAction::triggered, this, [this, borders] {
-        DHTMLEdit1->setShowBorders(!DHTMLEdit1->ShowBorders());
-        borders->setChecked(DHTMLEdit1->ShowBorders());
-    });
-    QAction *details = addItem(view, QStringLiteral("ViewSub_1"), QStringLiteral("&Document Details"));
-    details->setCheckable(true);
-    connect(details, &QAction::triggered, this, [this, details] {
-        DHTMLEdit1->setShowDetails(!DHTMLEdit1->ShowDetails());
-        details->setChecked(DHTMLEdit1->ShowDetails());
-    });
-    view->addSeparator();
-    m_sourceAction = addItem(view, QStringLiteral("mnuViewSource"), QStringLiteral("HTML Source"),
-                             QKeySequence(Qt::CTRL | Qt::Key_U));
-    m_sourceAction->setCheckable(true);
-    m_sourceAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_sourceAction, &QAction::triggered, this, [this](bool on) { showSource(on); });
-
-    QMenu *insert = bar->addMenu(QStringLiteral("&Insert"));
-    insert->setObjectName(QStringLiteral("Insert"));
-    connect(addItem(insert, QStringLiteral("mnuInsertPageProperties"), QStringLiteral("&Page Properties...")),
-            &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
-    insert->addSeparator()->setObjectName(QStringLiteral("sep1"));
-    connect(addItem(insert, QStringLiteral("mnuInsertHyperlink"), QStringLiteral("&Hyperlink...")),
-            &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
-    connect(addItem(insert, QStringLiteral("mnuInsertImage"), QStringLiteral("&Image...")),
-            &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
-    connect(addItem(insert, QStringLiteral("InsertHTML"), QStringLiteral("H&TML...")), &QAction::triggered,
-            this, &MainForm::InsertHTML_Click);
-    connect(insert, &QMenu::aboutToShow, this, [this, insert] {
-        if (QAction *a = insert->findChild<QAction *>(QStringLiteral("InsertHTML")))
-            a->setEnabled(DHTMLEdit1->DOM().selection().type() != QLatin1String("Control"));
-    });
-
-    QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));
-    format->setObjectName(QStringLiteral("Format"));
-    for (int i = 0; i < 16; ++i) {
-        QAction *a = addItem(format, QStringLiteral("FormatSub_%1").arg(i), QString());
-        a->setCheckable(true);
-        a->setVisible(false); // empty until the surface names its formats
-        connect(a, &QAction::triggered, this, [this, a] {
-            a->setChecked(!a->isChecked()); // the menu's check follows the page, not the click
-            if (DHTMLEdit1->QueryStatus(DECMD_SETBLOCKFMT) >= DECMDF_ENABLED)
-                DHTMLEdit1->ExecCommand(DECMD_SETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER, a->text());
-        });
-        m_formatSub.append(a);
-    }
-    format->addSeparator();
-    m_spellingMenu = format->addMenu(QStringLiteral("Spelling Language"));
-    m_spellingMenu->setObjectName(QStringLiteral("mnuSpellingLanguage"));
-    fillSpellingMenu();
-    connect(format, &QMenu::aboutToShow, this, [this] {
-        const int s = DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT);
-        if (s >= DECMDF_ENABLED) {
-            const QString name =
-                DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString();
-            for (QAction *a : std::as_const(m_formatSub)) {
-                a->setEnabled(true);
-                a->setChecked(a->text() == name);
-            }
-        } else if (s == DECMDF_DISABLED) {
-            for (QAction *a : std::as_const(m_formatSub)) {
-                a->setEnabled(false);
-                a->setChecked(false);
-            }
-        }
-    });
-
-    // Every menu of the bar has an access letter of its own: without one,
-    // Alt and a letter reach the focused font box as typing.
-    QMenu *effects = bar->addMenu(QStringLiteral("&Special Effects"));
-    effects->setObjectName(QStringLiteral("mnuSpecialEffects"));
-    connect(
-        addItem(effects, QStringLiteral("mnuFizzet"), QStringLiteral("Fizzet: Web page special effects...")),
-        &QAction::triggered, this, &MainForm::mnuFizzet_Click);
-
-    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help"));
-    connect(addItem(help, QStringLiteral("mnuHelpContents"), QStringLiteral("&Contents...")),
-            &QAction::triggered, this, &MainForm::ShowHelp);
-    help->addSeparator()->setObjectName(QStringLiteral("sep2"));
-    connect(addItem(help, QStringLiteral("mnuHelpIncreaseTraffic"),
-                    QStringLiteral("&Increase traffic to your Web site...")),
-            &QAction::triggered, this, &MainForm::mnuHelpIncreaseTraffic_Click);
-    help->addSeparator()->setObjectName(QStringLiteral("sep3"));
-    connect(addItem(help, QStringLiteral("mnuAbout"), QStringLiteral("&About...")), &QAction::triggered, this,
-            &MainForm::mnuAbout_Click);
 }
 
 void MainForm::buildToolbars()
 {
-    m_toolbar2 = addToolBar(QStringLiteral("Standard"));
-    m_toolbar2->setObjectName(QStringLiteral("Toolbar2"));
-    const struct
-    {
-        const char *key;
-        const char *tooltip;
-        const char *icon;
-    } standard[] = {{"New", "New (Ctrl-N)", "document-new"},
-                    {"Open", "Open (Ctrl-O)", "document-open"},
-                    {"Save", "Save (Ctrl-S)", "document-save"},
-                    {"Print", "Print (Ctrl-P)", "document-print"},
-                    {"Cut", "Cut (Ctrl-X)", "edit-cut"},
-                    {"Copy", "Copy (Ctrl-C)", "edit-copy"},
-                    {"Paste", "Paste (Ctrl-V)", "edit-paste"},
-                    {"Find", "Find/Search", "edit-find"},
-                    {"Page Properties", "Page Properties", "document-properties"},
-                    {"Hyperlink", "Insert Hyperlink", "insert-link"},
-                    {"Image", "Insert image", "insert-image"}};
-    for (const auto &b : standard) {
-        const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar2->addAction(toolbarIcon(b.icon), key);
-        a->setObjectName(key);
-        a->setToolTip(QString::fromLatin1(b.tooltip));
-        if (key == QLatin1String("New"))
-            connect(a, &QAction::triggered, this, &MainForm::FileNew_Click);
-        else if (key == QLatin1String("Open"))
-            connect(a, &QAction::triggered, this, &MainForm::FileOpen_Click);
-        else if (key == QLatin1String("Save"))
-            connect(a, &QAction::triggered, this, &MainForm::FileSave_Click);
-        else if (key == QLatin1String("Print"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuFilePrint_Click);
-        else if (key == QLatin1String("Cut"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_CUT); });
-        else if (key == QLatin1String("Copy"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_COPY); });
-        else if (key == QLatin1String("Paste"))
-            connect(a, &QAction::triggered, this, [this] { DHTMLEdit1->ExecCommand(DECMD_PASTE); });
-        else if (key == QLatin1String("Page Properties"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertPageProperties_Click);
-        else if (key == QLatin1String("Image"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertImage_Click);
-        else if (key == QLatin1String("Hyperlink"))
-            connect(a, &QAction::triggered, this, &MainForm::mnuInsertHyperlink_Click);
-        else if (key == QLatin1String("Find"))
-            connect(a, &QAction::triggered, this, [this] {
-                if (sourceHasFocus())
-                    m_source->showFind();
-                else
-                    DHTMLEdit1->ExecCommand(DECMD_FINDTEXT);
-            });
-    }
+    const auto command = [this](int c) { return [this, c](QAction *) { surface()->ExecCommand(c); }; };
+    const Entry standard[] = {
+        {"New", tr("New"), {}, call(this, &MainForm::FileNew_Click), "document-new", tr("New (Ctrl-N)")},
+        {"Open", tr("Open"), {}, call(this, &MainForm::FileOpen_Click), "document-open", tr("Open (Ctrl-O)")},
+        {"Save", tr("Save"), {}, call(this, &MainForm::FileSave_Click), "document-save", tr("Save (Ctrl-S)")},
+        {"Print",
+         tr("Print"),
+         {},
+         call(this, &MainForm::mnuFilePrint_Click),
+         "document-print",
+         tr("Print (Ctrl-P)")},
+        {"Cut", tr("Cut"), {}, command(DECMD_CUT), "edit-cut", tr("Cut (Ctrl-X)")},
+        {"Copy", tr("Copy"), {}, command(DECMD_COPY), "edit-copy", tr("Copy (Ctrl-C)")},
+        {"Paste", tr("Paste"), {}, command(DECMD_PASTE), "edit-paste", tr("Paste (Ctrl-V)")},
+        {"Find",
+         tr("Find"),
+         {},
+         [this](QAction *) {
+             if (sourceHasFocus())
+                 m_source->showFind();
+             else
+                 surface()->ExecCommand(DECMD_FINDTEXT);
+         },
+         "edit-find",
+         tr("Find/Search")},
+        {"Page Properties",
+         tr("Page Properties"),
+         {},
+         call(this, &MainForm::mnuInsertPageProperties_Click),
+         "document-properties",
+         tr("Page Properties")},
+        {"Hyperlink",
+         tr("Hyperlink"),
+         {},
+         call(this, &MainForm::mnuInsertHyperlink_Click),
+         "insert-link",
+         tr("Insert Hyperlink")},
+        {"Image",
+         tr("Image"),
+         {},
+         call(this, &MainForm::mnuInsertImage_Click),
+         "insert-image",
+         tr("Insert image")},
+    };
+    QToolBar *standardBar = addToolBar(tr("Standard"));
+    standardBar->setObjectName(QStringLiteral("Toolbar2"));
+    for (const Entry &e : standard)
+        addEntry(standardBar, this, e);
 
     addToolBarBreak();
-    m_toolbar1 = addToolBar(QStringLiteral("Formatting"));
-    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    m_fontCombo = new QComboBox(m_toolbar1);
+    QToolBar *formatBar = addToolBar(tr("Formatting"));
+    formatBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_fontCombo = new QComboBox(formatBar);
     m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
     m_fontCombo->setEditable(true);
     m_fontCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontCombo->setMinimumContentsLength(14);
-    m_toolbar1->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
-    m_fontSizeCombo = new QComboBox(m_toolbar1);
+    formatBar->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
+    m_fontSizeCombo = new QComboBox(formatBar);
     m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
     m_fontSizeCombo->setEditable(true);
     m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
-    m_toolbar1->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
-    for (const FormatButton &b : kFormatButtons) {
-        const QString key = QString::fromLatin1(b.key);
-        QAction *a = m_toolbar1->addAction(toolbarIcon(b.icon), key);
-        a->setObjectName(key);
-        a->setToolTip(QString::fromLatin1(b.tooltip));
-        a->setCheckable(b.command != DECMD_SETFORECOLOR);
-        const int command = b.command;
-        if (command == DECMD_SETFORECOLOR)
-            connect(a, &QAction::triggered, this, &MainForm::Color_Click);
-        else
-            connect(a, &QAction::triggered, this, [this, command] { execFormatCommand(command); });
-        m_formatButtons.append(a);
-        m_formatCommands.append(command);
+    formatBar->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
+
+    // A button pressed while its format holds at the caret.
+    const auto format = [this](const char *name, const QString &caption, const char *icon,
+                               const QString &tooltip, int c) {
+        return Entry{name, caption, {}, [this, c](QAction *) { execFormatCommand(c); },
+                     icon, tooltip, c,  true};
+    };
+    // In the order the toolbar refresh walks them.
+    const Entry formatting[] = {
+        format("Bold", tr("Bold"), "format-text-bold", tr("Bold"), DECMD_BOLD),
+        format("Italic", tr("Italic"), "format-text-italic", tr("Italic"), DECMD_ITALIC),
+        format("Underline", tr("Underline"), "format-text-underline", tr("Underline"), DECMD_UNDERLINE),
+        format("Numbers", tr("Numbers"), "format-list-ordered", tr("Numbered List"), DECMD_ORDERLIST),
+        format("Bullets", tr("Bullets"), "format-list-unordered", tr("Bulleted List"), DECMD_UNORDERLIST),
+        format("Outdent", tr("Outdent"), "format-indent-less", tr("Outdent"), DECMD_OUTDENT),
+        format("Indent", tr("Indent"), "format-indent-more", tr("Indent"), DECMD_INDENT),
+        format("LeftJustify", tr("LeftJustify"), "format-justify-left", tr("Left Justify"),
+               DECMD_JUSTIFYLEFT),
+        format("Center", tr("Center"), "format-justify-center", tr("Center"), DECMD_JUSTIFYCENTER),
+        format("RightJustify", tr("RightJustify"), "format-justify-right", tr("Right Justify"),
+               DECMD_JUSTIFYRIGHT),
+        // A colour is chosen, not switched on.
+        {"Color",
+         tr("Color"),
+         {},
+         call(this, &MainForm::Color_Click),
+         "format-text-color",
+         tr("Color"),
+         DECMD_SETFORECOLOR},
+    };
+    for (const Entry &e : formatting) {
+        m_formatButtons.append(addEntry(formatBar, this, e));
+        m_formatCommands.append(e.status);
     }
     connect(m_fontCombo, &QComboBox::activated, this, [this](int index) {
         const QString name = m_fontCombo->itemText(index);
-        if (documentReady && DHTMLEdit1->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)
-            DHTMLEdit1->ExecCommand(DECMD_SETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER, name);
+        if (documentReady && surface()->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)
+            surface()->ExecCommand(DECMD_SETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER, name);
     });
     connect(m_fontSizeCombo, &QComboBox::activated, this, [this](int index) {
         if (documentReady && index >= 0)
-            DHTMLEdit1->ExecCommand(DECMD_SETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER, index + 1);
+            surface()->ExecCommand(DECMD_SETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER, index + 1);
     });
 }
 
@@ -555,9 +493,9 @@ void MainForm::buildStatusBar()
     m_capsLock = capslock::state;
     qApp->installEventFilter(this);
     refreshCapsLock();
-    m_clock = new QTimer(this);
-    connect(m_clock, &QTimer::timeout, this, &MainForm::updateClock);
-    m_clock->start(1000);
+    auto *clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, &MainForm::updateClock);
+    clock->start(1000);
     updateClock();
 }
 
@@ -649,12 +587,6 @@ void MainForm::restoreGeometryFromSettings()
 void MainForm::Form_Load()
 {
     documentReady = false;
-    for (const FormatButton &b : kFormatButtons) {
-        formatButtonKeys << QString::fromLatin1(b.key);
-        formatButtonCommands << b.command;
-    }
-    editCommands = {DECMD_UNDO,  DECMD_REDO,      0, DECMD_CUT,     DECMD_COPY,
-                    DECMD_PASTE, DECMD_SELECTALL, 0, DECMD_FINDTEXT};
     restoreGeometryFromSettings();
     for (const char *name : {"Times New Roman", "Arial", "Tahoma", "Courier", "Verdana", "Wingdings"})
         m_fontCombo->addItem(QString::fromLatin1(name));
@@ -663,14 +595,14 @@ void MainForm::Form_Load()
     m_fontCombo->setCurrentIndex(0);
     m_fontSizeCombo->setCurrentIndex(0);
     DisableFormatControls();
-    DHTMLEdit1->widget()->raise();
+    surface()->widget()->raise();
     // The doctype keeps browsers out of their quirks.
     const QStringList blank = {
         QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),
         QStringLiteral("<TITLE></TITLE>"),   QStringLiteral("</HEAD>"), QStringLiteral("<BODY>"),
         QStringLiteral("<DIV>&nbsp;</DIV>"), QStringLiteral("</BODY>"), QStringLiteral("</HTML>")};
     // The window shows while the engine reads the page.
-    DHTMLEdit1->beginDocumentHTML(blank.join(crlf()));
+    surface()->beginDocumentHTML(blank.join(crlf()));
 }
 
 void MainForm::onDocumentComplete()
@@ -678,7 +610,7 @@ void MainForm::onDocumentComplete()
     if (documentReady)
         return;
     const QStringList names =
-        DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMTNAMES, OLECMDEXECOPT_DONTPROMPTUSER).toStringList();
+        surface()->ExecCommand(DECMD_GETBLOCKFMTNAMES, OLECMDEXECOPT_DONTPROMPTUSER).toStringList();
     for (int i = 0; i < names.size() && i < m_formatSub.size(); ++i) {
         m_formatSub[i]->setText(names[i]);
         m_formatSub[i]->setVisible(true);
@@ -694,30 +626,30 @@ void MainForm::onDocumentComplete()
 void MainForm::onDisplayChanged()
 {
     for (int i = 0; i < m_formatButtons.size(); ++i) {
-        const int s = DHTMLEdit1->QueryStatus(m_formatCommands[i]);
+        const int s = surface()->QueryStatus(m_formatCommands[i]);
         m_formatButtons[i]->setEnabled(s >= DECMDF_ENABLED);
         m_formatButtons[i]->setChecked(s == DECMDF_LATCHED);
     }
     RefreshFontBoxes();
-    if (DHTMLEdit1->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
+    if (surface()->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
         m_panels[0]->setText(
-            DHTMLEdit1->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+            surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
 }
 
 void MainForm::RefreshFontBoxes()
 {
-    int s = DHTMLEdit1->QueryStatus(DECMD_GETFONTNAME);
+    int s = surface()->QueryStatus(DECMD_GETFONTNAME);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
         m_fontCombo->setEditText(
-            DHTMLEdit1->ExecCommand(DECMD_GETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER).toString());
+            surface()->ExecCommand(DECMD_GETFONTNAME, OLECMDEXECOPT_DONTPROMPTUSER).toString());
         m_fontCombo->setEnabled(true);
     } else {
         m_fontCombo->setEditText(QString());
         m_fontCombo->setEnabled(s == DECMDF_NINCHED);
     }
-    s = DHTMLEdit1->QueryStatus(DECMD_GETFONTSIZE);
+    s = surface()->QueryStatus(DECMD_GETFONTSIZE);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
-        const int n = DHTMLEdit1->ExecCommand(DECMD_GETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER).toInt();
+        const int n = surface()->ExecCommand(DECMD_GETFONTSIZE, OLECMDEXECOPT_DONTPROMPTUSER).toInt();
         m_fontSizeCombo->setEditText(n < 1 ? QString() : QString::number(n));
         m_fontSizeCombo->setEnabled(true);
     } else {
@@ -728,7 +660,7 @@ void MainForm::RefreshFontBoxes()
 
 void MainForm::execFormatCommand(int command)
 {
-    DHTMLEdit1->ExecCommand(command, OLECMDEXECOPT_DONTPROMPTUSER);
+    surface()->ExecCommand(command, OLECMDEXECOPT_DONTPROMPTUSER);
     onDisplayChanged(); // the button's pressed look follows the page, not the click
 }
 
@@ -737,8 +669,8 @@ void MainForm::Color_Click()
     const std::optional<QColor> c = ui::pickColor(this, Qt::black);
     if (!c)
         return;
-    DHTMLEdit1->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_DONTPROMPTUSER,
-                            c->name(QColor::HexRgb).toUpper());
+    surface()->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_DONTPROMPTUSER,
+                           c->name(QColor::HexRgb).toUpper());
 }
 
 void MainForm::DisableFormatControls()
@@ -750,16 +682,6 @@ void MainForm::DisableFormatControls()
     for (QAction *a : std::as_const(m_formatButtons))
         a->setEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void MainForm::RefreshTitle()
-{
-    setWindowTitle(m_session->title());
-}
-
-int MainForm::CheckSaveChanges()
-{
-    return m_session->checkSaveChanges();
 }
 
 void MainForm::FileNew_Click()
@@ -779,7 +701,7 @@ bool MainForm::SaveCurrentDocument(bool saveAs)
 
 void MainForm::FileSave_Click()
 {
-    SaveCurrentDocument(DHTMLEdit1->CurrentDocumentPath().isEmpty());
+    SaveCurrentDocument(surface()->CurrentDocumentPath().isEmpty());
 }
 
 void MainForm::FileSaveAs_Click()
@@ -789,14 +711,14 @@ void MainForm::FileSaveAs_Click()
 
 void MainForm::mnuFilePrint_Click()
 {
-    DHTMLEdit1->PrintDocument(true);
+    surface()->PrintDocument(true);
 }
 
 void MainForm::refreshRecentPages()
 {
     m_recentMenu->clear();
     const QStringList pages = recent::pages();
-    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    const QString current = surface()->CurrentDocumentPath();
     bool shortcutShown = false;
     for (qsizetype i = 0; i < pages.size(); ++i) {
         QString text = QString::number(i + 1);
@@ -817,7 +739,7 @@ void MainForm::refreshRecentPages()
 
 void MainForm::reopenLastPage()
 {
-    const QString current = DHTMLEdit1->CurrentDocumentPath();
+    const QString current = surface()->CurrentDocumentPath();
     for (const QString &page : recent::pages())
         if (page != current && QFileInfo::exists(page)) {
             m_session->open(page);
@@ -895,9 +817,9 @@ void MainForm::insertPicture(const QString &path)
         fields.height = QString::number(size.height());
     }
     const std::optional<QString> fragment = image::composeImage(fields, QString());
-    std::optional<TextRange> range = DHTMLEdit1->DOM().selection().createRange();
-    if (!range && DHTMLEdit1->collapseSelection(false))
-        range = DHTMLEdit1->DOM().selection().createRange(); // an object was selected: after it
+    std::optional<TextRange> range = surface()->DOM().selection().createRange();
+    if (!range && surface()->collapseSelection(false))
+        range = surface()->DOM().selection().createRange(); // an object was selected: after it
     if (fragment && range)
         range->pasteHTML(*fragment);
 }
@@ -911,7 +833,7 @@ bool MainForm::Form_QueryUnload()
 {
     // The same question as before New and Open: only Cancel, or a save that
     // failed, keeps the window open.
-    return CheckSaveChanges() != Cancelled;
+    return m_session->checkSaveChanges() != DocumentSession::Cancelled;
 }
 
 void MainForm::Form_Unload()
@@ -960,18 +882,21 @@ void MainForm::ShowHelp()
 void MainForm::onShowContextMenu()
 {
     contextMenu = commands::withSpelling(
-        commands::buildContextMenu([this](int command) { return DHTMLEdit1->QueryStatus(command); }),
-        DHTMLEdit1->misspelledWord(), DHTMLEdit1->spellingSuggestions());
-    DHTMLEdit1->SetContextMenu(contextMenu.captions, contextMenu.states);
+        commands::buildContextMenu([this](int command) { return surface()->QueryStatus(command); }),
+        surface()->misspelledWord(), surface()->spellingSuggestions());
+    surface()->SetContextMenu(contextMenu.captions(), contextMenu.states());
 }
 
 void MainForm::onContextMenuAction(int position)
 {
+    // Each item carries what it does: the position only finds the item.
+    const commands::ContextItem *item = contextMenu.at(position);
+    if (!item)
+        return;
     using Spelling = commands::SpellingChoice::Kind;
-    const commands::SpellingChoice choice = commands::spellingChoice(contextMenu, position);
-    switch (choice.kind) {
+    switch (item->spelling.kind) {
     case Spelling::Replace:
-        DHTMLEdit1->replaceMisspelledWord(choice.replacement);
+        surface()->replaceMisspelledWord(item->spelling.replacement);
         return;
     case Spelling::AddToDictionary:
         if (!m_dictionaries->addWord(contextMenu.misspelledWord))
@@ -987,9 +912,8 @@ void MainForm::onContextMenuAction(int position)
     case Spelling::None:
         break;
     }
-    const commands::MenuCommand c = commands::contextMenuCommand(contextMenu, position);
-    if (c.command)
-        DHTMLEdit1->ExecCommand(c.command, c.option);
+    if (item->command.command)
+        surface()->ExecCommand(item->command.command, item->command.option);
 }
 
 bool MainForm::sourceHasFocus() const
@@ -1009,7 +933,7 @@ void MainForm::showSource(bool on)
             return;
         }
         m_source->hide();
-        DHTMLEdit1->widget()->setFocus();
+        surface()->widget()->setFocus();
     } else if (!m_source->isVisible()) {
         m_source->show();
         const QByteArray layout = windowSettings().value(QStringLiteral("View/SourceSplitter")).toByteArray();
@@ -1046,7 +970,7 @@ void MainForm::fillSpellingMenu()
         connect(a, &QAction::triggered, this, [this, dictionary] {
             // A page that names its language keeps it; the choice is for this
             // page only. Otherwise it is the choice from now on.
-            if (spelling::forLanguage(DHTMLEdit1->pageLanguage(), spelling::installed()).isEmpty())
+            if (spelling::forLanguage(surface()->pageLanguage(), spelling::installed()).isEmpty())
                 windowSettings().setValue(QStringLiteral("Spelling/Language"), dictionary);
             setSpellingDictionary(dictionary);
         });
@@ -1057,7 +981,7 @@ void MainForm::fillSpellingMenu()
 void MainForm::chooseSpellingForPage()
 {
     const QStringList dictionaries = spelling::installed();
-    QString dictionary = spelling::forLanguage(DHTMLEdit1->pageLanguage(), dictionaries);
+    QString dictionary = spelling::forLanguage(surface()->pageLanguage(), dictionaries);
     if (dictionary.isEmpty())
         dictionary = windowSettings().value(QStringLiteral("Spelling/Language")).toString();
     if (!dictionaries.contains(dictionary))
@@ -1079,25 +1003,25 @@ void MainForm::setSpellingDictionary(const QString &dictionary)
 
 void MainForm::applySpelling()
 {
-    DHTMLEdit1->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
+    surface()->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
 }
 
 void MainForm::InsertHTML_Click()
 {
-    InsertHTMLDlg dialog(DHTMLEdit1, this);
+    InsertHTMLDlg dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuFilePublish_Click()
 {
-    if (DHTMLEdit1->IsDirty()) {
+    if (surface()->IsDirty()) {
         ui::messageBox(this,
                        QStringLiteral("The current document has changed.") + crlf() + crlf() +
                            QStringLiteral("Please save the document before publishing it to your Web site."),
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
-    publish::PublishDialog dialog(DHTMLEdit1, publish::systemPasswordStore(), this);
+    publish::PublishDialog dialog(surface(), publish::systemPasswordStore(), this);
     dialog.exec();
 }
 
@@ -1125,18 +1049,20 @@ void MainForm::mnuHelpIncreaseTraffic_Click()
 
 void MainForm::mnuInsertHyperlink_Click()
 {
-    hyperlink::HyperlinkDialog dialog(DHTMLEdit1, this);
+    hyperlink::HyperlinkDialog dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertPageProperties_Click()
 {
-    pageprops::PagePropertiesDialog dialog(DHTMLEdit1, this);
+    pageprops::PagePropertiesDialog dialog(surface(), this);
     dialog.exec();
 }
 
 void MainForm::mnuInsertImage_Click()
 {
-    image::InsertImageDialog dialog(DHTMLEdit1, this);
+    image::InsertImageDialog dialog(surface(), this);
     dialog.exec();
 }
+
+} // namespace shell

@@ -15,12 +15,8 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QToolBar;
-class QTimer;
 
-class DocumentSession;
 class QSplitter;
-class SourceView;
 
 namespace spelling {
 class Dictionaries;
@@ -29,6 +25,11 @@ class Dictionaries;
 namespace surface {
 struct FilePicker;
 }
+
+namespace shell {
+
+class DocumentSession;
+class SourceView;
 
 // The editor's one main window: menus, toolbars, font boxes, status bar and
 // the editing surface, and the handling of the one page being edited.
@@ -40,37 +41,20 @@ class MainForm final : public QMainWindow
 public:
     // The surface is made by the caller (the program passes the Qt WebEngine
     // one) and owned by the window.
-    explicit MainForm(std::unique_ptr<surface::EditSurface> surface, QWidget *parent = nullptr);
+    explicit MainForm(std::unique_ptr<surface::EditSurface> editSurface, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    surface::EditSurface *DHTMLEdit1 = nullptr;
+    // The editing surface; its widget keeps the name "DHTMLEdit1".
+    surface::EditSurface *surface() const { return m_surface.get(); }
     bool documentReady = false;
-    QString documentText;
-
-    // Filled once at start-up.
-    QStringList formatButtonKeys;
-    QList<int> formatButtonCommands;
-    QList<int> editCommands;
     // Known at the last right-click, read by the next menu choice.
     commands::ContextMenu contextMenu;
 
-    // Check-save answers.
-    enum SaveAnswer
-    {
-        NothingChanged = 0,
-        Saved = 1,
-        Cancelled = 2,
-        Declined = 7
-    };
-    int CheckSaveChanges();
     bool SaveCurrentDocument(bool saveAs);
-    void RefreshTitle();
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
     SourceView *sourceView() const { return m_source; }
-    // The installed dictionary the page is checked with ("" for none).
-    QString spellingDictionary() const { return m_spellingDictionary; }
     // For tests: where the Caps Lock state comes from.
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
@@ -109,6 +93,8 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
     void buildMenus();
+    // The Format menu's checks follow the block format at the caret.
+    void refreshFormatMenu();
     void buildToolbars();
     void buildStatusBar();
     void restoreGeometryFromSettings();
@@ -118,8 +104,6 @@ private:
     void execFormatCommand(int command);
     void onShowContextMenu();
     void onContextMenuAction(int position);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption,
-                     const QKeySequence &shortcut = {});
     void updateClock();
     void refreshCapsLock();
     void refreshRecentPages();
@@ -140,15 +124,12 @@ private:
     std::unique_ptr<surface::EditSurface> m_surface;
     DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
-    QToolBar *m_toolbar1 = nullptr;
-    QToolBar *m_toolbar2 = nullptr;
     QComboBox *m_fontCombo = nullptr;
     QComboBox *m_fontSizeCombo = nullptr;
     QList<QLabel *> m_panels;
     QList<QAction *> m_formatButtons;
     QList<int> m_formatCommands;
     QList<QAction *> m_formatSub;
-    QTimer *m_clock = nullptr;
     QMenu *m_recentMenu = nullptr;
     QAction *m_reopenLast = nullptr;
     std::function<std::optional<bool>()> m_capsLock;
@@ -160,3 +141,5 @@ private:
     QString m_spellingDictionary;
     bool m_destroying = false;
 };
+
+} // namespace shell

@@ -109,11 +109,7 @@ QByteArray makeTemporary(const QString &target, Fd &fd)
 
 WriteResult failure(const QString &target, int err)
 {
-    WriteResult r;
-    r.osError = err;
-    r.written = target;
-    r.code = saveErrorCode(0, err, QFileInfo(target).absoluteDir().exists());
-    return r;
+    return {.ok = false, .code = saveErrorCode(0, err, QFileInfo(target).absoluteDir().exists())};
 }
 
 mode_t defaultMode()
@@ -165,10 +161,7 @@ WriteResult writeInPlace(const QString &target, const QByteArray &bytes, const W
     if (writeAll(out.get(), bytes, 0, faults) && ::ftruncate(out.get(), off_t(bytes.size())) == 0 &&
         syncFd(out.get(), faults)) {
         dropBackup();
-        WriteResult r;
-        r.ok = true;
-        r.written = target;
-        return r;
+        return {.ok = true};
     }
     const int err = errno;
     // Put the old page back; it fitted before, so it fits again.
@@ -251,10 +244,7 @@ WriteResult writePageFile(const QString &path, const QByteArray &bytes, const Wr
         return failure(target, err);
     }
     syncFolder(QFileInfo(target).absolutePath());
-    WriteResult r;
-    r.ok = true;
-    r.written = target;
-    return r;
+    return {.ok = true};
 }
 
 } // namespace session

@@ -19,9 +19,7 @@ struct WriteFaults
 struct WriteResult
 {
     bool ok = false;
-    int osError = 0; // errno of the failure
     qint64 code = 0; // the save's failure code (0 on success)
-    QString written; // the file written: the target of a link, not the link
 };
 
 // Writes bytes to path. A new file gets the default mode; an existing one

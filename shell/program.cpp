@@ -15,6 +15,8 @@
 
 #include <cstdio>
 
+namespace shell {
+
 Program::Program(SurfaceFactory makeSurface, QObject *parent)
     : QObject(parent), m_makeSurface(std::move(makeSurface))
 {}
@@ -109,3 +111,5 @@ QList<MainForm *> Program::windows() const
         out << w.get();
     return out;
 }
+
+} // namespace shell

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace shell {
+
 class MainForm;
 
 // The running program: its command line, and its windows, one page each.
@@ -37,3 +39,5 @@ private:
     SurfaceFactory m_makeSurface;
     std::vector<std::unique_ptr<MainForm>> m_windows;
 };
+
+} // namespace shell

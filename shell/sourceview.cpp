@@ -14,6 +14,8 @@
 
 using namespace surface;
 
+namespace shell {
+
 namespace {
 // The editor keeps lines apart with its own separator and gives CR LF back
 // as a plain line feed; its raw text keeps everything else as typed.
@@ -350,3 +352,5 @@ void SourceView::showFind()
     m_find->raise();
     m_find->activateWindow();
 }
+
+} // namespace shell

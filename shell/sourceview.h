@@ -6,12 +6,15 @@
 #include <QTextCharFormat>
 #include <QTimer>
 
-class DocumentSession;
 class QDialog;
 
 namespace surface {
 class EditSurface;
 }
+
+namespace shell {
+
+class DocumentSession;
 
 // Colours for a page's text: tags, attributes, values, comments, entities.
 class HtmlHighlighter final : public QSyntaxHighlighter
@@ -62,12 +65,10 @@ public:
     // Puts the edits made here into the page. False when the page refused
     // them; the user was told, and the text stays here.
     bool apply();
-    bool hasEdits() const { return m_edited; }
     // The text shown, as it would be written.
     QString sourceText() const;
     // The find dialog, bound to this text.
     void showFind();
-    QDialog *findDialog() const { return m_find; }
     int lineNumberWidth() const;
 
 protected:
@@ -93,3 +94,5 @@ private:
     QTimer m_applyTimer;
     QTimer m_refreshTimer;
 };
+
+} // namespace shell

@@ -8,6 +8,7 @@
 #include "testsupport/testfiles.h"
 #include "uikit/uiseam.h"
 
+#include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -17,14 +18,14 @@
 struct TestWindow
 {
     ui::Script script; // reset it freely: the seam keeps pointing here
-    std::unique_ptr<MainForm> form;
+    std::unique_ptr<shell::MainForm> form;
 
     // Opens the window and waits for its first page; false when it did not come up.
     bool open()
     {
         QStandardPaths::setTestModeEnabled(true);
         ui::setScript(&script);
-        form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+        form = std::make_unique<shell::MainForm>(std::make_unique<surface::WebEngineSurface>());
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             return false;
@@ -36,12 +37,34 @@ struct TestWindow
         form.reset();
         ui::setScript(nullptr);
     }
+    ~TestWindow() { close(); }
+
+    // The page's file, chosen in the open dialog.
+    void openPage(const QString &path)
+    {
+        script.fileAnswers << path;
+        form->FileOpen_Click();
+    }
+
+    // The widget that takes the page's keys and clicks.
+    QWidget *input() const
+    {
+        QWidget *view = form->surface()->widget();
+        return view->focusProxy() ? view->focusProxy() : view;
+    }
+
+    // Markup pasted at the selection; false unless the page took it as a change.
+    bool edit(const QString &html = QStringLiteral("<b>edit</b>"))
+    {
+        std::optional<surface::TextRange> r = form->surface()->DOM().selection().createRange();
+        return r && r->pasteHTML(html) && form->surface()->IsDirty();
+    }
 
     // Script in the surface's own world, to look into the page.
     QVariant js(const QString &code) const
     {
         const std::optional<QVariant> v =
-            static_cast<surface::WebEngineSurface *>(form->DHTMLEdit1)->evaluate(code);
+            static_cast<surface::WebEngineSurface *>(form->surface())->evaluate(code);
         return v ? *v : QVariant();
     }
 };
@@ -77,3 +100,13 @@ private:
     QString m_where;
     bool m_ok = false;
 };
+
+// A test of the window's: the engine is prepared before the application starts.
+#define QK_WINDOW_TEST_MAIN(TestClass)                                                                       \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        surface::prepareBeforeApplication();                                                                 \
+        QApplication app(argc, argv);                                                                        \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }

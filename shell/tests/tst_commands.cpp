@@ -1,4 +1,5 @@
-// Pure rules of command dispatch: the right-click menu.
+// The right-click menu's rules: what it offers in each situation, and that
+// every item offered does something.
 #include "shell/commands.h"
 #include "surface/editsurface.h"
 
@@ -12,100 +13,58 @@ class TestCommands final : public QObject
     Q_OBJECT
 
 private slots:
-    void contextMenu_data();
-    void contextMenu();
-    void contextMenuActions_data();
-    void contextMenuActions();
+    void everyItemActs_data();
+    void everyItemActs();
 };
 
-void TestCommands::contextMenu_data()
+void TestCommands::everyItemActs_data()
 {
     QTest::addColumn<bool>("positioning");
-    QTest::addColumn<bool>("absolute");
     QTest::addColumn<bool>("table");
     QTest::addColumn<bool>("selection");
-    QTest::addColumn<QStringList>("captions");
-    QTest::addColumn<QList<int>>("states");
-    const QStringList base = {QStringLiteral("Cut"),        QStringLiteral("Copy"),
-                              QStringLiteral("Paste"),      QString(),
-                              QStringLiteral("Select All"), QString(),
-                              QStringLiteral("Font...")};
-    const QStringList table = {QString(), QStringLiteral("Insert Row"), QStringLiteral("Insert Column"),
-                               QString(), QStringLiteral("Delete Row"), QStringLiteral("Delete Column")};
-    QTest::newRow("plain, nothing selected")
-        << false << false << false << false << base << QList<int>{2, 2, 0, 0, 0, 0, 0};
-    QTest::newRow("plain, text selected")
-        << false << false << false << true << base << QList<int>{0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("table") << false << false << true << true << base + table
-                           << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("positioning, flowing")
-        << true << false << false << true << base + QStringList{QString(), QStringLiteral("Make 2D")}
-        << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("positioning and table, absolute")
-        << true << true << true << true << base + QStringList{QString(), QStringLiteral("Make 1D")} + table
-        << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    QTest::addColumn<QString>("misspelt");
+    QTest::newRow("plain, nothing selected") << false << false << false << QString();
+    QTest::newRow("table, text selected") << false << true << true << QString();
+    QTest::newRow("positioning") << true << false << true << QString();
+    QTest::newRow("misspelt word in a positioned table")
+        << true << true << false << QStringLiteral("recieve");
 }
 
-void TestCommands::contextMenu()
+void TestCommands::everyItemActs()
 {
     QFETCH(bool, positioning);
-    QFETCH(bool, absolute);
     QFETCH(bool, table);
     QFETCH(bool, selection);
-    QFETCH(QStringList, captions);
-    QFETCH(QList<int>, states);
+    QFETCH(QString, misspelt);
     const QHash<int, int> status = {{DECMD_MAKE_ABSOLUTE, positioning ? 3 : 1},
-                                    {DECMD_SEND_TO_BACK, absolute ? 3 : 1},
                                     {DECMD_INSERTROW, table ? 3 : 1},
                                     {DECMD_CUT, selection ? 3 : 1},
                                     {DECMD_COPY, selection ? 3 : 1},
                                     {DECMD_PASTE, 3},
                                     {DECMD_SELECTALL, 3},
                                     {DECMD_FONT, 3}};
-    const commands::ContextMenu m = commands::buildContextMenu([&](int c) { return status.value(c, 0); });
-    QCOMPARE(m.captions, captions);
-    QCOMPARE(m.states, states);
-}
-
-void TestCommands::contextMenuActions_data()
-{
-    QTest::addColumn<bool>("positioning");
-    QTest::addColumn<bool>("table");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("command");
-    QTest::addColumn<int>("option");
-    QTest::newRow("cut") << false << false << 0 << int(DECMD_CUT) << 0;
-    QTest::newRow("copy") << false << false << 1 << int(DECMD_COPY) << 0;
-    QTest::newRow("paste") << false << false << 2 << int(DECMD_PASTE) << 0;
-    QTest::newRow("separator") << false << false << 3 << 0 << 0;
-    QTest::newRow("select all") << false << false << 4 << int(DECMD_SELECTALL) << 0;
-    QTest::newRow("font prompts") << false << false << 6 << int(DECMD_FONT) << 1;
-    QTest::newRow("past the end") << false << false << 7 << 0 << 0;
-    QTest::newRow("negative") << false << false << -1 << 0 << 0;
-    QTest::newRow("make absolute") << true << false << 8 << int(DECMD_MAKE_ABSOLUTE) << 0;
-    QTest::newRow("table: insert row at 8") << false << true << 8 << int(DECMD_INSERTROW) << 0;
-    QTest::newRow("table: insert column at 9") << false << true << 9 << int(DECMD_INSERTCOL) << 0;
-    QTest::newRow("table: delete row at 11") << false << true << 11 << int(DECMD_DELETEROWS) << 0;
-    QTest::newRow("table: delete column at 12") << false << true << 12 << int(DECMD_DELETECOLS) << 0;
-    QTest::newRow("both: insert row at 10") << true << true << 10 << int(DECMD_INSERTROW) << 0;
-    QTest::newRow("both: delete column at 14") << true << true << 14 << int(DECMD_DELETECOLS) << 0;
-    QTest::newRow("both: 8 is positioning") << true << true << 8 << int(DECMD_MAKE_ABSOLUTE) << 0;
-    QTest::newRow("no table: 12 does nothing") << true << false << 12 << 0 << 0;
-}
-
-void TestCommands::contextMenuActions()
-{
-    QFETCH(bool, positioning);
-    QFETCH(bool, table);
-    QFETCH(int, position);
-    QFETCH(int, command);
-    QFETCH(int, option);
-    commands::ContextMenu m;
-    m.canMakeAbsolute = positioning;
-    m.canInsertRow = table;
-    const commands::MenuCommand c = commands::contextMenuCommand(m, position);
-    QCOMPARE(c.command, command);
-    QCOMPARE(c.option, option);
+    const QStringList suggestions = {QStringLiteral("receive"), QStringLiteral("relieve")};
+    const commands::ContextMenu m = commands::withSpelling(
+        commands::buildContextMenu([&](int c) { return status.value(c, 0); }), misspelt, suggestions);
+    QCOMPARE(m.states().size(), m.captions().size());
+    QHash<int, int> stateOf;
+    QStringList replacements;
+    for (const commands::ContextItem &item : m.items) {
+        const bool acts = item.command.command || item.spelling.kind != commands::SpellingChoice::Kind::None;
+        QVERIFY2(acts == !item.caption.isEmpty(), qPrintable(item.caption)); // only separators do nothing
+        stateOf[item.command.command] = item.state;
+        if (item.spelling.kind == commands::SpellingChoice::Kind::Replace)
+            replacements << item.spelling.replacement;
+    }
+    // Greyed exactly where the surface cannot act; sections only where they apply.
+    QCOMPARE(stateOf.value(DECMD_CUT), selection ? 0 : 2);
+    QCOMPARE(stateOf.value(DECMD_PASTE), 0);
+    QCOMPARE(stateOf.contains(DECMD_MAKE_ABSOLUTE), positioning);
+    QCOMPARE(stateOf.contains(DECMD_INSERTROW) && stateOf.contains(DECMD_DELETECOLS), table);
+    QCOMPARE(replacements, misspelt.isEmpty() ? QStringList() : suggestions);
+    // The spelling items come first, above the editing commands.
+    QCOMPARE(m.items.constFirst().spelling.kind != commands::SpellingChoice::Kind::None, !misspelt.isEmpty());
+    QVERIFY(!m.at(-1) && !m.at(int(m.items.size())));
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

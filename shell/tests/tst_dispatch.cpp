@@ -1,19 +1,16 @@
 // Command dispatch and state refresh on the real main window and surface.
 #include "shell/insertHTMLdlg.h"
-#include "shell/mainform.h"
-#include "surface/webenginesurface.h"
-#include "uikit/uiseam.h"
+#include "testsupport/testwindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStandardPaths>
 #include <QTest>
 
+using namespace shell;
 using namespace surface;
 
 class TestDispatch final : public QObject
@@ -21,7 +18,6 @@ class TestDispatch final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -32,7 +28,6 @@ private slots:
     void indentButtonsFollowTheirCommands();
     void fontBeforeReadySendsNothing();
     void colourButton();
-    void snapToGridToggles();
     void formatMenuChecksCurrentFormat();
     void contextMenuInThreeSituations();
     void insertHtml_data();
@@ -40,38 +35,28 @@ private slots:
 
 private:
     void load(const QString &html);
-    QVariant js(const QString &code);
+    QVariant js(const QString &code) { return m_window.js(code); }
     QAction *action(const char *name) { return m_form->findChild<QAction *>(QString::fromLatin1(name)); }
     QComboBox *combo(const char *name) { return m_form->findChild<QComboBox *>(QString::fromLatin1(name)); }
     void clickElement(const QString &id);
 
-    ui::Script m_script;
-    std::unique_ptr<MainForm> m_form;
+    TestWindow m_window;
+    ui::Script &m_script = m_window.script;
+    std::unique_ptr<MainForm> &m_form = m_window.form;
     WebEngineSurface *m_surface = nullptr;
 };
-
-void TestDispatch::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void TestDispatch::init()
 {
     m_script = ui::Script();
-    ui::setScript(&m_script);
-    auto surface = std::make_unique<WebEngineSurface>();
-    m_surface = surface.get();
-    m_form = std::make_unique<MainForm>(std::move(surface));
+    QVERIFY(m_window.open());
     m_form->resize(900, 700);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    QTRY_VERIFY(m_form->documentReady);
+    m_surface = static_cast<WebEngineSurface *>(m_form->surface());
 }
 
 void TestDispatch::cleanup()
 {
-    m_form.reset();
-    ui::setScript(nullptr);
+    m_window.close();
 }
 
 void TestDispatch::load(const QString &html)
@@ -81,12 +66,6 @@ void TestDispatch::load(const QString &html)
     QVERIFY(!m_surface->IsDirty());
 }
 
-QVariant TestDispatch::js(const QString &code)
-{
-    const std::optional<QVariant> v = m_surface->evaluate(code);
-    return v ? *v : QVariant();
-}
-
 void TestDispatch::clickElement(const QString &id)
 {
     const QVariantMap r =
@@ -94,8 +73,7 @@ void TestDispatch::clickElement(const QString &id)
                           " return {x: b.left + b.width / 2, y: b.top + b.height / 2}; })()")
                .arg(id))
             .toMap();
-    QWidget *w = m_surface->widget();
-    QWidget *target = w->focusProxy() ? w->focusProxy() : w;
+    QWidget *target = m_window.input();
     const QPoint p(qRound(r.value(QStringLiteral("x")).toDouble()),
                    qRound(r.value(QStringLiteral("y")).toDouble()));
     QTest::mouseMove(target, p);
@@ -220,19 +198,6 @@ void TestDispatch::colourButton()
              qPrintable(m_surface->DocumentHTML()));
 }
 
-void TestDispatch::snapToGridToggles()
-{
-    QAction *snap = action("EditSub_10");
-    QVERIFY(snap);
-    const bool before = m_surface->SnapToGrid();
-    snap->trigger();
-    QCOMPARE(m_surface->SnapToGrid(), !before);
-    QCOMPARE(snap->isChecked(), !before);
-    snap->trigger();
-    QCOMPARE(m_surface->SnapToGrid(), before);
-    QCOMPARE(snap->isChecked(), before);
-}
-
 void TestDispatch::formatMenuChecksCurrentFormat()
 {
     load(QStringLiteral("<html><body><h2 id=h>head</h2><p id=p>para</p></body></html>"));
@@ -256,27 +221,33 @@ void TestDispatch::contextMenuInThreeSituations()
 {
     load(QStringLiteral(
         "<html><body><p id=p>para</p><table><tr><td id=c>cell</td></tr></table></body></html>"));
+    // Where the item doing the command stands in the menu shown last (-1: not there).
+    const auto position = [this](int command) {
+        const QList<commands::ContextItem> &items = m_form->contextMenu.items;
+        for (int i = 0; i < items.size(); ++i)
+            if (items[i].command.command == command)
+                return i;
+        return -1;
+    };
     js(selectScript(QStringLiteral("p"), true));
     QTRY_COMPARE(m_surface->QueryStatus(DECMD_INSERTROW), int(DECMDF_DISABLED));
     emit m_surface->ShowContextMenu();
-    // Positioning applies to any block, so the menu carries "Make 2D" here.
-    const int base = m_form->contextMenu.canMakeAbsolute ? 9 : 7;
-    QCOMPARE(m_form->contextMenu.captions.size(), base);
-    QCOMPARE(m_form->contextMenu.states.value(0), 2); // nothing selected: Cut greyed
+    QCOMPARE(m_form->contextMenu.items.value(position(DECMD_CUT)).state, 2); // nothing selected: greyed
+    QCOMPARE(position(DECMD_INSERTROW), -1);
 
     js(selectScript(QStringLiteral("c"), true));
     QTRY_COMPARE(m_surface->QueryStatus(DECMD_INSERTROW), int(DECMDF_ENABLED));
     emit m_surface->ShowContextMenu();
-    const int insertRow = m_form->contextMenu.canMakeAbsolute ? 10 : 8;
-    QCOMPARE(m_form->contextMenu.captions.value(insertRow), QStringLiteral("Insert Row"));
-    QCOMPARE(m_form->contextMenu.captions.value(insertRow + 4), QStringLiteral("Delete Column"));
-
-    // Position 4 is Select All.
-    emit m_surface->ContextMenuAction(4);
-    QTRY_COMPARE(m_surface->selectionType(), QStringLiteral("Text"));
+    // The table's items come after the positioning one where a block can be
+    // positioned: each still does its own command.
+    emit m_surface->ContextMenuAction(position(DECMD_INSERTROW));
+    QTRY_COMPARE(js(QStringLiteral("document.querySelectorAll('tr').length")).toInt(), 2);
     // A separator does nothing.
-    emit m_surface->ContextMenuAction(3);
-    QVERIFY(!m_surface->IsDirty());
+    const int htmlBefore = m_surface->DocumentHTML().size();
+    emit m_surface->ContextMenuAction(int(m_form->contextMenu.captions().indexOf(QString())));
+    emit m_surface->ContextMenuAction(position(DECMD_SELECTALL));
+    QTRY_COMPARE(m_surface->selectionType(), QStringLiteral("Text"));
+    QCOMPARE(m_surface->DocumentHTML().size(), htmlBefore);
 }
 
 void TestDispatch::insertHtml_data()
@@ -314,12 +285,6 @@ void TestDispatch::insertHtml()
         QVERIFY2(!html.contains(gone), qPrintable(html));
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestDispatch test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestDispatch)
 
 #include "tst_dispatch.moc"

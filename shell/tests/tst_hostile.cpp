@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace shell;
 using namespace surface;
 
 class TestHostile final : public QObject
@@ -23,7 +24,6 @@ class TestHostile final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void activePage();
     void pages_data();
@@ -50,12 +50,7 @@ void TestHostile::initTestCase()
 void TestHostile::init()
 {
     m_script = ui::Script();
-    m_form->DHTMLEdit1->NewDocument();
-}
-
-void TestHostile::cleanupTestCase()
-{
-    m_window.close();
+    m_form->surface()->NewDocument();
 }
 
 void TestHostile::activePage()
@@ -73,16 +68,15 @@ void TestHostile::activePage()
                             "<p>Body text stays</p>\r\n"
                             "</body></html>";
     const QString path = write(QStringLiteral("active.html"), page);
-    m_script.fileAnswers << path;
-    m_form->FileOpen_Click();
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
+    m_window.openPage(path);
+    QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
     QTest::qWait(1500); // time for a refresh, a script or an error handler to act
-    QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
-    QCOMPARE(m_form->DHTMLEdit1->DocumentTitle(), QStringLiteral("Quiet"));
+    QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
+    QCOMPARE(m_form->surface()->DocumentTitle(), QStringLiteral("Quiet"));
     QCOMPARE(js(QStringLiteral("document.title")).toString(), QStringLiteral("Quiet"));
     QVERIFY(
         js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("Body text stays")));
-    QVERIFY(!m_form->DHTMLEdit1->IsDirty());
+    QVERIFY(!m_form->surface()->IsDirty());
 
     // Saved back unchanged: scripts, comments and event attributes are still there.
     QVERIFY(m_form->SaveCurrentDocument(false));
@@ -150,23 +144,17 @@ void TestHostile::pages()
     m_form->FileOpen_Click();
     if (message.isEmpty()) {
         QVERIFY2(m_script.messagesShown.isEmpty(), qPrintable(m_script.messagesShown.join(u'\n')));
-        QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), path);
-        QVERIFY(!m_form->DHTMLEdit1->DocumentHTML().isEmpty());
+        QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
+        QVERIFY(!m_form->surface()->DocumentHTML().isEmpty());
     } else {
         QCOMPARE(m_script.messagesShown, QStringList{message});
-        QCOMPARE(m_form->DHTMLEdit1->CurrentDocumentPath(), QString());
+        QCOMPARE(m_form->surface()->CurrentDocumentPath(), QString());
     }
     // The window still answers.
     QVERIFY(js(QStringLiteral("1 + 1")).toInt() == 2);
     qInfo("opened in %lld ms", t.elapsed());
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestHostile test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestHostile)
 
 #include "tst_hostile.moc"

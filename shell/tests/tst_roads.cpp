@@ -54,7 +54,6 @@ class TestRoads final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void linkReplacesWhatTheSelectionShows_data();
     void linkReplacesWhatTheSelectionShows();
@@ -62,7 +61,7 @@ private slots:
     void insertedFileIsSavedRelative();
 
 private:
-    EditSurface *surface() const { return m_window.form->DHTMLEdit1; }
+    EditSurface *surface() const { return m_window.form->surface(); }
     // The body's markup, with the engine's choice between a space and a
     // no-break space left out.
     QString body() const
@@ -89,11 +88,6 @@ void TestRoads::init()
     m_dir = std::make_unique<QTemporaryDir>();
     surface()->NewDocument(); // no save prompt for the last test's page
     image::InsertImageDialog::lastImageFolder().clear();
-}
-
-void TestRoads::cleanupTestCase()
-{
-    m_window.close();
 }
 
 void TestRoads::tripleClick(const QString &selector)
@@ -221,8 +215,7 @@ void TestRoads::insertedFileIsSavedRelative()
         writeTestFile(m_dir->filePath(QStringLiteral("site/index.html")),
                       "<html><head><title>Site</title></head><body><p>Welcome</p></body></html>");
     const QString picture = writeTestFile(m_dir->filePath(QStringLiteral("site/") + file), kGif);
-    m_window.script.fileAnswers << page;
-    m_window.form->FileOpen_Click();
+    m_window.openPage(page);
     QCOMPARE(surface()->CurrentDocumentPath(), page);
 
     bool answered = false;
@@ -255,12 +248,6 @@ void TestRoads::insertedFileIsSavedRelative()
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
 }
 
-int main(int argc, char *argv[])
-{
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    TestRoads test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestRoads)
 
 #include "tst_roads.moc"

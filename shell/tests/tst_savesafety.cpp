@@ -15,6 +15,7 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace shell;
 using namespace surface;
 
 namespace {
@@ -34,7 +35,6 @@ class TestSaveSafety final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void failedReadsWriteNothing_data();
     void failedReadsWriteNothing();
@@ -53,19 +53,10 @@ private:
     {
         return writeTestFile(m_dir->filePath(name), bytes);
     }
-    void open(const QString &path)
-    {
-        m_script.fileAnswers << path;
-        form()->FileOpen_Click();
-    }
-    void edit(const QString &html = QStringLiteral("<b>edit</b>"))
-    {
-        std::optional<TextRange> r = form()->DHTMLEdit1->DOM().selection().createRange();
-        QVERIFY(r && r->pasteHTML(html));
-        QVERIFY(form()->DHTMLEdit1->IsDirty());
-    }
+    void open(const QString &path) { m_window.openPage(path); }
+    void edit(const QString &html = QStringLiteral("<b>edit</b>")) { QVERIFY(m_window.edit(html)); }
     MainForm *form() { return m_window.form.get(); }
-    WebEngineSurface *web() { return static_cast<WebEngineSurface *>(form()->DHTMLEdit1); }
+    WebEngineSurface *web() { return static_cast<WebEngineSurface *>(form()->surface()); }
 
     TestWindow m_window;
     ui::Script &m_script = m_window.script;
@@ -83,12 +74,7 @@ void TestSaveSafety::init()
     m_dir = std::make_unique<QTemporaryDir>();
     form()->session()->setRecoveryFolder(m_dir->filePath(QStringLiteral("recovery")));
     form()->session()->setWriteFaults({});
-    form()->DHTMLEdit1->NewDocument();
-}
-
-void TestSaveSafety::cleanupTestCase()
-{
-    m_window.close();
+    form()->surface()->NewDocument();
 }
 
 void TestSaveSafety::failedReadsWriteNothing_data()
@@ -116,16 +102,16 @@ void TestSaveSafety::failedReadsWriteNothing()
         QTRY_COMPARE(m_script.messagesShown.size(), 1);
         QVERIFY2(m_script.messagesShown.constFirst().contains(QStringLiteral("recovery copy")),
                  qPrintable(m_script.messagesShown.constFirst()));
-        QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<b>edit</b>")));
-        QVERIFY(form()->DHTMLEdit1->IsDirty());
-        QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
+        QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>edit</b>")));
+        QVERIFY(form()->surface()->IsDirty());
+        QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     } else {
         QVERIFY(web()->evaluate(
             QStringLiteral("qk.recipe = qk.wholePage = () => { throw new Error('broken'); }; 1")));
         QVERIFY(!form()->SaveCurrentDocument(false));
         QCOMPARE(m_script.messagesShown,
                  QStringList{saveMessage("The page could not be read from the display engine")});
-        QVERIFY(form()->DHTMLEdit1->IsDirty());
+        QVERIFY(form()->surface()->IsDirty());
     }
     QCOMPARE(readTestFile(page), kPage);
 }
@@ -186,10 +172,10 @@ void TestSaveSafety::failedWritesKeepPageAndFile()
         QVERIFY(!QFileInfo::exists(target));
     const QStringList left = QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files | QDir::Hidden);
     QVERIFY2(left.filter(QStringLiteral(".qk-")).isEmpty(), qPrintable(left.join(u' ')));
-    QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
+    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     QCOMPARE(form()->windowTitle(), title);
-    QVERIFY(form()->DHTMLEdit1->IsDirty());
-    QVERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QString(64 * 1024, u'y')));
+    QVERIFY(form()->surface()->IsDirty());
+    QVERIFY(form()->surface()->DocumentHTML().contains(QString(64 * 1024, u'y')));
 }
 
 void TestSaveSafety::referencesFollowThePage()
@@ -209,7 +195,7 @@ void TestSaveSafety::referencesFollowThePage()
     // Saved as it stands: the background becomes relative, the text after the
     // tag stays as it was.
     QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(!form()->DHTMLEdit1->IsDirty());
+    QVERIFY(!form()->surface()->IsDirty());
     QVERIFY2(readTestFile(page).startsWith(
                  "<HTML><BODY BACKGROUND=bg.gif>\r\n<P>http://example.com/../x.html</P>"),
              readTestFile(page).constData());
@@ -223,7 +209,7 @@ void TestSaveSafety::referencesFollowThePage()
     for (const char *expected : {"BACKGROUND=../bg.gif>", "src=\"../images/a.png\"", "href=\"page2.html\""})
         QVERIFY2(saved.contains(expected), saved.constData());
     // The page reads, and shows, the references as written.
-    QVERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("src=\"../images/a.png\"")));
+    QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("src=\"../images/a.png\"")));
     QTRY_COMPARE(m_window.js(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(), 6);
     QCOMPARE(readTestFile(page).contains("images/a.png"), true); // the original stays as it was
 }
@@ -257,7 +243,7 @@ void TestSaveSafety::namesAndContents()
         QDir().mkpath(m_dir->filePath(QStringLiteral("site")));
         QVERIFY(form()->SaveCurrentDocument(true));
         page = m_dir->filePath(QStringLiteral("site/index.html"));
-        QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
+        QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("site/index"))));
     } else {
         page = write(name, bytes);
@@ -268,12 +254,12 @@ void TestSaveSafety::namesAndContents()
             m_script.messageAnswers << QMessageBox::No;
             open(page);
             QCOMPARE(m_script.messagesShown.constLast(), loadMessage);
-            QVERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<b>kept</b>")));
+            QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>kept</b>")));
             QCOMPARE(readTestFile(page), bytes);
             return;
         }
         open(page);
-        QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
+        QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     }
     // Read as a page, not as text, and saved as one after an edit.
     QVERIFY(m_window.js(QStringLiteral("!!document.getElementById('t')")).toBool());
@@ -330,20 +316,19 @@ void TestSaveSafety::caretAndUndoSurviveSave()
                 .toBool());
     edit(QStringLiteral("X"));
     QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(!form()->DHTMLEdit1->IsDirty());
-    QWidget *view = form()->DHTMLEdit1->widget();
-    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
-    view->setFocus();
+    QVERIFY(!form()->surface()->IsDirty());
+    QWidget *input = m_window.input();
+    form()->surface()->widget()->setFocus();
     QTest::keyClicks(input, QStringLiteral("Y"));
-    QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXY world")));
+    QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
     // Undo goes on working across a save, one step at a time: typing after
     // the save undoes alone, and a change undone after a save is a change.
     QVERIFY(form()->SaveCurrentDocument(false));
     QTest::keyClicks(input, QStringLiteral("Z"));
-    QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXYZ world")));
-    QVERIFY(form()->DHTMLEdit1->ExecCommand(DECMD_UNDO).isValid());
-    QTRY_VERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("helloXY world")));
-    QVERIFY(form()->DHTMLEdit1->IsDirty());
+    QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXYZ world")));
+    QVERIFY(form()->surface()->ExecCommand(DECMD_UNDO).isValid());
+    QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
+    QVERIFY(form()->surface()->IsDirty());
 }
 
 void TestSaveSafety::otherProgramsChangesAreNotOverwrittenSilently()
@@ -358,7 +343,7 @@ void TestSaveSafety::otherProgramsChangesAreNotOverwrittenSilently()
     QVERIFY(!form()->SaveCurrentDocument(false));
     QCOMPARE(m_script.messagesShown.size(), 1);
     QCOMPARE(readTestFile(page), theirs);
-    QVERIFY(form()->DHTMLEdit1->IsDirty());
+    QVERIFY(form()->surface()->IsDirty());
     m_script.messageAnswers << QMessageBox::Yes;
     QVERIFY(form()->SaveCurrentDocument(false));
     QVERIFY(readTestFile(page).contains("<b>edit</b>"));
@@ -384,9 +369,9 @@ void TestSaveSafety::recoveryAfterAKilledProgram()
     form()->session()->offerRecovery();
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Recover the unsaved changes of %1?").arg(page)});
-    QVERIFY(form()->DHTMLEdit1->DocumentHTML().contains(QStringLiteral("<b>unsaved</b>")));
-    QVERIFY(form()->DHTMLEdit1->IsDirty());
-    QCOMPARE(form()->DHTMLEdit1->CurrentDocumentPath(), page);
+    QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>unsaved</b>")));
+    QVERIFY(form()->surface()->IsDirty());
+    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     QCOMPARE(readTestFile(page), kPage);
     QVERIFY(form()->SaveCurrentDocument(false));
     QVERIFY(readTestFile(page).contains("<b>unsaved</b>"));
@@ -402,10 +387,8 @@ static int runChild(const QString &page, const QString &folder)
         return 1;
     window.form->session()->setRecoveryFolder(folder);
     window.form->session()->setRecoveryInterval(50);
-    window.script.fileAnswers << page;
-    window.form->FileOpen_Click();
-    std::optional<TextRange> r = window.form->DHTMLEdit1->DOM().selection().createRange();
-    if (!r || !r->pasteHTML(QStringLiteral("<b>unsaved</b>")))
+    window.openPage(page);
+    if (!window.edit(QStringLiteral("<b>unsaved</b>")))
         return 2;
     while (QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files).isEmpty())
         QTest::qWait(20);

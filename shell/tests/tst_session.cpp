@@ -47,8 +47,6 @@ private slots:
     void storedNumbers();
     void utf8Declaration_data();
     void utf8Declaration();
-    void messages_data();
-    void messages();
     void encoding_data();
     void encoding();
     void failedWritesLeaveTheOldFile_data();
@@ -111,43 +109,6 @@ void TestSession::utf8Declaration()
     QFETCH(QString, html);
     QFETCH(QString, expected);
     QCOMPARE(session::declareUtf8(html), expected);
-}
-
-void TestSession::messages_data()
-{
-    using namespace surface::codes;
-    QTest::addColumn<qint64>("code");
-    QTest::addColumn<QString>("load");
-    QTest::addColumn<QString>("save");
-    QTest::newRow("unexpected") << Unexpected << "Unexpected error"
-                                << "Unexpected error";
-    QTest::newRow("file not found") << FileNotFound << "File not found"
-                                    << "Unknown error";
-    QTest::newRow("path not found") << PathNotFound << "Path not found"
-                                    << "Path not found";
-    QTest::newRow("disk full") << DiskFull << "Unknown error"
-                               << "Disk is full";
-    QTest::newRow("frameset") << Frameset << "Document contains a frameset"
-                              << "Unknown error";
-    QTest::newRow("server script") << ServerScript << "Document is primarily server side script"
-                                   << "Unknown error";
-    QTest::newRow("binary data") << NotText << "File holds binary data, not text"
-                                 << "Unknown error";
-    QTest::newRow("invalid argument") << InvalidArgument << "Invalid argument"
-                                      << "Invalid argument";
-    QTest::newRow("access denied") << AccessDenied << "Access denied"
-                                   << "Access denied";
-    QTest::newRow("anything else") << qint64(12345) << "Unknown error"
-                                   << "Unknown error";
-}
-
-void TestSession::messages()
-{
-    QFETCH(qint64, code);
-    QFETCH(QString, load);
-    QFETCH(QString, save);
-    QCOMPARE(session::loadMessage(code), load);
-    QCOMPARE(session::saveMessage(code), save);
 }
 
 void TestSession::encoding_data()

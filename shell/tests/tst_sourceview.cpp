@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+using namespace shell;
 using namespace surface;
 
 namespace {
@@ -84,7 +85,7 @@ QString TestSourceView::page(const QByteArray &bytes)
 void TestSourceView::openWithSource(const QString &path)
 {
     w.form->session()->open(path);
-    QCOMPARE(w.form->DHTMLEdit1->CurrentDocumentPath(), path);
+    QCOMPARE(w.form->surface()->CurrentDocumentPath(), path);
     w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
     QVERIFY(w.form->sourceView()->isVisible());
 }
@@ -107,9 +108,7 @@ QPoint TestSourceView::wordAt(const QString &word)
 
 void TestSourceView::clickInto(const QPoint &at, Qt::MouseButton button)
 {
-    QWidget *view = w.form->DHTMLEdit1->widget();
-    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
-    QTest::mouseClick(input, button, {}, at);
+    QTest::mouseClick(w.input(), button, {}, at);
 }
 
 QStringList TestSourceView::menuAt(const QString &word, const QString &choose)
@@ -149,8 +148,7 @@ void TestSourceView::visualEditShowsInSource()
 {
     openWithSource(page(kPage));
     clickInto(wordAt(QStringLiteral("line")));
-    QWidget *view = w.form->DHTMLEdit1->widget();
-    QTest::keyClicks(view->focusProxy() ? view->focusProxy() : view, QStringLiteral("Zq"));
+    QTest::keyClicks(w.input(), QStringLiteral("Zq"));
     // Not at every key: after a pause while the text is shown.
     QTRY_VERIFY_WITH_TIMEOUT(w.form->sourceView()->toPlainText().contains(QStringLiteral("Zq")), 10000);
 }
@@ -173,7 +171,7 @@ void TestSourceView::sourceEditGoesIntoPageAndSaves()
                               QStringLiteral("Two"), 10000);
     QCOMPARE(w.js(QStringLiteral("getSelection().anchorNode.parentElement.id")).toString(),
              QStringLiteral("two"));
-    QVERIFY(w.form->DHTMLEdit1->IsDirty());
+    QVERIFY(w.form->surface()->IsDirty());
 
     // Saved at once, before any pause: the save writes what the pane holds.
     insertBeforeBody(QStringLiteral("<p id=three>Three</p>\n"));
@@ -181,11 +179,11 @@ void TestSourceView::sourceEditGoesIntoPageAndSaves()
     QByteArray expected = kPage;
     expected.replace("</body>", "<p id=two>Two</p>\r\n<p id=three>Three</p>\r\n</body>");
     QCOMPARE(readTestFile(path), expected);
-    QVERIFY(!w.form->DHTMLEdit1->IsDirty());
+    QVERIFY(!w.form->surface()->IsDirty());
 
     // The engine forgets its history with a new page: the page before the
     // text came back is one step.
-    QVERIFY(w.form->DHTMLEdit1->ExecCommand(DECMD_UNDO).isValid());
+    QVERIFY(w.form->surface()->ExecCommand(DECMD_UNDO).isValid());
     QCOMPARE(w.js(QStringLiteral("!!document.querySelector('#three')")).toBool(), false);
     QCOMPARE(w.js(QStringLiteral("!!document.querySelector('#two')")).toBool(), true);
 }
@@ -208,7 +206,7 @@ void TestSourceView::refusedSourceKeepsThePage()
     QCOMPARE(view->toPlainText(), frameset);
     QCOMPARE(w.js(QStringLiteral("document.querySelector('#one')?.textContent")).toString(),
              QStringLiteral("One line"));
-    QVERIFY(!w.form->DHTMLEdit1->IsDirty());
+    QVERIFY(!w.form->surface()->IsDirty());
 }
 
 void TestSourceView::untouchedPageStaysByteIdentical_data()
@@ -227,7 +225,7 @@ void TestSourceView::untouchedPageStaysByteIdentical()
     openWithSource(path);
     w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
     QVERIFY(!w.form->sourceView()->isVisible());
-    QVERIFY(!w.form->DHTMLEdit1->IsDirty());
+    QVERIFY(!w.form->surface()->IsDirty());
     w.form->FileSave_Click();
     QCOMPARE(readTestFile(path), bytes);
 }
