@@ -70,7 +70,11 @@ void TestHostile::activePage()
     const QString path = write(QStringLiteral("active.html"), page);
     m_window.openPage(path);
     QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
-    QTest::qWait(1500); // time for a refresh, a script or an error handler to act
+    // Once the page and its broken picture are done loading, a refresh, a
+    // script or an error handler would have acted.
+    QTRY_VERIFY(
+        js(QStringLiteral("document.readyState === 'complete' && document.images[0].complete")).toBool());
+    QVERIFY(js(QStringLiteral("true")).toBool());
     QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);
     QCOMPARE(m_form->surface()->DocumentTitle(), QStringLiteral("Quiet"));
     QCOMPARE(js(QStringLiteral("document.title")).toString(), QStringLiteral("Quiet"));

@@ -390,7 +390,10 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
     QVERIFY(m_window.open());
     makeDirty();
     QTRY_VERIFY(form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
-    QTest::qWait(300); // let the page's own display updates settle
+    // The page has answered all it was asked before this, and the window has
+    // taken the display updates that came with the answers.
+    QVERIFY(m_window.js(QStringLiteral("true")).toBool());
+    QCoreApplication::sendPostedEvents();
     m_script.messageAnswers << QMessageBox::Cancel;
     form->FileOpen_Click();
     QCOMPARE(m_script.filesAsked, 0);
