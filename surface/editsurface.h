@@ -15,52 +15,76 @@ class QWidget;
 
 namespace surface {
 
-// Command numbers of the editing surface.
+// Command numbers of the editing surface. The lists are the one source of
+// these numbers: the enums below are made from them, and so is the table
+// of names the surface's script is built with, so the two cannot drift.
+#define QK_SURFACE_COMMANDS(X)                                                                               \
+    X(BOLD, 5000)                                                                                            \
+    X(COPY, 5002)                                                                                            \
+    X(CUT, 5003)                                                                                             \
+    X(DELETECOLS, 5006)                                                                                      \
+    X(DELETEROWS, 5007)                                                                                      \
+    X(FINDTEXT, 5008)                                                                                        \
+    X(FONT, 5009)                                                                                            \
+    X(GETBLOCKFMT, 5011)                                                                                     \
+    X(GETBLOCKFMTNAMES, 5012)                                                                                \
+    X(GETFONTNAME, 5013)                                                                                     \
+    X(GETFONTSIZE, 5014)                                                                                     \
+    X(INDENT, 5018)                                                                                          \
+    X(INSERTCOL, 5020)                                                                                       \
+    X(INSERTROW, 5021)                                                                                       \
+    X(ITALIC, 5023)                                                                                          \
+    X(JUSTIFYCENTER, 5024)                                                                                   \
+    X(JUSTIFYLEFT, 5025)                                                                                     \
+    X(JUSTIFYRIGHT, 5026)                                                                                    \
+    X(MAKE_ABSOLUTE, 5028)                                                                                   \
+    X(ORDERLIST, 5030)                                                                                       \
+    X(OUTDENT, 5031)                                                                                         \
+    X(PASTE, 5032)                                                                                           \
+    X(REDO, 5033)                                                                                            \
+    X(SELECTALL, 5035)                                                                                       \
+    X(SEND_TO_BACK, 5040)                                                                                    \
+    X(SETBLOCKFMT, 5043)                                                                                     \
+    X(SETFONTNAME, 5044)                                                                                     \
+    X(SETFONTSIZE, 5045)                                                                                     \
+    X(SETFORECOLOR, 5046)                                                                                    \
+    X(UNDERLINE, 5048)                                                                                       \
+    X(UNDO, 5049)                                                                                            \
+    X(UNORDERLIST, 5051)
+
+// QueryStatus answers. NINCHED: the selection is mixed.
+#define QK_SURFACE_STATUSES(X)                                                                               \
+    X(NOTSUPPORTED, 0)                                                                                       \
+    X(DISABLED, 1)                                                                                           \
+    X(ENABLED, 3)                                                                                            \
+    X(LATCHED, 7)                                                                                            \
+    X(NINCHED, 11)
+
 enum DECMD : int
 {
-    DECMD_BOLD = 5000,
-    DECMD_COPY = 5002,
-    DECMD_CUT = 5003,
-    DECMD_DELETECOLS = 5006,
-    DECMD_DELETEROWS = 5007,
-    DECMD_FINDTEXT = 5008,
-    DECMD_FONT = 5009,
-    DECMD_GETBLOCKFMT = 5011,
-    DECMD_GETBLOCKFMTNAMES = 5012,
-    DECMD_GETFONTNAME = 5013,
-    DECMD_GETFONTSIZE = 5014,
-    DECMD_INDENT = 5018,
-    DECMD_INSERTCOL = 5020,
-    DECMD_INSERTROW = 5021,
-    DECMD_ITALIC = 5023,
-    DECMD_JUSTIFYCENTER = 5024,
-    DECMD_JUSTIFYLEFT = 5025,
-    DECMD_JUSTIFYRIGHT = 5026,
-    DECMD_MAKE_ABSOLUTE = 5028,
-    DECMD_ORDERLIST = 5030,
-    DECMD_OUTDENT = 5031,
-    DECMD_PASTE = 5032,
-    DECMD_REDO = 5033,
-    DECMD_SELECTALL = 5035,
-    DECMD_SEND_TO_BACK = 5040,
-    DECMD_SETBLOCKFMT = 5043,
-    DECMD_SETFONTNAME = 5044,
-    DECMD_SETFONTSIZE = 5045,
-    DECMD_SETFORECOLOR = 5046,
-    DECMD_UNDERLINE = 5048,
-    DECMD_UNDO = 5049,
-    DECMD_UNORDERLIST = 5051,
+#define QK_DECMD_ENUMERATOR(name, value) DECMD_##name = value,
+    QK_SURFACE_COMMANDS(QK_DECMD_ENUMERATOR)
+#undef QK_DECMD_ENUMERATOR
 };
 
-// QueryStatus answers.
 enum DECMDF : int
 {
-    DECMDF_NOTSUPPORTED = 0,
-    DECMDF_DISABLED = 1,
-    DECMDF_ENABLED = 3,
-    DECMDF_LATCHED = 7,
-    DECMDF_NINCHED = 11, // mixed
+#define QK_DECMDF_ENUMERATOR(name, value) DECMDF_##name = value,
+    QK_SURFACE_STATUSES(QK_DECMDF_ENUMERATOR)
+#undef QK_DECMDF_ENUMERATOR
 };
+
+// The lists as data, for the generator of the script's table and for
+// checks of what the script reports.
+struct NamedId
+{
+    const char *name;
+    int value;
+};
+#define QK_NAMED_ID(name, value) NamedId{#name, value},
+inline constexpr NamedId kCommandIds[] = {QK_SURFACE_COMMANDS(QK_NAMED_ID)};
+inline constexpr NamedId kStatusIds[] = {QK_SURFACE_STATUSES(QK_NAMED_ID)};
+#undef QK_NAMED_ID
 
 // ExecCommand options.
 enum OLECMDEXECOPT : int

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVariantMap>
 
+class QEventLoop;
 class QWebEngineView;
 class QWebEngineProfile;
 class QWebChannel;
@@ -18,6 +19,7 @@ namespace surface {
 
 class EditorPage;
 class PageBridge;
+struct Snapshot;
 
 // Lets the engine share its graphics context. Call once, before the
 // QApplication is created.
@@ -124,8 +126,11 @@ public:
 private:
     friend class PageBridge;
     void onReady(const QVariantMap &info);
-    void onSnapshot(const QVariantMap &snap);
-    void applySnapshot(const QVariantMap &snap);
+    void onSnapshot(const QVariantMap &reported);
+    // What the script reported: a snapshot, or nothing (an answer without
+    // one); a report that is no snapshot is left out.
+    void applySnapshot(const QVariant &reported);
+    void applySnapshot(const Snapshot &snap);
     void scheduleDisplayChanged();
     void showContextMenu(const QPoint &pos);
     void openContextMenu(const QPoint &pos);
@@ -142,6 +147,12 @@ private:
     Call callJs(const QString &code, int timeoutMs = 10000);
     bool callJsOk(const QString &code);
     bool waitUntil(const std::function<bool()> &done, int timeoutMs);
+    // Runs loop until it is quit, the time is up or the renderer stops.
+    void wait(QEventLoop &loop, int timeoutMs);
+    // Runs print (which starts the engine printing) with the view aids off,
+    // and waits for the engine to finish; whether it printed.
+    bool printWithoutViewAids(const std::function<void()> &print);
+    QString viewAidsCall() const;
     void refreshSnapshot();
     void onEngineGone(int status);
     QString readFailure(const Call &call) const;

@@ -1,0 +1,225 @@
+    // ---- the range a fragment replaces ----------------------------------------
+
+    // Something the reader sees: a character other than collapsible white
+    // space, or an object such as a picture or a line break.
+    function showsSomething(n, r) {
+        if (n.nodeType === Node.TEXT_NODE) {
+            const from = n === r.startContainer ? r.startOffset : 0;
+            const to = n === r.endContainer ? r.endOffset : n.data.length;
+            return /[^ \t\n\r\f]/.test(n.data.slice(from, to));
+        }
+        return n.nodeType === Node.ELEMENT_NODE && (CONTROL_TAGS.has(n.tagName) || n.tagName === 'BR');
+    }
+
+    function blockAround(n) {
+        for (let el = elementOf(n); el && el !== document.body; el = el.parentElement)
+            if (!getComputedStyle(el).display.startsWith('inline'))
+                return el;
+        return document.body;
+    }
+
+    function lastDescendant(n) {
+        while (n.lastChild)
+            n = n.lastChild;
+        return n;
+    }
+
+    // A triple click selects a line up to the start of the next block;
+    // replacing that range as it stands would pull the next block into this
+    // one. An end that lies in another block than the nearest thing the range
+    // shows is moved to that thing; only the blocks' boundaries are dropped.
+    function shownRange(r) {
+        if (r.collapsed || !document.body || !document.body.contains(r.commonAncestorContainer))
+            return r;
+        const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
+        const sc = r.startContainer, ec = r.endContainer;
+        let first = null, last = null;
+        let n = sc.nodeType === Node.TEXT_NODE || !sc.childNodes.length ? sc : sc.childNodes[r.startOffset];
+        if (!n) {
+            walker.currentNode = lastDescendant(sc);
+            n = walker.nextNode();
+        } else {
+            walker.currentNode = n;
+        }
+        for (; n && r.comparePoint(n, 0) <= 0; n = walker.nextNode())
+            if (r.intersectsNode(n) && showsSomething(n, r)) {
+                first = n;
+                break;
+            }
+        n = ec.nodeType === Node.TEXT_NODE || !ec.childNodes.length || !r.endOffset
+            ? ec : lastDescendant(ec.childNodes[r.endOffset - 1]);
+        walker.currentNode = n;
+        for (; n && r.comparePoint(n, n.nodeType === Node.TEXT_NODE ? n.data.length : n.childNodes.length) >= 0;
+             n = walker.previousNode())
+            if (r.intersectsNode(n) && showsSomething(n, r)) {
+                last = n;
+                break;
+            }
+        if (!first || !last)
+            return r;
+        const out = r.cloneRange();
+        if (blockAround(last) !== blockAround(ec)) {
+            if (last.nodeType === Node.TEXT_NODE)
+                out.setEnd(last, last === ec ? r.endOffset : last.data.length);
+            else
+                out.setEndAfter(last);
+        }
+        if (blockAround(first) !== blockAround(sc)) {
+            if (first.nodeType === Node.TEXT_NODE)
+                out.setStart(first, first === sc ? r.startOffset : 0);
+            else
+                out.setStartBefore(first);
+        }
+        return out;
+    }
+
+    function outermostAnchor(n) {
+        let a = closest(elementOf(n), 'a');
+        for (let up = a; up; up = up.parentElement ? up.parentElement.closest('a') : null)
+            a = up;
+        return a;
+    }
+
+    // Links do not nest: the parser takes an A inside an A apart on the next
+    // load. A fragment with a link that lands inside an anchor (a named
+    // target or a link) therefore splits that anchor around itself. The
+    // anchor's name and id go with the part that keeps some of its text,
+    // the part before the fragment first, so that a target stays on its text
+    // and is never doubled; a part with nothing left goes, unless it is the
+    // only one to carry the name.
+    function aroundAnchors(r, html) {
+        if (!/<a[\s>]/i.test(html))
+            return null;
+        const head = outermostAnchor(r.startContainer), tail = outermostAnchor(r.endContainer);
+        if (!head && !tail)
+            return null;
+        const wide = r.cloneRange();
+        const part = (a, atStart) => {
+            const side = document.createRange();
+            side.selectNodeContents(a);
+            if (atStart)
+                side.setEnd(r.startContainer, r.startOffset);
+            else
+                side.setStart(r.endContainer, r.endOffset);
+            const copy = a.cloneNode(false);
+            copy.appendChild(side.cloneContents());
+            const shown = /[^ \t\n\r\f]/.test(copy.textContent) ||
+                          !!copy.querySelector([...CONTROL_TAGS, 'BR'].join(','));
+            return {copy: copy, shown: shown};
+        };
+        const before = head ? part(head, true) : null;
+        const after = tail ? part(tail, false) : null;
+        if (head)
+            wide.setStartBefore(head);
+        if (tail)
+            wide.setEndAfter(tail);
+        const named = (p) => p.copy.hasAttribute('name') || p.copy.hasAttribute('id');
+        if (head && head === tail) {
+            // One anchor, two parts: only one keeps the name.
+            const plain = before.shown || !after.shown ? after : before;
+            plain.copy.removeAttribute('name');
+            plain.copy.removeAttribute('id');
+        }
+        const text = (p) => {
+            if (!p || (!p.shown && !named(p)))
+                return '';
+            return p.copy.attributes.length ? p.copy.outerHTML : p.copy.innerHTML;
+        };
+        return {range: wide, html: text(before) + html + text(after)};
+    }
+
+    qk.rangeText = function () {
+        if (isControlSelected())
+            return {ok: false, snap: snapshot()};
+        const r = selectionRange();
+        if (!r)
+            return {ok: false, snap: snapshot()};
+        qk.savedRange = shownRange(r);
+        return {ok: true, text: qk.savedRange.toString(), snap: snapshot()};
+    };
+
+    qk.paste = function (html) {
+        if (isControlSelected())
+            return {ok: false, snap: snapshot()};
+        const saved = qk.savedRange || selectionRange();
+        if (!saved || !document.body)
+            return {ok: false, snap: snapshot()};
+        let r = shownRange(saved);
+        const split = html === '' ? null : aroundAnchors(r, html);
+        if (split) {
+            r = split.range;
+            html = split.html;
+        }
+        restoreRange(r);
+        let ok;
+        if (html === '') {
+            ok = r.collapsed ? true : document.execCommand('delete');
+            flushMutations();
+        } else {
+            flushMutations();
+            pasteRecords = [];
+            try {
+                ok = document.execCommand('insertHTML', false, html);
+                flushMutations();
+            } finally {
+                const records = pasteRecords;
+                pasteRecords = null;
+                if (ok)
+                    rememberFragment(html, records);
+            }
+        }
+        qk.savedRange = null;
+        return {ok: !!ok, snap: snapshot()};
+    };
+
+    // The caret goes where something was dropped (view coordinates).
+    qk.caretAt = function (x, y) {
+        const r = document.caretRangeFromPoint(x, y);
+        if (!r || !document.body || !document.body.contains(r.startContainer) || isOurs(r.startContainer))
+            return {ok: false, snap: snapshot()};
+        controlEl = null;
+        restoreRange(r);
+        return {ok: true, snap: snapshot()};
+    };
+
+    qk.collapse = function (toStart) {
+        const r = selectionRange();
+        if (!r)
+            return {ok: false, snap: snapshot()};
+        r.collapse(!!toStart);
+        restoreRange(r);
+        controlEl = null;
+        return {ok: true, snap: snapshot()};
+    };
+
+    qk.docProp = function (name) {
+        return String(document[name] || '');
+    };
+
+    qk.setDocProp = function (name, value) {
+        document[name] = value;
+        flushMutations();
+        return {ok: true, snap: snapshot()};
+    };
+
+    qk.setBodyAttr = function (name, value) {
+        if (!document.body)
+            return {ok: false, snap: snapshot()};
+        document.body.setAttribute(name, value);
+        flushMutations();
+        return {ok: true, snap: snapshot()};
+    };
+
+    qk.removeBodyAttr = function (name) {
+        if (!document.body)
+            return {ok: false, snap: snapshot()};
+        document.body.removeAttribute(name);
+        flushMutations();
+        return {ok: true, snap: snapshot()};
+    };
+
+    qk.bodyAttr = function (name) {
+        return document.body ? (document.body.getAttribute(name) || '') : '';
+    };
+
+    qk.snap = function () { return snapshot(); };

@@ -1,0 +1,190 @@
+    // ---- identity and changes -------------------------------------------------
+    //
+    // A save writes back the page's own source wherever the user changed
+    // nothing. For that every node the page was loaded with gets a number from
+    // one walk through the document, kept in a WeakMap so that nothing is
+    // written into the page, and every change is recorded against the node it
+    // touched. The program matches the walk with its parse of the source.
+
+    let idOf = new WeakMap();      // node -> its number in the walk
+    let nextIdAt = [];             // number -> the number of the node that followed it in its parent
+    let walkNodes = null;          // number -> node, until the program has matched the walk
+    let shapeText = '';
+    let indexed = false;
+    let modelBroken = false;       // the page changed before the walk: everything is written afresh
+    let notWhole = new Set();      // numbers whose source is not one clean piece
+    let textKindAtLoad = new WeakMap(); // text that stood in script, style, title or textarea
+    let changedAttrs = new Set();
+    let changedData = new Set();
+    let changedKids = new Set();
+    let changeCount = 0;
+    const ours = new WeakSet();    // the editor's own nodes: never written, never edits
+    let fragments = new WeakMap(); // first node of an Insert HTML fragment -> the fragment
+    let fragmentCount = 0;
+    let fragmentOf = new WeakMap(); // each node an Insert HTML fragment made -> {intact}
+    let typedNodes = new WeakMap(); // an element made as typed -> its place in the typed markup
+    let typedFragments = [];        // markup typed into Insert HTML since the page was saved
+
+    // Ids that edits may have copied; only these need checking for duplicates.
+    const touchedIds = new Set();
+
+    function isOurs(n) {
+        for (; n; n = n.parentNode)
+            if (ours.has(n))
+                return true;
+        return false;
+    }
+
+    let pasteRecords = null; // while a paste runs: its records, wherever they are taken
+
+    function noteRecords(records) {
+        if (pasteRecords)
+            pasteRecords.push(...records);
+        let counted = 0;
+        for (const r of records) {
+            const t = r.target;
+            if (isOurs(t))
+                continue;
+            if (r.type === 'childList' && [...r.addedNodes, ...r.removedNodes].every((n) => ours.has(n)))
+                continue;
+            counted++;
+            if (!indexed && !quiet)
+                modelBroken = true;
+            for (let n = t; n; n = n.parentNode) {
+                const made = fragmentOf.get(n);
+                if (made) {
+                    made.intact = false;
+                    break;
+                }
+            }
+            if (r.type === 'attributes') {
+                changedAttrs.add(t);
+                if (r.attributeName === 'id' && t.hasAttribute('id'))
+                    touchedIds.add(t.getAttribute('id'));
+            } else if (r.type === 'characterData') {
+                changedData.add(t);
+            } else {
+                changedKids.add(t);
+                for (const n of r.addedNodes) {
+                    if (n.nodeType !== Node.ELEMENT_NODE)
+                        continue;
+                    if (n.hasAttribute('id'))
+                        touchedIds.add(n.getAttribute('id'));
+                    for (const d of n.querySelectorAll('[id]'))
+                        touchedIds.add(d.getAttribute('id'));
+                }
+            }
+        }
+        changeCount += counted;
+        return counted;
+    }
+
+    const observer = new MutationObserver((records) => {
+        if (noteRecords(records) && !quiet && !dirty) {
+            markDirty();
+            schedulePush();
+        }
+    });
+
+    function markDirty() { dirty = true; }
+
+    function withQuiet(fn) {
+        if (noteRecords(observer.takeRecords()) && !quiet)
+            markDirty();
+        quiet++;
+        try { return fn(); } finally { noteRecords(observer.takeRecords()); quiet--; }
+    }
+
+    function flushMutations() {
+        if (noteRecords(observer.takeRecords()) && !quiet)
+            markDirty();
+    }
+
+    const RAW_TEXT = new Set(['script', 'style', 'xmp', 'iframe', 'noembed', 'noframes', 'plaintext']);
+
+    // How text is written inside an element: 0 escaped, 1 raw (script,
+    // style), 2 escaped but never markup (title, textarea).
+    function textKind(parent) {
+        if (!parent || parent.nodeType !== Node.ELEMENT_NODE)
+            return 0;
+        const name = parent.localName;
+        return RAW_TEXT.has(name) ? 1 : (name === 'title' || name === 'textarea' ? 2 : 0);
+    }
+
+    function childrenOf(n) {
+        return n.localName === 'template' && n.content ? n.content.childNodes : n.childNodes;
+    }
+
+    // The walk: numbers every node in document order and describes it as the
+    // program reads it: "E<name>" opens an element and ")" closes it,
+    // "T<length>" is text, "C" a comment; tokens are separated by spaces.
+    function indexNow() {
+        if (indexed)
+            return;
+        indexed = true;
+        const parts = [];
+        walkNodes = [];
+        nextIdAt = [];
+        const stack = [{kids: document.childNodes, i: 0, open: false, lastId: -1}];
+        while (stack.length) {
+            const f = stack[stack.length - 1];
+            if (f.i >= f.kids.length) {
+                stack.pop();
+                if (f.open)
+                    parts.push(')');
+                continue;
+            }
+            const n = f.kids[f.i++];
+            if (ours.has(n))
+                continue;
+            const type = n.nodeType;
+            const numbered = type === Node.ELEMENT_NODE || type === Node.TEXT_NODE ||
+                type === Node.CDATA_SECTION_NODE || type === Node.COMMENT_NODE;
+            if (f.lastId >= 0 && numbered)
+                nextIdAt[f.lastId] = walkNodes.length;
+            f.lastId = numbered ? walkNodes.length : -1;
+            if (type === Node.ELEMENT_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('E' + n.localName);
+                stack.push({kids: childrenOf(n), i: 0, open: true, lastId: -1});
+            } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('T' + n.data.length);
+                const kind = textKind(n.parentNode);
+                if (kind)
+                    textKindAtLoad.set(n, kind);
+            } else if (type === Node.COMMENT_NODE) {
+                idOf.set(n, walkNodes.length);
+                walkNodes.push(n);
+                parts.push('C');
+            }
+        }
+        shapeText = parts.join(' ');
+    }
+
+    function ensureIndexed() {
+        if (!indexed) {
+            flushMutations();
+            indexNow();
+        }
+    }
+
+    qk.shape = function () {
+        ensureIndexed();
+        return shapeText;
+    };
+
+    // The program's match of the walk with the source: nodes it found no
+    // source for lose their number and are written afresh.
+    qk.setAlignment = function (a) {
+        if (walkNodes) {
+            for (const [from, to] of a.unaligned)
+                for (let i = from; i <= to && i < walkNodes.length; i++)
+                    idOf.delete(walkNodes[i]);
+        }
+        notWhole = new Set(a.notWhole);
+        walkNodes = null;
+        return true;
+    };

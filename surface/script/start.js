@@ -1,0 +1,135 @@
+    // ---- start ----------------------------------------------------------------------
+
+    function selectControl(el) {
+        controlEl = el;
+        const r = document.createRange();
+        r.selectNode(el);
+        restoreRange(r);
+    }
+
+    // A block that holds nothing but a no-break space (the start-up page's
+    // one line) is a placeholder: what is typed into it takes its place.
+    function replacePlaceholder(e) {
+        if (!/^insert(Text|FromPaste|CompositionText|ReplacementText)$/.test(e.inputType))
+            return;
+        const r = selectionRange();
+        if (!r || !r.collapsed)
+            return;
+        let t = r.startContainer;
+        if (t.nodeType === Node.ELEMENT_NODE)
+            t = t.childNodes[r.startOffset] || t.childNodes[r.startOffset - 1] || t.firstChild;
+        if (!t || t.nodeType !== Node.TEXT_NODE || t.data !== '\u00a0' || !t.parentElement ||
+            t.parentElement.childNodes.length !== 1 || t.parentElement === document.body)
+            return;
+        const whole = document.createRange();
+        whole.selectNodeContents(t);
+        restoreRange(whole);
+    }
+
+    // Every command that may change the page numbers it first.
+    for (const name of ['exec', 'paste', 'applyFont', 'tableCommand', 'toggleAbsolute', 'setDocProp', 'setBodyAttr']) {
+        const command = qk[name];
+        qk[name] = function (...args) {
+            ensureIndexed();
+            return command.apply(this, args);
+        };
+    }
+
+    function start() {
+        if (document.body && document.body.tagName === 'FRAMESET') {
+            bridge.ready({frameset: true, tag: location.search});
+            return;
+        }
+        for (const el of document.querySelectorAll('[id]')) {
+            const id = el.getAttribute('id');
+            loadedIdCounts.set(id, (loadedIdCounts.get(id) || 0) + 1);
+        }
+        withQuiet(() => {
+            document.designMode = 'on';
+            if (!document.body && document.documentElement)
+                document.documentElement.appendChild(document.createElement('body'));
+        });
+        observer.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
+        // The caret starts where typing lands: in the page's first text.
+        if (document.body) {
+            const first = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
+                acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
+            }).nextNode();
+            const r = document.createRange();
+            if (first)
+                r.setStart(first, 0);
+            else
+                r.setStart(document.body, 0);
+            r.collapse(true);
+            restoreRange(r);
+        }
+        document.addEventListener('selectionchange', () => {
+            if (controlEl && !isControlSelected())
+                controlEl = null;
+            schedulePush();
+        });
+        document.addEventListener('input', () => { flushMutations(); markDirty(); schedulePush(); });
+        document.addEventListener('mousedown', (e) => {
+            const el = e.target;
+            if (e.button !== 0)
+                return;
+            let positioned = el;
+            while (positioned && positioned !== document.body &&
+                   !(positioned.style && positioned.style.position === 'absolute'))
+                positioned = positioned.parentElement;
+            if (positioned === document.body)
+                positioned = null;
+            if (positioned && (positioned === controlEl || e.altKey)) {
+                // A positioned object already selected moves with the mouse.
+                e.preventDefault();
+                startDrag(e, positioned);
+                return;
+            }
+            if (el && CONTROL_TAGS.has(el.tagName)) {
+                e.preventDefault();
+                selectControl(el);
+                schedulePush();
+            }
+        }, true);
+        document.addEventListener('contextmenu', (e) => {
+            const el = e.target;
+            if (el && CONTROL_TAGS.has(el.tagName))
+                selectControl(el);
+            else if (el && closest(el, 'td,th')) {
+                const r = selectionRange();
+                if (!r || !closest(elementOf(r.startContainer), 'td,th')) {
+                    const pos = document.caretRangeFromPoint(e.clientX, e.clientY);
+                    if (pos)
+                        restoreRange(pos);
+                }
+            }
+            schedulePush();
+        }, true);
+        // Nothing dropped onto the page may navigate away from it.
+        document.addEventListener('dragover', (e) => {
+            if (e.dataTransfer && [...e.dataTransfer.types].includes('Files'))
+                e.preventDefault();
+        }, true);
+        document.addEventListener('drop', (e) => {
+            if (e.dataTransfer && [...e.dataTransfer.types].includes('Files'))
+                e.preventDefault();
+        }, true);
+        // Nothing may change the page before its nodes are numbered: the walk
+        // runs as soon as the page is shown, or at the first edit if that
+        // comes first (every command of ours numbers the page first too).
+        setTimeout(ensureIndexed, 0);
+        document.addEventListener('beforeinput', (e) => {
+            ensureIndexed();
+            replacePlaceholder(e);
+        }, true);
+        bridge.ready({frameset: false, tag: location.search, charset: document.characterSet,
+                      quirks: document.compatMode === 'BackCompat', snap: snapshot()});
+    }
+
+    new QWebChannel(qt.webChannelTransport, (channel) => {
+        bridge = channel.objects.qkBridge;
+        if (document.readyState === 'loading')
+            document.addEventListener('DOMContentLoaded', start);
+        else
+            start();
+    });
