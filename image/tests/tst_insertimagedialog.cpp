@@ -53,7 +53,6 @@ private slots:
     void typedPath_data();
     void typedPath();
     void browsing();
-    void alignmentPreview();
     void blueBoxAgainstCurrentGeometry_data();
     void blueBoxAgainstCurrentGeometry();
 
@@ -324,32 +323,6 @@ void TestInsertImageDialog::browsing()
     QCOMPARE(d.videoFileEdit->text(), m_dir->filePath(QStringLiteral("clip.avi")));
     d.browseVideo();
     QCOMPARE(d.videoFileEdit->text(), QString());
-}
-
-void TestInsertImageDialog::alignmentPreview()
-{
-    InsertImageDialog d(&m_surface);
-    d.show();
-    d.tabs->setCurrentIndex(2);
-    d.alignBox->setCurrentIndex(2); // Middle
-    d.alignPicked(2);
-    QCOMPARE(d.alignPiece(), QStringLiteral(" ALIGN=\"Middle\""));
-    QVERIFY(d.inlineImageBox->isVisible() && d.existingObjectBox->isVisible() &&
-            d.alignDescription->isVisible());
-    QVERIFY(d.redLegend->isVisible() && d.blueLegend->isVisible());
-    d.alignBox->setCurrentIndex(4); // Left
-    d.alignPicked(4);
-    // No red box, so no legend for one.
-    QVERIFY(d.leftImageBox->isVisible() && !d.existingObjectBox->isVisible());
-    QVERIFY(!d.redLegend->isVisible() && d.blueLegend->isVisible());
-    d.alignBox->setCurrentIndex(1); // Top
-    d.alignPicked(1);
-    QVERIFY(!d.leftImageBox->isVisible());
-    d.alignBox->setCurrentIndex(0); // None
-    d.alignPicked(0);
-    QCOMPARE(d.alignPiece(), QString());
-    QVERIFY(!d.existingObjectBox->isVisible() && !d.redLegend->isVisible() &&
-            !d.alignDescription->isVisible() && !d.neighbourText->isVisible());
 }
 
 void TestInsertImageDialog::blueBoxAgainstCurrentGeometry_data()

@@ -26,7 +26,6 @@ private slots:
     void init();
     void cleanup();
 
-    void keyboardOrder();
     void okChangesOnlyWhatTheUserChanged_data();
     void okChangesOnlyWhatTheUserChanged();
     void pageWithoutBodyTagShowsNoOtherPagesBackground();
@@ -57,21 +56,6 @@ void TestPagePropertiesDialog::cleanup()
 {
     ui::setScript(nullptr);
     m_dir.reset();
-}
-
-void TestPagePropertiesDialog::keyboardOrder()
-{
-    m_surface.setPage(QStringLiteral("<html><head><title>T</title></head><body>x</body></html>"));
-    PagePropertiesDialog d(&m_surface);
-    auto nextTab = [](QWidget *w) {
-        do
-            w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
-        return w;
-    };
-    QCOMPARE(nextTab(d.titleEdit), static_cast<QWidget *>(d.okButton));
-    QCOMPARE(nextTab(d.helpButton), static_cast<QWidget *>(d.backgroundColourEdit));
-    QCOMPARE(nextTab(d.activeColourEdit), static_cast<QWidget *>(d.backgroundImageEdit));
 }
 
 void TestPagePropertiesDialog::okChangesOnlyWhatTheUserChanged_data()
