@@ -802,6 +802,25 @@ QString SourceModel::sourceShape() const
     return out.join(u' ');
 }
 
+QByteArray SourceModel::unchangedRecipe(const QString &shape)
+{
+    QStringList top;
+    int index = 0;
+    int depth = 0;
+    for (const QStringView token : QStringView(shape).split(u' ', Qt::SkipEmptyParts)) {
+        if (token == u")") {
+            --depth;
+            continue;
+        }
+        if (depth == 0)
+            top << QString::number(index);
+        ++index;
+        if (token.startsWith(u'E'))
+            ++depth;
+    }
+    return (u'[' + top.join(u',') + u']').toUtf8();
+}
+
 SourceModel::Alignment SourceModel::align(const QString &shape)
 {
     Alignment result;

@@ -42,6 +42,9 @@ public:
     // The shape the script would report for a page the engine parsed just
     // as the source parser did (for tests and fuzzing).
     QString sourceShape() const;
+    // The recipe the script sends for a page nobody changed: each top-level
+    // node of that shape by its number.
+    static QByteArray unchangedRecipe(const QString &shape);
 
     struct Assembled
     {
