@@ -775,8 +775,9 @@ QString SourceModel::sourceShape() const
 {
     QStringList out;
     std::vector<std::pair<int, bool>> stack; // node, and whether its children were listed
-    for (auto it = d->documentChildren.rbegin(); it != d->documentChildren.rend(); ++it)
-        stack.emplace_back(*it, false);
+    // Pushed last first, so that they come off the stack in order.
+    for (size_t i = d->documentChildren.size(); i-- > 0;)
+        stack.emplace_back(d->documentChildren[i], false);
     while (!stack.empty()) {
         auto [index, opened] = stack.back();
         stack.pop_back();
@@ -795,8 +796,8 @@ QString SourceModel::sourceShape() const
             std::vector<int> kids;
             for (int c = n.firstChild; c >= 0; c = d->nodes[size_t(c)].nextSibling)
                 kids.push_back(c);
-            for (auto k = kids.rbegin(); k != kids.rend(); ++k)
-                stack.emplace_back(*k, false);
+            for (size_t i = kids.size(); i-- > 0;)
+                stack.emplace_back(kids[i], false);
         }
     }
     return out.join(u' ');
