@@ -157,9 +157,9 @@ InfoBox::InfoBox(Product product, std::function<void(const QString &)> shellOpen
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(downloadButton, &QPushButton::clicked, this, [this, shellOpen] {
-        if (shellOpen)
-            shellOpen(m_address);
+    connect(downloadButton, &QPushButton::clicked, this, [this, open = std::move(shellOpen)] {
+        if (open)
+            open(m_address);
     });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(heading);
