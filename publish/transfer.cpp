@@ -202,7 +202,7 @@ private:
 
     static size_t toBuffer(char *data, size_t size, size_t n, void *buffer)
     {
-        static_cast<QByteArray *>(buffer)->append(data, qsizetype(size * n));
+        static_cast<QByteArray *>(buffer)->append(data, qsizetype(size) * qsizetype(n));
         return size * n;
     }
 
@@ -211,13 +211,13 @@ private:
 
     static size_t toFile(char *data, size_t size, size_t n, void *file)
     {
-        const qint64 written = static_cast<QSaveFile *>(file)->write(data, qint64(size * n));
+        const qint64 written = static_cast<QSaveFile *>(file)->write(data, qint64(size) * qint64(n));
         return written < 0 ? 0 : size_t(written);
     }
 
     static size_t fromFile(char *data, size_t size, size_t n, void *file)
     {
-        const qint64 got = static_cast<QFile *>(file)->read(data, qint64(size * n));
+        const qint64 got = static_cast<QFile *>(file)->read(data, qint64(size) * qint64(n));
         return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
     }
 
@@ -348,7 +348,7 @@ private:
         curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &out);
         const CURLcode rc = perform();
         if (rc != CURLE_OK) {
-            const Transfer::Outcome outcome =
+            Transfer::Outcome outcome =
                 rc == CURLE_WRITE_ERROR ? Transfer::Outcome{false, {}, localFailure(out)} : fail(rc);
             out.cancelWriting();
             return outcome;
@@ -385,8 +385,7 @@ private:
             return completed();
         // A read that failed stops the transfer through the read function's abort.
         const bool readFailed = rc == CURLE_READ_ERROR || (rc == CURLE_ABORTED_BY_CALLBACK && !cancelled());
-        const Transfer::Outcome outcome =
-            readFailed ? Transfer::Outcome{false, {}, localFailure(in)} : fail(rc);
+        Transfer::Outcome outcome = readFailed ? Transfer::Outcome{false, {}, localFailure(in)} : fail(rc);
         if (m_storSent && !cancelled()) {
             // Whatever part arrived goes; this attempt's own outcome is not reported.
             m_muted = true;
@@ -592,7 +591,7 @@ QString Transfer::readChunk(int size)
 {
     if (size <= 0 || m_replyPos >= m_reply.size())
         return {};
-    const QString piece = m_reply.mid(m_replyPos, size);
+    QString piece = m_reply.mid(m_replyPos, size);
     m_replyPos += piece.size();
     return piece;
 }

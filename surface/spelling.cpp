@@ -147,7 +147,7 @@ QString forLanguage(const QString &lang, const QStringList &dictionaries)
     // The language's usual country ("en" reads as en_US), then the language
     // alone, then any country of it.
     for (const QString &name : {wanted, QLocale(wanted).name(), language})
-        if (const QString d = find(name); !d.isEmpty())
+        if (QString d = find(name); !d.isEmpty())
             return d;
     for (const QString &d : dictionaries)
         if (d.section(u'_', 0, 0).compare(language, Qt::CaseInsensitive) == 0)
@@ -157,7 +157,7 @@ QString forLanguage(const QString &lang, const QStringList &dictionaries)
 
 QString engineFolder()
 {
-    const QString folder = dataFolder() + QStringLiteral("/dictionaries");
+    QString folder = dataFolder() + QStringLiteral("/dictionaries");
     QDir().mkpath(folder);
     return folder;
 }

@@ -236,7 +236,7 @@ QString TestSourceView::spellingPage()
         readTestFile(QStringLiteral(QK_SOURCE_DIR "/surface/tests/corpus/debian-faq--kernel.en.html"));
     const qsizetype at = bytes.indexOf("<p>");
     bytes.insert(at + 3, QByteArray("I ") + kAdded + " it " + kControl + ". ");
-    const QString path = page(bytes);
+    QString path = page(bytes);
     w.form->session()->open(path);
     // Words are checked once the page has the keyboard.
     clickInto(wordAt(QString::fromLatin1(kAdded)));
