@@ -20,18 +20,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-QToolButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setIcon(icon);
-    b->setToolTip(tip);
-    b->setAccessibleName(tip);
-    return b;
-}
-} // namespace
-
 namespace hyperlink {
 
 HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
@@ -56,9 +44,11 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     addressBox->setToolTip(QStringLiteral("The address (URL) to link to: a web address such as "
                                           "http://www.example.com/ or a local page such as support.html"));
     const QIcon open = style()->standardIcon(QStyle::SP_DialogOpenButton);
-    browsePageButton = pictureButton(page0, "Command1", open, QStringLiteral("Browse for local Web page..."));
-    browseFavouritesButton = pictureButton(page0, "Command3", style()->standardIcon(QStyle::SP_DirLinkIcon),
-                                           QStringLiteral("Browse Internet Explorer Favorites..."));
+    browsePageButton =
+        browse::pictureButton(page0, "Command1", open, QStringLiteral("Browse for local Web page..."));
+    browseFavouritesButton =
+        browse::pictureButton(page0, "Command3", style()->standardIcon(QStyle::SP_DirLinkIcon),
+                              QStringLiteral("Browse Internet Explorer Favorites..."));
 
     auto *frame = new QGroupBox(QStringLiteral("Advanced"), page0);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -134,7 +124,7 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     okButton->setDefault(true);
     cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Command2"));
-    helpButton = pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
+    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
     auto *buttons = new QHBoxLayout;
     buttons->setObjectName(QStringLiteral("Picture2"));
     buttons->addWidget(helpButton);

@@ -35,16 +35,6 @@ const QString kGraphicsFilter = QStringLiteral(
     "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;*.gif;*.png|GIF Files "
     "(*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg");
 
-QToolButton *pictureButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon, const QString &tip)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(tip);
-    b->setAccessibleName(tip);
-    return b;
-}
-
 QLineEdit *lineEdit(QWidget *parent, const char *name, const char *tip = nullptr)
 {
     auto *e = new QLineEdit(parent);
@@ -152,13 +142,14 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     browse::installHelpKey(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("TabStrip1"));
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DialogOpenButton);
 
     // Select Image.
     auto *p0 = new QWidget;
     p0->setObjectName(QStringLiteral("Picture1_0"));
     imageFileEdit = lineEdit(p0, "GraphText");
     browseImageButton =
-        pictureButton(p0, "Command2", QStyle::SP_DialogOpenButton, QStringLiteral("Browse for image..."));
+        browse::pictureButton(p0, "Command2", openIcon, QStringLiteral("Browse for image..."));
     driveBox = new QComboBox(p0);
     driveBox->setObjectName(QStringLiteral("Drive1"));
     folderList = new QListWidget(p0);
@@ -200,7 +191,7 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     altTextEdit = lineEdit(p1, "Alt", "Text to represent the image in text-only browsers");
     lowResEdit = lineEdit(p1, "Text8");
     browseLowResButton =
-        pictureButton(p1, "Command3", QStyle::SP_DialogOpenButton, QStringLiteral("Browse for image..."));
+        browse::pictureButton(p1, "Command3", openIcon, QStringLiteral("Browse for image..."));
     auto *frame1 = new QGroupBox(QStringLiteral("Image Alternatives"), p1);
     frame1->setObjectName(QStringLiteral("Frame1"));
     lowResPreview = new QLabel(frame1);
@@ -303,9 +294,10 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     p3->setObjectName(QStringLiteral("Picture1_3"));
     linkAddressBox = editableCombo(p3, "XimageLink", {QStringLiteral("http://")});
     browseLinkFileButton =
-        pictureButton(p3, "Command5", QStyle::SP_DialogOpenButton, QStringLiteral("Browse for file..."));
-    browseFavouritesButton = pictureButton(p3, "Command1", QStyle::SP_DirLinkIcon,
-                                           QStringLiteral("Browse Internet Explorer Favorites..."));
+        browse::pictureButton(p3, "Command5", openIcon, QStringLiteral("Browse for file..."));
+    browseFavouritesButton =
+        browse::pictureButton(p3, "Command1", style()->standardIcon(QStyle::SP_DirLinkIcon),
+                              QStringLiteral("Browse Internet Explorer Favorites..."));
     auto *linkLabel =
         new QLabel(QStringLiteral("Type the URL of the Web page, image or file you wish to link to:"), p3);
     linkLabel->setBuddy(linkAddressBox);
@@ -339,8 +331,8 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     mapLayout->addWidget(serverMapCheck, 2, 0, 1, 2);
     auto *videoFrame = new QGroupBox(QStringLiteral("Video"), p4);
     videoFileEdit = lineEdit(videoFrame, "Text6");
-    browseVideoButton = pictureButton(videoFrame, "Command7", QStyle::SP_DialogOpenButton,
-                                      QStringLiteral("Browse for file..."));
+    browseVideoButton =
+        browse::pictureButton(videoFrame, "Command7", openIcon, QStringLiteral("Browse for file..."));
     videoLoopBox =
         editableCombo(videoFrame, "Combo2",
                       {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
@@ -385,8 +377,7 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     tabs->addTab(p4, QStringLiteral(" Advanced "));
     // No special-effects page: it could only say that there are none.
 
-    helpButton = pictureButton(this, "Command8", QStyle::SP_MessageBoxQuestion, QStringLiteral("Help"));
-    helpButton->setIcon(browse::helpIcon(this));
+    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
     okButton = new QPushButton(QStringLiteral("&OK"), this);
     okButton->setObjectName(QStringLiteral("LgraphOK"));
     okButton->setDefault(true);

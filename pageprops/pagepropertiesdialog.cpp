@@ -128,11 +128,9 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     auto *fileFrame = new QGroupBox(QStringLiteral("Enter image filename for background:"), page2);
     backgroundImageEdit = new QLineEdit(fileFrame);
     backgroundImageEdit->setObjectName(QStringLiteral("Text9"));
-    browseBackgroundButton = new QToolButton(fileFrame);
-    browseBackgroundButton->setObjectName(QStringLiteral("Command6"));
-    browseBackgroundButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    browseBackgroundButton->setToolTip(QStringLiteral("Browse for image..."));
-    browseBackgroundButton->setAccessibleName(QStringLiteral("Browse for image..."));
+    browseBackgroundButton =
+        browse::pictureButton(fileFrame, "Command6", style()->standardIcon(QStyle::SP_DialogOpenButton),
+                              QStringLiteral("Browse for image..."));
     auto *fileRow = new QHBoxLayout(fileFrame);
     fileRow->addWidget(backgroundImageEdit, 1);
     fileRow->addWidget(browseBackgroundButton);
@@ -161,11 +159,7 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     okButton->setDefault(true);
     cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Command1"));
-    helpButton = new QToolButton(this);
-    helpButton->setObjectName(QStringLiteral("Command5"));
-    helpButton->setIcon(browse::helpIcon(this));
-    helpButton->setToolTip(QStringLiteral("Help"));
-    helpButton->setAccessibleName(QStringLiteral("Help"));
+    helpButton = browse::pictureButton(this, "Command5", browse::helpIcon(this), QStringLiteral("Help"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(helpButton);
     buttons->addStretch();

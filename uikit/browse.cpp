@@ -11,6 +11,7 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 static void initServiceResources()
@@ -107,6 +108,16 @@ QIcon helpIcon(const QWidget *widget)
 {
     return QIcon::fromTheme(QStringLiteral("help-browser"),
                             widget->style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+}
+
+QToolButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setIcon(icon);
+    b->setToolTip(tip);
+    b->setAccessibleName(tip);
+    return b;
 }
 
 void installHelpKey(QWidget *window)

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QToolButton;
 class QWidget;
 
 // Services the dialogs share: the file picker with the path it last chose,
@@ -42,6 +43,8 @@ std::optional<QImage> readPicture(const QString &path);
 void showHelp(QWidget *parent);
 // The picture of the dialogs' help buttons.
 QIcon helpIcon(const QWidget *widget);
+// A button that shows a picture; its tip is also what a screen reader says.
+QToolButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip);
 // Makes F1 anywhere in the window open the help.
 void installHelpKey(QWidget *window);
 
