@@ -56,10 +56,10 @@ QString browseFavorites(QWidget *parent)
 
 QString favoritesFolder()
 {
-    const QString windows = QStringLiteral("C:\\Windows\\Favorites");
+    QString windows = QStringLiteral("C:\\Windows\\Favorites");
     if (QDir(windows).exists())
         return windows;
-    const QString home = QDir::homePath();
+    QString home = QDir::homePath();
     if (QDir(home + QStringLiteral("/Favorites")).exists())
         return home + QStringLiteral("/Favorites");
     return home;
