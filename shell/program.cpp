@@ -6,16 +6,42 @@
 #include "shell/session.h"
 #include "uikit/uiseam.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImageReader>
 #include <QScreen>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace shell {
+
+namespace {
+// Two things the first window needs are slow the first time in a process:
+// the fonts (fontconfig reads its configuration and caches; the page's text
+// pane wants the fixed-width one) and the image format plugins (the first picture read loads every one of
+// them). Both are shared by all threads, so a worker makes them ready while the main thread is held up
+// starting the page engine.
+void prepareInBackground()
+{
+    QThreadPool::globalInstance()->start([] {
+        for (const QFont &font :
+             {QGuiApplication::font(), QFontDatabase::systemFont(QFontDatabase::FixedFont)})
+            QFontMetrics(font).horizontalAdvance(QStringLiteral("Quillon Kiv"));
+        QByteArray bytes("\x89PNG");
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader(&buffer).canRead();
+    });
+}
+} // namespace
 
 Program::Program(SurfaceFactory makeSurface, QObject *parent)
     : QObject(parent), m_makeSurface(std::move(makeSurface))
@@ -50,6 +76,7 @@ std::optional<int> Program::start(const QStringList &arguments)
                     qPrintable(QCoreApplication::applicationVersion()));
         return 0;
     }
+    prepareInBackground();
     recent::forgetMissing();
     ui::setFolderHistory(&recent::folders);
     QStringList pages;
