@@ -90,6 +90,7 @@ bool WebEngineSurface::callJsOk(const QString &code)
     if (!r.ok())
         return false;
     const QVariantMap m = r.value.toMap();
+    m_readyLanguage.reset(); // a command has changed the page, or may have
     applySnapshot(m.value(QStringLiteral("snap")));
     return m.value(QStringLiteral("ok")).toBool();
 }
@@ -135,8 +136,10 @@ std::optional<Snapshot> readSnapshot(const QVariant &reported)
 void WebEngineSurface::onSnapshot(const QVariantMap &reported)
 {
     const std::optional<Snapshot> snap = readSnapshot(reported);
-    if (snap && snap->tag == m_expectedTag)
+    if (snap && snap->tag == m_expectedTag) {
+        m_readyLanguage.reset(); // the page has been at work since
         applySnapshot(*snap);
+    }
 }
 
 void WebEngineSurface::applySnapshot(const QVariant &reported)
@@ -192,6 +195,8 @@ int WebEngineSurface::caretElement()
 
 QString WebEngineSurface::pageLanguage()
 {
+    if (m_readyLanguage)
+        return *m_readyLanguage;
     const Call r = callJs(QStringLiteral("qk.lang()"));
     return r.ok() ? r.value.toString() : QString();
 }

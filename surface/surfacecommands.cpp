@@ -69,6 +69,8 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
     case DECMD_GETBLOCKFMT:
         return m_blockFormat;
     case DECMD_GETBLOCKFMTNAMES:
+        if (!m_blockFormatNames.isEmpty())
+            return m_blockFormatNames;
         if (const Call r = callJs(QStringLiteral("qk.blockFormatNames()")); r.ok())
             return r.value.toStringList();
         return {};

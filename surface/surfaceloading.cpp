@@ -4,16 +4,20 @@
 #include "surface/webenginesurface_p.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
 namespace surface {
 
 namespace {
+constexpr int kStartPageLatestMs = 200; // the start-up page waits no longer for its window
+
 // Each load gets its own query, so that reports from a page that has since
 // been replaced are told apart.
 QUrl documentUrl(const QString &path, const QString &tag)
@@ -37,6 +41,12 @@ void WebEngineSurface::onReady(const QVariantMap &info)
     m_frameset = info.value(QStringLiteral("frameset")).toBool();
     m_sourceCharset = info.value(QStringLiteral("charset")).toString();
     m_sourceQuirks = info.value(QStringLiteral("quirks")).toBool();
+    // Asked for as soon as the page is ready, and sent along so that no
+    // call has to wait for them then.
+    if (info.contains(QStringLiteral("lang")))
+        m_readyLanguage = info.value(QStringLiteral("lang")).toString();
+    if (const QStringList names = info.value(QStringLiteral("formats")).toStringList(); !names.isEmpty())
+        m_blockFormatNames = names;
     m_ready = true;
     if (!m_frameset)
         applySnapshot(info.value(QStringLiteral("snap")));
@@ -58,6 +68,8 @@ void WebEngineSurface::onReady(const QVariantMap &info)
 void WebEngineSurface::startLoad(const QString &filePath, const QString &tag)
 {
     ++m_generation;
+    m_startPage.reset(); // any page loaded takes the start-up page's place
+    m_readyLanguage.reset();
     const QUrl url = documentUrl(filePath, tag + QString::number(m_generation));
     m_expectedUrl = url.toString();
     m_expectedTag = u'?' + url.query(QUrl::FullyEncoded);
@@ -111,8 +123,20 @@ void WebEngineSurface::beginDocumentHTML(const QString &html)
         setDocumentHTML(html);
         return;
     }
-    startLoad(file->fileName(), QStringLiteral("write"));
-    m_pendingCopy = std::move(file); // until the engine has read it
+    m_startPage = std::move(file);
+    QWidget *window = m_view->window();
+    if (window->isVisible()) {
+        loadStartPage();
+    } else {
+        // The load goes as the window is shown. The engine's first load
+        // holds the window's thread for a while, and so does its first
+        // paint: started earlier, the load keeps the window from being built;
+        // later, from being painted. A window that is not shown soon does not
+        // hold the page back for long.
+        m_startPageWindow = window;
+        window->installEventFilter(this);
+        QTimer::singleShot(kStartPageLatestMs, this, &WebEngineSurface::loadStartPage);
+    }
     m_path.clear();
     m_sourceBytes.clear();
     m_sourceText = html;
@@ -120,7 +144,26 @@ void WebEngineSurface::beginDocumentHTML(const QString &html)
     m_sourceBom = false;
     m_nextWriteClean = false;
     m_carriedDirty = false;
+}
+
+void WebEngineSurface::loadStartPage()
+{
+    if (m_startPageWindow)
+        m_startPageWindow->removeEventFilter(this);
+    m_startPageWindow = nullptr;
+    if (!m_startPage)
+        return; // another page came first
+    std::unique_ptr<QTemporaryFile> file = std::move(m_startPage);
+    startLoad(file->fileName(), QStringLiteral("write"));
+    m_pendingCopy = std::move(file); // until the engine has read it
     m_finishWhenReady = true;
+}
+
+bool WebEngineSurface::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_startPageWindow && event->type() == QEvent::Show)
+        loadStartPage();
+    return EditSurface::eventFilter(watched, event);
 }
 
 qint64 WebEngineSurface::loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom)

@@ -184,7 +184,9 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     QWebEngineScript script;
     script.setName(QStringLiteral("quillon-kiv-editor"));
     script.setSourceCode(loadScript());
-    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    // As the document is created: the channel to the window is set up while
+    // the engine reads the page, and the script starts once it has been read.
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(false);
     m_page->scripts().insert(script);

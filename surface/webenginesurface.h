@@ -141,6 +141,8 @@ private:
     qint64 loadContent(const QString &filePath, const QString &tag);
     void startLoad(const QString &filePath, const QString &tag);
     qint64 finishLoad();
+    void loadStartPage();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Loads the bytes through a hidden copy named .html, so that the engine
     // reads them as a page whatever the file is called.
     qint64 loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom);
@@ -177,6 +179,8 @@ private:
     QString m_baseFolder; // the folder the engine resolves relative references against
     QString m_loadingFolder;
     std::unique_ptr<QTemporaryFile> m_pendingCopy; // the start-up page, until the engine has read it
+    std::unique_ptr<QTemporaryFile> m_startPage;   // the start-up page, until its window is shown
+    QPointer<QWidget> m_startPageWindow;
     bool m_finishWhenReady = false;
     QString m_expectedUrl; // the document being loaded or shown
     QString m_expectedTag; // its query, as the page reports it back
@@ -207,6 +211,10 @@ private:
     QString m_fontName;
     int m_fontSize = 0;
     QString m_blockFormat;
+    QStringList m_blockFormatNames;
+    // The page's language as the page reported it when it became ready; good
+    // until the page reports anything since.
+    std::optional<QString> m_readyLanguage;
     QString m_selType = QStringLiteral("None");
     QString m_title;
     bool m_jsDirty = false;

@@ -123,7 +123,8 @@
             replacePlaceholder(e);
         }, true);
         bridge.ready({frameset: false, tag: location.search, charset: document.characterSet,
-                      quirks: document.compatMode === 'BackCompat', snap: snapshot()});
+                      quirks: document.compatMode === 'BackCompat', lang: qk.lang(),
+                      formats: qk.blockFormatNames(), snap: snapshot()});
     }
 
     new QWebChannel(qt.webChannelTransport, (channel) => {
