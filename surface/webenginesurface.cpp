@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QStringDecoder>
 #include <QUrl>
@@ -74,7 +75,18 @@ void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, c
                                           int line, const QString &source)
 {
     // Page scripts never run: what reaches the console is the surface's own
-    // script, and worth reading when the page misbehaves.
+    // script, and worth reading when the page misbehaves; or its report that
+    // the page is ready.
+    static const QString readyMark = QStringLiteral("\u0001qk-ready ");
+    if (level == InfoMessageLevel && message.startsWith(readyMark)) {
+        const QJsonDocument info =
+            QJsonDocument::fromJson(QStringView(message).mid(readyMark.size()).toUtf8());
+        if (info.isObject() && ready)
+            ready(info.object().toVariantMap());
+        else
+            qCWarning(lcScript) << "the script reported a ready page the surface cannot read:" << message;
+        return;
+    }
     switch (level) {
     case InfoMessageLevel:
         qCInfo(lcScript).noquote() << message;
@@ -141,7 +153,6 @@ public:
     explicit PageBridge(WebEngineSurface *owner) : QObject(owner), m_owner(owner) {}
 public slots:
     void push(const QVariantMap &snap) { m_owner->onSnapshot(snap); }
-    void ready(const QVariantMap &info) { m_owner->onReady(info); }
 
 private:
     WebEngineSurface *m_owner;
@@ -164,6 +175,7 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
 
     m_view = new EditorView(this, parentWidget);
     m_page = new EditorPage(m_profile, this);
+    m_page->ready = [this](const QVariantMap &info) { onReady(info); };
     QWebEngineSettings *s = m_page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false); // page scripts never run
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);

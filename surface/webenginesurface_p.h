@@ -9,6 +9,7 @@
 #include <QWebEnginePage>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace surface {
@@ -34,6 +35,8 @@ class EditorPage final : public QWebEnginePage
 public:
     EditorPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
     QString allowedUrl;
+    // The script's report that the page is ready for editing.
+    std::function<void(const QVariantMap &)> ready;
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override

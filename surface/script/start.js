@@ -37,7 +37,7 @@
 
     function start() {
         if (document.body && document.body.tagName === 'FRAMESET') {
-            bridge.ready({frameset: true, tag: location.search});
+            tellReady({frameset: true, tag: location.search});
             return;
         }
         for (const el of document.querySelectorAll('[id]')) {
@@ -122,15 +122,26 @@
             ensureIndexed();
             replacePlaceholder(e);
         }, true);
-        bridge.ready({frameset: false, tag: location.search, charset: document.characterSet,
-                      quirks: document.compatMode === 'BackCompat', lang: qk.lang(),
-                      formats: qk.blockFormatNames(), snap: snapshot()});
+        tellReady({frameset: false, tag: location.search, charset: document.characterSet,
+                   quirks: document.compatMode === 'BackCompat', lang: qk.lang(),
+                   formats: qk.blockFormatNames(), snap: snapshot()});
+        started = true;
     }
 
+    // The page is ready for editing: told on the console, which reaches the
+    // window at once, while the channel first needs a round trip to be set
+    // up. The page's own scripts never run, so nothing else can say it.
+    function tellReady(info) {
+        console.info(READY_MARK + JSON.stringify(info));
+    }
+
+    let started = false;
     new QWebChannel(qt.webChannelTransport, (channel) => {
         bridge = channel.objects.qkBridge;
-        if (document.readyState === 'loading')
-            document.addEventListener('DOMContentLoaded', start);
-        else
-            start();
+        if (started)
+            schedulePush(); // whatever happened before the channel was up
     });
+    if (document.readyState === 'loading')
+        document.addEventListener('DOMContentLoaded', start);
+    else
+        start();
