@@ -75,16 +75,17 @@ void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, c
                                           int line, const QString &source)
 {
     // Page scripts never run: what reaches the console is the surface's own
-    // script, and worth reading when the page misbehaves; or its report that
-    // the page is ready.
+    // script, and worth reading when the page misbehaves; or its reports.
     static const QString readyMark = QStringLiteral("\u0001qk-ready ");
-    if (level == InfoMessageLevel && message.startsWith(readyMark)) {
-        const QJsonDocument info =
-            QJsonDocument::fromJson(QStringView(message).mid(readyMark.size()).toUtf8());
-        if (info.isObject() && ready)
-            ready(info.object().toVariantMap());
+    static const QString pushMark = QStringLiteral("\u0001qk-push ");
+    for (const auto &[mark, report] : {std::pair{&readyMark, &ready}, std::pair{&pushMark, &push}}) {
+        if (level != InfoMessageLevel || !message.startsWith(*mark))
+            continue;
+        const QJsonDocument info = QJsonDocument::fromJson(QStringView(message).mid(mark->size()).toUtf8());
+        if (info.isObject() && *report)
+            (*report)(info.object().toVariantMap());
         else
-            qCWarning(lcScript) << "the script reported a ready page the surface cannot read:" << message;
+            qCWarning(lcScript) << "the script reported what the surface cannot read:" << message;
         return;
     }
     switch (level) {
@@ -176,6 +177,7 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     m_view = new EditorView(this, parentWidget);
     m_page = new EditorPage(m_profile, this);
     m_page->ready = [this](const QVariantMap &info) { onReady(info); };
+    m_page->push = [this](const QVariantMap &snap) { onSnapshot(snap); };
     QWebEngineSettings *s = m_page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false); // page scripts never run
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);

@@ -35,8 +35,10 @@ class EditorPage final : public QWebEnginePage
 public:
     EditorPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
     QString allowedUrl;
-    // The script's report that the page is ready for editing.
+    // The script's reports that the page is ready for editing, and of its
+    // state while the channel is not up yet.
     std::function<void(const QVariantMap &)> ready;
+    std::function<void(const QVariantMap &)> push;
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override

@@ -14,6 +14,7 @@
 
     let bridge = null;      // the channel's end in the window, once it is up
     const READY_MARK = '\u0001qk-ready ';
+    const PUSH_MARK = '\u0001qk-push ';
     let controlEl = null;   // the object selected as a whole (an image, ...)
     let dirty = false;
     let quiet = 0;          // > 0 while our own changes must not count as edits

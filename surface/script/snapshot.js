@@ -82,6 +82,8 @@
             drawDetails();
         if (bridge)
             bridge.push(snapshot());
+        else
+            console.info(PUSH_MARK + JSON.stringify(snapshot())); // the channel is not up yet
     }
 
     function schedulePush() {

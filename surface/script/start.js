@@ -125,21 +125,18 @@
         tellReady({frameset: false, tag: location.search, charset: document.characterSet,
                    quirks: document.compatMode === 'BackCompat', lang: qk.lang(),
                    formats: qk.blockFormatNames(), snap: snapshot()});
-        started = true;
     }
 
     // The page is ready for editing: told on the console, which reaches the
     // window at once, while the channel first needs a round trip to be set
-    // up. The page's own scripts never run, so nothing else can say it.
+    // up (news of the page goes the same way until it is). The page's own
+    // scripts never run, so nothing else can say it.
     function tellReady(info) {
         console.info(READY_MARK + JSON.stringify(info));
     }
 
-    let started = false;
     new QWebChannel(qt.webChannelTransport, (channel) => {
         bridge = channel.objects.qkBridge;
-        if (started)
-            schedulePush(); // whatever happened before the channel was up
     });
     if (document.readyState === 'loading')
         document.addEventListener('DOMContentLoaded', start);
