@@ -146,6 +146,9 @@ double linesChangedByOneWord(const QString &corpus)
         // A click into the page, as a person makes before typing, then the
         // caret after the first word of the first paragraph.
         QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(5, 5));
+        // The click reaches the page on its own way, not with the script's
+        // calls: it must have landed before the caret is put in place.
+        waitFor([] { return false; }, 200);
         s.evaluate(QStringLiteral(
             "(() => { const w = document.createTreeWalker(document.querySelector('p') || document.body,"
             " NodeFilter.SHOW_TEXT); let t; while ((t = w.nextNode())) { const m = "
