@@ -174,7 +174,7 @@ int main(int argc, char *argv[])
 
     // Start-up, ours and the floor taking turns.
     std::vector<double> shownOurs, shownFloor, readyOurs, readyFloor, pssOurs, pssFloor;
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 15; ++i) {
         const Start f = runChild(QStringLiteral("--floor"));
         const Start o = runChild(QStringLiteral("--ours"));
         shownFloor.push_back(f.shownMs);
