@@ -13,7 +13,6 @@
 #include <QMimeData>
 #include <QStringDecoder>
 #include <QUrl>
-#include <QWebChannel>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -34,13 +33,8 @@ Q_LOGGING_CATEGORY(lcScript, "quillonkiv.surface.script", QtInfoMsg)
 namespace {
 QString loadScript()
 {
-    QString source;
-    for (const char *name : {":/qtwebchannel/qwebchannel.js", ":/surface/editor.js"}) {
-        QFile f(QString::fromLatin1(name));
-        if (f.open(QIODevice::ReadOnly))
-            source += QString::fromUtf8(f.readAll()) + u'\n';
-    }
-    return source;
+    QFile f(QStringLiteral(":/surface/editor.js"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 } // namespace
 
@@ -75,7 +69,10 @@ void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, c
                                           int line, const QString &source)
 {
     // Page scripts never run: what reaches the console is the surface's own
-    // script, and worth reading when the page misbehaves; or its reports.
+    // script. Its reports (the page is ready, the page's state) come this
+    // way: the console needs nothing set up first, unlike a web channel, whose
+    // round trip the start-up would wait for. Anything else it says is worth
+    // reading when the page misbehaves.
     static const QString readyMark = QStringLiteral("\u0001qk-ready ");
     static const QString pushMark = QStringLiteral("\u0001qk-push ");
     for (const auto &[mark, report] : {std::pair{&readyMark, &ready}, std::pair{&pushMark, &push}}) {
@@ -146,19 +143,6 @@ private:
     WebEngineSurface *m_owner;
 };
 
-// The object the surface's script talks to.
-class PageBridge final : public QObject
-{
-    Q_OBJECT
-public:
-    explicit PageBridge(WebEngineSurface *owner) : QObject(owner), m_owner(owner) {}
-public slots:
-    void push(const QVariantMap &snap) { m_owner->onSnapshot(snap); }
-
-private:
-    WebEngineSurface *m_owner;
-};
-
 WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : EditSurface(parent)
 {
     initResources();
@@ -189,11 +173,6 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
-
-    m_bridge = new PageBridge(this);
-    m_channel = new QWebChannel(this);
-    m_channel->registerObject(QStringLiteral("qkBridge"), m_bridge);
-    m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     QWebEngineScript script;
     script.setName(QStringLiteral("quillon-kiv-editor"));
@@ -273,5 +252,3 @@ void WebEngineSurface::onEngineGone(int status)
 }
 
 } // namespace surface
-
-#include "webenginesurface.moc"

@@ -13,12 +13,10 @@
 class QEventLoop;
 class QWebEngineView;
 class QWebEngineProfile;
-class QWebChannel;
 
 namespace surface {
 
 class EditorPage;
-class PageBridge;
 struct Snapshot;
 
 // Lets the engine share its graphics context. Call once, before the
@@ -124,7 +122,6 @@ public:
     };
 
 private:
-    friend class PageBridge;
     void onReady(const QVariantMap &info);
     void onSnapshot(const QVariantMap &reported);
     // What the script reported: a snapshot, or nothing (an answer without
@@ -169,8 +166,6 @@ private:
     QPointer<QWebEngineView> m_view;
     QWebEngineProfile *m_profile = nullptr;
     EditorPage *m_page = nullptr;
-    QWebChannel *m_channel = nullptr;
-    PageBridge *m_bridge = nullptr;
     std::unique_ptr<QTemporaryDir> m_scratch;
     QPointer<QDialog> m_findDialog;
     std::shared_ptr<FilePicker> m_picker;

@@ -35,8 +35,7 @@ class EditorPage final : public QWebEnginePage
 public:
     EditorPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
     QString allowedUrl;
-    // The script's reports that the page is ready for editing, and of its
-    // state while the channel is not up yet.
+    // The script's reports: the page is ready for editing; the page's state.
     std::function<void(const QVariantMap &)> ready;
     std::function<void(const QVariantMap &)> push;
 

@@ -12,7 +12,7 @@
     const qk = {};
     window.qk = qk;
 
-    let bridge = null;      // the channel's end in the window, once it is up
+    // The marks of the reports to the window, on the console.
     const READY_MARK = '\u0001qk-ready ';
     const PUSH_MARK = '\u0001qk-push ';
     let controlEl = null;   // the object selected as a whole (an image, ...)

@@ -80,10 +80,7 @@
         pending = false;
         if (detailsOn)
             drawDetails();
-        if (bridge)
-            bridge.push(snapshot());
-        else
-            console.info(PUSH_MARK + JSON.stringify(snapshot())); // the channel is not up yet
+        console.info(PUSH_MARK + JSON.stringify(snapshot()));
     }
 
     function schedulePush() {

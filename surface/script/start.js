@@ -127,17 +127,12 @@
                    formats: qk.blockFormatNames(), snap: snapshot()});
     }
 
-    // The page is ready for editing: told on the console, which reaches the
-    // window at once, while the channel first needs a round trip to be set
-    // up (news of the page goes the same way until it is). The page's own
-    // scripts never run, so nothing else can say it.
+    // The page is ready for editing. Reports go to the window on the
+    // console; the page's own scripts never run, so nothing else writes there.
     function tellReady(info) {
         console.info(READY_MARK + JSON.stringify(info));
     }
 
-    new QWebChannel(qt.webChannelTransport, (channel) => {
-        bridge = channel.objects.qkBridge;
-    });
     if (document.readyState === 'loading')
         document.addEventListener('DOMContentLoaded', start);
     else
