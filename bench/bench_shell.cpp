@@ -134,7 +134,7 @@ Start runChild(const QString &mode)
     if (!p.waitForFinished(30000))
         p.kill();
     p.waitForFinished(30000);
-    QThread::msleep(300);
+    QThread::msleep(500);
     return start;
 }
 
@@ -172,11 +172,19 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
 
-    // Start-up, ours and the floor taking turns.
+    // Start-up, ours and the floor taking turns, each first every other
+    // time: neither always follows the other's end.
     std::vector<double> shownOurs, shownFloor, readyOurs, readyFloor, pssOurs, pssFloor;
     for (int i = 0; i < 15; ++i) {
-        const Start f = runChild(QStringLiteral("--floor"));
-        const Start o = runChild(QStringLiteral("--ours"));
+        Start f;
+        Start o;
+        if (i % 2 == 0) {
+            f = runChild(QStringLiteral("--floor"));
+            o = runChild(QStringLiteral("--ours"));
+        } else {
+            o = runChild(QStringLiteral("--ours"));
+            f = runChild(QStringLiteral("--floor"));
+        }
         shownFloor.push_back(f.shownMs);
         readyFloor.push_back(f.readyMs);
         pssFloor.push_back(f.pssKb / 1024);
