@@ -26,9 +26,9 @@ namespace shell {
 namespace {
 // Two things the first window needs are slow the first time in a process:
 // the fonts (fontconfig reads its configuration and caches; the page's text
-// pane wants the fixed-width one) and the image format plugins (the first picture read loads every one of
-// them). Both are shared by all threads, so a worker makes them ready while the main thread is held up
-// starting the page engine.
+// pane wants the fixed-width one) and the image format plugins (the first
+// picture read loads every one of them). Both are shared by all threads, so
+// a worker makes them ready while the main thread starts the page engine.
 void prepareInBackground()
 {
     QThreadPool::globalInstance()->start([] {

@@ -177,8 +177,8 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     QWebEngineScript script;
     script.setName(QStringLiteral("quillon-kiv-editor"));
     script.setSourceCode(loadScript());
-    // As the document is created: the channel to the window is set up while
-    // the engine reads the page, and the script starts once it has been read.
+    // Set up as the document is created; it starts on the page once the page
+    // has been read.
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(false);
