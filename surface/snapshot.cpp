@@ -14,7 +14,7 @@ namespace surface {
 namespace {
 
 // Numbers come as int from the engine's direct answers and as double or
-// long long through the web channel: any of them, if whole and in range.
+// long long from the script's JSON reports: any of them, if whole and in range.
 std::optional<int> wholeNumber(const QVariant &v)
 {
     switch (v.typeId()) {

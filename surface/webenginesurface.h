@@ -25,7 +25,8 @@ void prepareBeforeApplication();
 
 // The editing surface on Qt WebEngine: the page is edited in design mode,
 // page scripts never run, and the surface's own script runs in an isolated
-// world and keeps a snapshot of the editing state current over a web channel.
+// world and keeps a snapshot of the editing state current through its reports
+// on the console.
 class WebEngineSurface final : public EditSurface
 {
     Q_OBJECT

@@ -51,7 +51,7 @@ void TestSnapshot::fromVariant_data()
         return with(QStringLiteral("status"), QVariantMap{{key, value}});
     };
     QTest::newRow("good") << QVariant(good()) << true;
-    // Through the web channel numbers arrive as double or long long.
+    // From the script's JSON reports numbers arrive as double or long long.
     QTest::newRow("numbers as double") << QVariant(with(QStringLiteral("fontSize"), 3.0)) << true;
     QTest::newRow("numbers as long long") << QVariant(with(QStringLiteral("changes"), qlonglong(4))) << true;
     QTest::newRow("no status") << QVariant(with(QStringLiteral("status"), {})) << false;
