@@ -615,7 +615,8 @@ void MainForm::onDocumentComplete()
         m_formatSub[i]->setText(names[i]);
         m_formatSub[i]->setVisible(true);
     }
-    RefreshFontBoxes();
+    // The boxes follow the page's state, which comes after this, with
+    // DisplayChanged.
     m_fontSizeCombo->setCurrentIndex(-1);
     documentReady = true;
     // The layout of the last run.

@@ -152,6 +152,7 @@ void WebEngineSurface::applySnapshot(const QVariant &reported)
 
 void WebEngineSurface::applySnapshot(const Snapshot &snap)
 {
+    m_stateDue = false;
     m_status = snap.status;
     m_fontName = snap.fontName;
     m_fontSize = snap.fontSize;
@@ -201,18 +202,39 @@ QString WebEngineSurface::pageLanguage()
     return r.ok() ? r.value.toString() : QString();
 }
 
+void WebEngineSurface::awaitState() const
+{
+    if (!m_stateDue)
+        return;
+    // Waiting lets the engine's reports in, which is how the state arrives;
+    // the state is what the caller asked for, so this stays a const read.
+    auto *self = const_cast<WebEngineSurface *>(this);
+    self->waitUntil([self] { return !self->m_stateDue || !self->m_ready || self->m_engineGone; },
+                    kLoadTimeoutMs);
+    self->m_stateDue = false; // a state that never came is not waited for again
+}
+
 QString WebEngineSurface::DocumentTitle() const
 {
+    awaitState();
     return m_title;
+}
+
+int WebEngineSurface::changeCount() const
+{
+    awaitState();
+    return m_changes;
 }
 
 bool WebEngineSurface::IsDirty() const
 {
+    awaitState();
     return m_carriedDirty || m_jsDirty;
 }
 
 QString WebEngineSurface::selectionType() const
 {
+    awaitState();
     return m_selType;
 }
 

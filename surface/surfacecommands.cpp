@@ -63,10 +63,13 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
         return {};
     switch (command) {
     case DECMD_GETFONTNAME:
+        awaitState();
         return m_fontName;
     case DECMD_GETFONTSIZE:
+        awaitState();
         return m_status.value(DECMD_GETFONTSIZE) == DECMDF_NINCHED ? 0 : m_fontSize;
     case DECMD_GETBLOCKFMT:
+        awaitState();
         return m_blockFormat;
     case DECMD_GETBLOCKFMTNAMES:
         if (!m_blockFormatNames.isEmpty())
@@ -164,6 +167,7 @@ int WebEngineSurface::QueryStatus(int command) const
                    : DECMDF_NOTSUPPORTED;
     if (command == DECMD_UNDO && m_beforeSource)
         return DECMDF_ENABLED;
+    awaitState();
     return m_status.value(command, DECMDF_NOTSUPPORTED);
 }
 

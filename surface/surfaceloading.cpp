@@ -48,8 +48,9 @@ void WebEngineSurface::onReady(const QVariantMap &info)
     if (const QStringList names = info.value(QStringLiteral("formats")).toStringList(); !names.isEmpty())
         m_blockFormatNames = names;
     m_ready = true;
-    if (!m_frameset)
-        applySnapshot(info.value(QStringLiteral("snap")));
+    // The page reports its state right after this: laying it out to place
+    // the caret need not hold up the window.
+    m_stateDue = !m_frameset;
     if (m_finishWhenReady) {
         // Not from inside the engine's call: the window may ask the page things.
         m_finishWhenReady = false;
@@ -75,6 +76,7 @@ void WebEngineSurface::startLoad(const QString &filePath, const QString &tag)
     m_expectedTag = u'?' + url.query(QUrl::FullyEncoded);
     m_loadingFolder = QFileInfo(filePath).absolutePath();
     m_ready = false;
+    m_stateDue = false;
     m_loadFailed = false;
     m_frameset = false;
     m_engineGone = false; // a new load starts a new renderer

@@ -55,7 +55,7 @@ public:
     bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
     QString pageLanguage() override;
-    int changeCount() const override { return m_changes; }
+    int changeCount() const override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override;
     bool pageShown() const override { return m_ready && !m_frameset && !m_engineGone; }
@@ -154,6 +154,9 @@ private:
     bool printWithoutViewAids(const std::function<void()> &print);
     QString viewAidsCall() const;
     void refreshSnapshot();
+    // The page's state follows its ready report; what reads the state waits
+    // for it until then.
+    void awaitState() const;
     void onEngineGone(int status);
     QString readFailure(const Call &call) const;
     // The page's source: kept as text (or bytes and their charset), parsed
@@ -181,6 +184,7 @@ private:
     QString m_expectedUrl; // the document being loaded or shown
     QString m_expectedTag; // its query, as the page reports it back
     bool m_ready = false;
+    bool m_stateDue = false; // ready, and its state not yet reported
     bool m_loadFailed = false;
     bool m_frameset = false;
     bool m_busy = false;

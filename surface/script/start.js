@@ -50,19 +50,6 @@
                 document.documentElement.appendChild(document.createElement('body'));
         });
         observer.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
-        // The caret starts where typing lands: in the page's first text.
-        if (document.body) {
-            const first = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
-                acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
-            }).nextNode();
-            const r = document.createRange();
-            if (first)
-                r.setStart(first, 0);
-            else
-                r.setStart(document.body, 0);
-            r.collapse(true);
-            restoreRange(r);
-        }
         document.addEventListener('selectionchange', () => {
             if (controlEl && !isControlSelected())
                 controlEl = null;
@@ -122,9 +109,32 @@
             ensureIndexed();
             replacePlaceholder(e);
         }, true);
+        // The window hears of the page first, and of its state right after:
+        // placing the caret lays the page out, which it can do meanwhile.
         tellReady({frameset: false, tag: location.search, charset: document.characterSet,
                    quirks: document.compatMode === 'BackCompat', lang: qk.lang(),
-                   formats: qk.blockFormatNames(), snap: snapshot()});
+                   formats: qk.blockFormatNames()});
+        try {
+            placeCaretAtStart();
+        } finally {
+            push(); // the window waits for this state before it reads any
+        }
+    }
+
+    // The caret starts where typing lands: in the page's first text.
+    function placeCaretAtStart() {
+        if (!document.body)
+            return;
+        const first = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
+            acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
+        }).nextNode();
+        const r = document.createRange();
+        if (first)
+            r.setStart(first, 0);
+        else
+            r.setStart(document.body, 0);
+        r.collapse(true);
+        restoreRange(r);
     }
 
     // The page is ready for editing. Reports go to the window on the
