@@ -596,6 +596,9 @@ void MainForm::Form_Load()
     m_fontSizeCombo->setCurrentIndex(0);
     DisableFormatControls();
     surface()->widget()->raise();
+    // Typing in a new window goes into the page, not into the font box that
+    // would otherwise come first.
+    surface()->widget()->setFocus();
     // The doctype keeps browsers out of their quirks.
     const QStringList blank = {
         QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),

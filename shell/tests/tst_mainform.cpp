@@ -70,6 +70,7 @@ private slots:
     void everyMenuItemActs();
     void menusOpenByTheirLetters();
     void typingReplacesTheStartPlaceholder();
+    void typingGoesIntoThePageAtOnce();
     void closePrompt_data();
     void closePrompt();
     void newOpenSave();
@@ -286,6 +287,25 @@ void TestMainForm::typingReplacesTheStartPlaceholder()
     // Into the line, as a person clicks before typing.
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 20));
     QTest::keyClicks(input, QStringLiteral("abc"));
+    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
+                 qPrintable(form->surface()->DocumentHTML()));
+}
+
+// A new window takes typing into its page, not into the first box of a
+// toolbar: the page is the widget that gets the keys once the window is
+// made active, which a window manager does after the window is shown.
+void TestMainForm::typingGoesIntoThePageAtOnce()
+{
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    QCOMPARE(form->focusWidget(), form->surface()->widget());
+    form->setAttribute(Qt::WA_ShowWithoutActivating);
+    form->show();
+    QTRY_VERIFY_WITH_TIMEOUT(form->documentReady, 20000);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY2(focus == m_window.input(), focus ? qPrintable(focus->objectName()) : "nothing");
+    QTest::keyClicks(focus, QStringLiteral("abc"));
     QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
                  qPrintable(form->surface()->DocumentHTML()));
 }
