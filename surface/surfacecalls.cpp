@@ -137,7 +137,11 @@ void WebEngineSurface::onSnapshot(const QVariantMap &reported)
 {
     const std::optional<Snapshot> snap = readSnapshot(reported);
     if (snap && snap->tag == m_expectedTag) {
-        m_readyLanguage.reset(); // the page has been at work since
+        // The language the page reported when it became ready holds until
+        // the page changes: the state that follows the report, and any
+        // selection since, leave it as it was.
+        if (!m_stateDue && snap->changes != m_changes)
+            m_readyLanguage.reset();
         applySnapshot(*snap);
     }
 }

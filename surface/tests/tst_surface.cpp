@@ -57,6 +57,7 @@ private slots:
     void localReferencesReadAsFileUrls();
     void controlSelectionHasNoTextRange();
     void dirtyFlag();
+    void pageLanguageFollowsEdits();
     void linkClickDoesNotNavigate();
     void saveAsDialog();
     void serialisationSurvivesReload();
@@ -318,6 +319,22 @@ void TestSurface::dirtyFlag()
     m_surface->NewDocument();
     QVERIFY(!m_surface->IsDirty());
     QCOMPARE(m_surface->CurrentDocumentPath(), QString());
+}
+
+// The language comes with the page's ready report; moving the caret leaves
+// it, and an edit of the page's lang is read anew.
+void TestSurface::pageLanguageFollowsEdits()
+{
+    const QString page = m_dir->filePath(QStringLiteral("lang.html"));
+    writeTestFile(page, "<html lang=de><body><p>Wort</p><p>zwei</p></body></html>");
+    QCOMPARE(m_surface->LoadDocument(page, false), codes::Ok);
+    QCOMPARE(m_surface->pageLanguage(), QStringLiteral("de"));
+    js(QStringLiteral("getSelection().collapse(document.querySelectorAll('p')[1].firstChild, 2), true"));
+    QTRY_COMPARE(m_surface->QueryStatus(DECMD_BOLD), int(DECMDF_ENABLED));
+    QCOMPARE(m_surface->pageLanguage(), QStringLiteral("de"));
+    // Changed behind the commands' back, as typing does: only the state tells.
+    QVERIFY(m_surface->evaluate(QStringLiteral("document.documentElement.lang = 'fr', true")));
+    QCOMPARE(m_surface->pageLanguage(), QStringLiteral("fr"));
 }
 
 void TestSurface::linkClickDoesNotNavigate()
