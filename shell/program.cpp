@@ -4,13 +4,13 @@
 #include "shell/mainform.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
+#include "surface/webenginesurface.h"
 #include "uikit/uiseam.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -25,16 +25,18 @@ namespace shell {
 
 namespace {
 // Two things the first window needs are slow the first time in a process:
-// the fonts (fontconfig reads its configuration and caches; the page's text
-// pane wants the fixed-width one) and the image format plugins (the first
-// picture read loads every one of them). Both are shared by all threads, so
-// a worker makes them ready while the main thread starts the page engine.
+// the fonts (fontconfig reads its configuration and caches) and the image
+// format plugins (the first picture read loads every one of them). Both are
+// shared by all threads, so a worker makes them ready while the main thread
+// starts the page engine.
+//
+// fontconfig reads the environment, which the engine writes as it starts:
+// what it writes is written before the worker starts.
 void prepareInBackground()
 {
+    surface::prepareEnvironment();
     QThreadPool::globalInstance()->start([] {
-        for (const QFont &font :
-             {QGuiApplication::font(), QFontDatabase::systemFont(QFontDatabase::FixedFont)})
-            QFontMetrics(font).horizontalAdvance(QStringLiteral("Quillon Kiv"));
+        QFontMetrics(QGuiApplication::font()).horizontalAdvance(QStringLiteral("Quillon Kiv"));
         QByteArray bytes("\x89PNG");
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);

@@ -65,6 +65,20 @@ void prepareBeforeApplication()
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
+void prepareEnvironment()
+{
+    static const bool prepared = [] {
+        // The engine looks for its dictionaries in one folder, once: the
+        // user's, where the dictionaries with the user's own words are built.
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(spelling::engineFolder()));
+        // The engine sets this one as it starts, to this value.
+        if (!qEnvironmentVariableIsSet("force_s3tc_enable"))
+            qputenv("force_s3tc_enable", "true");
+        return true;
+    }();
+    Q_UNUSED(prepared);
+}
+
 void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                           int line, const QString &source)
 {
@@ -146,13 +160,7 @@ private:
 WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : EditSurface(parent)
 {
     initResources();
-    // The engine looks for its dictionaries in one folder, once: the user's,
-    // where the dictionaries with the user's own words are built.
-    static const bool dictionariesFound = [] {
-        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(spelling::engineFolder()));
-        return true;
-    }();
-    Q_UNUSED(dictionariesFound);
+    prepareEnvironment();
     // Off the record: nothing of the pages edited is kept on disk.
     m_profile = new QWebEngineProfile(this);
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);

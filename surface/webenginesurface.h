@@ -23,6 +23,12 @@ struct Snapshot;
 // QApplication is created.
 void prepareBeforeApplication();
 
+// Writes into the process environment all the surface and its engine will
+// write there, now. Call it before starting threads that may read the
+// environment (fontconfig does): a variable added while another thread reads
+// the environment can crash that thread. Later writes only replace values.
+void prepareEnvironment();
+
 // The editing surface on Qt WebEngine: the page is edited in design mode,
 // page scripts never run, and the surface's own script runs in an isolated
 // world and keeps a snapshot of the editing state current through its reports

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,9 +45,11 @@ class TestSurface final : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
+    void engineAddsNothingToThePreparedEnvironment();
     void fixtureLoadsSafelyAndReadsBackUnchanged();
     void loadFailures_data();
     void loadFailures();
@@ -72,7 +75,23 @@ private:
     std::unique_ptr<WebEngineSurface> m_surface;
     std::shared_ptr<ScriptedPicker> m_picker;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QStringList m_preparedEnvironment;
 };
+
+void TestSurface::initTestCase()
+{
+    // Before any surface, as the program does before its first worker thread.
+    prepareEnvironment();
+    m_preparedEnvironment = QProcessEnvironment::systemEnvironment().keys();
+}
+
+// Threads read the environment while the engine starts (fontconfig does);
+// a variable the engine added then could crash them.
+void TestSurface::engineAddsNothingToThePreparedEnvironment()
+{
+    // init() has started the engine, with this test's surface.
+    QCOMPARE(QProcessEnvironment::systemEnvironment().keys(), m_preparedEnvironment);
+}
 
 void TestSurface::init()
 {
