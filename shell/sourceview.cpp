@@ -155,7 +155,6 @@ SourceView::SourceView(EditSurface *surface, DocumentSession *session, QWidget *
 {
     setObjectName(QStringLiteral("SourceView"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The highlighter belongs to the document it colours.
     new HtmlHighlighter(document());
     m_lineNumbers = new LineNumbers(this);
@@ -167,7 +166,6 @@ SourceView::SourceView(EditSurface *surface, DocumentSession *session, QWidget *
         else
             m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
     });
-    setViewportMargins(lineNumberWidth(), 0, 0, 0);
 
     // Typing goes into the page after a pause, not at every key: each time
     // the page is made anew from the text.
@@ -202,6 +200,24 @@ int SourceView::lineNumberWidth() const
 void SourceView::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
+    placeLineNumbers();
+}
+
+void SourceView::showEvent(QShowEvent *event)
+{
+    // The fixed-width font is taken when the pane first shows: most sessions
+    // never show it, and loading the font would cost every start-up.
+    if (!m_fontChosen) {
+        m_fontChosen = true;
+        setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        setViewportMargins(lineNumberWidth(), 0, 0, 0);
+        placeLineNumbers();
+    }
+    QPlainTextEdit::showEvent(event);
+}
+
+void SourceView::placeLineNumbers()
+{
     const QRect r = contentsRect();
     m_lineNumbers->setGeometry(QRect(r.left(), r.top(), lineNumberWidth(), r.height()));
 }

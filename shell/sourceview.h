@@ -74,10 +74,12 @@ public:
 protected:
     void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     friend class LineNumbers;
     void paintLineNumbers(QPaintEvent *event);
+    void placeLineNumbers();
     bool find(const QString &text, bool matchCase, bool wholeWord, bool backward);
     bool applyQuietly();
 
@@ -90,6 +92,7 @@ private:
     QString m_refused;     // a text the page refused, not tried again on its own
     bool m_edited = false; // typed here since it was shown
     bool m_setting = false;
+    bool m_fontChosen = false;
     int m_shownChanges = -1;
     QTimer m_applyTimer;
     QTimer m_refreshTimer;
