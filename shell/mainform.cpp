@@ -47,12 +47,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-// The pictures and the help page live in this library's resources.
-static void initShellResources()
-{
-    Q_INIT_RESOURCE(shell);
-}
-
 using namespace surface;
 
 namespace shell {
@@ -106,12 +100,11 @@ const char *const kBlockFormatNames[] = {"FormatSub_0",  "FormatSub_1",  "Format
 MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     : QMainWindow(parent), m_surface(std::move(editSurface))
 {
-    initShellResources();
     setObjectName(QStringLiteral("MainForm"));
     // Outside a desktop session no theme is set; Debian's Adwaita has the pictures.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    setWindowIcon(QIcon(QStringLiteral(":/shell/icons/quillon-kiv.svg")));
+    setWindowIcon(shippedPicture(QStringLiteral("quillon-kiv")));
     setWindowTitle(kTitle);
     m_picker = std::make_shared<SurfacePicker>();
     surface()->setFilePicker(m_picker);

@@ -1,12 +1,23 @@
 #include "shell/menutable.h"
 
 #include <QAction>
-#include <QFile>
+#include <QDir>
+#include <QDirIterator>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 
 namespace shell::menus {
+
+QIcon shippedPicture(const QString &name)
+{
+    // Baked as "name-SIZE.png", one file per size shown.
+    QIcon icon;
+    QDirIterator pictures(QStringLiteral(":/shell/icons"), {name + QStringLiteral("-*.png")}, QDir::Files);
+    while (pictures.hasNext())
+        icon.addFile(pictures.next());
+    return icon;
+}
 
 namespace {
 // A toolbar picture from the icon theme, or the one shipped with the program
@@ -16,9 +27,8 @@ QIcon toolbarIcon(const char *name)
     const QString themeName = QString::fromLatin1(name);
     // We ship pictures only for names Debian's theme lacks; a theme's loose
     // name matching would otherwise give them a wrong picture.
-    const QString shipped = QStringLiteral(":/shell/icons/%1.svg").arg(themeName);
-    if (QFile::exists(shipped))
-        return QIcon(shipped);
+    if (QIcon shipped = shippedPicture(themeName); !shipped.isNull())
+        return shipped;
     return QIcon::fromTheme(themeName);
 }
 } // namespace
