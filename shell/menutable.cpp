@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,11 +10,18 @@ namespace shell::menus {
 
 QIcon shippedPicture(const QString &name)
 {
-    // Baked as "name-SIZE.png", one file per size shown.
+    // Baked as "name-SIZE.png", one file per size shown. The folder is listed
+    // once and filtered by hand: a name filter would compile a pattern for
+    // every toolbar button at start-up.
+    static const QStringList files = QDir(QStringLiteral(":/shell/icons")).entryList(QDir::Files);
+    const QString prefix = name + u'-';
     QIcon icon;
-    QDirIterator pictures(QStringLiteral(":/shell/icons"), {name + QStringLiteral("-*.png")}, QDir::Files);
-    while (pictures.hasNext())
-        icon.addFile(pictures.next());
+    for (const QString &file : files) {
+        const bool sized = file.startsWith(prefix) && file.endsWith(QLatin1String(".png")) &&
+                           QStringView(file).sliced(prefix.size()).chopped(4).toInt() > 0;
+        if (sized)
+            icon.addFile(QStringLiteral(":/shell/icons/") + file);
+    }
     return icon;
 }
 

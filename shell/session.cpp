@@ -16,13 +16,43 @@ namespace session {
 
 int readStoredNumber(const QString &text)
 {
-    static const QRegularExpression leading(
-        QStringLiteral("^\\s*([+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
-    const QRegularExpressionMatch m = leading.match(text);
-    if (!m.hasMatch())
+    // The leading number: blanks, a sign, digits with a fraction, an
+    // exponent; whatever follows is ignored. Scanned by hand because it is
+    // read at every start-up, where a pattern would bring in the regular
+    // expression compiler for this alone.
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const auto skipDigits = [&] {
+        const qsizetype from = i;
+        while (i < n && text[i].isDigit())
+            ++i;
+        return i - from;
+    };
+    const auto skipSign = [&] {
+        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+    };
+    while (i < n && text[i].isSpace())
+        ++i;
+    const qsizetype start = i;
+    skipSign();
+    qsizetype figures = skipDigits();
+    if (i < n && text[i] == u'.') {
+        const qsizetype dot = i++;
+        figures += skipDigits();
+        if (figures == 0)
+            i = dot;
+    }
+    if (figures == 0)
         return 0;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        const qsizetype e = i++;
+        skipSign();
+        if (skipDigits() == 0)
+            i = e;
+    }
     bool ok = false;
-    const double v = m.captured(1).toDouble(&ok);
+    const double v = QStringView(text).sliced(start, i - start).toDouble(&ok);
     if (!ok || !std::isfinite(v))
         return 0;
     const double rounded = std::nearbyint(v); // the default rounding mode is to nearest, ties to even

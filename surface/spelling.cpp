@@ -116,8 +116,11 @@ QStringList installed()
     if (folder.isEmpty())
         return {};
     QStringList names;
-    for (const QString &file : QDir(folder).entryList({u'*' + kBdic}, QDir::Files, QDir::Name))
-        names << file.chopped(kBdic.size());
+    // Filtered here: a name filter would compile a pattern, at start-up.
+    for (const QString &file : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        if (file.size() > kBdic.size() && file.endsWith(kBdic, Qt::CaseInsensitive))
+            names << file.chopped(kBdic.size());
+    }
     return names;
 }
 

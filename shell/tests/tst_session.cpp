@@ -75,6 +75,13 @@ void TestSession::storedNumbers_data()
     QTest::newRow("too large") << "32768" << 0;
     QTest::newRow("too small") << "-32769" << 0;
     QTest::newRow("exponent") << "1e3" << 1000;
+    QTest::newRow("signed exponent, fraction") << "1.5e+1px" << 15;
+    QTest::newRow("exponent without digits") << "5e" << 5;
+    QTest::newRow("plus sign") << "+7" << 7;
+    QTest::newRow("fraction only") << ".6" << 1;
+    QTest::newRow("trailing point") << "9." << 9;
+    QTest::newRow("point alone") << "." << 0;
+    QTest::newRow("sign alone") << "- 4" << 0;
 }
 
 void TestSession::storedNumbers()
