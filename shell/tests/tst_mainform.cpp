@@ -71,6 +71,7 @@ private slots:
     void menusOpenByTheirLetters();
     void typingReplacesTheStartPlaceholder();
     void typingGoesIntoThePageAtOnce();
+    void shippedPicturesShow();
     void closePrompt_data();
     void closePrompt();
     void newOpenSave();
@@ -308,6 +309,19 @@ void TestMainForm::typingGoesIntoThePageAtOnce()
     QTest::keyClicks(focus, QStringLiteral("abc"));
     QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
                  qPrintable(form->surface()->DocumentHTML()));
+}
+
+void TestMainForm::shippedPicturesShow()
+{
+    // Our own pictures are baked at build time into this library's
+    // resources: lost on the way, the buttons would be blank.
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    QVERIFY(!form->windowIcon().availableSizes().isEmpty());
+    for (const char *name : {"Numbers", "Bullets", "Color"}) {
+        const auto *button = form->findChild<QAction *>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        QCOMPARE(button->icon().pixmap(24).toImage().size(), QSize(24, 24));
+    }
 }
 
 void TestMainForm::closePrompt_data()
