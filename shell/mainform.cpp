@@ -129,18 +129,12 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     m_split = new QSplitter(Qt::Horizontal, central);
     m_split->setObjectName(QStringLiteral("SourceSplitter"));
     m_split->addWidget(surface()->widget());
-    m_source = new SourceView(surface(), m_session, m_split);
-    m_split->addWidget(m_source);
-    m_source->hide();
     layout->addWidget(m_split);
     surface()->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
     setCentralWidget(central);
     connect(m_split, &QSplitter::splitterMoved, this, &MainForm::rememberSourceLayout);
     // Whichever pane was typed in last, a save writes what it holds.
-    m_session->setBeforeReading([this] { return m_source->apply(); });
-    connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
-    connect(surface(), &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
-    connect(surface(), &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
+    m_session->setBeforeReading([this] { return !m_source || m_source->apply(); });
 
     m_dictionaries = new spelling::Dictionaries(this);
     connect(m_dictionaries, &spelling::Dictionaries::ready, this,
@@ -913,9 +907,24 @@ void MainForm::onContextMenuAction(int position)
         surface()->ExecCommand(item->command.command, item->command.option);
 }
 
+SourceView *MainForm::sourcePane()
+{
+    // Made when first shown: most sessions never show it, and a text editor
+    // built for nothing costs start-up time and memory.
+    if (!m_source) {
+        m_source = new SourceView(surface(), m_session, m_split);
+        m_source->hide();
+        m_split->addWidget(m_source);
+        connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
+        connect(surface(), &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
+        connect(surface(), &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);
+    }
+    return m_source;
+}
+
 bool MainForm::sourceHasFocus() const
 {
-    if (!m_source->isVisible())
+    if (!m_source || !m_source->isVisible())
         return false;
     // The page pulled out of sight leaves only the text to act on.
     return m_source->hasFocus() || m_split->sizes().value(0) == 0;
@@ -925,13 +934,14 @@ void MainForm::showSource(bool on)
 {
     if (!on) {
         // Edits the page refuses keep the text in sight.
-        if (m_source->isVisible() && !m_source->apply()) {
+        if (m_source && m_source->isVisible() && !m_source->apply()) {
             m_sourceAction->setChecked(true);
             return;
         }
-        m_source->hide();
+        if (m_source)
+            m_source->hide();
         surface()->widget()->setFocus();
-    } else if (!m_source->isVisible()) {
+    } else if (!sourcePane()->isVisible()) {
         m_source->show();
         const QByteArray layout = windowSettings().value(QStringLiteral("View/SourceSplitter")).toByteArray();
         if (layout.isEmpty() || !m_split->restoreState(layout))
@@ -945,7 +955,7 @@ void MainForm::showSource(bool on)
 
 void MainForm::rememberSourceLayout()
 {
-    if (m_source->isVisible())
+    if (m_source && m_source->isVisible())
         windowSettings().setValue(QStringLiteral("View/SourceSplitter"), m_split->saveState());
 }
 

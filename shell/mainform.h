@@ -54,6 +54,7 @@ public:
     void DisableFormatControls();
     void ShowHelp();
     DocumentSession *session() const { return m_session; }
+    // The page's text pane; null until first shown.
     SourceView *sourceView() const { return m_source; }
     // For tests: where the Caps Lock state comes from.
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
@@ -114,6 +115,7 @@ private:
     // View > HTML Source: the page's text beside the page or instead of it.
     void showSource(bool on);
     void rememberSourceLayout();
+    SourceView *sourcePane();
     bool sourceHasFocus() const;
     // The dictionary of the page shown: its own language, else the one chosen.
     void chooseSpellingForPage();
