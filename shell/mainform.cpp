@@ -31,6 +31,7 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -403,13 +404,15 @@ void MainForm::buildToolbars()
     formatBar->setObjectName(QStringLiteral("Toolbar1"));
     m_fontCombo = new QComboBox(formatBar);
     m_fontCombo->setObjectName(QStringLiteral("FontCombo"));
-    m_fontCombo->setEditable(true);
+    // Editable through a line edit of its own: setEditable() would also build
+    // the drop-down list at once, which most sessions never open.
+    m_fontCombo->setLineEdit(new QLineEdit(m_fontCombo));
     m_fontCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontCombo->setMinimumContentsLength(14);
     formatBar->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
     m_fontSizeCombo = new QComboBox(formatBar);
     m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
-    m_fontSizeCombo->setEditable(true);
+    m_fontSizeCombo->setLineEdit(new QLineEdit(m_fontSizeCombo));
     m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
     formatBar->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
