@@ -4,13 +4,16 @@
 #include "surface/webenginesurface_p.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMimeData>
+#include <QQuickWindow>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
@@ -19,6 +22,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <algorithm>
 
 static void initResources()
 {
@@ -60,9 +65,34 @@ bool hasUtf8Bom(const QByteArray &bytes)
     return bytes.startsWith("\xEF\xBB\xBF");
 }
 
+bool hasGraphicsDevice(const QString &devices)
+{
+#if defined(Q_OS_LINUX)
+    if (QFileInfo::exists(devices + QStringLiteral("/nvidiactl")))
+        return true;
+    // Filtered here: a name filter would compile a pattern, at start-up.
+    const QStringList nodes = QDir(devices + QStringLiteral("/dri")).entryList(QDir::System | QDir::Files);
+    return std::any_of(nodes.begin(), nodes.end(),
+                       [](const QString &node) { return node.startsWith(QLatin1String("renderD")); });
+#else
+    Q_UNUSED(devices);
+    return true;
+#endif
+}
+
 void prepareBeforeApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Without a graphics processor, OpenGL is a software rasteriser, and
+    // drawing the page through it redraws the whole window in the window's
+    // thread at every blink of the caret: a tenth of a core while the user
+    // only reads, and tens of MiB. Qt Quick's own software renderer draws
+    // only what changed. What the user's environment chose stands.
+    const bool chosen = !qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") ||
+                        !qEnvironmentVariableIsEmpty("QMLSCENE_DEVICE") ||
+                        !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND");
+    if (!chosen && !hasGraphicsDevice())
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 void prepareEnvironment()

@@ -19,9 +19,14 @@ namespace surface {
 class EditorPage;
 struct Snapshot;
 
-// Lets the engine share its graphics context. Call once, before the
+// Chooses how the engine's pages are drawn. Call once, before the
 // QApplication is created.
 void prepareBeforeApplication();
+
+// Whether the machine has a graphics processor to draw with: a render node of
+// the kernel's graphics drivers, or NVIDIA's own device. `devices` is the
+// device folder, for tests.
+bool hasGraphicsDevice(const QString &devices = QStringLiteral("/dev"));
 
 // Writes into the process environment all the surface and its engine will
 // write there, now. Call it before starting threads that may read the

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QSignalSpy>
@@ -50,6 +51,8 @@ private slots:
     void cleanup();
 
     void engineAddsNothingToThePreparedEnvironment();
+    void graphicsDevice_data();
+    void graphicsDevice();
     void fixtureLoadsSafelyAndReadsBackUnchanged();
     void loadFailures_data();
     void loadFailures();
@@ -91,6 +94,32 @@ void TestSurface::engineAddsNothingToThePreparedEnvironment()
 {
     // init() has started the engine, with this test's surface.
     QCOMPARE(QProcessEnvironment::systemEnvironment().keys(), m_preparedEnvironment);
+}
+
+// Where there is none, the page is drawn in software; a machine whose
+// drivers only show a screen (a card without a render node) has none either.
+void TestSurface::graphicsDevice_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("no graphics folder") << QStringList() << false;
+    QTest::newRow("display only") << QStringList{QStringLiteral("dri/card0")} << false;
+    QTest::newRow("render node") << QStringList{QStringLiteral("dri/card0"), QStringLiteral("dri/renderD128")}
+                                 << true;
+    QTest::newRow("NVIDIA's driver") << QStringList{QStringLiteral("nvidiactl")} << true;
+}
+
+void TestSurface::graphicsDevice()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, found);
+    QTemporaryDir devices;
+    for (const QString &name : files) {
+        QVERIFY(QDir(devices.path()).mkpath(QFileInfo(devices.filePath(name)).path()));
+        QFile node(devices.filePath(name));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(surface::hasGraphicsDevice(devices.path()), found);
 }
 
 void TestSurface::init()
