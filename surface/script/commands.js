@@ -1,5 +1,17 @@
     // ---- commands -------------------------------------------------------------
 
+    // A caret before the first visible text inside `el`, or at its start
+    // when it holds none: where the user expects to type first.
+    function caretAtFirstText(el) {
+        const text = document.createTreeWalker(el, NodeFilter.SHOW_TEXT, {
+            acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
+        }).nextNode();
+        const r = document.createRange();
+        r.setStart(text || el, 0);
+        r.collapse(true);
+        return r;
+    }
+
     function restoreRange(r) {
         const sel = document.getSelection();
         sel.removeAllRanges();

@@ -16,17 +16,8 @@
         const el = elementsInOrder()[index];
         if (!el || !document.body || !document.body.contains(el))
             return {ok: false, snap: snapshot()};
-        const text = document.createTreeWalker(el, NodeFilter.SHOW_TEXT, {
-            acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
-        }).nextNode();
-        const r = document.createRange();
-        if (text)
-            r.setStart(text, 0);
-        else
-            r.setStart(el, 0);
-        r.collapse(true);
         controlEl = null;
-        restoreRange(r);
+        restoreRange(caretAtFirstText(el));
         el.scrollIntoView({block: 'nearest'});
         return {ok: true, snap: snapshot()};
     };

@@ -125,16 +125,7 @@
     function placeCaretAtStart() {
         if (!document.body)
             return;
-        const first = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
-            acceptNode: (n) => /[^ \t\n\r\f]/.test(n.data) ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_SKIP,
-        }).nextNode();
-        const r = document.createRange();
-        if (first)
-            r.setStart(first, 0);
-        else
-            r.setStart(document.body, 0);
-        r.collapse(true);
-        restoreRange(r);
+        restoreRange(caretAtFirstText(document.body));
     }
 
     // The page is ready for editing. Reports go to the window on the
