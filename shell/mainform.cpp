@@ -10,6 +10,7 @@
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
 #include "shell/menutable.h"
+#include "shell/pictures.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
 #include "shell/sourceview.h"
@@ -102,10 +103,8 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     : QMainWindow(parent), m_surface(std::move(editSurface))
 {
     setObjectName(QStringLiteral("MainForm"));
-    // Outside a desktop session no theme is set; Debian's Adwaita has the pictures.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    setWindowIcon(shippedPicture(QStringLiteral("quillon-kiv")));
+    pictures::chooseTheme();
+    setWindowIcon(pictures::own(QStringLiteral("quillon-kiv")));
     setWindowTitle(kTitle);
     m_picker = std::make_shared<SurfacePicker>();
     surface()->setFilePicker(m_picker);

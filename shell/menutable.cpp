@@ -1,43 +1,12 @@
 #include "shell/menutable.h"
 
+#include "shell/pictures.h"
+
 #include <QAction>
-#include <QDir>
-#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 
 namespace shell::menus {
-
-QIcon shippedPicture(const QString &name)
-{
-    // Baked as "name-SIZE.png", one file per size shown. The folder is listed
-    // once and filtered by hand: a name filter would compile a pattern for
-    // every toolbar button at start-up.
-    static const QStringList files = QDir(QStringLiteral(":/shell/icons")).entryList(QDir::Files);
-    const QString prefix = name + u'-';
-    QIcon icon;
-    for (const QString &file : files) {
-        const bool sized = file.startsWith(prefix) && file.endsWith(QLatin1String(".png")) &&
-                           QStringView(file).sliced(prefix.size()).chopped(4).toInt() > 0;
-        if (sized)
-            icon.addFile(QStringLiteral(":/shell/icons/") + file);
-    }
-    return icon;
-}
-
-namespace {
-// A toolbar picture from the icon theme, or the one shipped with the program
-// where the theme lacks it, so that no button is ever blank.
-QIcon toolbarIcon(const char *name)
-{
-    const QString themeName = QString::fromLatin1(name);
-    // We ship pictures only for names Debian's theme lacks; a theme's loose
-    // name matching would otherwise give them a wrong picture.
-    if (QIcon shipped = shippedPicture(themeName); !shipped.isNull())
-        return shipped;
-    return QIcon::fromTheme(themeName);
-}
-} // namespace
 
 Entry separator(const char *name)
 {
@@ -56,7 +25,7 @@ QAction *addEntry(QWidget *to, QObject *context, const Entry &e)
     a->setObjectName(name);
     a->setSeparator(e.separator);
     if (e.icon)
-        a->setIcon(toolbarIcon(e.icon));
+        a->setIcon(pictures::toolbar(QString::fromLatin1(e.icon)));
     if (!e.tooltip.isEmpty())
         a->setToolTip(e.tooltip);
     if (!e.shortcut.isEmpty())

@@ -7,7 +7,6 @@
 #include <functional>
 
 class QAction;
-class QIcon;
 class QMenuBar;
 class QObject;
 class QWidget;
@@ -58,10 +57,6 @@ struct Menu
     QList<Entry> entries = {};
     std::function<void()> opening = {};
 };
-
-// One of the pictures shipped with the program, at every size it was made in;
-// null when there is none of that name.
-QIcon shippedPicture(const QString &name);
 
 // The entry's action, named and wired (its handlers live as long as context),
 // at the end of the menu or toolbar.

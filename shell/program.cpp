@@ -2,6 +2,7 @@
 
 #include "shell/documentsession.h"
 #include "shell/mainform.h"
+#include "shell/pictures.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
 #include "surface/webenginesurface.h"
@@ -24,19 +25,22 @@
 namespace shell {
 
 namespace {
-// Two things the first window needs are slow the first time in a process:
-// the fonts (fontconfig reads its configuration and caches) and the image
-// format plugins (the first picture read loads every one of them). Both are
-// shared by all threads, so a worker makes them ready while the main thread
-// starts the page engine.
+// Two things the first window may need are slow the first time in a
+// process: the fonts (fontconfig reads its configuration and caches) and,
+// where its pictures are not all baked in, the image format plugins (the
+// first picture file read loads every one of them). Both are shared by all
+// threads, so a worker makes them ready while the main thread starts the
+// page engine.
 //
 // fontconfig reads the environment, which the engine writes as it starts:
 // what it writes is written before the worker starts.
-void prepareInBackground()
+void prepareInBackground(bool picturesFromFiles)
 {
     surface::prepareEnvironment();
-    QThreadPool::globalInstance()->start([] {
+    QThreadPool::globalInstance()->start([picturesFromFiles] {
         QFontMetrics(QGuiApplication::font()).horizontalAdvance(QStringLiteral("Quillon Kiv"));
+        if (!picturesFromFiles)
+            return;
         QByteArray bytes("\x89PNG");
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
@@ -78,7 +82,9 @@ std::optional<int> Program::start(const QStringList &arguments)
                     qPrintable(QCoreApplication::applicationVersion()));
         return 0;
     }
-    prepareInBackground();
+    pictures::chooseTheme();
+    pictures::useBakedStyle();
+    prepareInBackground(!pictures::allBaked());
     recent::forgetMissing();
     ui::setFolderHistory(&recent::folders);
     QStringList pages;

@@ -3,6 +3,7 @@
 #include "quillonkiv_config.h"
 #include "shell/capslock.h"
 #include "shell/mainform.h"
+#include "shell/pictures.h"
 #include "shell/program.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testwindow.h"
@@ -24,10 +25,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
+#include <QWidgetAction>
 
 #include <unistd.h>
 
@@ -65,6 +70,8 @@ private slots:
     void init();
     void cleanup();
 
+    // First: any test before it may read a picture file.
+    void startsWithoutReadingPictureFiles();
     void startupGeometry_data();
     void startupGeometry();
     void everyMenuItemActs();
@@ -311,16 +318,64 @@ void TestMainForm::typingGoesIntoThePageAtOnce()
                  qPrintable(form->surface()->DocumentHTML()));
 }
 
+void TestMainForm::startsWithoutReadingPictureFiles()
+{
+    // Every picture the window shows as it opens is baked in: reading one
+    // file, even a PNG, loads every image format plugin (about 1 MiB).
+    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
+    MainForm *window = program.windows().value(0);
+    QVERIFY(window);
+    QTRY_VERIFY_WITH_TIMEOUT(window->documentReady, 60000);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->grab(); // every toolbar picture drawn, the disabled ones too
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        QSKIP("no /proc here");
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(!mapped.contains("/imageformats/"), "an image format plugin was loaded");
+    QVERIFY2(!mapped.contains("libQt6Svg"), "Qt SVG was loaded");
+}
+
 void TestMainForm::shippedPicturesShow()
 {
-    // Our own pictures are baked at build time into this library's
-    // resources: lost on the way, the buttons would be blank.
+    // The window's pictures are baked at build time: lost on the way, or a
+    // toolbar picture missing from the list baked, a button would be blank
+    // here (this platform has no icon theme of its own).
     form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
     QVERIFY(!form->windowIcon().availableSizes().isEmpty());
-    for (const char *name : {"Numbers", "Bullets", "Color"}) {
-        const auto *button = form->findChild<QAction *>(QString::fromLatin1(name));
-        QVERIFY2(button, name);
-        QCOMPARE(button->icon().pixmap(24).toImage().size(), QSize(24, 24));
+    QStringList themed;
+    for (const QToolBar *bar : form->findChildren<QToolBar *>()) {
+        for (const QAction *button : bar->actions()) {
+            if (button->isSeparator() || qobject_cast<const QWidgetAction *>(button))
+                continue;
+            QVERIFY2(!button->icon().pixmap(24).isNull(), qPrintable(button->objectName()));
+            QCOMPARE(button->icon().pixmap(24).size(), QSize(24, 24));
+            themed << button->objectName();
+        }
+    }
+    QVERIFY(themed.size() > 20);
+
+    // Baked pixels look as the theme's and the style's own pictures do.
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths({QStringLiteral("/usr/share/icons")});
+    const QImage cut = QIcon::fromTheme(QStringLiteral("edit-cut")).pixmap(24).toImage();
+    QIcon::setThemeSearchPaths(searchPaths);
+    if (cut.isNull())
+        QSKIP("the Adwaita icon theme is not installed");
+    const auto *cutButton = form->findChild<QAction *>(QStringLiteral("Cut"));
+    QVERIFY(cutButton);
+    QCOMPARE(cutButton->icon().pixmap(24).toImage().convertToFormat(cut.format()), cut);
+    pictures::useBakedStyle();
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+    for (QStyle::StandardPixmap arrow :
+         {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+        const QIcon ours = QApplication::style()->standardIcon(arrow);
+        const QIcon theirs = fusion->standardIcon(arrow);
+        QCOMPARE(ours.availableSizes(), theirs.availableSizes());
+        for (const QSize &size : theirs.availableSizes())
+            QCOMPARE(ours.pixmap(size).toImage(),
+                     theirs.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 }
 
