@@ -18,9 +18,12 @@ QIcon baked(const QString &name)
 {
     QIcon icon;
     for (const baked::Picture &p : baked::pictures(name.toStdString())) {
-        // Wraps the compiled-in pixels; the pixmap shares them, nothing is copied.
+        // Wraps the compiled-in pixels: the pixmap shares them, nothing is
+        // copied, and no pixel is read until the size is shown (looking for
+        // an opaque picture would read every size of every picture).
         icon.addPixmap(QPixmap::fromImage(
-            QImage(p.pixels, p.width, p.height, p.bytesPerLine, QImage::Format_ARGB32_Premultiplied)));
+            QImage(p.pixels, p.width, p.height, p.bytesPerLine, QImage::Format_ARGB32_Premultiplied),
+            Qt::NoOpaqueDetection | Qt::NoFormatConversion));
     }
     return icon;
 }

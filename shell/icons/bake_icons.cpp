@@ -123,34 +123,49 @@ bool bakeStyle(const QString &styleName, QList<Baked> &out)
     return true;
 }
 
-// Pixels as a C++ array: aligned, as QImage wants them, and read straight
-// from the program's file when shown.
+// Pixels as one C++ array: aligned, as QImage wants them, and read straight
+// from the program's file when shown. Pictures of one size lie together, so
+// a window showing its toolbars at one size touches few pages of it.
 QByteArray sourceFor(const QList<Baked> &all)
 {
+    struct Placed
+    {
+        const QImage *image;
+        QString name;
+        qsizetype offset = 0;
+    };
+    QList<Placed> placed;
+    for (const Baked &b : all) {
+        for (const QImage &image : b.sizes)
+            placed << Placed{&image, b.name};
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const Placed &x, const Placed &y) { return x.image->width() < y.image->width(); });
     QByteArray cpp = "// Generated at build time by bake_icons; not to be edited.\n"
                      "#include \"shell/bakedpictures.h\"\n\n"
                      "#include <algorithm>\n#include <iterator>\n\n"
-                     "namespace shell::baked {\nnamespace {\n";
-    std::map<QString, QByteArray> table; // sorted by name for the lookup
-    int n = 0;
-    for (const Baked &b : all) {
-        QByteArray entries;
-        for (const QImage &image : b.sizes) {
-            const QByteArray id = "p" + QByteArray::number(n++);
-            cpp += "alignas(4) const unsigned char " + id + "[] = {";
-            const uchar *bits = image.constBits();
-            const qsizetype bytes = image.sizeInBytes();
-            for (qsizetype i = 0; i < bytes; ++i) {
-                if (i % 24 == 0)
-                    cpp += "\n   ";
-                cpp += ' ' + QByteArray::number(bits[i]) + ',';
-            }
-            cpp += "\n};\n";
-            entries += "    {" + QByteArray::number(image.width()) + ", " +
-                       QByteArray::number(image.height()) + ", " + QByteArray::number(image.bytesPerLine()) +
-                       ", " + id + "},\n";
+                     "namespace shell::baked {\nnamespace {\n"
+                     "alignas(4) const unsigned char kPixels[] = {";
+    qsizetype offset = 0;
+    for (Placed &p : placed) {
+        p.offset = offset;
+        const uchar *bits = p.image->constBits();
+        const qsizetype bytes = p.image->sizeInBytes();
+        for (qsizetype i = 0; i < bytes; ++i) {
+            if (i % 24 == 0)
+                cpp += "\n   ";
+            cpp += ' ' + QByteArray::number(bits[i]) + ',';
         }
-        table[b.name] += entries;
+        offset += bytes;
+    }
+    cpp += "\n};\n";
+    // The table lists each name's sizes together, smallest first, names sorted for the lookup.
+    std::map<QString, QByteArray> table;
+    for (const Placed &p : placed) {
+        table[p.name] += "    {" + QByteArray::number(p.image->width()) + ", " +
+                         QByteArray::number(p.image->height()) + ", " +
+                         QByteArray::number(p.image->bytesPerLine()) + ", kPixels + " +
+                         QByteArray::number(p.offset) + "},\n";
     }
     cpp += "const Picture kPictures[] = {\n";
     QByteArray index = "struct Named\n{\n    std::string_view name;\n    int first;\n    int count;\n};\n"
