@@ -288,5 +288,7 @@ int main(int argc, char *argv[])
     printRatio("rss_vs_floor", pssOurs, pssFloor, "MiB PSS");
     printRatio("window_shown_vs_floor", shownOurs, shownFloor);
     printRatio("startup_vs_floor", readyOurs, readyFloor);
+    printPairedRatio("window_shown_paired_vs_floor", shownOurs, shownFloor);
+    printPairedRatio("startup_paired_vs_floor", readyOurs, readyFloor);
     return 0;
 }

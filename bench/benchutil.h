@@ -66,6 +66,27 @@ inline void printRatio(const char *name, const std::vector<double> &ours, const 
     std::fflush(stdout);
 }
 
+// Ours against the floor run right before or after it, turn by turn: the
+// median of those ratios, with their spread. A machine that slows down for a
+// while slows both runs of a turn, so this shows less of its noise than the
+// ratio of medians does.
+inline void printPairedRatio(const char *name, const std::vector<double> &ours,
+                             const std::vector<double> &floor)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < ours.size() && i < floor.size(); ++i) {
+        if (floor[i] > 0)
+            ratios.push_back(ours[i] / floor[i]);
+    }
+    if (ratios.empty()) {
+        std::printf("%s: n/a\n", name);
+        return;
+    }
+    const auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf("%s: %.2f (%.2f-%.2f; %zu turns)\n", name, median(ratios), *lo, *hi, ratios.size());
+    std::fflush(stdout);
+}
+
 // Proportional memory of a process and every process it started, in kB.
 inline double treePssKb(qint64 root)
 {
