@@ -8,16 +8,21 @@
 #include <QStyleFactory>
 #include <QWidget>
 
+#include <string_view>
+
 namespace shell::pictures {
 
 namespace {
 const QLatin1String kBakedTheme("Adwaita");
 const QLatin1String kBakedStyle("fusion");
+// As the build names the style's arrows.
+constexpr std::string_view kHorizontalArrow = "fusion/toolbar-ext-h";
+constexpr std::string_view kVerticalArrow = "fusion/toolbar-ext-v";
 
-QIcon baked(const QString &name)
+QIcon baked(std::string_view name)
 {
     QIcon icon;
-    for (const baked::Picture &p : baked::pictures(name.toStdString())) {
+    for (const baked::Picture &p : baked::pictures(name)) {
         // Wraps the compiled-in pixels: the pixmap shares them, nothing is
         // copied, and no pixel is read until the size is shown (looking for
         // an opaque picture would read every size of every picture).
@@ -34,8 +39,7 @@ class BakedArrowsStyle final : public QProxyStyle
 {
 public:
     explicit BakedArrowsStyle(QStyle *base)
-        : QProxyStyle(base), m_horizontal(baked(QStringLiteral("fusion/toolbar-ext-h"))),
-          m_vertical(baked(QStringLiteral("fusion/toolbar-ext-v")))
+        : QProxyStyle(base), m_horizontal(baked(kHorizontalArrow)), m_vertical(baked(kVerticalArrow))
     {}
 
     QIcon standardIcon(StandardPixmap which, const QStyleOption *option, const QWidget *widget) const override
@@ -58,7 +62,7 @@ private:
 
 QIcon own(const QString &name)
 {
-    return baked(name);
+    return baked(name.toStdString());
 }
 
 QIcon toolbar(const QString &name)
@@ -68,7 +72,7 @@ QIcon toolbar(const QString &name)
     if (QIcon shipped = own(name); !shipped.isNull())
         return shipped;
     if (QIcon::themeName() == kBakedTheme) {
-        if (QIcon icon = baked(kBakedTheme + u'/' + name); !icon.isNull())
+        if (QIcon icon = baked(QString(kBakedTheme + u'/' + name).toStdString()); !icon.isNull())
             return icon;
     }
     return QIcon::fromTheme(name);
@@ -90,7 +94,7 @@ void useBakedStyle()
     QStyle *current = QApplication::style();
     if (current->name() != kBakedStyle || dynamic_cast<BakedArrowsStyle *>(current))
         return;
-    if (baked::pictures("fusion/toolbar-ext-h").empty())
+    if (baked::pictures(kHorizontalArrow).empty())
         return;
     // The application owns its style and deletes the one it replaces.
     QApplication::setStyle(new BakedArrowsStyle(QStyleFactory::create(kBakedStyle)));

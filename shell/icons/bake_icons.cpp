@@ -72,6 +72,10 @@ bool bakeSvg(const QString &source, const QList<int> &defaultSizes, QList<Baked>
     const qsizetype at = source.lastIndexOf(u'@');
     const QString path = at < 0 ? source : source.left(at);
     const QList<int> sizes = at < 0 ? defaultSizes : parseSizes(source.mid(at + 1));
+    if (sizes.isEmpty()) {
+        std::fprintf(stderr, "bake_icons: %s: not a list of sizes\n", qPrintable(source));
+        return false;
+    }
     Baked baked{QFileInfo(path).completeBaseName(), {}};
     for (int size : sizes) {
         QImageReader reader(path, "svg");
