@@ -7,10 +7,12 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QStringDecoder>
 #include <QWidget>
 
 using namespace surface;
@@ -53,6 +55,9 @@ DocumentSession::DocumentSession(EditSurface *surface, QWidget *window)
     m_recoveryTimer.setInterval(30000);
     connect(&m_recoveryTimer, &QTimer::timeout, this, &DocumentSession::keepRecoveryCopy);
     m_recoveryTimer.start();
+    m_recoveryRetry.setSingleShot(true);
+    m_recoveryRetry.setInterval(250);
+    connect(&m_recoveryRetry, &QTimer::timeout, this, &DocumentSession::keepRecoveryCopy);
     // Leaving the program for another is a good moment to keep a copy.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive)
@@ -128,6 +133,7 @@ void DocumentSession::throwAwayChanges()
 
 void DocumentSession::newPage()
 {
+    const BusyGuard busy(m_busy);
     if (checkSaveChanges() == Cancelled)
         return;
     m_surface->NewDocument();
@@ -146,6 +152,7 @@ void DocumentSession::showLoadError(qint64 code)
 
 void DocumentSession::open(const QString &path)
 {
+    const BusyGuard busy(m_busy);
     emit aboutToChangeDocument();
     bool opened = false;
     if (checkSaveChanges() != Cancelled) {
@@ -169,12 +176,15 @@ void DocumentSession::open(const QString &path)
             r->Collapse(true);
     }
     refreshTitle();
-    if (opened && !m_surface->CurrentDocumentPath().isEmpty())
+    if (opened && !m_surface->CurrentDocumentPath().isEmpty()) {
         emit pageOnDisk(m_surface->CurrentDocumentPath());
+        tidyLeftovers(m_surface->CurrentDocumentPath(), true);
+    }
 }
 
 void DocumentSession::openPath(const QString &path)
 {
+    const BusyGuard busy(m_busy);
     const QFileInfo info(path);
     if (info.exists() || !info.absoluteDir().exists()) {
         open(info.absoluteFilePath()); // a missing folder is reported as Open reports it
@@ -197,18 +207,17 @@ void DocumentSession::openPath(const QString &path)
 
 bool DocumentSession::save(bool saveAs)
 {
+    const BusyGuard busy(m_busy);
     emit aboutToChangeDocument();
     QString target = m_surface->CurrentDocumentPath();
     if (saveAs) {
-        QString chosen = m_surface->chooseSaveAsPath();
-        if (!chosen.isEmpty()) {
-            // The dialog offers HTML files; a name without an extension would
-            // not open as a page again.
-            if (QFileInfo(chosen).suffix().isEmpty())
-                chosen += chosen.endsWith(u'.') ? QStringLiteral("html") : QStringLiteral(".html");
-            target = QFileInfo(chosen).absoluteFilePath();
-        }
-        // Dismissed: a page with a path is saved once more to it.
+        // Dismissed, Save As writes nothing: the user may only have gone to
+        // choose another folder, and the page's own file must not take the
+        // edits behind their back.
+        const std::optional<QString> chosen = chooseSaveAsTarget();
+        if (!chosen)
+            return false;
+        target = *chosen;
     }
     if (target.isEmpty() || !flushEdits() || !changedOnDiskAllowed(target))
         return false;
@@ -222,9 +231,96 @@ bool DocumentSession::save(bool saveAs)
     }
     m_recovery.discard();
     m_onDisk = stampOf(target);
+    // What an interrupted earlier save left beside the page is older than
+    // what was just written.
+    tidyLeftovers(target, false);
     refreshTitle();
     emit pageOnDisk(m_surface->CurrentDocumentPath());
     return true;
+}
+
+namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A page's bytes as text, in the charset the page declares.
+QString decodeLeftover(QByteArray bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const QString charset = session::declaredCharset(QString::fromLatin1(bytes.left(4096)));
+    QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.toLatin1().constData());
+    return decoder.isValid() ? decoder.decode(bytes) : QString::fromUtf8(bytes);
+}
+} // namespace
+
+// An earlier run that was ended while it saved this page left the file it was
+// writing beside the page, where it would go to the server with the site. One
+// cut short is of no use and goes. A complete one newer than the page is the
+// page as that save would have written it, and the old page kept while a page
+// was written over in place may be the only whole copy: those are offered as
+// recovery first.
+void DocumentSession::tidyLeftovers(const QString &pagePath, bool offer)
+{
+    const QFileInfo page(pagePath);
+    for (const session::Leftover &left : session::leftoversOf(pagePath)) {
+        const bool worthOffering =
+            offer && left.complete && (left.backup || left.modified >= page.lastModified());
+        if (worthOffering) {
+            const QByteArray bytes = fileBytes(left.path);
+            if (bytes != fileBytes(pagePath)) {
+                const QString where = QDir::toNativeSeparators(pagePath);
+                const QString question =
+                    left.backup
+                        ? tr("A save of %1 was interrupted while the file was written over. Open the page "
+                             "as it was before that save?")
+                              .arg(where)
+                        : tr("A save of %1 was interrupted before it was finished. Open the page as that "
+                             "save would have written it?")
+                              .arg(where);
+                const int answer =
+                    ui::choose(m_window, question, {tr("&Recover"), tr("&Discard"), tr("&Later")},
+                               QMessageBox::Question);
+                if (answer == 2)
+                    continue;
+                if (answer == 0) {
+                    if (!m_surface->loadRecovered(pagePath, decodeLeftover(bytes)))
+                        continue; // kept for another try
+                    QFile::remove(left.path);
+                    refreshTitle();
+                    return; // one page per window: any other waits for the next open
+                }
+            }
+        }
+        QFile::remove(left.path);
+    }
+}
+
+std::optional<QString> DocumentSession::chooseSaveAsTarget()
+{
+    const QString chosen = m_surface->chooseSaveAsPath();
+    if (chosen.isEmpty())
+        return std::nullopt;
+    // The dialog offers HTML files; a name without an extension would not
+    // open as a page again.
+    if (!QFileInfo(chosen).suffix().isEmpty())
+        return QFileInfo(chosen).absoluteFilePath();
+    const QString completed =
+        QFileInfo(chosen + (chosen.endsWith(u'.') ? QStringLiteral("html") : QStringLiteral(".html")))
+            .absoluteFilePath();
+    // Whatever the dialog asked was about the name typed, not about the one
+    // written: a page already there under the completed name is not replaced
+    // without a question about that name.
+    if (completed != m_surface->CurrentDocumentPath() && QFileInfo::exists(completed) &&
+        ui::messageBox(m_window,
+                       tr("%1 already exists.").arg(QDir::toNativeSeparators(completed)) + crlf() +
+                           tr("Do you want to replace it?"),
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) != QMessageBox::Yes)
+        return std::nullopt;
+    return completed;
 }
 
 DocumentSession::DiskStamp DocumentSession::stampOf(const QString &path)
@@ -324,6 +420,13 @@ std::optional<QString> DocumentSession::pageText(QString *error)
 
 void DocumentSession::keepRecoveryCopy()
 {
+    // Timers run inside the waits of a save, an open or any other call into
+    // the page: a copy taken there would read the page in the middle of that
+    // call. It is taken once the call is over.
+    if (m_busy > 0 || m_surface->waiting()) {
+        m_recoveryRetry.start();
+        return;
+    }
     if (!m_surface->IsDirty() || m_handlingFailure) {
         if (!m_surface->IsDirty())
             m_recovery.discard();
@@ -337,6 +440,7 @@ void DocumentSession::keepRecoveryCopy()
 
 void DocumentSession::onEngineFailed(const QString &reason)
 {
+    const BusyGuard busy(m_busy);
     if (m_handlingFailure)
         return;
     m_handlingFailure = true;
@@ -374,6 +478,7 @@ void DocumentSession::onEngineFailed(const QString &reason)
 
 void DocumentSession::offerRecovery()
 {
+    const BusyGuard busy(m_busy);
     for (const session::RecoveryStore::Orphan &orphan : session::RecoveryStore::orphans(m_recoveryFolder)) {
         const QString which = orphan.pagePath.isEmpty() ? tr("a page never saved") : orphan.pagePath;
         const int answer = ui::choose(m_window, tr("Recover the unsaved changes of %1?").arg(which),

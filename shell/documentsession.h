@@ -87,6 +87,12 @@ private:
         QString message;
     };
     Outcome writePage(const QString &target);
+    // The file Save As writes, as the user confirmed it; nothing when the
+    // dialog or the question about replacing a file was dismissed.
+    std::optional<QString> chooseSaveAsTarget();
+    // Removes what interrupted saves of the page left beside it; with offer,
+    // what may hold the user's work is offered as recovery first.
+    void tidyLeftovers(const QString &pagePath, bool offer);
     // The page's text as it would be written to target.
     struct Prepared
     {
@@ -121,6 +127,17 @@ private:
     session::RecoveryStore m_recovery;
     QString m_recoveryFolder;
     QTimer m_recoveryTimer;
+    QTimer m_recoveryRetry; // a copy put off while the page was busy
+    // Depth of the session's own work on the page (saving, opening, ...).
+    int m_busy = 0;
+    struct BusyGuard
+    {
+        explicit BusyGuard(int &depth) : m_depth(depth) { ++m_depth; }
+        ~BusyGuard() { --m_depth; }
+        BusyGuard(const BusyGuard &) = delete;
+        BusyGuard &operator=(const BusyGuard &) = delete;
+        int &m_depth;
+    };
     session::WriteFaults m_faults;
     bool m_hasFaults = false;
     bool m_handlingFailure = false;

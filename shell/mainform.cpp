@@ -67,7 +67,12 @@ public:
             return ui::openFile(parent, title,
                                 QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"),
                                 1, startPath);
-        return ui::saveFile(parent, title, filter, startPath);
+        return ui::saveFile(parent, title, filter, startPath, QStringLiteral("html"));
+    }
+    bool offerToStopWaiting(QWidget *parent, const QString &text,
+                            const std::function<bool()> &stillWaiting) override
+    {
+        return ui::offerToStopWaiting(parent, text, stillWaiting);
     }
 };
 } // namespace
@@ -120,6 +125,17 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     });
     connect(m_session, &DocumentSession::notice, statusBar(),
             [this](const QString &text) { statusBar()->showMessage(text); });
+    // A long wait says so while it lasts; the message goes with it, and
+    // nothing else that was said is taken away.
+    connect(surface(), &EditSurface::waitNotice, statusBar(), [this](const QString &text) {
+        if (!text.isEmpty()) {
+            m_waitNotice = text;
+            statusBar()->showMessage(text);
+            statusBar()->repaint();
+        } else if (statusBar()->currentMessage() == m_waitNotice) {
+            statusBar()->clearMessage();
+        }
+    });
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);

@@ -141,6 +141,7 @@ private:
     spelling::Dictionaries *m_dictionaries = nullptr;
     QMenu *m_spellingMenu = nullptr;
     QString m_spellingDictionary;
+    QString m_waitNotice;
     bool m_destroying = false;
 };
 

@@ -53,8 +53,17 @@ bool writeAll(int fd, const QByteArray &bytes, qint64 offset, const WriteFaults 
 {
     qint64 done = 0;
     const qint64 size = bytes.size();
+    bool halfWay = false;
     while (done < size) {
         qint64 chunk = size - done;
+        if (faults && faults->midWrite && !halfWay) {
+            if (done >= size / 2) {
+                halfWay = true;
+                faults->midWrite();
+            } else {
+                chunk = std::min(chunk, size / 2 - done);
+            }
+        }
         if (faults && faults->failAfterBytes >= 0) {
             if (done >= faults->failAfterBytes) {
                 errno = faults->error ? faults->error : ENOSPC;
@@ -93,13 +102,20 @@ void syncFolder(const QString &folder)
         ::fsync(dir.get()); // best effort: the rename is already done
 }
 
-// A new file beside target, opened for writing; empty name when the folder
-// cannot take one.
-QByteArray makeTemporary(const QString &target, Fd &fd)
+const QLatin1String kNewMark(".qk-");
+const QLatin1String kBackupMark(".qkb-");
+constexpr int kUniqueLength = 6; // the XXXXXX of mkostemp
+
+// A new file beside target, opened for writing, that is to hold size bytes:
+// ".page.html.<size>.qk-XXXXXX" (".qkb-" for a backup of the old page), so
+// that what an interrupted write leaves behind can be found and judged.
+// Empty name when the folder cannot take one.
+QByteArray makeTemporary(const QString &target, qint64 size, bool backup, Fd &fd)
 {
     const QFileInfo info(target);
-    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".qk-XXXXXX"));
+    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + u'.' +
+                                        QString::number(size) + (backup ? kBackupMark : kNewMark) +
+                                        QStringLiteral("XXXXXX"));
     const int h = ::mkostemp(name.data(), O_CLOEXEC);
     if (h < 0)
         return {};
@@ -133,7 +149,7 @@ WriteResult writeInPlace(const QString &target, const QByteArray &bytes, const W
     old.close();
 
     Fd backupFd;
-    QByteArray backupName = makeTemporary(target, backupFd);
+    QByteArray backupName = makeTemporary(target, previous.size(), true, backupFd);
     if (backupName.isEmpty()) {
         // The folder takes no new file: keep the backup in the temporary folder.
         backupName = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quillon-kiv-backup-XXXXXX"));
@@ -174,6 +190,57 @@ WriteResult writeInPlace(const QString &target, const QByteArray &bytes, const W
 
 } // namespace
 
+namespace {
+// Writers that did not say the size left files that can only be judged by
+// their end: a page cut short does not end with its closing tag.
+bool endsLikeAPage(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0 || !f.seek(std::max<qint64>(0, f.size() - 64)))
+        return false;
+    return f.readAll().trimmed().toLower().endsWith("</html>");
+}
+} // namespace
+
+QList<Leftover> leftoversOf(const QString &pagePath)
+{
+    const QFileInfo page(pagePath);
+    const QString prefix = u'.' + page.fileName() + u'.';
+    QList<Leftover> found;
+    // Listed and matched by hand: a name filter would be compiled into a
+    // pattern, and the folder may be large.
+    const QDir folder = page.absoluteDir();
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!name.startsWith(prefix) || name.size() <= prefix.size() + kUniqueLength)
+            continue;
+        const QStringView rest = QStringView(name).sliced(prefix.size()).chopped(kUniqueLength);
+        // "<size>.qk-", "<size>.qkb-", or "qk-" from writers that did not
+        // say the size.
+        Leftover l;
+        QStringView size;
+        if (rest == QLatin1String("qk-")) {
+        } else if (rest.endsWith(kNewMark)) {
+            size = rest.chopped(kNewMark.size());
+        } else if (rest.endsWith(kBackupMark)) {
+            size = rest.chopped(kBackupMark.size());
+            l.backup = true;
+        } else {
+            continue;
+        }
+        bool sized = false;
+        const qint64 expected = size.isEmpty() ? -1 : size.toLongLong(&sized);
+        if (!size.isEmpty() && (!sized || expected < 0))
+            continue;
+        const QFileInfo info(folder.filePath(name));
+        l.path = info.absoluteFilePath();
+        l.complete = sized ? info.size() == expected : endsLikeAPage(l.path);
+        l.modified = info.lastModified();
+        found << l;
+    }
+    return found;
+}
+
 WriteResult writePageFile(const QString &path, const QByteArray &bytes, const WriteFaults *faults)
 {
     // Through a link to the file it names, so that the link stays a link.
@@ -201,7 +268,7 @@ WriteResult writePageFile(const QString &path, const QByteArray &bytes, const Wr
         return writeInPlace(target, bytes, faults);
 
     Fd fd;
-    const QByteArray temporary = makeTemporary(target, fd);
+    const QByteArray temporary = makeTemporary(target, bytes.size(), false, fd);
     if (temporary.isEmpty()) {
         const int err = errno;
         // A folder that takes no new file but a file that may be written.
@@ -234,6 +301,8 @@ WriteResult writePageFile(const QString &path, const QByteArray &bytes, const Wr
         ::unlink(temporary.constData());
         return failure(target, err);
     }
+    if (faults && faults->beforeRename)
+        faults->beforeRename();
     if (faults && faults->failRename) {
         ::unlink(temporary.constData());
         return failure(target, EIO);

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 // Writing a page's file so that it cannot tear: the old file stays whole until
 // the new one is complete, and the file keeps its owner, group, mode and name.
@@ -14,6 +18,10 @@ struct WriteFaults
     int error = 0;              // errno of the failure (ENOSPC when 0)
     bool failSync = false;      // the flush to disk fails
     bool failRename = false;    // putting the new file in place fails
+    // Called with the new file half written, and with it complete just
+    // before it takes the page's place: where a test kills the writer.
+    std::function<void()> midWrite;
+    std::function<void()> beforeRename;
 };
 
 struct WriteResult
@@ -29,5 +37,18 @@ struct WriteResult
 // process cannot give a new file, is written in place after a complete
 // backup copy, which puts it back when the write fails.
 WriteResult writePageFile(const QString &path, const QByteArray &bytes, const WriteFaults *faults = nullptr);
+
+// A file a write of the page at pagePath made beside it and never put in
+// place, because the program was ended in the middle of the write. Their
+// names carry the size they were to have, so that a complete one is told
+// from one cut short.
+struct Leftover
+{
+    QString path;
+    bool complete = false; // every byte the write meant to write is there
+    bool backup = false;   // the old page, kept while it was written over in place
+    QDateTime modified;
+};
+QList<Leftover> leftoversOf(const QString &pagePath);
 
 } // namespace session

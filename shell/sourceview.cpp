@@ -171,7 +171,14 @@ SourceView::SourceView(EditSurface *surface, DocumentSession *session, QWidget *
     // the page is made anew from the text.
     m_applyTimer.setSingleShot(true);
     m_applyTimer.setInterval(1500);
-    connect(&m_applyTimer, &QTimer::timeout, this, &SourceView::applyQuietly);
+    connect(&m_applyTimer, &QTimer::timeout, this, [this] {
+        // Not from inside a wait for the page's answer: the call that waits
+        // must not find the page changed under it.
+        if (m_surface->waiting())
+            m_applyTimer.start();
+        else
+            applyQuietly();
+    });
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (m_setting)
             return;
@@ -182,7 +189,9 @@ SourceView::SourceView(EditSurface *surface, DocumentSession *session, QWidget *
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(700);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
-        if (isVisible() && m_surface->changeCount() != m_shownChanges)
+        if (m_surface->waiting())
+            m_refreshTimer.start();
+        else if (isVisible() && m_surface->changeCount() != m_shownChanges)
             refresh();
     });
 }
@@ -293,10 +302,10 @@ bool SourceView::applyQuietly()
 {
     if (sourceText() == m_refused)
         return false; // told once; it is tried again when asked for or changed
-    return apply();
+    return apply(false);
 }
 
-bool SourceView::apply()
+bool SourceView::apply(bool offerToDiscard)
 {
     m_applyTimer.stop();
     if (!m_edited)
@@ -311,11 +320,24 @@ bool SourceView::apply()
     const qint64 code = m_surface->applySource(text, caret);
     if (code != codes::Ok) {
         m_refused = text;
-        ui::messageBox(window(),
-                       QStringLiteral("Error occurred while loading document: ") +
-                           session::loadMessage(code) + u'.',
-                       QMessageBox::Ok, QMessageBox::Critical);
-        return false;
+        const QString why =
+            QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) + u'.';
+        if (!offerToDiscard) {
+            ui::messageBox(window(), why, QMessageBox::Ok, QMessageBox::Critical);
+            return false;
+        }
+        // What waits on this text (a save, closing, another page, hiding
+        // the pane) would otherwise never get past it.
+        const int answer =
+            ui::choose(window(),
+                       why + QStringLiteral("\r\n\r\n") +
+                           tr("The page keeps what it had before this text. Discard the text in the HTML "
+                              "Source pane and go on?"),
+                       {tr("&Discard Text"), tr("&Keep Editing")}, QMessageBox::Critical);
+        if (answer != 0)
+            return false;
+        discardEdits();
+        return true;
     }
     m_edited = false;
     m_shown = text;
@@ -323,6 +345,16 @@ bool SourceView::apply()
     m_refused.clear();
     m_shownChanges = m_surface->changeCount();
     return true;
+}
+
+void SourceView::discardEdits()
+{
+    m_applyTimer.stop();
+    m_edited = false;
+    m_refused.clear();
+    m_shown.clear(); // shown afresh from the page
+    if (isVisible())
+        refresh();
 }
 
 void SourceView::focusOutEvent(QFocusEvent *event)

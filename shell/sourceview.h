@@ -63,8 +63,9 @@ public:
     // Another page, or the same one with another path: shown after a moment.
     void pageReplaced();
     // Puts the edits made here into the page. False when the page refused
-    // them; the user was told, and the text stays here.
-    bool apply();
+    // them; the user was told, and the text stays here. With offerToDiscard
+    // the user may instead give the text up, which answers true.
+    bool apply(bool offerToDiscard = true);
     // The text shown, as it would be written.
     QString sourceText() const;
     // The find dialog, bound to this text.
@@ -82,6 +83,8 @@ private:
     void placeLineNumbers();
     bool find(const QString &text, bool matchCase, bool wholeWord, bool backward);
     bool applyQuietly();
+    // The text typed here is given up; the page's own is shown again.
+    void discardEdits();
 
     surface::EditSurface *m_surface;
     DocumentSession *m_session;

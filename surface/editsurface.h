@@ -162,6 +162,11 @@ struct FilePicker
     // The font chosen, or nothing when the dialog was dismissed. By default
     // the surface's own font dialog.
     virtual std::optional<FontChoice> pickFont(QWidget *parent, const FontChoice &current);
+    // A call into the page has long gone unanswered: true when the user
+    // chooses to stop waiting. The question goes away by itself once
+    // stillWaiting() turns false. By default the surface keeps waiting.
+    virtual bool offerToStopWaiting(QWidget *parent, const QString &text,
+                                    const std::function<bool()> &stillWaiting);
 };
 
 class EditSurface;
@@ -298,6 +303,10 @@ public:
     // load or when the engine stopped).
     virtual bool pageShown() const = 0;
     virtual bool Busy() const = 0;
+    // A call into the page is waiting for its answer. Timers and other
+    // events that are not the user's run meanwhile; nothing that reads or
+    // changes the page may start from them.
+    virtual bool waiting() const { return false; }
 
     virtual bool ShowBorders() const = 0;
     virtual void setShowBorders(bool on) = 0;
@@ -348,6 +357,9 @@ signals:
     // Files from outside the program were dropped on the page; the caret
     // stands where they fell.
     void FilesDropped(const QStringList &paths);
+    // A call into the page takes long: what to tell the user while it
+    // waits, and "" when it is over.
+    void waitNotice(const QString &text);
 };
 
 } // namespace surface

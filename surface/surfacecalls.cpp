@@ -4,8 +4,10 @@
 #include "surface/webenginesurface_p.h"
 
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWebEngineScript>
+#include <QWebEngineView>
 
 namespace surface {
 
@@ -23,11 +25,11 @@ bool WebEngineSurface::waitUntil(const std::function<bool()> &done, int timeoutM
             loop.quit();
     });
     poll.start();
-    wait(loop, timeoutMs);
+    wait(loop, timeoutMs, done);
     return done();
 }
 
-void WebEngineSurface::wait(QEventLoop &loop, int timeoutMs)
+bool WebEngineSurface::wait(QEventLoop &loop, int timeoutMs, const std::function<bool()> &done)
 {
     // A bounded local wait that lets the engine's replies in but no user input,
     // so nothing the user does can re-enter the surface meanwhile. A renderer
@@ -38,13 +40,49 @@ void WebEngineSurface::wait(QEventLoop &loop, int timeoutMs)
     if (m_page)
         QObject::connect(m_page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
     timeout.start(timeoutMs);
+
+    // A wait the user notices must not look like a hang: after a moment the
+    // busy cursor and a word in the status bar, and after longer the offer
+    // to stop waiting, since input stays shut out meanwhile.
+    bool shown = false;
+    bool gaveUp = false;
+    QTimer busy;
+    busy.setSingleShot(true);
+    QObject::connect(&busy, &QTimer::timeout, &loop, [&] {
+        shown = true;
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        emit waitNotice(tr("Waiting for the page's display engine..."));
+    });
+    busy.start(m_busyCursorAfterMs);
+    QTimer offer;
+    offer.setSingleShot(true);
+    QObject::connect(&offer, &QTimer::timeout, &loop, [&] {
+        if (!m_picker || done())
+            return;
+        const auto stillWaiting = [&] { return !done() && !m_engineGone; };
+        if (m_picker->offerToStopWaiting(m_view, tr("The page's display engine has not answered yet."),
+                                         stillWaiting) &&
+            stillWaiting()) {
+            gaveUp = true;
+            loop.quit();
+        } else {
+            offer.start(m_offerStopAfterMs);
+        }
+    });
+    offer.start(m_offerStopAfterMs);
+
     ++m_waitDepth;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     --m_waitDepth;
+    if (shown) {
+        QGuiApplication::restoreOverrideCursor();
+        emit waitNotice(QString());
+    }
     if (m_waitDepth == 0 && m_displayDeferred) {
         m_displayDeferred = false;
         scheduleDisplayChanged();
     }
+    return gaveUp;
 }
 
 WebEngineSurface::Call WebEngineSurface::callJs(const QString &code, int timeoutMs)
@@ -72,14 +110,15 @@ WebEngineSurface::Call WebEngineSurface::callJs(const QString &code, int timeout
         if (reply->loop)
             reply->loop->quit();
     });
+    bool gaveUp = false;
     if (!reply->value && !m_engineGone)
-        wait(loop, timeoutMs);
+        gaveUp = wait(loop, timeoutMs, [&] { return reply->value.has_value() || m_engineGone; });
     reply->loop = nullptr;
     if (reply->value) {
         call.status = Call::Ok;
         call.value = *reply->value;
     } else {
-        call.status = m_engineGone ? Call::EngineGone : Call::Timeout;
+        call.status = m_engineGone ? Call::EngineGone : gaveUp ? Call::GaveUp : Call::Timeout;
     }
     return call;
 }
@@ -116,6 +155,8 @@ QString WebEngineSurface::readFailure(const Call &call) const
         return tr("The page's display engine did not answer in time");
     case Call::NotReady:
         return tr("The page is still loading");
+    case Call::GaveUp:
+        return tr("Waiting for the page's display engine was stopped");
     default:
         return tr("The page could not be read from the display engine");
     }

@@ -17,6 +17,11 @@
 
 namespace surface {
 
+bool FilePicker::offerToStopWaiting(QWidget *, const QString &, const std::function<bool()> &)
+{
+    return false;
+}
+
 std::optional<FontChoice> FilePicker::pickFont(QWidget *parent, const FontChoice &current)
 {
     FontDialog dialog(current, parent);

@@ -54,7 +54,7 @@ bool WebEngineSurface::printWithoutViewAids(const std::function<void()> &print)
                            [&](const QString &, bool ok) { finished(ok); });
     print();
     if (!printed)
-        wait(loop, kPrintTimeoutMs);
+        wait(loop, kPrintTimeoutMs, [&] { return printed.has_value(); });
     for (const QMetaObject::Connection &c : connections)
         disconnect(c);
     if (aids)

@@ -117,6 +117,14 @@ public:
     // page afresh. For tests and benchmarks.
     int sourceFallbacks() const { return m_sourceFallbacks; }
     int wholePageFallbacks() const { return m_wholePageFallbacks; }
+    // For tests: when a wait shows the busy cursor and when the user is
+    // offered to stop it.
+    void setWaitTimes(int busyCursorAfterMs, int offerStopAfterMs)
+    {
+        m_busyCursorAfterMs = busyCursorAfterMs;
+        m_offerStopAfterMs = offerStopAfterMs;
+    }
+    bool waiting() const override { return m_waitDepth > 0; }
 
     // How a call into the page's script ended.
     struct Call
@@ -127,7 +135,8 @@ public:
             NotReady,
             Timeout,
             ScriptError,
-            EngineGone
+            EngineGone,
+            GaveUp // the user stopped waiting for the answer
         } status = NotReady;
         QVariant value;
         bool ok() const { return status == Ok; }
@@ -158,8 +167,10 @@ private:
     Call callJs(const QString &code, int timeoutMs = 10000);
     bool callJsOk(const QString &code);
     bool waitUntil(const std::function<bool()> &done, int timeoutMs);
-    // Runs loop until it is quit, the time is up or the renderer stops.
-    void wait(QEventLoop &loop, int timeoutMs);
+    // Runs loop until it is quit, the time is up, the renderer stops or the
+    // user stops waiting (then true); done tells whether what is waited for
+    // has come.
+    bool wait(QEventLoop &loop, int timeoutMs, const std::function<bool()> &done);
     // Runs print (which starts the engine printing) with the view aids off,
     // and waits for the engine to finish; whether it printed.
     bool printWithoutViewAids(const std::function<void()> &print);
@@ -204,6 +215,11 @@ private:
     bool m_carriedDirty = false;
     int m_generation = 0;
     int m_waitDepth = 0;
+    bool m_gaveUp = false; // the user stopped the last wait
+    // A wait longer than this shows a busy cursor and says so; one longer
+    // than the second is offered to be given up.
+    int m_busyCursorAfterMs = 500;
+    int m_offerStopAfterMs = 10000;
 
     // What was loaded, to give an unchanged page back exactly as it came.
     QByteArray m_sourceBytes; // the file's bytes (without a byte order mark)

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 namespace ui {
@@ -92,6 +93,29 @@ int choose(QWidget *parent, const QString &text, const QStringList &buttons, QMe
     return chosen >= 0 ? int(chosen) : int(buttons.size()) - 1;
 }
 
+bool offerToStopWaiting(QWidget *parent, const QString &text, const std::function<bool()> &stillWaiting)
+{
+    if (g_script) {
+        ++g_script->stopWaitingOffers;
+        return !g_script->stopWaitingAnswers.isEmpty() && g_script->stopWaitingAnswers.takeFirst();
+    }
+    QMessageBox box(QMessageBox::Information, appTitle(), text, QMessageBox::NoButton, parent);
+    QAbstractButton *stop =
+        box.addButton(QCoreApplication::translate("ui", "&Stop Waiting"), QMessageBox::DestructiveRole);
+    QAbstractButton *keep =
+        box.addButton(QCoreApplication::translate("ui", "&Keep Waiting"), QMessageBox::RejectRole);
+    box.setDefaultButton(qobject_cast<QPushButton *>(keep));
+    // The answer that comes while the question is up answers it.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+        if (!stillWaiting())
+            box.done(QMessageBox::Cancel);
+    });
+    poll.start(50);
+    box.exec();
+    return box.clickedButton() == stop && stillWaiting();
+}
+
 QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                  const QString &startFolder)
 {
@@ -119,14 +143,22 @@ QString openFile(QWidget *parent, const QString &title, const QString &filter, i
     return dialog.selectedFiles().constFirst();
 }
 
-QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath)
+QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath,
+                 const QString &defaultSuffix)
 {
     if (g_script) {
         ++g_script->filesAsked;
         g_script->lastFilter = filter;
         return g_script->fileAnswers.isEmpty() ? QString() : g_script->fileAnswers.takeFirst();
     }
-    return QFileDialog::getSaveFileName(parent, title, startPath, filter);
+    QFileDialog dialog(parent, title, startPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog completes the name itself, so that its question about
+    // replacing a file is about the file that is then written.
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 std::optional<QColor> pickColor(QWidget *parent, const QColor &initial)

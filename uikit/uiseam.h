@@ -25,13 +25,21 @@ QMessageBox::StandardButton messageBox(QWidget *parent, const QString &text,
 // last button (the one that changes nothing) when the box is closed.
 int choose(QWidget *parent, const QString &text, const QStringList &buttons, QMessageBox::Icon icon);
 
+// Something the program waits for has not come for long: true when the user
+// stops waiting. The question goes away by itself once stillWaiting() turns
+// false.
+bool offerToStopWaiting(QWidget *parent, const QString &text, const std::function<bool()> &stillWaiting);
+
 // Folders the open dialog offers in its history (the program's recent pages').
 void setFolderHistory(std::function<QStringList()> history);
 
 // The path chosen, or empty when the dialog was cancelled.
 QString openFile(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                  const QString &startFolder);
-QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath);
+// A name typed without an extension gets defaultSuffix (when given), and the
+// dialog's question about replacing a file is about that completed name.
+QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath,
+                 const QString &defaultSuffix = QString());
 
 // The colour chosen, or nothing when the dialog was cancelled.
 std::optional<QColor> pickColor(QWidget *parent, const QColor &initial);
@@ -56,6 +64,10 @@ struct Script
     int lastFilterIndex = 0;
     QString lastStartFolder;
     QStringList opened; // targets given to ShellOpen
+    // Answers to the offer to stop a long wait (none: keep waiting), and how
+    // often it was made.
+    QList<bool> stopWaitingAnswers;
+    int stopWaitingOffers = 0;
 };
 // Turns scripting on (answers never come from a real dialog) or off.
 void setScript(Script *script);

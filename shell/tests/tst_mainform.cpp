@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -82,7 +83,7 @@ private slots:
     void closePrompt_data();
     void closePrompt();
     void newOpenSave();
-    void saveAsDismissed();
+    void saveAs();
     void cancelBeforeOpenKeepsControlsDisabled();
     void openFailureShowsMessage();
     void nonLatinTextSurvivesSaveAndReopen();
@@ -455,7 +456,9 @@ void TestMainForm::newOpenSave()
     QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
 
-void TestMainForm::saveAsDismissed()
+// A dismissed Save As writes nothing, and the question about replacing a
+// page is about the name that would be written.
+void TestMainForm::saveAs()
 {
     QVERIFY(m_window.open());
     makeDirty();
@@ -464,14 +467,50 @@ void TestMainForm::saveAsDismissed()
     QVERIFY(m_script.messagesShown.isEmpty());
     QVERIFY(form->surface()->IsDirty());
 
-    // A page with a path: saved once more to that path.
     const QString page = m_dir->filePath(QStringLiteral("a.html"));
     m_script.fileAnswers << page;
     QVERIFY(form->SaveCurrentDocument(true));
+    const QByteArray saved = readTestFile(page);
+    // A page with a path: dismissed, it stays changed, on its path, unwritten.
     makeDirty(QStringLiteral("<s>again</s>"));
-    QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readTestFile(page).contains("<s>again</s>"));
+    QVERIFY(!form->SaveCurrentDocument(true));
+    QCOMPARE(readTestFile(page), saved);
+    QVERIFY(form->surface()->IsDirty());
+    QCOMPARE(form->surface()->CurrentDocumentPath(), page);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
     QVERIFY(m_script.messagesShown.isEmpty());
+
+    // "notes" typed where notes.html stands: asked about notes.html.
+    const QString notes = writeTestFile(m_dir->filePath(QStringLiteral("notes.html")), "<p>my notes</p>");
+    const QString replace = QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(notes);
+    m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
+    m_script.messageAnswers << QMessageBox::No;
+    QVERIFY(!form->SaveCurrentDocument(true));
+    QCOMPARE(m_script.messagesShown, QStringList{replace});
+    QCOMPARE(readTestFile(notes), QByteArray("<p>my notes</p>"));
+    QCOMPARE(form->surface()->CurrentDocumentPath(), page);
+    m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
+    m_script.messageAnswers << QMessageBox::Yes;
+    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(readTestFile(notes).contains("<s>again</s>"));
+    QCOMPARE(form->surface()->CurrentDocumentPath(), notes);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("notes"))));
+
+    // Qt's own dialog completes the name itself, so that its question is
+    // about the file written.
+    ui::setScript(nullptr);
+    QString suffix = QStringLiteral("none shown");
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            suffix = dialog->defaultSuffix();
+            dialog->reject();
+        }
+    });
+    poll.start(50);
+    QVERIFY(!form->SaveCurrentDocument(true));
+    ui::setScript(&m_script);
+    QCOMPARE(suffix, QStringLiteral("html"));
 }
 
 void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()

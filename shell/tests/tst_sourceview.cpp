@@ -36,6 +36,7 @@ private slots:
     void cleanup();
     void visualEditShowsInSource();
     void sourceEditGoesIntoPageAndSaves();
+    void refusedSourceKeepsThePage_data();
     void refusedSourceKeepsThePage();
     void untouchedPageStaysByteIdentical_data();
     void untouchedPageStaysByteIdentical();
@@ -68,6 +69,7 @@ void TestSourceView::init()
 {
     QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).clear();
     m_dir = std::make_unique<QTemporaryDir>();
+    w.script = ui::Script();
     QVERIFY(w.open());
 }
 
@@ -188,25 +190,66 @@ void TestSourceView::sourceEditGoesIntoPageAndSaves()
     QCOMPARE(w.js(QStringLiteral("!!document.querySelector('#two')")).toBool(), true);
 }
 
+void TestSourceView::refusedSourceKeepsThePage_data()
+{
+    QTest::addColumn<QString>("road");
+    QTest::addColumn<bool>("discard");
+    for (const char *road : {"hide", "save", "new", "close"}) {
+        QTest::addRow("%s, keep editing", road) << QString::fromLatin1(road) << false;
+        QTest::addRow("%s, discard", road) << QString::fromLatin1(road) << true;
+    }
+}
+
+// A text the page refuses stays to be put right, but never traps the user:
+// whatever waits on it may go on once the text is given up.
 void TestSourceView::refusedSourceKeepsThePage()
 {
-    openWithSource(page(kPage));
+    QFETCH(QString, road);
+    QFETCH(bool, discard);
+    const QString path = page(kPage);
+    openWithSource(path);
     SourceView *view = w.form->sourceView();
+    QVERIFY(w.edit(QStringLiteral("<b>edit</b>")));
+    QTRY_VERIFY(view->toPlainText().contains(QStringLiteral("<b>edit</b>")));
     const QString frameset =
         QStringLiteral("<html><frameset cols='*,*'><frame src=a.html></frameset></html>");
     view->selectAll();
     view->insertPlainText(frameset);
-    w.script.messageAnswers << QMessageBox::Ok;
-    w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
-    QCOMPARE(
-        w.script.messagesShown,
-        QStringList{QStringLiteral("Error occurred while loading document: Document contains a frameset.")});
-    // The text stays to be put right; the page is as it was.
-    QVERIFY(view->isVisible());
-    QCOMPARE(view->toPlainText(), frameset);
-    QCOMPARE(w.js(QStringLiteral("document.querySelector('#one')?.textContent")).toString(),
-             QStringLiteral("One line"));
-    QVERIFY(!w.form->surface()->IsDirty());
+
+    w.script.choiceAnswers << (discard ? 0 : 1);
+    w.script.messageAnswers << QMessageBox::No; // then: save the changes? no
+    if (road == QLatin1String("hide"))
+        w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
+    else if (road == QLatin1String("save"))
+        w.form->FileSave_Click();
+    else if (road == QLatin1String("new"))
+        w.form->FileNew_Click();
+    else
+        w.form->close();
+    QVERIFY(!w.script.messagesShown.isEmpty());
+    QVERIFY(w.script.messagesShown.constFirst().startsWith(
+        QStringLiteral("Error occurred while loading document: Document contains a frameset.")));
+    // The page never took the text.
+    QVERIFY(!w.form->surface()->DocumentHTML().contains(QStringLiteral("frameset")));
+    if (!discard) {
+        QCOMPARE(w.script.messagesShown.join(u'|'), w.script.messagesShown.constFirst());
+        QVERIFY(view->isVisible());
+        QCOMPARE(view->toPlainText(), frameset);
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.form->surface()->CurrentDocumentPath(), path);
+        QCOMPARE(readTestFile(path), kPage);
+        return;
+    }
+    if (road == QLatin1String("hide")) {
+        QVERIFY(!view->isVisible());
+    } else if (road == QLatin1String("save")) {
+        QVERIFY(readTestFile(path).contains("<b>edit</b>"));
+        QTRY_VERIFY(view->toPlainText().contains(QStringLiteral("<b>edit</b>")));
+    } else if (road == QLatin1String("new")) {
+        QCOMPARE(w.form->surface()->CurrentDocumentPath(), QString());
+    } else {
+        QVERIFY(!w.form->isVisible());
+    }
 }
 
 void TestSourceView::untouchedPageStaysByteIdentical_data()
