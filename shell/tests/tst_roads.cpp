@@ -59,6 +59,8 @@ private slots:
     void linkReplacesWhatTheSelectionShows();
     void insertedFileIsSavedRelative_data();
     void insertedFileIsSavedRelative();
+    void referencesSavedAsTheyRead_data();
+    void referencesSavedAsTheyRead();
 
 private:
     EditSurface *surface() const { return m_window.form->surface(); }
@@ -246,6 +248,54 @@ void TestRoads::insertedFileIsSavedRelative()
     QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
     if (menu == QLatin1String("image"))
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
+}
+
+void TestRoads::referencesSavedAsTheyRead_data()
+{
+    QTest::addColumn<QString>("road"); // unchanged, pasted, or whole page (no recipe)
+    QTest::addColumn<QString>("body"); // {site}: the site's folder as a path
+    QTest::addColumn<QStringList>("saved");
+    // A file URL as browsers write it: escaped once, and written relative escaped once.
+    const QString escaped = QString::fromUtf8(R"(<img src="file://{site}/images/caf%C3%A9%201.png">)");
+    const QStringList relative{QString::fromUtf8(R"(src="images/caf%C3%A9%201.png")")};
+    QTest::newRow("escaped file url, unchanged") << "unchanged" << escaped << relative;
+    QTest::newRow("escaped file url, pasted") << "pasted" << escaped << relative;
+    QTest::newRow("escaped file url, whole page") << "whole page" << escaped << relative;
+    // A path from the root is a local file only where that file exists.
+    const QString rooted =
+        QString::fromUtf8(R"(<a href="/about.html">About</a><img src="{site}/images/logo.gif">)");
+    const QStringList kept{QString::fromUtf8(R"(href="/about.html")"),
+                           QStringLiteral(R"(src="images/logo.gif")")};
+    QTest::newRow("site-root link, pasted") << "pasted" << rooted << kept;
+    QTest::newRow("site-root link, whole page") << "whole page" << rooted << kept;
+}
+
+void TestRoads::referencesSavedAsTheyRead()
+{
+    QFETCH(QString, road);
+    QFETCH(QString, body);
+    QFETCH(QStringList, saved);
+    const QString site = m_dir->filePath(QStringLiteral("site"));
+    writeTestFile(site + QStringLiteral("/images/café 1.png"), kGif);
+    writeTestFile(site + QStringLiteral("/images/logo.gif"), kGif);
+    body.replace(QStringLiteral("{site}"), site);
+    const bool pasted = road == QLatin1String("pasted");
+    const QString page = writeTestFile(site + QStringLiteral("/index.html"),
+                                       "<html><head><title>Site</title></head><body><p>Welcome</p>" +
+                                           (pasted ? QByteArray() : body.toUtf8()) + "</body></html>");
+    m_window.openPage(page);
+    QCOMPARE(surface()->CurrentDocumentPath(), page);
+    if (pasted) {
+        QVERIFY(m_window.edit(body));
+    } else if (road == QLatin1String("whole page")) {
+        QVERIFY(m_window.edit());
+        QVERIFY(
+            m_window.js(QStringLiteral("qk.recipe = () => { throw new Error('no recipe'); }; 1")).toBool());
+    }
+    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    const QByteArray file = readTestFile(page);
+    for (const QString &reference : saved)
+        QVERIFY2(file.contains(reference.toUtf8()), file.constData());
 }
 
 QK_WINDOW_TEST_MAIN(TestRoads)

@@ -7,7 +7,8 @@
             let rest = value.replace(/^file:\/*/i, '');
             if (/^localhost\//i.test(rest))
                 rest = rest.substring(9);
-            try { rest = decodeURIComponent(rest); } catch (e) { /* keep as written */ }
+            // The escapes stay: the save decodes them once, where it makes
+            // the path relative.
             return /^[A-Za-z]:/.test(rest) ? 'file:///' + rest : 'file:///' + rest.replace(/^\/+/, '');
         }
         if (value.startsWith('//'))
@@ -33,12 +34,14 @@
     }
 
     function fixTree(root) {
-        // Local references read as "file://" followed by the plain path.
+        // Local references read as "file://" followed by the path. A path
+        // from the root ("/about.html") may be a site's own address: the
+        // program turns it into a file's only where that file exists.
         for (const attr of ['src', 'href', 'background'])
             for (const el of root.querySelectorAll('[' + attr + ']')) {
                 const v = el.getAttribute(attr);
                 const f = fileForm(v);
-                if (f !== null && f !== v)
+                if (f !== null && f !== v && !v.startsWith('/'))
                     el.setAttribute(attr, f);
             }
         // A list inside a paragraph or heading does not survive a reload: the
