@@ -61,6 +61,8 @@ private slots:
     void insertedFileIsSavedRelative();
     void referencesSavedAsTheyRead_data();
     void referencesSavedAsTheyRead();
+    void pagePropertiesEditThePageInPlace_data();
+    void pagePropertiesEditThePageInPlace();
 
 private:
     EditSurface *surface() const { return m_window.form->surface(); }
@@ -296,6 +298,58 @@ void TestRoads::referencesSavedAsTheyRead()
     const QByteArray file = readTestFile(page);
     for (const QString &reference : saved)
         QVERIFY2(file.contains(reference.toUtf8()), file.constData());
+}
+
+void TestRoads::pagePropertiesEditThePageInPlace_data()
+{
+    QTest::addColumn<bool>("colour"); // the text colour changes too
+    QTest::newRow("title") << false;
+    QTest::newRow("title and colour") << true;
+}
+
+// A page in Latin-1 keeps its charset and every byte the dialog did not
+// change; the page is not read again, and one Undo takes the title back.
+void TestRoads::pagePropertiesEditThePageInPlace()
+{
+    QFETCH(bool, colour);
+    const QByteArray head = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                            "charset=iso-8859-1\">\r\n<title>";
+    const QByteArray rest = "</title></head>\r\n<body><p>Caf\xE9 \xFC"
+                            "ber &eacute;t\xE9</p></body></html>\r\n";
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("latin.html")), head + "Alt" + rest);
+    m_window.openPage(page);
+    QCOMPARE(surface()->CurrentDocumentPath(), page);
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain = true")).toBool());
+
+    const QString title = QString::fromLatin1("Neu \xE9t\xE9 & <mehr>");
+    bool answered = false;
+    whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
+        d.titleEdit->setText(title);
+        if (colour)
+            d.textColourEdit->setText(QStringLiteral("ff0000"));
+        d.applyToPage();
+    });
+    m_window.form->mnuInsertPageProperties_Click();
+    QVERIFY(answered);
+    QCOMPARE(surface()->DocumentTitle(), title);
+    QVERIFY(surface()->IsDirty());
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
+
+    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    const QByteArray file = readTestFile(page);
+    const QByteArray newTitle = "Neu \xE9t\xE9 &amp; &lt;mehr&gt;";
+    if (colour) {
+        QVERIFY2(file.startsWith(head + newTitle + "</title></head>\r\n<body "), file.constData());
+        QVERIFY2(file.endsWith("><p>Caf\xE9 \xFC"
+                               "ber &eacute;t\xE9</p></body></html>\r\n"),
+                 file.constData());
+    } else {
+        QCOMPARE(file, head + newTitle + rest);
+    }
+
+    QVERIFY(surface()->ExecCommand(DECMD_UNDO).isValid());
+    QTRY_COMPARE(surface()->DocumentTitle(), QStringLiteral("Alt"));
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
 }
 
 QK_WINDOW_TEST_MAIN(TestRoads)

@@ -44,6 +44,10 @@
                 if (f !== null && f !== v && !v.startsWith('/'))
                     el.setAttribute(attr, f);
             }
+        for (const title of root.querySelectorAll('title'))
+            for (const c of [...title.childNodes])
+                if (c.nodeType !== Node.TEXT_NODE)
+                    c.remove();
         // A list inside a paragraph or heading does not survive a reload: the
         // parser closes the paragraph. Split the block around the list.
         const blocks = 'P,H1,H2,H3,H4,H5,H6';
@@ -71,6 +75,12 @@
             if (n > Math.max(1, loadedIdCounts.get(id) || 0))
                 el.removeAttribute('id');
         }
+    }
+
+    // A title holds text only; an edit of it may leave a line break of the
+    // engine's behind, which written out would read as text.
+    function titleText(title) {
+        return [...title.childNodes].filter((c) => c.nodeType === Node.TEXT_NODE);
     }
 
     function doctypeText(dt) {
@@ -282,7 +292,7 @@
             if (SPLIT_BLOCKS.has(n.localName) && [...n.children].some((c) => LISTS.has(c.localName)))
                 return emitSplit(n, out, id, withoutId || changedAttributes);
             const kids = [];
-            const fresh = emitChildren(childrenOf(n), kids);
+            const fresh = emitChildren(n.localName === 'title' ? titleText(n) : childrenOf(n), kids);
             if (id !== undefined) {
                 const item = {e: id, c: kids};
                 if (changedAttributes)
