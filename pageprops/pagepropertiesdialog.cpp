@@ -324,10 +324,11 @@ void PagePropertiesDialog::applyToPage()
     }
     if (watermarkCheck->isChecked())
         dom.body().setAttribute(QStringLiteral("BGPROPERTIES"), QStringLiteral("FIXED"), 0);
-    if (!titleEdit->text().isEmpty() && titleEdit->text() != m_loadedTitle) {
-        if (const std::optional<QString> html = replaceTitle(m_surface->DocumentHTML(), titleEdit->text()))
-            m_surface->setDocumentHTML(*html);
-    }
+    // The title is edited in the page itself, not by writing the page's
+    // text afresh: that would read the page again, in UTF-8, and end its
+    // undo history.
+    if (!titleEdit->text().isEmpty() && titleEdit->text() != m_loadedTitle)
+        m_surface->setDocumentTitle(titleEdit->text());
     accept();
 }
 

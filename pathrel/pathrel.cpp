@@ -1,9 +1,11 @@
 #include "pathrel/pathrel.h"
 
+#include <QStringDecoder>
 #include <QStringView>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <optional>
 
 namespace pathrel {
 namespace {
@@ -125,21 +127,68 @@ QString relativeTo(const SplitPath &page, QStringView objectPath)
         rel += u'/';
     }
     rel += object.fileName;
-    // The result is read as a web address: characters that would end the
-    // path there ("#", "?") or start an escape ("%") are written escaped.
-    if (rel.contains(u'%') || rel.contains(u'#') || rel.contains(u'?')) {
-        rel.replace(u'%', QLatin1String("%25"));
-        rel.replace(u'#', QLatin1String("%23"));
-        rel.replace(u'?', QLatin1String("%3F"));
-    }
     return rel;
+}
+
+bool isHex(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+}
+
+// The path a file URL names, read as a browser reads it: every "%" with two
+// hexadecimal digits after it is one byte of the name's UTF-8, any other "%"
+// stands for itself. Nothing when the bytes are no UTF-8: the name cannot be
+// written back as the same address.
+std::optional<QString> decodedPath(QStringView path)
+{
+    if (!path.contains(u'%'))
+        return path.toString();
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path[i] == u'%' && i + 2 < path.size() && isHex(path[i + 1]) && isHex(path[i + 2])) {
+            bytes.append(char(QStringView(path).mid(i + 1, 2).toUInt(nullptr, 16)));
+            i += 2;
+        } else {
+            bytes.append(path.mid(i, 1).toUtf8());
+        }
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString out = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return out;
+}
+
+// A relative path written as a web address's path: each "%", "#", "?",
+// space, control character and character outside ASCII escaped once (as the
+// bytes of its UTF-8). Everything else is left as it stands, since the path
+// goes into HTML text where "&" may start a character reference.
+QString encodedPath(const QString &rel)
+{
+    QString out;
+    out.reserve(rel.size() + 8);
+    const QByteArray utf8 = rel.toUtf8();
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?') {
+            out += u'%';
+            out += QLatin1Char(hex[c >> 4]);
+            out += QLatin1Char(hex[c & 15]);
+        } else {
+            out += QLatin1Char(char(c));
+        }
+    }
+    return out;
 }
 
 } // namespace
 
 QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath)
 {
-    return relativeTo(splitAbsolute(pageFilePath), strObjectFilePath);
+    const QString rel = relativeTo(splitAbsolute(pageFilePath), strObjectFilePath);
+    return rel.isEmpty() ? rel : encodedPath(rel);
 }
 
 namespace {
@@ -200,7 +249,10 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
         if (end < 0)
             break; // no terminator: the rest of the page stays as it is
 
-        const QString relative = relativeTo(page, text.mid(pathStart, end - pathStart));
+        // The reference is a file URL: its escapes are decoded once here,
+        // and the relative path is written escaped once.
+        const std::optional<QString> path = decodedPath(text.mid(pathStart, end - pathStart));
+        const QString relative = path ? relativeTo(page, *path) : QString();
         if (!relative.isEmpty()) {
             if (!changed) {
                 out.reserve(text.size());
@@ -209,10 +261,11 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
             // Everything before "FILE://" keeps its letter case.
             const qsizetype schemeStart = std::max(keyStart, pathStart - 7);
             out.append(text.mid(copiedUpTo, schemeStart - copiedUpTo));
-            out.append(relative);
+            const QString written = encodedPath(relative);
+            out.append(written);
             copiedUpTo = end;
             if (done)
-                done->append({text.mid(schemeStart, end - schemeStart).toString(), relative});
+                done->append({text.mid(schemeStart, end - schemeStart).toString(), written});
         }
         // Go on after the terminator; a key whose first characters ended the
         // path just handled (a path that runs into `SRC=` before its closing

@@ -293,6 +293,10 @@ public:
     // the first save writes it there. False when the engine would not take it.
     virtual bool newDocumentAt(const QString &path, const QString &html) = 0;
     virtual QString DocumentTitle() const = 0;
+    // The title element's text becomes title, as an edit of the page that
+    // one Undo takes back; nothing else of the page changes. False when the
+    // page has no title element.
+    virtual bool setDocumentTitle(const QString &title) = 0;
     // The language the page says it is in (the lang of its root), or "".
     virtual QString pageLanguage() = 0;
     // How many edits the page has seen; it changes with every edit.

@@ -43,7 +43,9 @@ QString localFileReference(const QString &value, const std::function<bool(const 
                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression drive(QStringLiteral("^/?[A-Za-z]:[\\\\/]"));
     if (const QRegularExpressionMatch m = fileUrl.match(value); m.hasMatch()) {
-        QString path = QUrl::fromPercentEncoding(value.mid(m.capturedLength()).toUtf8());
+        // The escapes stay: the save decodes them once, where it makes the
+        // path relative; decoded here as well, an escaped "%" would be read twice.
+        QString path = value.mid(m.capturedLength());
         while (path.startsWith(QLatin1String("//")))
             path.remove(0, 1);
         if (drive.match(path).hasMatch() && path.startsWith(u'/'))
@@ -167,9 +169,6 @@ QString rebaseAddress(const QString &written, const QString &from, const QString
     QString rebased = pathrel::GetRelativePath(toPage, file);
     if (rebased.isEmpty())
         return QUrl::fromLocalFile(file).toString() + written.mid(cut);
-    if (encoded)
-        rebased =
-            QString::fromUtf8(QUrl::toPercentEncoding(QUrl::fromPercentEncoding(rebased.toUtf8()), "/"));
     if (pathPart.endsWith(u'/') && !rebased.endsWith(u'/'))
         rebased += u'/'; // a folder stays a folder
     return rebased + written.mid(cut);
@@ -234,6 +233,43 @@ QString rebaseReferences(const QString &html, const QString &fromFolder, const Q
         QString value = span.quote == 1 ? rebased : escapedFor(rebased, span.quote);
         if (!span.quote && (value.contains(u' ') || value.contains(u'>') || value.contains(u'"')))
             value = u'"' + escapedFor(rebased, '"') + u'"'; // an unquoted value cannot hold these
+        out.append(value.toUtf8());
+        copied = span.end;
+    }
+    if (copied == 0)
+        return html;
+    out.append(utf8.constData() + copied, utf8.size() - copied);
+    return QString::fromUtf8(out);
+}
+
+QString localFileReferences(const QString &html, const std::function<bool(const QString &)> &exists)
+{
+    const QByteArray utf8 = html.toUtf8();
+    GumboOutput *parsed =
+        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    if (!parsed)
+        return html;
+    std::vector<ValueSpan> spans;
+    bool hasBase = false;
+    collectReferences(parsed->document, spans, hasBase);
+    gumbo_destroy_output(&kGumboDefaultOptions, parsed);
+    std::sort(spans.begin(), spans.end(),
+              [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
+    QByteArray out;
+    int copied = 0;
+    for (const ValueSpan &span : spans) {
+        if (span.kind != ValueSpan::Address || span.start < copied)
+            continue;
+        const QString written = QString::fromUtf8(utf8.constData() + span.start, span.end - span.start);
+        if (written.contains(u'&'))
+            continue; // the engine writes these values escaped; none of them names a file here
+        const QString local = localFileReference(written, exists);
+        if (local == written)
+            continue;
+        out.append(utf8.constData() + copied, span.start - copied);
+        QString value = escapedFor(local, span.quote);
+        if (!span.quote && (value.contains(u' ') || value.contains(u'>') || value.contains(u'"')))
+            value = u'"' + escapedFor(local, '"') + u'"';
         out.append(value.toUtf8());
         copied = span.end;
     }

@@ -14,10 +14,16 @@ namespace surface {
 bool looksLikeText(QByteArrayView bytes);
 
 // A reference to a local file in the one form the save makes relative:
-// "file://" and the plain path. File URLs are decoded; an absolute path counts
+// "file://" and the path. A file URL keeps its escapes, which the save decodes
+// once where it makes the path relative; an absolute path counts
 // when exists() finds it (a site's "/about.html" is no local file); anything
 // else comes back as it was.
 QString localFileReference(const QString &value, const std::function<bool(const QString &)> &exists);
+
+// The page with every src, href and background value that localFileReference
+// changes written in that form: for a page written afresh, whose absolute
+// paths the engine does not tell apart.
+QString localFileReferences(const QString &html, const std::function<bool(const QString &)> &exists);
 
 // The page's relative references to local files, rewritten for the page
 // moving from fromFolder to the file toPage: each still names the same file,

@@ -265,6 +265,11 @@ QString WebEngineSurface::DocumentTitle() const
     return m_title;
 }
 
+bool WebEngineSurface::setDocumentTitle(const QString &title)
+{
+    return callJsOk(QStringLiteral("qk.setTitle(%1)").arg(jsArg(title)));
+}
+
 int WebEngineSurface::changeCount() const
 {
     awaitState();

@@ -2,6 +2,7 @@
 // nothing, through the script's recipe; and taking the saved text as the
 // page's new source.
 
+#include "surface/pagetext.h"
 #include "surface/webenginesurface_p.h"
 
 #include <QElapsedTimer>
@@ -177,7 +178,10 @@ DocumentRead WebEngineSurface::readDocument()
         return read;
     }
     read.ok = true;
-    read.text = m.value(QStringLiteral("html")).toString();
+    // Only a path that names an existing file is a local reference; a
+    // site's "/about.html" stays as written.
+    read.text = localFileReferences(m.value(QStringLiteral("html")).toString(),
+                                    [](const QString &path) { return QFileInfo::exists(path); });
     read.changes = m.value(QStringLiteral("changes")).toInt();
     return read;
 }

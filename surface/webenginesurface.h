@@ -65,6 +65,7 @@ public:
     bool loadRecovered(const QString &pagePath, const QString &html) override;
     bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
+    bool setDocumentTitle(const QString &title) override;
     QString pageLanguage() override;
     int changeCount() const override;
     QString CurrentDocumentPath() const override { return m_path; }

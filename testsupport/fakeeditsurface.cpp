@@ -135,6 +135,18 @@ bool FakeEditSurface::newDocumentAt(const QString &path, const QString &html)
     return true;
 }
 
+bool FakeEditSurface::setDocumentTitle(const QString &title)
+{
+    const qsizetype open = m_html.indexOf(QStringLiteral("<title>"), 0, Qt::CaseInsensitive);
+    const qsizetype close = m_html.indexOf(QStringLiteral("</title>"), 0, Qt::CaseInsensitive);
+    if (open < 0 || close < open)
+        return false;
+    QString html = m_html;
+    html.replace(open + 7, close - open - 7, title);
+    changed(html);
+    return true;
+}
+
 QString FakeEditSurface::DocumentTitle() const
 {
     static const QRegularExpression title(QStringLiteral("<title>(.*)</title>"),

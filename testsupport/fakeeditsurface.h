@@ -51,6 +51,7 @@ public:
     bool loadRecovered(const QString &pagePath, const QString &html) override;
     bool newDocumentAt(const QString &path, const QString &html) override;
     QString DocumentTitle() const override;
+    bool setDocumentTitle(const QString &title) override;
     QString CurrentDocumentPath() const override { return m_path; }
     bool IsDirty() const override { return m_dirty; }
     bool pageShown() const override { return true; }

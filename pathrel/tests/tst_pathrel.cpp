@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QUrl>
 
 using pathrel::ChangeToRelativePath;
 using pathrel::GetRelativePath;
@@ -70,8 +71,9 @@ void TestPathRel::relativePath_data()
         {"posix: backslash separates", "/s/p.html", "/s\\img\\x.gif", "img/x.gif"},
         {"posix: dot folders", "/s/./a/p.html", "/s/a/../b/x.gif", "../b/x.gif"},
         {"posix: characters a web address reads", "/home/u/site/p.html",
-         "/home/u/site/img/hash#1 what?100%.png", "img/hash%231 what%3F100%25.png"},
-        {"posix: spaces and unicode", "/home/ü/my site/p.html", "/home/ü/my site/a b/ç.gif", "a b/ç.gif"},
+         "/home/u/site/img/hash#1 what?100%.png", "img/hash%231%20what%3F100%25.png"},
+        {"posix: spaces and unicode", "/home/ü/my site/p.html", "/home/ü/my site/a b/ç.gif",
+         "a%20b/%C3%A7.gif"},
         // No relative path exists: empty text.
         {"none: other drive", "C:\\site\\p.htm", "D:\\site\\x.gif", ""},
         {"none: other share", "\\\\a\\web\\p.htm", "\\\\b\\web\\x.gif", ""},
@@ -145,7 +147,7 @@ void TestPathRel::rewrite_data()
         {"other key's references stay", kHref, &page, R"(<img src="file:///home/u/site/a.gif">)", nullptr},
         {"key overlapping the previous path", kSrc, &page,
          "<img src=\"file:///home/u/site/x SRC=\"FILE:///home/u/site/y.gif\">",
-         "<img src=\"x SRC=\"y.gif\">"},
+         "<img src=\"x%20SRC=\"y.gif\">"},
         {"unquoted background running into a quote", kBackground, &page,
          "<body background=file:///home/u/site/\"g/b.gif x\">", nullptr},
         {"unquoted background ends at the tag, not in the text after it", kBackground, &page,
@@ -155,6 +157,19 @@ void TestPathRel::rewrite_data()
          "<body background=file:///home/u/site/b.gif\r\ntext=red>", "<body background=b.gif\r\ntext=red>"},
         {"a path running into a tag is left alone", kSrc, &page,
          "<p>src=\"file:///home/u/a.gif</p><img alt=\"x\">", nullptr},
+        // A file URL is decoded once, the relative path escaped once.
+        {"escaped file url", kSrc, &page, R"(<img src="file:///home/u/site/images/caf%C3%A9%201.png">)",
+         R"(<img src="images/caf%C3%A9%201.png">)"},
+        {"plain path with a space and unicode", kSrc, &page,
+         R"(<img src="file:///home/u/site/images/café 1.png">)", R"(<img src="images/caf%C3%A9%201.png">)"},
+        {"windows path with a space", kSrc, &winPage, R"(<IMG SRC="FILE://C:\site\a b.gif">)",
+         R"(<IMG SRC="a%20b.gif">)"},
+        {"escaped percent stays one", kSrc, &page, R"(<img src="file:///home/u/site/100%2541.png">)",
+         R"(<img src="100%2541.png">)"},
+        {"percent that starts no escape", kSrc, &page, R"(<img src="file:///home/u/site/100%.png">)",
+         R"(<img src="100%25.png">)"},
+        {"escapes that are no UTF-8 stay absolute", kSrc, &page,
+         R"(<img src="file:///home/u/site/caf%E9.png">)", nullptr},
         {"stray scheme mark", kSrc, &page, "a://b <img src=\"file:///home/u/site/a.gif\"> ://",
          "a://b <img src=\"a.gif\"> ://"},
     };
@@ -226,7 +241,7 @@ void TestPathRel::generatedPathsResolveBack()
         };
         QString folder = pageFolder;
         folder.replace(u'\\', u'/');
-        const QString resolved = normal(folder + u'/' + rel);
+        const QString resolved = normal(folder + u'/' + QUrl::fromPercentEncoding(rel.toUtf8()));
         QVERIFY2(resolved == normal(object),
                  qPrintable(page + QStringLiteral(" + ") + rel + QStringLiteral(" != ") + object));
 

@@ -59,6 +59,10 @@ private slots:
     void linkReplacesWhatTheSelectionShows();
     void insertedFileIsSavedRelative_data();
     void insertedFileIsSavedRelative();
+    void referencesSavedAsTheyRead_data();
+    void referencesSavedAsTheyRead();
+    void pagePropertiesEditThePageInPlace_data();
+    void pagePropertiesEditThePageInPlace();
 
 private:
     EditSurface *surface() const { return m_window.form->surface(); }
@@ -246,6 +250,106 @@ void TestRoads::insertedFileIsSavedRelative()
     QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
     if (menu == QLatin1String("image"))
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
+}
+
+void TestRoads::referencesSavedAsTheyRead_data()
+{
+    QTest::addColumn<QString>("road"); // unchanged, pasted, or whole page (no recipe)
+    QTest::addColumn<QString>("body"); // {site}: the site's folder as a path
+    QTest::addColumn<QStringList>("saved");
+    // A file URL as browsers write it: escaped once, and written relative escaped once.
+    const QString escaped = QString::fromUtf8(R"(<img src="file://{site}/images/caf%C3%A9%201.png">)");
+    const QStringList relative{QString::fromUtf8(R"(src="images/caf%C3%A9%201.png")")};
+    QTest::newRow("escaped file url, unchanged") << "unchanged" << escaped << relative;
+    QTest::newRow("escaped file url, pasted") << "pasted" << escaped << relative;
+    QTest::newRow("escaped file url, whole page") << "whole page" << escaped << relative;
+    // A path from the root is a local file only where that file exists.
+    const QString rooted =
+        QString::fromUtf8(R"(<a href="/about.html">About</a><img src="{site}/images/logo.gif">)");
+    const QStringList kept{QString::fromUtf8(R"(href="/about.html")"),
+                           QStringLiteral(R"(src="images/logo.gif")")};
+    QTest::newRow("site-root link, pasted") << "pasted" << rooted << kept;
+    QTest::newRow("site-root link, whole page") << "whole page" << rooted << kept;
+}
+
+void TestRoads::referencesSavedAsTheyRead()
+{
+    QFETCH(QString, road);
+    QFETCH(QString, body);
+    QFETCH(QStringList, saved);
+    const QString site = m_dir->filePath(QStringLiteral("site"));
+    writeTestFile(site + QStringLiteral("/images/café 1.png"), kGif);
+    writeTestFile(site + QStringLiteral("/images/logo.gif"), kGif);
+    body.replace(QStringLiteral("{site}"), site);
+    const bool pasted = road == QLatin1String("pasted");
+    const QString page = writeTestFile(site + QStringLiteral("/index.html"),
+                                       "<html><head><title>Site</title></head><body><p>Welcome</p>" +
+                                           (pasted ? QByteArray() : body.toUtf8()) + "</body></html>");
+    m_window.openPage(page);
+    QCOMPARE(surface()->CurrentDocumentPath(), page);
+    if (pasted) {
+        QVERIFY(m_window.edit(body));
+    } else if (road == QLatin1String("whole page")) {
+        QVERIFY(m_window.edit());
+        QVERIFY(
+            m_window.js(QStringLiteral("qk.recipe = () => { throw new Error('no recipe'); }; 1")).toBool());
+    }
+    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    const QByteArray file = readTestFile(page);
+    for (const QString &reference : saved)
+        QVERIFY2(file.contains(reference.toUtf8()), file.constData());
+}
+
+void TestRoads::pagePropertiesEditThePageInPlace_data()
+{
+    QTest::addColumn<bool>("colour"); // the text colour changes too
+    QTest::newRow("title") << false;
+    QTest::newRow("title and colour") << true;
+}
+
+// A page in Latin-1 keeps its charset and every byte the dialog did not
+// change; the page is not read again, and one Undo takes the title back.
+void TestRoads::pagePropertiesEditThePageInPlace()
+{
+    QFETCH(bool, colour);
+    const QByteArray head = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                            "charset=iso-8859-1\">\r\n<title>";
+    const QByteArray rest = "</title></head>\r\n<body><p>Caf\xE9 \xFC"
+                            "ber &eacute;t\xE9</p></body></html>\r\n";
+    const QString page = writeTestFile(m_dir->filePath(QStringLiteral("latin.html")), head + "Alt" + rest);
+    m_window.openPage(page);
+    QCOMPARE(surface()->CurrentDocumentPath(), page);
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain = true")).toBool());
+
+    const QString title = QString::fromLatin1("Neu \xE9t\xE9 & <mehr>");
+    bool answered = false;
+    whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
+        d.titleEdit->setText(title);
+        if (colour)
+            d.textColourEdit->setText(QStringLiteral("ff0000"));
+        d.applyToPage();
+    });
+    m_window.form->mnuInsertPageProperties_Click();
+    QVERIFY(answered);
+    QCOMPARE(surface()->DocumentTitle(), title);
+    QVERIFY(surface()->IsDirty());
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
+
+    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    const QByteArray file = readTestFile(page);
+    const QByteArray newTitle = "Neu \xE9t\xE9 &amp; &lt;mehr&gt;";
+    if (colour) {
+        QVERIFY2(file.startsWith(head + newTitle + "</title></head>\r\n<body "), file.constData());
+        QVERIFY2(file.endsWith("><p>Caf\xE9 \xFC"
+                               "ber &eacute;t\xE9</p></body></html>\r\n"),
+                 file.constData());
+    } else {
+        QCOMPARE(file, head + newTitle + rest);
+    }
+
+    QVERIFY(surface()->ExecCommand(DECMD_UNDO).isValid());
+    QTRY_COMPARE(surface()->DocumentTitle(), QStringLiteral("Alt"));
+    QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
 }
 
 QK_WINDOW_TEST_MAIN(TestRoads)

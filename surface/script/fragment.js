@@ -210,6 +210,51 @@
         return {ok: true, snap: snapshot()};
     };
 
+    // The title is changed as typing would change it, so that the engine's
+    // Undo takes it back in one step. The engine edits only what it lays
+    // out: for that moment a style of ours shows the title, out of sight.
+    let titleCaret = null; // where the caret was when the title changed
+    qk.setTitle = function (text) {
+        const title = [...document.getElementsByTagName('title')].find((t) => !isOurs(t));
+        if (!title || !title.parentNode)
+            return {ok: false, snap: snapshot()};
+        const before = selectionRange();
+        titleCaret = before ? before.cloneRange() : null;
+        const shown = document.createElement('style');
+        ours.add(shown);
+        shown.textContent = 'html>head{display:block!important;position:absolute!important;' +
+            'left:-100000px!important;top:0!important;width:1000px!important;overflow:hidden!important}' +
+            'html>head>*{display:none!important}html>head>title{display:block!important}';
+        let ok = false;
+        withQuiet(() => document.documentElement.appendChild(shown));
+        try {
+            const r = document.createRange();
+            r.selectNodeContents(title);
+            restoreRange(r);
+            ok = text === '' ? document.execCommand('delete') : document.execCommand('insertText', false, text);
+            flushMutations();
+        } finally {
+            withQuiet(() => shown.remove());
+            if (titleCaret)
+                restoreRange(titleCaret.cloneRange());
+        }
+        return {ok: !!ok && title.textContent === text, snap: snapshot()};
+    };
+
+    // Undo and Redo of the title leave the caret in the page's head, where
+    // nothing can be typed: it goes back to where it was.
+    document.addEventListener('input', (e) => {
+        if (e.inputType !== 'historyUndo' && e.inputType !== 'historyRedo')
+            return;
+        const r = selectionRange();
+        if (!r || !document.head || !document.head.contains(r.startContainer))
+            return;
+        if (titleCaret && titleCaret.startContainer.isConnected)
+            restoreRange(titleCaret.cloneRange());
+        else if (document.body)
+            restoreRange(caretAtFirstText(document.body));
+    }, true);
+
     qk.removeBodyAttr = function (name) {
         if (!document.body)
             return {ok: false, snap: snapshot()};

@@ -7,7 +7,8 @@
             let rest = value.replace(/^file:\/*/i, '');
             if (/^localhost\//i.test(rest))
                 rest = rest.substring(9);
-            try { rest = decodeURIComponent(rest); } catch (e) { /* keep as written */ }
+            // The escapes stay: the save decodes them once, where it makes
+            // the path relative.
             return /^[A-Za-z]:/.test(rest) ? 'file:///' + rest : 'file:///' + rest.replace(/^\/+/, '');
         }
         if (value.startsWith('//'))
@@ -33,14 +34,20 @@
     }
 
     function fixTree(root) {
-        // Local references read as "file://" followed by the plain path.
+        // Local references read as "file://" followed by the path. A path
+        // from the root ("/about.html") may be a site's own address: the
+        // program turns it into a file's only where that file exists.
         for (const attr of ['src', 'href', 'background'])
             for (const el of root.querySelectorAll('[' + attr + ']')) {
                 const v = el.getAttribute(attr);
                 const f = fileForm(v);
-                if (f !== null && f !== v)
+                if (f !== null && f !== v && !v.startsWith('/'))
                     el.setAttribute(attr, f);
             }
+        for (const title of root.querySelectorAll('title'))
+            for (const c of [...title.childNodes])
+                if (c.nodeType !== Node.TEXT_NODE)
+                    c.remove();
         // A list inside a paragraph or heading does not survive a reload: the
         // parser closes the paragraph. Split the block around the list.
         const blocks = 'P,H1,H2,H3,H4,H5,H6';
@@ -68,6 +75,12 @@
             if (n > Math.max(1, loadedIdCounts.get(id) || 0))
                 el.removeAttribute('id');
         }
+    }
+
+    // A title holds text only; an edit of it may leave a line break of the
+    // engine's behind, which written out would read as text.
+    function titleText(title) {
+        return [...title.childNodes].filter((c) => c.nodeType === Node.TEXT_NODE);
     }
 
     function doctypeText(dt) {
@@ -279,7 +292,7 @@
             if (SPLIT_BLOCKS.has(n.localName) && [...n.children].some((c) => LISTS.has(c.localName)))
                 return emitSplit(n, out, id, withoutId || changedAttributes);
             const kids = [];
-            const fresh = emitChildren(childrenOf(n), kids);
+            const fresh = emitChildren(n.localName === 'title' ? titleText(n) : childrenOf(n), kids);
             if (id !== undefined) {
                 const item = {e: id, c: kids};
                 if (changedAttributes)
