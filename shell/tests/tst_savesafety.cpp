@@ -2,18 +2,23 @@
 // under failing reads, failing writes, odd names and contents, and crashes.
 #include "shell/documentsession.h"
 #include "shell/mainform.h"
+#include "shell/pagefile.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testwindow.h"
 #include "uikit/uiseam.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QRandomGenerator>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace shell;
 using namespace surface;
@@ -47,6 +52,10 @@ private slots:
     void caretAndUndoSurviveSave();
     void otherProgramsChangesAreNotOverwrittenSilently();
     void recoveryAfterAKilledProgram();
+    void slowReads_data();
+    void slowReads();
+    void leftoversOfAKilledSave_data();
+    void leftoversOfAKilledSave();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -378,6 +387,128 @@ void TestSaveSafety::recoveryAfterAKilledProgram()
     QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
+void TestSaveSafety::slowReads_data()
+{
+    QTest::addColumn<bool>("giveUp");
+    QTest::newRow("waited for") << false;
+    QTest::newRow("given up") << true;
+}
+
+// A read that takes long shows that the program waits and may be given up,
+// after which nothing is written; and nothing else gets at the page
+// meanwhile: the recovery copy, due many times over, waits for it.
+void TestSaveSafety::slowReads()
+{
+    QFETCH(bool, giveUp);
+    const QString page = write(QStringLiteral("slow.html"), kPage);
+    open(page);
+    edit();
+    web()->setWaitTimes(100, giveUp ? 400 : 60000);
+    QVERIFY(web()->evaluate(QStringLiteral(
+        "window.qkReads = 0; for (const name of ['recipe', 'wholePage']) { const real = qk[name];"
+        "  qk[name] = (...a) => { ++window.qkReads; const end = Date.now() + 1500;"
+        "    while (Date.now() < end) {} return real(...a); }; } 1")));
+    form()->session()->setRecoveryInterval(20);
+    m_script.stopWaitingAnswers << giveUp;
+    bool busyCursor = false;
+    QString said;
+    QTimer sample;
+    connect(&sample, &QTimer::timeout, this, [&] {
+        if (const QCursor *c = QGuiApplication::overrideCursor(); c && c->shape() == Qt::BusyCursor)
+            busyCursor = true;
+        if (const QString m = form()->statusBar()->currentMessage(); !m.isEmpty())
+            said = m;
+    });
+    sample.start(20);
+    const bool saved = form()->SaveCurrentDocument(false);
+    sample.stop();
+    const int offers = m_script.stopWaitingOffers;
+    const int reads = web()->evaluate(QStringLiteral("window.qkReads")).value_or(-1).toInt();
+    form()->session()->setRecoveryInterval(30000);
+    web()->setWaitTimes(500, 10000);
+
+    QVERIFY(busyCursor);
+    QCOMPARE(said, QStringLiteral("Waiting for the page's display engine..."));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(form()->statusBar()->currentMessage(), QString());
+    QCOMPARE(reads, 1);
+    QCOMPARE(offers, giveUp ? 1 : 0);
+    QCOMPARE(saved, !giveUp);
+    if (giveUp) {
+        QCOMPARE(m_script.messagesShown,
+                 QStringList{saveMessage("Waiting for the page's display engine was stopped")});
+        QCOMPARE(readTestFile(page), kPage);
+        QVERIFY(form()->surface()->IsDirty());
+    } else {
+        QVERIFY(m_script.messagesShown.isEmpty());
+        QVERIFY(readTestFile(page).contains("<b>edit</b>"));
+    }
+}
+
+void TestSaveSafety::leftoversOfAKilledSave_data()
+{
+    QTest::addColumn<QString>("killed");
+    QTest::addColumn<int>("answer"); // to the recovery question; -1: none is asked
+    QTest::newRow("half written") << "midWrite" << -1;
+    QTest::newRow("complete, recovered") << "beforeRename" << 0;
+    QTest::newRow("complete, discarded") << "beforeRename" << 1;
+    QTest::newRow("complete, later") << "beforeRename" << 2;
+    QTest::newRow("an earlier version's, cut short") << "old" << -1;
+}
+
+// A save killed half way leaves the page whole (old or new), and what it was
+// writing beside the page does not stay there to go to the server with the
+// site: the next open or save removes it, offering a complete one first.
+void TestSaveSafety::leftoversOfAKilledSave()
+{
+    QFETCH(QString, killed);
+    QFETCH(int, answer);
+    const QString page = write(QStringLiteral("big.html"), kPage);
+    if (killed == QLatin1String("old")) {
+        write(QStringLiteral(".big.html.qk-Ab12Cd"), "<html><body><p>cut sh");
+    } else {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), page, killed});
+        QVERIFY(child.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("stopped") ||
+                                     child.state() != QProcess::Running,
+                                 60000);
+        QVERIFY(child.state() == QProcess::Running);
+        QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
+        QVERIFY(child.waitForFinished());
+    }
+    QCOMPARE(readTestFile(page), kPage);
+    const QStringList hidden = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(hidden.size(), 2);
+
+    if (answer >= 0)
+        m_script.choiceAnswers << answer;
+    open(page);
+    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
+    if (answer < 0) {
+        QVERIFY(m_script.messagesShown.isEmpty());
+    } else {
+        QCOMPARE(m_script.messagesShown,
+                 QStringList{QStringLiteral("A save of %1 was interrupted before it was finished. Open the "
+                                            "page as that save would have written it?")
+                                 .arg(page)});
+    }
+    QCOMPARE(form()->surface()->IsDirty(), answer == 0);
+    QCOMPARE(form()->surface()->DocumentHTML().contains(QStringLiteral("<p>new</p>")), answer == 0);
+    QCOMPARE(readTestFile(page), kPage);
+    const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left.size(), answer == 2 ? 2 : 1);
+    // A save writes over whatever was left.
+    if (answer != 0)
+        edit();
+    QVERIFY(form()->SaveCurrentDocument(false));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("big.html")});
+    QCOMPARE(readTestFile(page).contains("<p>new</p>"), answer == 0);
+}
+
 // The program that is killed: it opens the page, changes it, and waits for
 // the end once its recovery copy is on disk.
 static int runChild(const QString &page, const QString &folder)
@@ -398,8 +529,32 @@ static int runChild(const QString &page, const QString &folder)
         QTest::qWait(1000);
 }
 
+// The save that is killed: it writes a large new page and stops where it is
+// told, for the test to end it there.
+static int runWriter(const QString &page, const QString &where)
+{
+    QByteArray bytes = "<!DOCTYPE html>\r\n<html><head><title>t</title></head><body>\r\n";
+    while (bytes.size() < 4 * 1024 * 1024)
+        bytes += "<p>new</p>\r\n";
+    bytes += "</body></html>\r\n";
+    const auto stop = [] {
+        std::fputs("stopped\n", stdout);
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    };
+    session::WriteFaults faults;
+    (where == QLatin1String("midWrite") ? faults.midWrite : faults.beforeRename) = stop;
+    session::writePageFile(page, bytes, &faults);
+    return 3;
+}
+
 int main(int argc, char *argv[])
 {
+    if (argc == 4 && QByteArray(argv[1]) == "--write") {
+        QCoreApplication app(argc, argv);
+        return runWriter(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
     surface::prepareBeforeApplication();
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--child")
