@@ -276,9 +276,11 @@ void MainForm::buildMenus()
           setting("ViewSub_1", tr("&Document Details"), &EditSurface::ShowDetails,
                   &EditSurface::setShowDetails),
           separator(),
+          // Ctrl+U is underline in the page, as in every editor: the pane
+          // takes a key no editing command uses.
           {.name = "mnuViewSource",
-           .caption = tr("HTML Source"),
-           .shortcut = Qt::CTRL | Qt::Key_U,
+           .caption = tr("HTML &Source"),
+           .shortcut = Qt::CTRL | Qt::SHIFT | Qt::Key_H,
            .handler = [this](QAction *a) { showSource(a->isChecked()); },
            .checkable = true}}},
         {"Insert",
@@ -511,8 +513,8 @@ void MainForm::refreshCapsLock()
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // The page would take Ctrl+U as underline before the menu saw it: in this
-    // window the key shows the page's text.
+    // The page takes the keys it knows before the menu sees them: the text
+    // pane's key stays the window's, wherever the keyboard is.
     if (event->type() == QEvent::ShortcutOverride && m_sourceAction) {
         const auto *widget = qobject_cast<QWidget *>(watched);
         const auto *key = static_cast<QKeyEvent *>(event);

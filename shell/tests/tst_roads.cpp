@@ -4,6 +4,7 @@
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
+#include "shell/sourceview.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
@@ -59,6 +60,7 @@ private slots:
     void linkReplacesWhatTheSelectionShows();
     void insertedFileIsSavedRelative_data();
     void insertedFileIsSavedRelative();
+    void underlineKeyUnderlinesTyping();
 
 private:
     EditSurface *surface() const { return m_window.form->surface(); }
@@ -70,6 +72,8 @@ private:
             .toString()
             .replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
     }
+    // Where a person clicks on an element's first line: a little inside its left edge.
+    QPoint pointOn(const QString &selector) const;
     // Three clicks in quick succession on an element, as a person makes them.
     void tripleClick(const QString &selector);
 
@@ -90,7 +94,7 @@ void TestRoads::init()
     image::InsertImageDialog::lastImageFolder().clear();
 }
 
-void TestRoads::tripleClick(const QString &selector)
+QPoint TestRoads::pointOn(const QString &selector) const
 {
     const QVariantMap r =
         m_window
@@ -98,8 +102,13 @@ void TestRoads::tripleClick(const QString &selector)
                                " return {x: b.left + 10, y: b.top + b.height / 2}; })()")
                     .arg(selector))
             .toMap();
+    return {r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt()};
+}
+
+void TestRoads::tripleClick(const QString &selector)
+{
     QWidget *target = m_window.input();
-    const QPoint p(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt());
+    const QPoint p = pointOn(selector);
     QTest::mouseMove(target, p);
     // QTest spaces its clicks apart so that they never count as one; the
     // engine counts presses that come within the double-click interval.
@@ -256,6 +265,23 @@ void TestRoads::insertedFileIsSavedRelative()
     QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
     if (menu == QLatin1String("image"))
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
+}
+
+// Ctrl+U underlines, as in every editor: the words typed next come out
+// underlined in the page, and the page's text pane stays where it was.
+void TestRoads::underlineKeyUnderlinesTyping()
+{
+    QVERIFY(surface()->setDocumentHTML(
+        QStringLiteral("<!DOCTYPE html><html><body><div id=s>Hello</div></body></html>")));
+    m_window.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.form.get()));
+    QWidget *input = m_window.input();
+    QTest::mouseClick(input, Qt::LeftButton, {}, pointOn(QStringLiteral("#s")));
+    QTest::keyClick(input, Qt::Key_End);
+    QTest::keyClick(input, Qt::Key_U, Qt::ControlModifier);
+    QTest::keyClicks(input, QStringLiteral("under"));
+    QTRY_COMPARE(body(), QStringLiteral("<div id=\"s\">Hello<u>under</u></div>"));
+    QVERIFY(!m_window.form->sourceView() || !m_window.form->sourceView()->isVisible());
 }
 
 QK_WINDOW_TEST_MAIN(TestRoads)
