@@ -315,8 +315,16 @@ void MainForm::buildMenus()
           separator("sep3"),
           {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
     };
-    for (const Menu &menu : menus)
-        addMenu(menuBar(), this, menu);
+    for (const Menu &menu : menus) {
+        const std::function<void()> refresh = addMenu(menuBar(), this, menu);
+        // The Edit menu's items carry window keys (Find): a menu opened while
+        // the page was loading left them disabled, so they follow the page
+        // from the moment it is ready, not only when the menu opens.
+        if (qstrcmp(menu.name, "Edit") == 0) {
+            connect(surface(), &EditSurface::DocumentComplete, this, refresh);
+            connect(surface(), &EditSurface::DisplayChanged, this, refresh);
+        }
+    }
 
     m_recentMenu = findChild<QMenu *>(QStringLiteral("mnuFileRecent"));
     m_spellingMenu = findChild<QMenu *>(QStringLiteral("mnuSpellingLanguage"));
