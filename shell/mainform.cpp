@@ -292,9 +292,11 @@ void MainForm::buildMenus()
           setting("ViewSub_1", tr("&Document Details"), &EditSurface::ShowDetails,
                   &EditSurface::setShowDetails),
           separator(),
+          // Ctrl+U is underline in the page, as in every editor: the pane
+          // takes a key no editing command uses.
           {.name = "mnuViewSource",
-           .caption = tr("HTML Source"),
-           .shortcut = Qt::CTRL | Qt::Key_U,
+           .caption = tr("HTML &Source"),
+           .shortcut = Qt::CTRL | Qt::SHIFT | Qt::Key_H,
            .handler = [this](QAction *a) { showSource(a->isChecked()); },
            .checkable = true}}},
         {"Insert",
@@ -329,8 +331,16 @@ void MainForm::buildMenus()
           separator("sep3"),
           {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
     };
-    for (const Menu &menu : menus)
-        addMenu(menuBar(), this, menu);
+    for (const Menu &menu : menus) {
+        const std::function<void()> refresh = addMenu(menuBar(), this, menu);
+        // The Edit menu's items carry window keys (Find): a menu opened while
+        // the page was loading left them disabled, so they follow the page
+        // from the moment it is ready, not only when the menu opens.
+        if (qstrcmp(menu.name, "Edit") == 0) {
+            connect(surface(), &EditSurface::DocumentComplete, this, refresh);
+            connect(surface(), &EditSurface::DisplayChanged, this, refresh);
+        }
+    }
 
     m_recentMenu = findChild<QMenu *>(QStringLiteral("mnuFileRecent"));
     m_spellingMenu = findChild<QMenu *>(QStringLiteral("mnuSpellingLanguage"));
@@ -527,8 +537,8 @@ void MainForm::refreshCapsLock()
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // The page would take Ctrl+U as underline before the menu saw it: in this
-    // window the key shows the page's text.
+    // The page takes the keys it knows before the menu sees them: the text
+    // pane's key stays the window's, wherever the keyboard is.
     if (event->type() == QEvent::ShortcutOverride && m_sourceAction) {
         const auto *widget = qobject_cast<QWidget *>(watched);
         const auto *key = static_cast<QKeyEvent *>(event);

@@ -43,7 +43,7 @@ QAction *addEntry(QWidget *to, QObject *context, const Entry &e)
     return a;
 }
 
-void addMenu(QMenuBar *bar, QObject *context, const Menu &m)
+std::function<void()> addMenu(QMenuBar *bar, QObject *context, const Menu &m)
 {
     QMenu *menu = bar->addMenu(m.caption);
     menu->setObjectName(QString::fromLatin1(m.name));
@@ -53,12 +53,16 @@ void addMenu(QMenuBar *bar, QObject *context, const Menu &m)
         if (e.offered)
             offered.append({a, e.offered});
     }
-    QObject::connect(menu, &QMenu::aboutToShow, context, [offered, opening = m.opening] {
+    const auto refresh = [offered] {
         for (const auto &[a, isOffered] : offered)
             a->setEnabled(isOffered());
+    };
+    QObject::connect(menu, &QMenu::aboutToShow, context, [refresh, opening = m.opening] {
+        refresh();
         if (opening)
             opening();
     });
+    return refresh;
 }
 
 } // namespace shell::menus

@@ -61,6 +61,8 @@ struct Menu
 // The entry's action, named and wired (its handlers live as long as context),
 // at the end of the menu or toolbar.
 QAction *addEntry(QWidget *to, QObject *context, const Entry &e);
-void addMenu(QMenuBar *bar, QObject *context, const Menu &m);
+// The menu on the bar. What it returns brings the items it offers up to
+// date, as opening the menu does: their keys work only while they are.
+std::function<void()> addMenu(QMenuBar *bar, QObject *context, const Menu &m);
 
 } // namespace shell::menus

@@ -27,6 +27,7 @@ private slots:
     void imageSelectedDisablesInsertHtml();
     void indentButtonsFollowTheirCommands();
     void fontBeforeReadySendsNothing();
+    void findFollowsThePageOnceReady();
     void colourButton();
     void formatMenuChecksCurrentFormat();
     void contextMenuInThreeSituations();
@@ -182,6 +183,22 @@ void TestDispatch::fontBeforeReadySendsNothing()
     m_form->documentReady = true;
     emit combo("FontCombo")->activated(1);
     QTRY_VERIFY(m_surface->DocumentHTML().contains(QStringLiteral("face=\"Arial\"")));
+}
+
+// Edit opened while a page loads shows Find disabled; once the page is ready
+// Find is offered again, and Ctrl+F opens it without the menu being opened.
+void TestDispatch::findFollowsThePageOnceReady()
+{
+    QAction *find = m_form->findChild<QAction *>(QStringLiteral("EditSub_8"));
+    m_surface->beginDocumentHTML(QStringLiteral("<html><body><p>find me</p></body></html>"));
+    emit m_form->findChild<QMenu *>(QStringLiteral("Edit"))->aboutToShow();
+    QVERIFY(!find->isEnabled());
+    QTRY_VERIFY(find->isEnabled());
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_window.input(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(m_surface->findDialog() && m_surface->findDialog()->isVisible());
+    m_surface->findDialog()->close();
 }
 
 void TestDispatch::colourButton()

@@ -4,6 +4,7 @@
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
+#include "shell/sourceview.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
@@ -63,6 +64,7 @@ private slots:
     void referencesSavedAsTheyRead();
     void pagePropertiesEditThePageInPlace_data();
     void pagePropertiesEditThePageInPlace();
+    void underlineKeyUnderlinesTyping();
 
 private:
     EditSurface *surface() const { return m_window.form->surface(); }
@@ -74,6 +76,8 @@ private:
             .toString()
             .replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
     }
+    // Where a person clicks on an element's first line: a little inside its left edge.
+    QPoint pointOn(const QString &selector) const;
     // Three clicks in quick succession on an element, as a person makes them.
     void tripleClick(const QString &selector);
 
@@ -94,7 +98,7 @@ void TestRoads::init()
     image::InsertImageDialog::lastImageFolder().clear();
 }
 
-void TestRoads::tripleClick(const QString &selector)
+QPoint TestRoads::pointOn(const QString &selector) const
 {
     const QVariantMap r =
         m_window
@@ -102,8 +106,13 @@ void TestRoads::tripleClick(const QString &selector)
                                " return {x: b.left + 10, y: b.top + b.height / 2}; })()")
                     .arg(selector))
             .toMap();
-    QWidget *target = surface()->widget()->focusProxy();
-    const QPoint p(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt());
+    return {r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt()};
+}
+
+void TestRoads::tripleClick(const QString &selector)
+{
+    QWidget *target = m_window.input();
+    const QPoint p = pointOn(selector);
     QTest::mouseMove(target, p);
     // QTest spaces its clicks apart so that they never count as one; the
     // engine counts presses that come within the double-click interval.
@@ -163,11 +172,21 @@ void TestRoads::linkReplacesWhatTheSelectionShows()
     QFETCH(QString, linkText);
     QFETCH(QString, address);
     QFETCH(QString, expected);
-    QVERIFY(surface()->setDocumentHTML(QStringLiteral("<html><body>%1</body></html>").arg(page)));
+    // In standards mode, as the program's own pages are.
+    QVERIFY(
+        surface()->setDocumentHTML(QStringLiteral("<!DOCTYPE html><html><body>%1</body></html>").arg(page)));
     const QString before = body();
-    if (select == QLatin1String("triple-click"))
+    if (select == QLatin1String("triple-click")) {
         tripleClick(QStringLiteral("#s"));
-    else
+        // The engine's own line selection: from the line's text to the start
+        // of the next block.
+        QTRY_COMPARE(m_window
+                         .js(QStringLiteral("(() => { const s = document.getSelection();"
+                                            " return [s.anchorNode.nodeName, s.anchorOffset,"
+                                            " s.focusNode.textContent, s.focusOffset].join(); })()"))
+                         .toString(),
+                     QStringLiteral("#text,0,Next paragraph,0"));
+    } else
         m_window.js(
             QStringLiteral(
                 "(() => { const text = (q) => document.querySelector(q).firstChild;"
@@ -350,6 +369,23 @@ void TestRoads::pagePropertiesEditThePageInPlace()
     QVERIFY(surface()->ExecCommand(DECMD_UNDO).isValid());
     QTRY_COMPARE(surface()->DocumentTitle(), QStringLiteral("Alt"));
     QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
+}
+
+// Ctrl+U underlines, as in every editor: the words typed next come out
+// underlined in the page, and the page's text pane stays where it was.
+void TestRoads::underlineKeyUnderlinesTyping()
+{
+    QVERIFY(surface()->setDocumentHTML(
+        QStringLiteral("<!DOCTYPE html><html><body><div id=s>Hello</div></body></html>")));
+    m_window.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.form.get()));
+    QWidget *input = m_window.input();
+    QTest::mouseClick(input, Qt::LeftButton, {}, pointOn(QStringLiteral("#s")));
+    QTest::keyClick(input, Qt::Key_End);
+    QTest::keyClick(input, Qt::Key_U, Qt::ControlModifier);
+    QTest::keyClicks(input, QStringLiteral("under"));
+    QTRY_COMPARE(body(), QStringLiteral("<div id=\"s\">Hello<u>under</u></div>"));
+    QVERIFY(!m_window.form->sourceView() || !m_window.form->sourceView()->isVisible());
 }
 
 QK_WINDOW_TEST_MAIN(TestRoads)

@@ -128,6 +128,39 @@
         return {range: wide, html: text(before) + html + text(after)};
     }
 
+    // Replacing all of a block's text leaves the engine's placeholder line
+    // break at the block's end in a standards-mode page, after the fragment
+    // that now fills the block. It shows nothing there, and the block was
+    // not written with it: it goes, and again when a redo brings it back. A
+    // break the fragment brings stays.
+    const placeholders = new WeakSet();
+
+    function dropIfPlaceholder(n) {
+        if (n.nodeName === 'BR' && n.isConnected && !n.nextSibling && n.previousSibling &&
+            n.previousSibling.nodeName !== 'BR' && blockAround(n) === n.parentElement) {
+            placeholders.add(n);
+            n.remove();
+        }
+    }
+
+    function dropPlaceholderBreaks(html, records) {
+        if (/<br[\s/>]/i.test(html))
+            return;
+        for (const r of records)
+            for (const n of r.type === 'childList' ? r.addedNodes : [])
+                dropIfPlaceholder(n);
+        flushMutations();
+    }
+
+    document.addEventListener('input', (e) => {
+        if (e.inputType !== 'historyRedo' || !document.body)
+            return;
+        for (const n of [...document.body.querySelectorAll('br')])
+            if (placeholders.has(n))
+                dropIfPlaceholder(n);
+        flushMutations();
+    }, true);
+
     qk.rangeText = function () {
         if (isControlSelected())
             return {ok: false, snap: snapshot()};
@@ -161,6 +194,8 @@
             try {
                 ok = document.execCommand('insertHTML', false, html);
                 flushMutations();
+                if (ok)
+                    dropPlaceholderBreaks(html, pasteRecords);
             } finally {
                 const records = pasteRecords;
                 pasteRecords = null;

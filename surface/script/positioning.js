@@ -1,37 +1,68 @@
     // ---- positioning ---------------------------------------------------------------
 
-    function blockOf(el) {
-        if (isControlSelected())
-            return controlEl;
-        for (; el && el !== document.body; el = el.parentElement)
-            if (getComputedStyle(el).display !== 'inline')
-                return el;
-        return null;
+    // What Make 2D and Make 1D act on: a selected object, or the positioned
+    // element around the selection. A paragraph is not lifted out of the flow.
+    function positioningTarget() {
+        return positionedOf(anchorElement()) || (isControlSelected() ? controlEl : null);
     }
 
-    // The engine has no editing command for positioning, and re-inserting a
-    // block through its HTML insertion merges it with its neighbours, so the
-    // style is set on the element itself (this change does not undo).
-    qk.toggleAbsolute = function () {
-        const target = positionedOf(anchorElement()) || blockOf(anchorElement());
-        if (!target || target === document.body)
-            return {ok: false, snap: snapshot()};
+    function toggledPosition(target) {
+        const copy = target.cloneNode(true);
         if (target.style.position === 'absolute') {
             for (const p of ['position', 'left', 'top', 'z-index'])
-                target.style.removeProperty(p);
+                copy.style.removeProperty(p);
         } else {
             const box = target.getBoundingClientRect();
             const parent = target.offsetParent || document.body;
             const base = parent === document.body ? {left: -window.scrollX, top: -window.scrollY}
                                                   : parent.getBoundingClientRect();
-            target.style.position = 'absolute';
-            target.style.left = Math.round(box.left - base.left) + 'px';
-            target.style.top = Math.round(box.top - base.top) + 'px';
+            copy.style.position = 'absolute';
+            copy.style.left = Math.round(box.left - base.left) + 'px';
+            copy.style.top = Math.round(box.top - base.top) + 'px';
         }
-        if (target.getAttribute('style') === '')
-            target.removeAttribute('style');
+        if (copy.getAttribute('style') === '')
+            copy.removeAttribute('style');
+        return copy;
+    }
+
+    // An object goes back in through the engine's HTML insertion, so that one
+    // undo puts it back where it was. A block cannot (the insertion merges it
+    // with its neighbours): its style is set on the element itself, which
+    // does not undo.
+    qk.toggleAbsolute = function () {
+        const target = positioningTarget();
+        if (!target || target === document.body)
+            return {ok: false, snap: snapshot()};
+        const copy = toggledPosition(target);
+        if (!CONTROL_TAGS.has(target.tagName)) {
+            target.setAttribute('style', copy.getAttribute('style') || '');
+            if (!copy.hasAttribute('style'))
+                target.removeAttribute('style');
+            flushMutations();
+            return {ok: true, snap: snapshot()};
+        }
+        const html = copy.outerHTML;
+        const r = document.createRange();
+        r.selectNode(target);
+        restoreRange(r);
         flushMutations();
-        return {ok: true, snap: snapshot()};
+        pasteRecords = [];
+        let ok = false;
+        try {
+            ok = document.execCommand('insertHTML', false, html);
+            flushMutations();
+        } finally {
+            const records = pasteRecords;
+            pasteRecords = null;
+            if (ok)
+                rememberFragment(html, records);
+        }
+        // The object stays selected, as it was before.
+        const after = selectionRange();
+        const placed = after && after.startContainer.childNodes[after.startOffset - 1];
+        if (placed && placed.tagName === target.tagName)
+            selectControl(placed);
+        return {ok: !!ok, snap: snapshot()};
     };
 
     let snap = false;

@@ -40,7 +40,7 @@
         const cell = textual ? closest(el, 'td,th') : null;
         for (const command of [DECMD.INSERTROW, DECMD.INSERTCOL, DECMD.DELETEROWS, DECMD.DELETECOLS])
             st[command] = on(!!cell);
-        st[DECMD.MAKE_ABSOLUTE] = on(editable && (type === 'Control' || !!el));
+        st[DECMD.MAKE_ABSOLUTE] = on(editable && (type === 'Control' || !!positionedOf(el)));
         st[DECMD.SEND_TO_BACK] = on(editable && !!positionedOf(el));
 
         let fontName = '', fontSize = 0;

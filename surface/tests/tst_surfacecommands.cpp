@@ -51,7 +51,8 @@ private slots:
     void tables();
     void lastRowTakesTheTable();
     void tableStatuses();
-    void positioningTwiceRestores();
+    void positioning_data();
+    void positioning();
     void find();
     void fontInOneStep();
     void viewAidsStayOutOfTheHtml();
@@ -193,18 +194,60 @@ void TestSurfaceCommands::tableStatuses()
     QCOMPARE(m_surface->QueryStatus(DECMD_FINDTEXT), int(DECMDF_ENABLED));
 }
 
-void TestSurfaceCommands::positioningTwiceRestores()
+void TestSurfaceCommands::positioning_data()
 {
-    load(QStringLiteral("<p>first</p><div id=d class=box>block <b>text</b></div><p>last</p>"));
-    caretIn(QStringLiteral("d"));
-    QCOMPARE(m_surface->QueryStatus(DECMD_SEND_TO_BACK), int(DECMDF_DISABLED));
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("select"); // "click": a click on #x; otherwise the caret in #x
+    QTest::addColumn<bool>("offered");
+    QTest::addColumn<bool>("positionedAfter");
+    QTest::newRow("caret in a paragraph") << "<p>first</p><p id=x>text</p>"
+                                          << "caret" << false << false;
+    QTest::newRow("selected picture") << "<p>a <img id=x style=\"width:40px;height:40px\"> b</p>"
+                                      << "click" << true << true;
+    QTest::newRow("caret in a positioned block")
+        << "<p>first</p><div style=\"position: absolute; left: 30px; top: 60px\"><b id=x>moved</b></div>"
+        << "caret" << true << false;
+}
+
+// Make 2D is for a selected object or an element already positioned, and one
+// undo brings an object back into the flow.
+void TestSurfaceCommands::positioning()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, select);
+    QFETCH(bool, offered);
+    QFETCH(bool, positionedAfter);
+    load(page);
+    if (select == QLatin1String("click")) {
+        const QVariantMap c = js(QStringLiteral("(() => { const b = document.getElementById('x')"
+                                                ".getBoundingClientRect(); return {x: b.left + b.width / 2,"
+                                                " y: b.top + b.height / 2}; })()"))
+                                  .toMap();
+        QTest::mouseClick(m_surface->widget()->focusProxy(), Qt::LeftButton, {},
+                          QPoint(c.value(QStringLiteral("x")).toInt(), c.value(QStringLiteral("y")).toInt()));
+        QTRY_COMPARE(m_surface->selectionType(), QStringLiteral("Control"));
+    } else {
+        caretIn(QStringLiteral("x"));
+    }
+    QCOMPARE(m_surface->QueryStatus(DECMD_MAKE_ABSOLUTE) >= DECMDF_ENABLED, offered);
     const QString before = body();
-    QVERIFY(m_surface->ExecCommand(DECMD_MAKE_ABSOLUTE).isValid());
-    QVERIFY2(body().contains(QStringLiteral("position: absolute")), qPrintable(body()));
-    QTRY_COMPARE(m_surface->QueryStatus(DECMD_SEND_TO_BACK), int(DECMDF_ENABLED));
-    QVERIFY(m_surface->ExecCommand(DECMD_MAKE_ABSOLUTE).isValid());
-    QCOMPARE(body(), before);
-    QCOMPARE(m_surface->QueryStatus(DECMD_SEND_TO_BACK), int(DECMDF_DISABLED));
+    QCOMPARE(m_surface->ExecCommand(DECMD_MAKE_ABSOLUTE).isValid(), offered);
+    if (!offered) {
+        QCOMPARE(body(), before);
+        return;
+    }
+    const QString positioned =
+        QStringLiteral("getComputedStyle(document.getElementById('x')%1).position")
+            .arg(select == QLatin1String("click") ? QString() : QStringLiteral(".parentElement"));
+    QCOMPARE(js(positioned).toString(),
+             positionedAfter ? QStringLiteral("absolute") : QStringLiteral("static"));
+    QTRY_COMPARE(m_surface->QueryStatus(DECMD_SEND_TO_BACK) >= DECMDF_ENABLED, positionedAfter);
+    if (select == QLatin1String("click")) {
+        QCOMPARE(m_surface->selectionType(), QStringLiteral("Control"));
+        QVERIFY(m_surface->ExecCommand(DECMD_UNDO).isValid());
+        QTRY_COMPARE(js(positioned).toString(), QStringLiteral("static"));
+        QVERIFY2(!body().contains(QStringLiteral("absolute")), qPrintable(body()));
+    }
 }
 
 void TestSurfaceCommands::find()
