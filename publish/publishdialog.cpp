@@ -31,42 +31,38 @@ const QString kService = QStringLiteral("Quillon Kiv FTP");
 class KeychainStore final : public PasswordStore
 {
 public:
-    std::optional<QString> read() override
+    void read(QObject *context, std::function<void(std::optional<QString>)> done) override
     {
-        QKeychain::ReadPasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        if (!run(job))
-            return std::nullopt;
-        return job.textData();
+        auto *job = new QKeychain::ReadPasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        QObject::connect(job, &QKeychain::Job::finished, context,
+                         [done = std::move(done)](QKeychain::Job *j) {
+                             if (j->error() != QKeychain::NoError)
+                                 done(std::nullopt);
+                             else
+                                 done(static_cast<QKeychain::ReadPasswordJob *>(j)->textData());
+                         });
+        job->start();
     }
-    bool write(const QString &password) override
+    void write(const QString &password, QObject *context, std::function<void(bool)> done) override
     {
-        QKeychain::WritePasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        job.setTextData(password);
-        return run(job);
+        auto *job = new QKeychain::WritePasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        job->setTextData(password);
+        QObject::connect(
+            job, &QKeychain::Job::finished, context,
+            [done = std::move(done)](QKeychain::Job *j) { done(j->error() == QKeychain::NoError); });
+        job->start();
     }
     void remove() override
     {
-        QKeychain::DeletePasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        run(job);
+        auto *job = new QKeychain::DeletePasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        job->start();
     }
 
 private:
     static QString account() { return QStringLiteral("QNKV/FTP"); }
-    static bool run(QKeychain::Job &job)
-    {
-        QEventLoop loop;
-        QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a keychain that never answers
-        job.start();
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        return job.error() == QKeychain::NoError;
-    }
 };
 } // namespace
 
@@ -76,6 +72,8 @@ std::unique_ptr<PasswordStore> systemPasswordStore()
 }
 
 namespace {
+constexpr int kLinkRole = Qt::UserRole + 1;
+
 QSettings ftpSettings()
 {
     return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
@@ -178,20 +176,42 @@ void PublishDialog::prepare()
     serverEdit->setText(s.value(QStringLiteral("URL")).toString());
     userEdit->setText(s.value(QStringLiteral("U")).toString());
     folderEdit->setText(s.value(QStringLiteral("Dir")).toString());
-    // A password an older version left in the settings file moves to the keychain.
     const QString plain = s.value(QStringLiteral("P")).toString();
     s.endGroup();
-    if (!plain.isEmpty() && m_passwords && m_passwords->write(plain)) {
-        s.remove(QStringLiteral("FTP/P"));
+    // The keychain answers while the dialog is already in use; what it
+    // brings never replaces what the user typed meanwhile.
+    if (!plain.isEmpty()) {
+        // A password an older version left in the settings file moves to the
+        // keychain; without one it is shown, and leaves the file at the next Connect.
+        passwordEdit->setText(plain);
+        if (m_passwords) {
+            m_passwords->write(plain, this, [this, plain](bool ok) {
+                if (!ok)
+                    return;
+                QSettings settings = ftpSettings();
+                if (settings.value(QStringLiteral("FTP/P")).toString() == plain)
+                    settings.remove(QStringLiteral("FTP/P"));
+                if (passwordEdit->text() == plain)
+                    savePasswordCheck->setChecked(true);
+            });
+        }
+        return;
     }
     if (m_passwords) {
-        if (const std::optional<QString> stored = m_passwords->read(); stored && !stored->isEmpty()) {
-            passwordEdit->setText(*stored);
-            savePasswordCheck->setChecked(true);
-        } else if (!plain.isEmpty()) {
-            passwordEdit->setText(plain); // no keychain: shown, but it leaves the file at the next Connect
-        }
+        m_passwords->read(this, [this](const std::optional<QString> &stored) {
+            if (stored && !stored->isEmpty() && passwordEdit->text().isEmpty()) {
+                passwordEdit->setText(*stored);
+                savePasswordCheck->setChecked(true);
+            }
+        });
     }
+}
+
+void PublishDialog::enableSessionCommands(bool on)
+{
+    m_listed = on;
+    for (QPushButton *b : {uploadButton, refreshButton, disconnectButton})
+        b->setEnabled(on);
 }
 
 void PublishDialog::hourglass(bool on)
@@ -239,8 +259,18 @@ void PublishDialog::storePassword(const QString &password)
         m_passwords->remove();
         return;
     }
-    if (!m_passwords->write(password))
-        m_passwordNote = QStringLiteral("Password not saved: no keychain service is running");
+    m_passwords->write(password, this, [this](bool ok) {
+        if (!ok)
+            passwordNotSaved();
+    });
+}
+
+void PublishDialog::passwordNotSaved()
+{
+    m_passwordNote = tr("Password not saved: no keychain service is running");
+    // Said once the listing is in, so that the state texts do not hide it.
+    if (m_listed && !transfer->isRunning())
+        panels[0]->setText(std::exchange(m_passwordNote, QString()));
 }
 
 void PublishDialog::connectToServer()
@@ -269,6 +299,10 @@ void PublishDialog::connectToServer()
     storePassword(password);
 
     transfer->startSession(address, user, password);
+    // Nothing of the last session is offered until this one has listed its folder.
+    listing->clear();
+    enableSessionCommands(false);
+    m_newSession = true;
     panels[1]->clear();
     panels[2]->clear();
     if (!sendable(folder)) {
@@ -277,6 +311,8 @@ void PublishDialog::connectToServer()
         return;
     }
     hourglass(true);
+    // What completes next is the folder change, not the last recorded command.
+    pendingCommand = QStringLiteral("CD ") + folder;
     // Listed only once the login and the folder change have succeeded.
     if (!waitFor(transfer->cd(folder)))
         return;
@@ -287,7 +323,7 @@ void PublishDialog::connectToServer()
 
 void PublishDialog::refreshListing()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     hourglass(true);
     pendingCommand = QStringLiteral("DIR");
@@ -298,7 +334,7 @@ void PublishDialog::refreshListing()
 
 void PublishDialog::uploadPage()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     const QString path = m_surface ? m_surface->CurrentDocumentPath() : QString();
     if (path.isEmpty()) {
@@ -346,6 +382,15 @@ void PublishDialog::openListedEntry()
         transfer->list();
         return;
     }
+    // A symbolic link (www -> public_html) may be a folder: tried as one first.
+    if (item->data(kLinkRole).toBool()) {
+        if (enterLink(entry))
+            return;
+        // Ended by Connect or by closing, rather than refused by the server.
+        if (m_closing || transfer->errorText().isEmpty() || transfer->isRunning())
+            return;
+        hourglass(true);
+    }
     // A file: only a plain name is ever written here, in the working folder.
     const QString local = QDir::current().absoluteFilePath(entry);
     if (!acceptableLocalName(entry)) {
@@ -381,13 +426,27 @@ void PublishDialog::openListedEntry()
 
 void PublishDialog::disconnectFromServer()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     panels[1]->clear();
     panels[2]->clear();
     pendingCommand = QStringLiteral("QUIT");
     transfer->quit();
     listing->clear();
+    enableSessionCommands(false);
+}
+
+bool PublishDialog::enterLink(const QString &name)
+{
+    QCoreApplication::processEvents();
+    pendingCommand = QStringLiteral("CD ") + name;
+    // Quiet: a link that leads to a file is no failure.
+    if (!waitFor(transfer->cd(name, true)))
+        return false;
+    pendingCommand = QStringLiteral("DIR");
+    hourglass(true);
+    transfer->list();
+    return true;
 }
 
 QString PublishDialog::readReplyText()
@@ -435,14 +494,27 @@ void PublishDialog::transferStateChanged(int state)
     if (pendingCommand == QLatin1String("DIR")) {
         panels[1]->setText(QStringLiteral("Bytes Received: "));
         listing->clear();
-        // Each entry keeps the server's own name, to tell whether the shown one asks for it.
-        for (const ListedName &entry : splitListing(readReplyText()))
-            (new QListWidgetItem(entry.shown, listing))->setData(Qt::UserRole, entry.exact);
-        for (QPushButton *b : {uploadButton, refreshButton, disconnectButton})
-            b->setEnabled(true);
+        // Each entry keeps the server's own name, to tell whether the shown
+        // one asks for it, and whether it is a link.
+        const QStringList links = transfer->listedLinks();
+        for (const ListedName &entry : splitListing(readReplyText())) {
+            auto *item = new QListWidgetItem(entry.shown, listing);
+            item->setData(Qt::UserRole, entry.exact);
+            item->setData(kLinkRole, links.contains(entry.exact));
+        }
+        enableSessionCommands(true);
         // Said once the listing is in, so that the state texts do not hide it.
+        QStringList notes;
         if (!m_passwordNote.isEmpty())
-            panels[0]->setText(std::exchange(m_passwordNote, QString()));
+            notes << std::exchange(m_passwordNote, QString());
+        if (std::exchange(m_newSession, false)) {
+            notes << (transfer->encrypted()
+                          ? tr("Encrypted connection (TLS): the password and the files are protected")
+                          : tr("Not encrypted: the server offers no TLS, so the password and the files "
+                               "went in clear"));
+        }
+        if (!notes.isEmpty())
+            panels[0]->setText(notes.join(QStringLiteral(" \u2014 ")));
     } else if (pendingCommand == QLatin1String("SIZE")) {
         panels[1]->setText(QStringLiteral("Bytes To Go: "));
         panels[2]->setText(readReplyText().trimmed());
