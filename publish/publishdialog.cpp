@@ -92,44 +92,44 @@ PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<Pass
     : QDialog(parent), m_surface(surface), m_passwords(std::move(passwords))
 {
     setObjectName(QStringLiteral("frmFTP"));
-    setWindowTitle(QStringLiteral("Publish file to Web server"));
+    setWindowTitle(tr("Publish file to Web server"));
 
-    auto *frame = new QGroupBox(QStringLiteral("Login Properties"), this);
+    auto *frame = new QGroupBox(tr("Login Properties"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
     serverEdit = field(frame, "txtURL");
     userEdit = field(frame, "txtUsername");
     passwordEdit = field(frame, "txtPassword");
     passwordEdit->setEchoMode(QLineEdit::Password);
     folderEdit = field(frame, "txtInitDir");
-    savePasswordCheck = new QCheckBox(QStringLiteral("Save Password"), frame);
+    savePasswordCheck = new QCheckBox(tr("Save Password"), frame);
     savePasswordCheck->setObjectName(QStringLiteral("Check1"));
     auto *grid = new QGridLayout(frame);
-    auto row = [&](int r, const char *label, QLineEdit *edit, const char *hint) {
-        auto *l = new QLabel(QString::fromLatin1(label), frame);
+    auto row = [&](int r, const QString &label, QLineEdit *edit, const QString &hint) {
+        auto *l = new QLabel(label, frame);
         l->setBuddy(edit);
         grid->addWidget(l, r, 0);
         grid->addWidget(edit, r, 1);
-        if (hint) {
-            auto *h = new QLabel(QString::fromLatin1(hint), frame);
+        if (!hint.isEmpty()) {
+            auto *h = new QLabel(hint, frame);
             h->setEnabled(false);
             grid->addWidget(h, r + 1, 1);
         }
     };
-    row(0, "FTP server URL:", serverEdit, "(example: ftp.yoursite.com)");
-    row(2, "Username:", userEdit, nullptr);
-    row(3, "Password:", passwordEdit, nullptr);
+    row(0, tr("FTP server URL:"), serverEdit, tr("(example: ftp.yoursite.com)"));
+    row(2, tr("Username:"), userEdit, {});
+    row(3, tr("Password:"), passwordEdit, {});
     grid->addWidget(savePasswordCheck, 4, 1);
-    row(5, "Initial directory:", folderEdit, "(example: /public_html)");
+    row(5, tr("Initial directory:"), folderEdit, tr("(example: /public_html)"));
 
     listing = new QListWidget(this);
     listing->setObjectName(QStringLiteral("lstData"));
-    connectButton = new QPushButton(QStringLiteral("&Connect"), this);
+    connectButton = new QPushButton(tr("&Connect"), this);
     connectButton->setObjectName(QStringLiteral("cmdConnect"));
-    refreshButton = new QPushButton(QStringLiteral("&Refresh"), this);
+    refreshButton = new QPushButton(tr("&Refresh"), this);
     refreshButton->setObjectName(QStringLiteral("cmdRefresh"));
-    uploadButton = new QPushButton(QStringLiteral("&Upload file(s)"), this);
+    uploadButton = new QPushButton(tr("&Upload file(s)"), this);
     uploadButton->setObjectName(QStringLiteral("cmdUpload"));
-    disconnectButton = new QPushButton(QStringLiteral("&Disconnect"), this);
+    disconnectButton = new QPushButton(tr("&Disconnect"), this);
     disconnectButton->setObjectName(QStringLiteral("cmdQuit"));
     for (QPushButton *b : {refreshButton, uploadButton, disconnectButton})
         b->setEnabled(false);
@@ -244,7 +244,7 @@ bool PublishDialog::waitFor(quint64 command)
 
 void PublishDialog::refuse(const QString &why)
 {
-    panels[0]->setText(QStringLiteral("Operation Cancelled"));
+    panels[0]->setText(tr("Operation Cancelled"));
     hourglass(false);
     ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::NoIcon);
 }
@@ -281,11 +281,10 @@ void PublishDialog::connectToServer()
     const QString user = userEdit->text();
     const QString password = passwordEdit->text();
     if (url.isEmpty() || user.trimmed().isEmpty() || password.trimmed().isEmpty()) {
-        ui::messageBox(
-            this,
-            QStringLiteral("Please enter server name, username and password in order to upload files to "
-                           "your Web server."),
-            QMessageBox::Ok, QMessageBox::NoIcon);
+        ui::messageBox(this,
+                       tr("Please enter server name, username and password in order to upload files to "
+                          "your Web server."),
+                       QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     const QString address = normaliseAddress(url);
@@ -306,8 +305,8 @@ void PublishDialog::connectToServer()
     panels[1]->clear();
     panels[2]->clear();
     if (!sendable(folder)) {
-        refuse(QStringLiteral("The initial directory holds a line break or another control character, "
-                              "which cannot be sent to the server."));
+        refuse(tr("The initial directory holds a line break or another control character, "
+                  "which cannot be sent to the server."));
         return;
     }
     hourglass(true);
@@ -338,16 +337,15 @@ void PublishDialog::uploadPage()
         return;
     const QString path = m_surface ? m_surface->CurrentDocumentPath() : QString();
     if (path.isEmpty()) {
-        ui::messageBox(this,
-                       QStringLiteral("Please save the document before publishing it to your Web site."),
+        ui::messageBox(this, tr("Please save the document before publishing it to your Web site."),
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     // The page goes up under its own name.
     const QString target = QFileInfo(path).fileName();
     if (!sendable(target)) {
-        refuse(QStringLiteral("The page's file name \"%1\" holds a line break or another control character, "
-                              "which cannot be sent to the server. Please save the page under another name.")
+        refuse(tr("The page's file name \"%1\" holds a line break or another control character, "
+                  "which cannot be sent to the server. Please save the page under another name.")
                    .arg(target));
         return;
     }
@@ -368,7 +366,7 @@ void PublishDialog::openListedEntry()
     const ListedName listed{entry, item->data(Qt::UserRole).toString()};
     hourglass(true);
     if (!requestable(listed)) {
-        refuse(QStringLiteral("\"%1\" cannot be requested from the server as it is listed.").arg(entry));
+        refuse(tr("\"%1\" cannot be requested from the server as it is listed.").arg(entry));
         return;
     }
     if (isDirectoryEntry(entry)) {
@@ -394,16 +392,15 @@ void PublishDialog::openListedEntry()
     // A file: only a plain name is ever written here, in the working folder.
     const QString local = QDir::current().absoluteFilePath(entry);
     if (!acceptableLocalName(entry)) {
-        refuse(QStringLiteral("\"%1\" is not a plain file name, so it is not saved in the working folder.")
-                   .arg(entry));
+        refuse(tr("\"%1\" is not a plain file name, so it is not saved in the working folder.").arg(entry));
         return;
     }
     if (QFileInfo(local).isSymLink()) {
-        refuse(QStringLiteral("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
+        refuse(tr("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
         return;
     }
     pendingCommand = QStringLiteral("SIZE");
-    panels[0]->setText(QStringLiteral("Retrieving:\r\n") + entry);
+    panels[0]->setText(tr("Retrieving:\r\n") + entry);
     // Fetched only when the server knows the file.
     if (!waitFor(transfer->size(entry)))
         return;
@@ -411,10 +408,10 @@ void PublishDialog::openListedEntry()
     hourglass(true);
     if (QFileInfo::exists(local)) {
         const QMessageBox::StandardButton answer =
-            ui::messageBox(this, QStringLiteral("File already exists. Overwrite?"),
+            ui::messageBox(this, tr("File already exists. Overwrite?"),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
         if (answer != QMessageBox::Yes) {
-            panels[0]->setText(QStringLiteral("Operation Cancelled"));
+            panels[0]->setText(tr("Operation Cancelled"));
             hourglass(false);
             return;
         }
@@ -465,13 +462,11 @@ QString PublishDialog::readReplyText()
 
 void PublishDialog::transferStateChanged(int state)
 {
-    static const QHash<int, QString> texts = {
-        {1, QStringLiteral("Resolving Host")},     {2, QStringLiteral("Host Resolved")},
-        {3, QStringLiteral("Connecting")},         {4, QStringLiteral("Connected")},
-        {5, QStringLiteral("Sending Request")},    {6, QStringLiteral("Request Sent")},
-        {7, QStringLiteral("Receiving Response")}, {8, QStringLiteral("Response Received")},
-        {9, QStringLiteral("Disconnecting")},      {10, QStringLiteral("Disconnected")},
-        {11, QStringLiteral("Remote Error")}};
+    const QHash<int, QString> texts = {
+        {1, tr("Resolving Host")},     {2, tr("Host Resolved")},     {3, tr("Connecting")},
+        {4, tr("Connected")},          {5, tr("Sending Request")},   {6, tr("Request Sent")},
+        {7, tr("Receiving Response")}, {8, tr("Response Received")}, {9, tr("Disconnecting")},
+        {10, tr("Disconnected")},      {11, tr("Remote Error")}};
     if (state == 11) {
         // The reason goes with the state text, and to a message box while
         // the dialog is still open.
@@ -489,10 +484,10 @@ void PublishDialog::transferStateChanged(int state)
         panels[0]->setText(texts.value(state));
         return;
     }
-    panels[0]->setText(QStringLiteral("Response Completed"));
+    panels[0]->setText(tr("Response Completed"));
     QCoreApplication::processEvents();
     if (pendingCommand == QLatin1String("DIR")) {
-        panels[1]->setText(QStringLiteral("Bytes Received: "));
+        panels[1]->setText(tr("Bytes Received: "));
         listing->clear();
         // Each entry keeps the server's own name, to tell whether the shown
         // one asks for it, and whether it is a link.
@@ -516,12 +511,12 @@ void PublishDialog::transferStateChanged(int state)
         if (!notes.isEmpty())
             panels[0]->setText(notes.join(QStringLiteral(" \u2014 ")));
     } else if (pendingCommand == QLatin1String("SIZE")) {
-        panels[1]->setText(QStringLiteral("Bytes To Go: "));
+        panels[1]->setText(tr("Bytes To Go: "));
         panels[2]->setText(readReplyText().trimmed());
     } else if (pendingCommand == QLatin1String("GET")) {
-        panels[0]->setText(QStringLiteral("File Retrieved: ") + downloadTarget);
+        panels[0]->setText(tr("File Retrieved: ") + downloadTarget);
     } else if (pendingCommand == QLatin1String("PUT")) {
-        panels[0]->setText(QStringLiteral("File Sent: ") + uploadSource);
+        panels[0]->setText(tr("File Sent: ") + uploadSource);
     }
     hourglass(false);
 }
