@@ -30,28 +30,31 @@ struct ListLine
 {
     QString name;
     bool folder = false;
+    bool link = false;
 };
 
 // Unix "ls -l" lines, the format nearly every server sends: type and
 // permissions, one to three fields (links, owner, group), the size, a date
 // and then, after exactly one space, the name as it is (spaces included).
+// The month is a word of the server's language ("Jan", "Mär", "févr.").
 std::optional<ListLine> unixLine(const QString &line)
 {
     static const QRegularExpression re(QStringLiteral(
         R"(^([-dl])[-rwxsStTlL]{9}[.+@]?\s+(?:\S+\s+){1,3}?\d+\s+)"
-        R"((?:[A-Za-z]{3}\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4})|\d{4}-\d{2}-\d{2}\s+\d{2}:\d{2}) (.+)$)"));
+        R"((?:\p{L}{3,5}\.?\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4})|\d{4}-\d{2}-\d{2}\s+\d{2}:\d{2}) (.+)$)"));
     const QRegularExpressionMatch m = re.match(line);
     if (!m.hasMatch())
         return std::nullopt;
     QString name = m.captured(2);
     const QChar type = m.captured(1).at(0);
     if (type == u'l') {
-        // "name -> target": the entry is the link; what it leads to is unknown here.
+        // "name -> target": the entry is the link; whether it leads to a
+        // folder shows only when it is entered.
         const qsizetype arrow = name.indexOf(QStringLiteral(" -> "));
         if (arrow > 0)
             name.truncate(arrow);
     }
-    return ListLine{name, type == u'd'};
+    return ListLine{name, type == u'd', type == u'l'};
 }
 
 // Windows servers: "01-31-24  09:15PM       <DIR>          images".
@@ -64,9 +67,19 @@ std::optional<ListLine> dosLine(const QString &line)
         return std::nullopt;
     return ListLine{m.captured(2), m.captured(1) == QLatin1String("<DIR>")};
 }
+
+// A line shaped like a listing line of its own: a type letter and nine
+// permission letters (devices, sockets, pipes, dates we cannot read), a
+// Windows date, or the "total" summary. Never the rest of a name.
+bool listingShaped(const QString &line)
+{
+    static const QRegularExpression re(
+        QStringLiteral(R"(^(?:[-a-zA-Z][-rwxsStTlL?]{9}[.+@]?\s|total\s+\d+\s*$|\d{2}-\d{2}-\d{2,4}\s))"));
+    return re.match(line).hasMatch();
+}
 } // namespace
 
-QString entriesOfList(const QString &listText)
+QString entriesOfList(const QString &listText, QStringList *links)
 {
     QList<ListLine> entries;
     bool continues = false; // the last line was an entry whose name may go on
@@ -77,7 +90,9 @@ QString entriesOfList(const QString &listText)
         if (!entry)
             entry = dosLine(line);
         if (!entry) {
-            if (continues && !line.isEmpty())
+            // A line we cannot read is skipped; only one that cannot be a
+            // listing line of its own may be the second line of a name.
+            if (continues && !line.isEmpty() && !listingShaped(line))
                 entries.last().name += u'\n' + line;
             else
                 continues = false;
@@ -94,6 +109,8 @@ QString entriesOfList(const QString &listText)
         QString name = e.name;
         name.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         reply += name + (e.folder ? QStringLiteral("/\r\n") : QStringLiteral("\r\n"));
+        if (e.link && links)
+            *links << name;
     }
     return reply;
 }

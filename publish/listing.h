@@ -10,10 +10,12 @@ namespace publish {
 
 // The server's LIST text turned into the listing reply the dialog reads:
 // one entry per CR LF pair, a folder's name followed by "/". Lines may end in
-// LF or CR LF. A line no known format reads ("total 12", noise) is skipped;
-// one right after an entry continues that entry's name, since a name holding
-// a line break arrives as two lines. "." and ".." are left out.
-QString entriesOfList(const QString &listText);
+// LF or CR LF. A line no known format reads ("total 12", a device, noise)
+// is skipped; only one right after an entry that has no shape of a listing
+// line continues that entry's name, since a name holding a line break
+// arrives as two lines. "." and ".." are left out. The names of symbolic
+// links, which may lead to folders, are added to links.
+QString entriesOfList(const QString &listText, QStringList *links = nullptr);
 
 // One entry of the remote list: the text shown, and the name as the server gave it.
 struct ListedName

@@ -31,42 +31,38 @@ const QString kService = QStringLiteral("Quillon Kiv FTP");
 class KeychainStore final : public PasswordStore
 {
 public:
-    std::optional<QString> read() override
+    void read(QObject *context, std::function<void(std::optional<QString>)> done) override
     {
-        QKeychain::ReadPasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        if (!run(job))
-            return std::nullopt;
-        return job.textData();
+        auto *job = new QKeychain::ReadPasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        QObject::connect(job, &QKeychain::Job::finished, context,
+                         [done = std::move(done)](QKeychain::Job *j) {
+                             if (j->error() != QKeychain::NoError)
+                                 done(std::nullopt);
+                             else
+                                 done(static_cast<QKeychain::ReadPasswordJob *>(j)->textData());
+                         });
+        job->start();
     }
-    bool write(const QString &password) override
+    void write(const QString &password, QObject *context, std::function<void(bool)> done) override
     {
-        QKeychain::WritePasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        job.setTextData(password);
-        return run(job);
+        auto *job = new QKeychain::WritePasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        job->setTextData(password);
+        QObject::connect(
+            job, &QKeychain::Job::finished, context,
+            [done = std::move(done)](QKeychain::Job *j) { done(j->error() == QKeychain::NoError); });
+        job->start();
     }
     void remove() override
     {
-        QKeychain::DeletePasswordJob job(kService);
-        job.setAutoDelete(false);
-        job.setKey(account());
-        run(job);
+        auto *job = new QKeychain::DeletePasswordJob(kService); // deletes itself once finished
+        job->setKey(account());
+        job->start();
     }
 
 private:
     static QString account() { return QStringLiteral("QNKV/FTP"); }
-    static bool run(QKeychain::Job &job)
-    {
-        QEventLoop loop;
-        QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit); // a keychain that never answers
-        job.start();
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        return job.error() == QKeychain::NoError;
-    }
 };
 } // namespace
 
@@ -76,6 +72,8 @@ std::unique_ptr<PasswordStore> systemPasswordStore()
 }
 
 namespace {
+constexpr int kLinkRole = Qt::UserRole + 1;
+
 QSettings ftpSettings()
 {
     return QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
@@ -94,44 +92,44 @@ PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<Pass
     : QDialog(parent), m_surface(surface), m_passwords(std::move(passwords))
 {
     setObjectName(QStringLiteral("frmFTP"));
-    setWindowTitle(QStringLiteral("Publish file to Web server"));
+    setWindowTitle(tr("Publish file to Web server"));
 
-    auto *frame = new QGroupBox(QStringLiteral("Login Properties"), this);
+    auto *frame = new QGroupBox(tr("Login Properties"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
     serverEdit = field(frame, "txtURL");
     userEdit = field(frame, "txtUsername");
     passwordEdit = field(frame, "txtPassword");
     passwordEdit->setEchoMode(QLineEdit::Password);
     folderEdit = field(frame, "txtInitDir");
-    savePasswordCheck = new QCheckBox(QStringLiteral("Save Password"), frame);
+    savePasswordCheck = new QCheckBox(tr("Save Password"), frame);
     savePasswordCheck->setObjectName(QStringLiteral("Check1"));
     auto *grid = new QGridLayout(frame);
-    auto row = [&](int r, const char *label, QLineEdit *edit, const char *hint) {
-        auto *l = new QLabel(QString::fromLatin1(label), frame);
+    auto row = [&](int r, const QString &label, QLineEdit *edit, const QString &hint) {
+        auto *l = new QLabel(label, frame);
         l->setBuddy(edit);
         grid->addWidget(l, r, 0);
         grid->addWidget(edit, r, 1);
-        if (hint) {
-            auto *h = new QLabel(QString::fromLatin1(hint), frame);
+        if (!hint.isEmpty()) {
+            auto *h = new QLabel(hint, frame);
             h->setEnabled(false);
             grid->addWidget(h, r + 1, 1);
         }
     };
-    row(0, "FTP server URL:", serverEdit, "(example: ftp.yoursite.com)");
-    row(2, "Username:", userEdit, nullptr);
-    row(3, "Password:", passwordEdit, nullptr);
+    row(0, tr("FTP server URL:"), serverEdit, tr("(example: ftp.yoursite.com)"));
+    row(2, tr("Username:"), userEdit, {});
+    row(3, tr("Password:"), passwordEdit, {});
     grid->addWidget(savePasswordCheck, 4, 1);
-    row(5, "Initial directory:", folderEdit, "(example: /public_html)");
+    row(5, tr("Initial directory:"), folderEdit, tr("(example: /public_html)"));
 
     listing = new QListWidget(this);
     listing->setObjectName(QStringLiteral("lstData"));
-    connectButton = new QPushButton(QStringLiteral("&Connect"), this);
+    connectButton = new QPushButton(tr("&Connect"), this);
     connectButton->setObjectName(QStringLiteral("cmdConnect"));
-    refreshButton = new QPushButton(QStringLiteral("&Refresh"), this);
+    refreshButton = new QPushButton(tr("&Refresh"), this);
     refreshButton->setObjectName(QStringLiteral("cmdRefresh"));
-    uploadButton = new QPushButton(QStringLiteral("&Upload file(s)"), this);
+    uploadButton = new QPushButton(tr("&Upload file(s)"), this);
     uploadButton->setObjectName(QStringLiteral("cmdUpload"));
-    disconnectButton = new QPushButton(QStringLiteral("&Disconnect"), this);
+    disconnectButton = new QPushButton(tr("&Disconnect"), this);
     disconnectButton->setObjectName(QStringLiteral("cmdQuit"));
     for (QPushButton *b : {refreshButton, uploadButton, disconnectButton})
         b->setEnabled(false);
@@ -178,20 +176,42 @@ void PublishDialog::prepare()
     serverEdit->setText(s.value(QStringLiteral("URL")).toString());
     userEdit->setText(s.value(QStringLiteral("U")).toString());
     folderEdit->setText(s.value(QStringLiteral("Dir")).toString());
-    // A password an older version left in the settings file moves to the keychain.
     const QString plain = s.value(QStringLiteral("P")).toString();
     s.endGroup();
-    if (!plain.isEmpty() && m_passwords && m_passwords->write(plain)) {
-        s.remove(QStringLiteral("FTP/P"));
+    // The keychain answers while the dialog is already in use; what it
+    // brings never replaces what the user typed meanwhile.
+    if (!plain.isEmpty()) {
+        // A password an older version left in the settings file moves to the
+        // keychain; without one it is shown, and leaves the file at the next Connect.
+        passwordEdit->setText(plain);
+        if (m_passwords) {
+            m_passwords->write(plain, this, [this, plain](bool ok) {
+                if (!ok)
+                    return;
+                QSettings settings = ftpSettings();
+                if (settings.value(QStringLiteral("FTP/P")).toString() == plain)
+                    settings.remove(QStringLiteral("FTP/P"));
+                if (passwordEdit->text() == plain)
+                    savePasswordCheck->setChecked(true);
+            });
+        }
+        return;
     }
     if (m_passwords) {
-        if (const std::optional<QString> stored = m_passwords->read(); stored && !stored->isEmpty()) {
-            passwordEdit->setText(*stored);
-            savePasswordCheck->setChecked(true);
-        } else if (!plain.isEmpty()) {
-            passwordEdit->setText(plain); // no keychain: shown, but it leaves the file at the next Connect
-        }
+        m_passwords->read(this, [this](const std::optional<QString> &stored) {
+            if (stored && !stored->isEmpty() && passwordEdit->text().isEmpty()) {
+                passwordEdit->setText(*stored);
+                savePasswordCheck->setChecked(true);
+            }
+        });
     }
+}
+
+void PublishDialog::enableSessionCommands(bool on)
+{
+    m_listed = on;
+    for (QPushButton *b : {uploadButton, refreshButton, disconnectButton})
+        b->setEnabled(on);
 }
 
 void PublishDialog::hourglass(bool on)
@@ -224,7 +244,7 @@ bool PublishDialog::waitFor(quint64 command)
 
 void PublishDialog::refuse(const QString &why)
 {
-    panels[0]->setText(QStringLiteral("Operation Cancelled"));
+    panels[0]->setText(tr("Operation Cancelled"));
     hourglass(false);
     ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::NoIcon);
 }
@@ -239,8 +259,18 @@ void PublishDialog::storePassword(const QString &password)
         m_passwords->remove();
         return;
     }
-    if (!m_passwords->write(password))
-        m_passwordNote = QStringLiteral("Password not saved: no keychain service is running");
+    m_passwords->write(password, this, [this](bool ok) {
+        if (!ok)
+            passwordNotSaved();
+    });
+}
+
+void PublishDialog::passwordNotSaved()
+{
+    m_passwordNote = tr("Password not saved: no keychain service is running");
+    // Said once the listing is in, so that the state texts do not hide it.
+    if (m_listed && !transfer->isRunning())
+        panels[0]->setText(std::exchange(m_passwordNote, QString()));
 }
 
 void PublishDialog::connectToServer()
@@ -251,11 +281,10 @@ void PublishDialog::connectToServer()
     const QString user = userEdit->text();
     const QString password = passwordEdit->text();
     if (url.isEmpty() || user.trimmed().isEmpty() || password.trimmed().isEmpty()) {
-        ui::messageBox(
-            this,
-            QStringLiteral("Please enter server name, username and password in order to upload files to "
-                           "your Web server."),
-            QMessageBox::Ok, QMessageBox::NoIcon);
+        ui::messageBox(this,
+                       tr("Please enter server name, username and password in order to upload files to "
+                          "your Web server."),
+                       QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     const QString address = normaliseAddress(url);
@@ -269,14 +298,20 @@ void PublishDialog::connectToServer()
     storePassword(password);
 
     transfer->startSession(address, user, password);
+    // Nothing of the last session is offered until this one has listed its folder.
+    listing->clear();
+    enableSessionCommands(false);
+    m_newSession = true;
     panels[1]->clear();
     panels[2]->clear();
     if (!sendable(folder)) {
-        refuse(QStringLiteral("The initial directory holds a line break or another control character, "
-                              "which cannot be sent to the server."));
+        refuse(tr("The initial directory holds a line break or another control character, "
+                  "which cannot be sent to the server."));
         return;
     }
     hourglass(true);
+    // What completes next is the folder change, not the last recorded command.
+    pendingCommand = QStringLiteral("CD ") + folder;
     // Listed only once the login and the folder change have succeeded.
     if (!waitFor(transfer->cd(folder)))
         return;
@@ -287,7 +322,7 @@ void PublishDialog::connectToServer()
 
 void PublishDialog::refreshListing()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     hourglass(true);
     pendingCommand = QStringLiteral("DIR");
@@ -298,20 +333,19 @@ void PublishDialog::refreshListing()
 
 void PublishDialog::uploadPage()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     const QString path = m_surface ? m_surface->CurrentDocumentPath() : QString();
     if (path.isEmpty()) {
-        ui::messageBox(this,
-                       QStringLiteral("Please save the document before publishing it to your Web site."),
+        ui::messageBox(this, tr("Please save the document before publishing it to your Web site."),
                        QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     // The page goes up under its own name.
     const QString target = QFileInfo(path).fileName();
     if (!sendable(target)) {
-        refuse(QStringLiteral("The page's file name \"%1\" holds a line break or another control character, "
-                              "which cannot be sent to the server. Please save the page under another name.")
+        refuse(tr("The page's file name \"%1\" holds a line break or another control character, "
+                  "which cannot be sent to the server. Please save the page under another name.")
                    .arg(target));
         return;
     }
@@ -332,7 +366,7 @@ void PublishDialog::openListedEntry()
     const ListedName listed{entry, item->data(Qt::UserRole).toString()};
     hourglass(true);
     if (!requestable(listed)) {
-        refuse(QStringLiteral("\"%1\" cannot be requested from the server as it is listed.").arg(entry));
+        refuse(tr("\"%1\" cannot be requested from the server as it is listed.").arg(entry));
         return;
     }
     if (isDirectoryEntry(entry)) {
@@ -346,19 +380,27 @@ void PublishDialog::openListedEntry()
         transfer->list();
         return;
     }
+    // A symbolic link (www -> public_html) may be a folder: tried as one first.
+    if (item->data(kLinkRole).toBool()) {
+        if (enterLink(entry))
+            return;
+        // Ended by Connect or by closing, rather than refused by the server.
+        if (m_closing || transfer->errorText().isEmpty() || transfer->isRunning())
+            return;
+        hourglass(true);
+    }
     // A file: only a plain name is ever written here, in the working folder.
     const QString local = QDir::current().absoluteFilePath(entry);
     if (!acceptableLocalName(entry)) {
-        refuse(QStringLiteral("\"%1\" is not a plain file name, so it is not saved in the working folder.")
-                   .arg(entry));
+        refuse(tr("\"%1\" is not a plain file name, so it is not saved in the working folder.").arg(entry));
         return;
     }
     if (QFileInfo(local).isSymLink()) {
-        refuse(QStringLiteral("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
+        refuse(tr("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
         return;
     }
     pendingCommand = QStringLiteral("SIZE");
-    panels[0]->setText(QStringLiteral("Retrieving:\r\n") + entry);
+    panels[0]->setText(tr("Retrieving:\r\n") + entry);
     // Fetched only when the server knows the file.
     if (!waitFor(transfer->size(entry)))
         return;
@@ -366,10 +408,10 @@ void PublishDialog::openListedEntry()
     hourglass(true);
     if (QFileInfo::exists(local)) {
         const QMessageBox::StandardButton answer =
-            ui::messageBox(this, QStringLiteral("File already exists. Overwrite?"),
+            ui::messageBox(this, tr("File already exists. Overwrite?"),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
         if (answer != QMessageBox::Yes) {
-            panels[0]->setText(QStringLiteral("Operation Cancelled"));
+            panels[0]->setText(tr("Operation Cancelled"));
             hourglass(false);
             return;
         }
@@ -381,13 +423,27 @@ void PublishDialog::openListedEntry()
 
 void PublishDialog::disconnectFromServer()
 {
-    if (transfer->isRunning())
+    if (transfer->isRunning() || !m_listed)
         return;
     panels[1]->clear();
     panels[2]->clear();
     pendingCommand = QStringLiteral("QUIT");
     transfer->quit();
     listing->clear();
+    enableSessionCommands(false);
+}
+
+bool PublishDialog::enterLink(const QString &name)
+{
+    QCoreApplication::processEvents();
+    pendingCommand = QStringLiteral("CD ") + name;
+    // Quiet: a link that leads to a file is no failure.
+    if (!waitFor(transfer->cd(name, true)))
+        return false;
+    pendingCommand = QStringLiteral("DIR");
+    hourglass(true);
+    transfer->list();
+    return true;
 }
 
 QString PublishDialog::readReplyText()
@@ -406,13 +462,11 @@ QString PublishDialog::readReplyText()
 
 void PublishDialog::transferStateChanged(int state)
 {
-    static const QHash<int, QString> texts = {
-        {1, QStringLiteral("Resolving Host")},     {2, QStringLiteral("Host Resolved")},
-        {3, QStringLiteral("Connecting")},         {4, QStringLiteral("Connected")},
-        {5, QStringLiteral("Sending Request")},    {6, QStringLiteral("Request Sent")},
-        {7, QStringLiteral("Receiving Response")}, {8, QStringLiteral("Response Received")},
-        {9, QStringLiteral("Disconnecting")},      {10, QStringLiteral("Disconnected")},
-        {11, QStringLiteral("Remote Error")}};
+    const QHash<int, QString> texts = {
+        {1, tr("Resolving Host")},     {2, tr("Host Resolved")},     {3, tr("Connecting")},
+        {4, tr("Connected")},          {5, tr("Sending Request")},   {6, tr("Request Sent")},
+        {7, tr("Receiving Response")}, {8, tr("Response Received")}, {9, tr("Disconnecting")},
+        {10, tr("Disconnected")},      {11, tr("Remote Error")}};
     if (state == 11) {
         // The reason goes with the state text, and to a message box while
         // the dialog is still open.
@@ -430,26 +484,39 @@ void PublishDialog::transferStateChanged(int state)
         panels[0]->setText(texts.value(state));
         return;
     }
-    panels[0]->setText(QStringLiteral("Response Completed"));
+    panels[0]->setText(tr("Response Completed"));
     QCoreApplication::processEvents();
     if (pendingCommand == QLatin1String("DIR")) {
-        panels[1]->setText(QStringLiteral("Bytes Received: "));
+        panels[1]->setText(tr("Bytes Received: "));
         listing->clear();
-        // Each entry keeps the server's own name, to tell whether the shown one asks for it.
-        for (const ListedName &entry : splitListing(readReplyText()))
-            (new QListWidgetItem(entry.shown, listing))->setData(Qt::UserRole, entry.exact);
-        for (QPushButton *b : {uploadButton, refreshButton, disconnectButton})
-            b->setEnabled(true);
+        // Each entry keeps the server's own name, to tell whether the shown
+        // one asks for it, and whether it is a link.
+        const QStringList links = transfer->listedLinks();
+        for (const ListedName &entry : splitListing(readReplyText())) {
+            auto *item = new QListWidgetItem(entry.shown, listing);
+            item->setData(Qt::UserRole, entry.exact);
+            item->setData(kLinkRole, links.contains(entry.exact));
+        }
+        enableSessionCommands(true);
         // Said once the listing is in, so that the state texts do not hide it.
+        QStringList notes;
         if (!m_passwordNote.isEmpty())
-            panels[0]->setText(std::exchange(m_passwordNote, QString()));
+            notes << std::exchange(m_passwordNote, QString());
+        if (std::exchange(m_newSession, false)) {
+            notes << (transfer->encrypted()
+                          ? tr("Encrypted connection (TLS): the password and the files are protected")
+                          : tr("Not encrypted: the server offers no TLS, so the password and the files "
+                               "went in clear"));
+        }
+        if (!notes.isEmpty())
+            panels[0]->setText(notes.join(QStringLiteral(" \u2014 ")));
     } else if (pendingCommand == QLatin1String("SIZE")) {
-        panels[1]->setText(QStringLiteral("Bytes To Go: "));
+        panels[1]->setText(tr("Bytes To Go: "));
         panels[2]->setText(readReplyText().trimmed());
     } else if (pendingCommand == QLatin1String("GET")) {
-        panels[0]->setText(QStringLiteral("File Retrieved: ") + downloadTarget);
+        panels[0]->setText(tr("File Retrieved: ") + downloadTarget);
     } else if (pendingCommand == QLatin1String("PUT")) {
-        panels[0]->setText(QStringLiteral("File Sent: ") + uploadSource);
+        panels[0]->setText(tr("File Sent: ") + uploadSource);
     }
     hourglass(false);
 }

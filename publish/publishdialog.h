@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,14 +19,17 @@ class EditSurface;
 namespace publish {
 class Transfer;
 
-// Where the password is kept: the system's keychain, or nowhere.
+// Where the password is kept: the system's keychain, or nowhere. A keychain
+// may take seconds to answer, or never answer: each call returns at once and
+// answers later through done, on the calling thread, and not at all once
+// context is gone.
 struct PasswordStore
 {
     virtual ~PasswordStore() = default;
     // Nothing when no password is stored or no keychain answers.
-    virtual std::optional<QString> read() = 0;
+    virtual void read(QObject *context, std::function<void(std::optional<QString>)> done) = 0;
     // False when no keychain service could take it.
-    virtual bool write(const QString &password) = 0;
+    virtual void write(const QString &password, QObject *context, std::function<void(bool)> done) = 0;
     virtual void remove() = 0;
 };
 // The operating system's keychain (Secret Service on Linux).
@@ -85,12 +89,19 @@ private:
     void storePassword(const QString &password);
     // A refused entry or page: panel 1 says so and a message box says why.
     void refuse(const QString &why);
+    // Refresh, Upload and Disconnect need a session whose folder is listed.
+    void enableSessionCommands(bool on);
+    void passwordNotSaved();
+    // Tries a listed symbolic link as a folder; false when it is none.
+    bool enterLink(const QString &name);
 
     surface::EditSurface *m_surface;
     std::unique_ptr<PasswordStore> m_passwords;
     bool m_busyCursor = false;
     QString m_passwordNote;
     bool m_closing = false;
+    bool m_listed = false;     // the session's folder is listed
+    bool m_newSession = false; // the next listing is the first of a session
 };
 
 } // namespace publish

@@ -32,6 +32,7 @@ struct Transfer::Job
     QString password;
     int connectMs = 0;
     int stallMs = 0;
+    QString trusted;
     QString folder; // where the command runs: the folder to enter for ChangeFolder
     QString remote; // the remote file
     QString local;  // the local file of a download or an upload
@@ -42,6 +43,8 @@ struct Transfer::Outcome
     bool ok = false;
     QString reply;
     QString error;
+    bool encrypted = false;
+    QStringList links;
 };
 
 namespace {
@@ -187,8 +190,14 @@ private:
             w->state(5);
             w->state(6);
             break;
-        case CURLINFO_HEADER_IN:
+        case CURLINFO_HEADER_IN: {
             w->m_lastReply = QString::fromUtf8(text).trimmed();
+            // Every answer on the control connection tells whether it is
+            // encrypted by now (the login comes after AUTH TLS).
+            curl_tlssessioninfo *tls = nullptr;
+            w->m_encrypted = curl_easy_getinfo(w->m_easy, CURLINFO_TLS_SSL_PTR, &tls) == CURLE_OK && tls &&
+                             tls->backend != CURLSSLBACKEND_NONE && tls->internals;
+        }
             [[fallthrough]];
         case CURLINFO_DATA_IN:
             if (w->m_lastState >= 6)
@@ -245,6 +254,12 @@ private:
         curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
         curl_easy_setopt(m_easy, CURLOPT_PROTOCOLS_STR, "ftp");
+        // TLS wherever the server offers it, checked as a web browser checks
+        // it; a server without it still works, and the dialog says so.
+        curl_easy_setopt(m_easy, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+        curl_easy_setopt(m_easy, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+        if (!job.trusted.isEmpty())
+            curl_easy_setopt(m_easy, CURLOPT_CAINFO, QFile::encodeName(job.trusted).constData());
         curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &TransferWorker::discard);
         curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &TransferWorker::discard);
         m_errorBuffer[0] = '\0';
@@ -280,14 +295,39 @@ private:
     // libcurl's words, and the server's last answer when it was a refusal.
     QString failure(CURLcode rc) const
     {
+        const QString detail =
+            m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer) : QString::fromUtf8(curl_easy_strerror(rc));
+        if (rc == CURLE_PEER_FAILED_VERIFICATION)
+            return tr("The server's certificate did not pass the check (%1). The connection was closed "
+                      "before the user name and password were sent: someone may be listening in "
+                      "between, or the server uses a certificate this computer does not trust.")
+                .arg(detail);
+        if (rc == CURLE_SSL_CONNECT_ERROR)
+            return tr("The encrypted connection to the server could not be set up (%1); the user name "
+                      "and password were not sent.")
+                .arg(detail);
         const bool refusal = m_lastReply.size() > 3 && (m_lastReply[0] == u'4' || m_lastReply[0] == u'5');
         if (refusal)
             return QString::fromUtf8(curl_easy_strerror(rc)) + QStringLiteral(": ") + m_lastReply;
-        return m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer)
-                                : QString::fromUtf8(curl_easy_strerror(rc));
+        return detail;
     }
 
-    Transfer::Outcome fail(CURLcode rc) const { return {false, {}, failure(rc)}; }
+    static Transfer::Outcome failedWith(const QString &why)
+    {
+        Transfer::Outcome outcome;
+        outcome.error = why;
+        return outcome;
+    }
+
+    Transfer::Outcome succeeded() const
+    {
+        Transfer::Outcome outcome;
+        outcome.ok = true;
+        outcome.encrypted = m_encrypted;
+        return outcome;
+    }
+
+    Transfer::Outcome fail(CURLcode rc) const { return failedWith(failure(rc)); }
 
     Transfer::Outcome execute(const Transfer::Job &job)
     {
@@ -310,7 +350,11 @@ private:
             const CURLcode rc = perform();
             if (rc != CURLE_OK)
                 return fail(rc);
-            return completed(entriesOfList(QString::fromUtf8(text)));
+            QStringList links;
+            const QString reply = entriesOfList(QString::fromUtf8(text), &links);
+            Transfer::Outcome outcome = completed(reply);
+            outcome.links = links;
+            return outcome;
         }
         case Transfer::Job::Size: {
             prepare(job, remoteUrl(job.address, job.folder, job.remote));
@@ -318,9 +362,11 @@ private:
             const CURLcode rc = perform();
             curl_off_t length = -1;
             curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-            if (rc != CURLE_OK || length < 0)
-                return fail(rc != CURLE_OK ? rc : CURLE_REMOTE_FILE_NOT_FOUND);
-            return completed(QString::number(qint64(length)));
+            if (rc != CURLE_OK)
+                return fail(rc);
+            // A server without SIZE: libcurl goes on without a length, and
+            // so does the download.
+            return completed(length < 0 ? QString() : QString::number(qint64(length)));
         }
         case Transfer::Job::Get:
             return get(job);
@@ -333,7 +379,9 @@ private:
     Transfer::Outcome completed(const QString &reply = {})
     {
         state(8);
-        return {true, reply, {}};
+        Transfer::Outcome outcome = succeeded();
+        outcome.reply = reply;
+        return outcome;
     }
 
     Transfer::Outcome get(const Transfer::Job &job)
@@ -342,19 +390,18 @@ private:
         QSaveFile out(job.local);
         out.setDirectWriteFallback(false);
         if (!out.open(QIODevice::WriteOnly))
-            return {false, {}, localFailure(out)};
+            return failedWith(localFailure(out));
         prepare(job, remoteUrl(job.address, job.folder, job.remote));
         curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &TransferWorker::toFile);
         curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, &out);
         const CURLcode rc = perform();
         if (rc != CURLE_OK) {
-            Transfer::Outcome outcome =
-                rc == CURLE_WRITE_ERROR ? Transfer::Outcome{false, {}, localFailure(out)} : fail(rc);
+            Transfer::Outcome outcome = rc == CURLE_WRITE_ERROR ? failedWith(localFailure(out)) : fail(rc);
             out.cancelWriting();
             return outcome;
         }
         if (!out.commit())
-            return {false, {}, localFailure(out)};
+            return failedWith(localFailure(out));
         return completed();
     }
 
@@ -367,7 +414,7 @@ private:
     {
         QFile in(job.local);
         if (!in.open(QIODevice::ReadOnly))
-            return {false, {}, localFailure(in)};
+            return failedWith(localFailure(in));
         // Sent under a temporary name and renamed over the target only when
         // whole, so that the published page is never a torn one.
         const QString temporary = temporaryName(job.remote);
@@ -385,7 +432,7 @@ private:
             return completed();
         // A read that failed stops the transfer through the read function's abort.
         const bool readFailed = rc == CURLE_READ_ERROR || (rc == CURLE_ABORTED_BY_CALLBACK && !cancelled());
-        Transfer::Outcome outcome = readFailed ? Transfer::Outcome{false, {}, localFailure(in)} : fail(rc);
+        Transfer::Outcome outcome = readFailed ? failedWith(localFailure(in)) : fail(rc);
         if (m_storSent && !cancelled()) {
             // Whatever part arrived goes; this attempt's own outcome is not reported.
             m_muted = true;
@@ -414,7 +461,7 @@ private:
         }
         m_connected = false;
         state(10);
-        return {true, {}, {}};
+        return succeeded();
     }
 
     Transfer *m_owner;
@@ -425,6 +472,7 @@ private:
     bool m_muted = false;
     bool m_connected = false;
     bool m_storSent = false;
+    bool m_encrypted = false;
     QString m_lastReply;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -486,8 +534,11 @@ quint64 Transfer::start(int kind, const QString &remote, const QString &local)
     job.password = m_password;
     job.connectMs = connectTimeoutMs;
     job.stallMs = stallTimeoutMs;
+    job.trusted = trustedCertificates;
     m_running = job.id;
     m_quitting = job.kind == Job::Quit;
+    m_quiet = false;
+    m_listing = job.kind == Job::List;
     m_reply.clear();
     m_replyPos = 0;
     m_error.clear();
@@ -496,12 +547,14 @@ quint64 Transfer::start(int kind, const QString &remote, const QString &local)
     return job.id;
 }
 
-quint64 Transfer::cd(const QString &path)
+quint64 Transfer::cd(const QString &path, bool quiet)
 {
     if (m_running || path.isEmpty() || !sendable(path))
         return 0;
     m_nextFolder = joinFolder(m_folder, path);
-    return start(Job::ChangeFolder);
+    const quint64 id = start(Job::ChangeFolder);
+    m_quiet = quiet;
+    return id;
 }
 
 quint64 Transfer::cdUp()
@@ -574,11 +627,15 @@ void Transfer::finished(quint64 command, const Outcome &outcome)
     m_running = 0;
     if (!outcome.ok) {
         m_error = outcome.error;
-        emit stateChanged(11);
+        if (!m_quiet)
+            emit stateChanged(11);
         emit commandEnded(command, false);
         return;
     }
     m_folder = m_nextFolder;
+    m_encrypted = outcome.encrypted;
+    if (m_listing)
+        m_links = outcome.links;
     m_reply = outcome.reply;
     m_replyPos = 0;
     // quit() ends on "disconnected", which the worker has already reported.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
@@ -30,6 +31,8 @@ public:
     // Limits, in milliseconds: connecting, and waiting for an answer or for data.
     int connectTimeoutMs = 30000;
     int stallTimeoutMs = 60000;
+    // A PEM file of the certificates to trust instead of the system's.
+    QString trustedCertificates;
 
     // Cancels whatever runs and starts over: the next command logs in with
     // these and starts from the login folder.
@@ -38,8 +41,10 @@ public:
     // Each starts one command and returns its number, which commandEnded
     // reports, or 0 when a command is still running or a name cannot be sent
     // as it is. Names are remote names in the current folder.
-    quint64
-    cd(const QString &path); // relative to the current folder; from the server's root with a leading "/"
+    // Relative to the current folder; from the server's root with a leading
+    // "/". A quiet one that fails reports only commandEnded: it tries whether
+    // a name is a folder.
+    quint64 cd(const QString &path, bool quiet = false);
     quint64 cdUp();
     quint64 list();
     quint64 size(const QString &name);
@@ -57,6 +62,11 @@ public:
     QString currentFolder() const { return m_folder; }
     // Why the last command failed: the local cause, or libcurl's and the server's words.
     QString errorText() const { return m_error; }
+    // Whether the last completed command went over a TLS-encrypted control
+    // connection, which is what keeps the password from being read.
+    bool encrypted() const { return m_encrypted; }
+    // The names of the last listing that are symbolic links.
+    QStringList listedLinks() const { return m_links; }
 
 signals:
     void stateChanged(int state);
@@ -77,6 +87,10 @@ private:
     std::shared_ptr<std::atomic_bool> m_cancelled;
     quint64 m_running = 0;
     bool m_quitting = false;
+    bool m_quiet = false;
+    bool m_listing = false;
+    bool m_encrypted = false;
+    QStringList m_links;
     quint64 m_lastCommand = 0;
     QString m_address;
     QString m_user;

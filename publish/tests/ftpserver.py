@@ -11,7 +11,12 @@ vsftpd's own words ('CONNECT: Client', 'FAIL LOGIN: Client',
            password; it serves the folder above --root, so the session starts
            in the folder named like --root's last part
   hostile  listings hold names that climb out of folders, carry line breaks or
-           a NUL; a listing of a folder named "locked" is refused
+           a NUL; a listing of a folder named "locked" is refused; one of a
+           folder named "odd" holds a device, a socket, a pipe and a German
+           date between its folders
+  tls      pyftpdlib offering TLS (AUTH TLS) with the certificate and key in
+           the PEM file --cert, not requiring it
+  nosize   pyftpdlib without the SIZE command
   stall    listings, downloads and entering a folder named "stalled" never answer
   slow     downloads trickle, so that the server can be stopped half-way
   full     an upload fails with "disk full" after its first 64 KB
@@ -36,6 +41,12 @@ from pyftpdlib.servers import ThreadedFTPServer
 
 HOSTILE = ["fine.txt", "..", ".", "con\x01trol.txt", "evil\r\nname.txt", "a/b.txt", "/tmp/absolute.txt",
            "../../escaped.txt", "trail.txt\x00.exe"]
+ODD = ["drwxr-xr-x   2 owner    group        4096 Jan 01 00:00 public_html",
+       "crw-rw-rw-   1 root     root       1,   3 Jan 01 00:00 null",
+       "drwxr-xr-x   2 owner    group        4096 Jan 01 00:00 cgi-bin",
+       "srwxrwxrwx   1 owner    group           0 Jan 01 00:00 socket",
+       "drwxr-xr-x   2 owner    group        4096 M\u00e4r 01 00:00 backup",
+       "prw-r--r--   1 owner    group           0 Jan 01 00:00 pipe"]
 LOG_LOCK = threading.Lock()
 
 
@@ -66,6 +77,9 @@ class HostileHandler(LoggingHandler):
         if path.rstrip("/").endswith("locked"):
             self.respond("550 Listing refused.")
             return
+        if path.rstrip("/").endswith("odd"):
+            self.push_dtp_data("".join(n + "\r\n" for n in ODD).encode("utf-8"), isproducer=False, cmd="LIST")
+            return path
         lines = "".join("-rw-r--r--   1 owner    group           5 Jan 01 00:00 %s\r\n" % n for n in HOSTILE)
         self.push_dtp_data(lines.encode("utf-8"), isproducer=False, cmd="LIST")
         return path
@@ -86,6 +100,29 @@ class StallHandler(LoggingHandler):
         if path.rstrip("/").endswith("stalled"):
             time.sleep(30)
         return super().ftp_CWD(path)
+
+
+class NoSizeHandler(LoggingHandler):
+    proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k != "SIZE"}
+
+
+def tls_handler(cert):
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler  # needs python3-openssl
+
+    class EarlyTlsDTPHandler(TLS_DTPHandler):
+        # libcurl starts the data connection's handshake before it sends the
+        # transfer command; pyftpdlib would drop a connection that speaks first.
+        def readable(self):
+            if getattr(self, "_ssl_accepting", False) and not self._initialized:
+                return True
+            return super().readable()
+
+    class TlsHandler(LoggingHandler, TLS_FTPHandler):
+        certfile = cert
+        keyfile = cert
+        dtp_handler = EarlyTlsDTPHandler
+
+    return TlsHandler
 
 
 class FullDTPHandler(DTPHandler):
@@ -183,6 +220,7 @@ def main():
     p.add_argument("--password", default="secret")
     p.add_argument("--mode", default="normal")
     p.add_argument("--log", default=os.devnull)
+    p.add_argument("--cert")
     a = p.parse_args()
     # A test that dies without stopping its server takes the server along.
     die_with_parent(signal.SIGTERM)
@@ -193,7 +231,15 @@ def main():
 
     auth = DummyAuthorizer()
     auth.add_user(a.user, a.password, a.root, perm="elradfmwMT")
-    handler = {"hostile": HostileHandler, "stall": StallHandler}.get(a.mode, LoggingHandler)
+    if a.mode == "tls":
+        try:
+            handler = tls_handler(a.cert)
+        except ImportError:
+            print("SKIP pyftpdlib's TLS needs python3-openssl", flush=True)
+            return 0
+    else:
+        handler = {"hostile": HostileHandler, "stall": StallHandler, "nosize": NoSizeHandler}.get(
+            a.mode, LoggingHandler)
     handler.authorizer = auth
     handler.auth_failed_timeout = 0.2  # pyftpdlib's 3 s would outlast the tests' short limits
     handler.log_path = a.log

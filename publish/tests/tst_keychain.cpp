@@ -2,12 +2,18 @@
 // with gnome-keyring in it, so that nothing touches the user's own keyring.
 #include "publish/publishdialog.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 QString g_skipReason;
@@ -64,6 +70,28 @@ void startSecretService()
                        QString::fromUtf8(g_keyring->readAllStandardError());
 }
 
+bool writeNow(publish::PasswordStore &store, const QString &password)
+{
+    QObject context;
+    std::optional<bool> ok;
+    store.write(password, &context, [&](bool written) { ok = written; });
+    (void)QTest::qWaitFor([&] { return ok.has_value(); }, 30000);
+    return ok.value_or(false);
+}
+
+QString readNow(publish::PasswordStore &store)
+{
+    QObject context;
+    bool done = false;
+    std::optional<QString> stored;
+    store.read(&context, [&](const std::optional<QString> &p) {
+        stored = p;
+        done = true;
+    });
+    (void)QTest::qWaitFor([&] { return done; }, 30000);
+    return stored.value_or(QString());
+}
+
 void stopSecretService()
 {
     for (QProcess *p : {g_keyring, g_bus}) {
@@ -83,6 +111,7 @@ class TestKeychain final : public QObject
 
 private slots:
     void storeReadRemove();
+    void keychainThatHangs();
 };
 
 void TestKeychain::storeReadRemove()
@@ -90,21 +119,50 @@ void TestKeychain::storeReadRemove()
     if (!g_skipReason.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no Secret Service to test against: ") + g_skipReason));
     std::unique_ptr<publish::PasswordStore> store = publish::systemPasswordStore();
-    if (!store->write(QStringLiteral("s3cret pass")))
+    if (!writeNow(*store, QStringLiteral("s3cret pass")))
         QSKIP("the keychain library found no Secret Service in the private session");
-    QCOMPARE(store->read().value_or(QString()), QStringLiteral("s3cret pass"));
+    QCOMPARE(readNow(*store), QStringLiteral("s3cret pass"));
     // It went to the keyring of the private session, not to some file of ours.
     QVERIFY(!QDir(g_home->filePath(QStringLiteral("data/keyrings"))).entryList(QDir::Files).isEmpty());
-    QVERIFY(store->write(QStringLiteral("changed")));
-    QCOMPARE(store->read().value_or(QString()), QStringLiteral("changed"));
+    QVERIFY(writeNow(*store, QStringLiteral("changed")));
+    QCOMPARE(readNow(*store), QStringLiteral("changed"));
     store->remove();
-    QVERIFY(!store->read().has_value() || store->read()->isEmpty());
+    QTRY_COMPARE(readNow(*store), QString());
+}
+
+void TestKeychain::keychainThatHangs()
+{
+    if (!g_skipReason.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no Secret Service to test against: ") + g_skipReason));
+    std::unique_ptr<publish::PasswordStore> store = publish::systemPasswordStore();
+    QVERIFY(writeNow(*store, QStringLiteral("kept")));
+    // A keychain that takes its time: the dialog opens and takes typing meanwhile.
+    const auto keyring = pid_t(g_keyring->processId());
+    kill(keyring, SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    publish::PublishDialog d(nullptr, publish::systemPasswordStore());
+    auto closedEarly = std::make_unique<publish::PublishDialog>(nullptr, publish::systemPasswordStore());
+    d.show();
+    QTest::keyClicks(d.serverEdit, QStringLiteral("ftp.example.org"));
+    const qint64 took = clock.elapsed();
+    closedEarly.reset(); // gone before the keychain answers
+    kill(keyring, SIGCONT);
+    QVERIFY2(took < 3000, qPrintable(QStringLiteral("the dialog took %1 ms").arg(took)));
+    QCOMPARE(d.serverEdit->text(), QStringLiteral("ftp.example.org"));
+    // Once it answers, the stored password arrives.
+    QTRY_COMPARE_WITH_TIMEOUT(d.passwordEdit->text(), QStringLiteral("kept"), 20000);
+    QVERIFY(d.savePasswordCheck->isChecked());
 }
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     startSecretService();
+    if (g_home) {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, g_home->path());
+    }
     int rc = 0;
     {
         TestKeychain test;

@@ -61,38 +61,62 @@ void TestListing::listLines_data()
 {
     QTest::addColumn<QString>("list");
     QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("links");
+    const QString folder = QStringLiteral("drwxr-xr-x 2 u g 4096 Jan 01 00:00 public_html\n");
     QTest::newRow("pyftpdlib file and folder")
         << "-rw-r--r--   1 root     root           25 Dec 06 22:44 index.html\r\n"
            "drwxr-xr-x   2 root     root         4096 Dec 06 22:44 images\r\n"
-        << "index.html\r\nimages/\r\n";
+        << "index.html\r\nimages/\r\n"
+        << L({});
     QTest::newRow("vsftpd numeric owners, spaces kept")
         << "-rw-r--r--    1 0        0               1 Dec 06  2025  spaced.txt \n"
-        << " spaced.txt \r\n";
+        << " spaced.txt \r\n"
+        << L({});
     QTest::newRow("owner only, ISO date") << "-rw-r--r-- 1 ftp 5 2024-01-31 09:15 a b.txt"
-                                          << "a b.txt\r\n";
+                                          << "a b.txt\r\n"
+                                          << L({});
     QTest::newRow("link") << "lrwxrwxrwx 1 u g 4 Jan  1 00:00 www -> public_html\n"
-                          << "www\r\n";
+                          << "www\r\n"
+                          << L({"www"});
     QTest::newRow("dot entries and summary skipped")
         << "total 8\ndrwxr-xr-x 2 u g 4096 Jan 01 00:00 .\ndrwxr-xr-x 2 u g 4096 Jan 01 00:00 ..\n"
-        << "";
+        << "" << L({});
     QTest::newRow("DOS listing") << "01-31-24  09:15PM       <DIR>          my site\r\n"
                                     "01-31-24  09:16AM                  512 index.html\r\n"
-                                 << "my site/\r\nindex.html\r\n";
+                                 << "my site/\r\nindex.html\r\n"
+                                 << L({});
     QTest::newRow("line break inside a name")
         << "-rw-r--r-- 1 u g 3 Jan 01 00:00 new\nline.txt\n-rw-r--r-- 1 u g 6 Jan 01 00:00 normal.txt\n"
-        << "new\nline.txt\r\nnormal.txt\r\n";
-    QTest::newRow("unreadable line costs only itself")
-        << "garbage\n-rw-r--r-- 1 u g 6 Jan 01 00:00 normal.txt\n"
-        << "normal.txt\r\n";
-    QTest::newRow("devices and sockets skipped") << "srwxrwxrwx 1 u g 0 Jan 01 00:00 sock\n"
-                                                 << "";
+        << "new\nline.txt\r\nnormal.txt\r\n"
+        << L({});
+    QTest::newRow("unreadable first line") << "garbage\n-rw-r--r-- 1 u g 6 Jan 01 00:00 normal.txt\n"
+                                           << "normal.txt\r\n"
+                                           << L({});
+    // Lines of a listing that are no entry of ours do not stick to the one before.
+    QTest::newRow("device after an entry")
+        << folder + QStringLiteral("crw-rw-rw- 1 root root 1, 3 Jan 01 00:00 null\n") << "public_html/\r\n"
+        << L({});
+    QTest::newRow("socket after an entry")
+        << folder + QStringLiteral("srwxrwxrwx 1 u g 0 Jan 01 00:00 sock\n") << "public_html/\r\n"
+        << L({});
+    QTest::newRow("month in another language")
+        << folder + QString::fromUtf8("-rw-r--r-- 1 u g 5 M\u00e4r 01 00:00 notiz.txt\n")
+        << "public_html/\r\nnotiz.txt\r\n"
+        << L({});
+    QTest::newRow("date not read after an entry")
+        << folder + QString::fromUtf8("-rw-r--r-- 1 u g 5 3\u6708 01 00:00 x\ntotal 3\n")
+        << "public_html/\r\n"
+        << L({});
 }
 
 void TestListing::listLines()
 {
     QFETCH(QString, list);
     QFETCH(QString, reply);
-    QCOMPARE(entriesOfList(list), reply);
+    QFETCH(QStringList, links);
+    QStringList found;
+    QCOMPARE(entriesOfList(list, &found), reply);
+    QCOMPARE(found, links);
 }
 
 void TestListing::requests_data()

@@ -23,11 +23,15 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using publish::PublishDialog;
 using surface::codes::Ok;
 
 namespace {
+// The self-signed certificate (and its key) of the TLS server, for 127.0.0.1.
+QString g_certificate;
+
 // A server started for a test and stopped with it (see ftpserver.py).
 class FtpServer
 {
@@ -38,7 +42,8 @@ public:
         m_process.setProgram(QStringLiteral("/usr/bin/python3"));
         m_process.setArguments({QStringLiteral(QK_FTPSERVER), QStringLiteral("--root"), root,
                                 QStringLiteral("--mode"), mode, QStringLiteral("--password"), password,
-                                QStringLiteral("--log"), m_log.filePath(QStringLiteral("log"))});
+                                QStringLiteral("--log"), m_log.filePath(QStringLiteral("log")),
+                                QStringLiteral("--cert"), g_certificate});
         m_process.start();
         if (!m_process.waitForStarted(10000))
             return;
@@ -98,20 +103,28 @@ private:
         QSKIP(qPrintable(name.skipReason()));                                                                \
     QVERIFY2(name.port() > 0, qPrintable(name.error()))
 
+// Answers, like a keychain, only once events run.
 struct MemoryPasswords final : publish::PasswordStore
 {
     std::optional<QString> stored;
     bool available = true;
-    std::optional<QString> read() override { return available ? stored : std::nullopt; }
-    bool write(const QString &p) override
+    void read(QObject *context, std::function<void(std::optional<QString>)> done) override
     {
-        if (!available)
-            return false;
-        stored = p;
-        return true;
+        QTimer::singleShot(0, context, [this, done] { done(available ? stored : std::nullopt); });
+    }
+    void write(const QString &p, QObject *context, std::function<void(bool)> done) override
+    {
+        if (available)
+            stored = p;
+        QTimer::singleShot(0, context, [this, done] { done(available); });
     }
     void remove() override { stored.reset(); }
 };
+
+const QString kEncrypted =
+    QStringLiteral("Encrypted connection (TLS): the password and the files are protected");
+const QString kNotEncrypted =
+    QStringLiteral("Not encrypted: the server offers no TLS, so the password and the files went in clear");
 
 // The hostile server's name that a C string would cut at its NUL.
 QString nulName()
@@ -208,6 +221,21 @@ void TestPublishDialog::initTestCase()
     signal(SIGXFSZ, SIG_IGN);
     m_surface = std::make_unique<testsupport::FakeEditSurface>();
     m_oldCurrent = QDir::currentPath();
+    g_certificate = m_settings.filePath(QStringLiteral("server.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), g_certificate,
+                   QStringLiteral("-out"), m_settings.filePath(QStringLiteral("cert.pem"))});
+    QVERIFY(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
+    // One file with the key and the certificate for the server; the certificate alone is what is trusted.
+    QFile pem(g_certificate);
+    QVERIFY(pem.open(QIODevice::Append));
+    pem.write(readTestFile(m_settings.filePath(QStringLiteral("cert.pem"))));
 }
 
 void TestPublishDialog::init()
@@ -261,23 +289,31 @@ void TestPublishDialog::session_data()
     QTest::addColumn<QString>("mode");
     QTest::newRow("pyftpdlib") << "normal";
     QTest::newRow("vsftpd") << "vsftpd";
+    QTest::newRow("pyftpdlib over TLS") << "tls";
 }
 
 void TestPublishDialog::session()
 {
     QFETCH(QString, mode);
+    // Links to a folder and to a file, as shared hosts have them, and a pipe
+    // right after a folder.
+    QVERIFY(QFile::link(QStringLiteral("images"), remote(QStringLiteral("www"))));
+    QVERIFY(QFile::link(QStringLiteral("index.html"), remote(QStringLiteral("latest.html"))));
+    QCOMPARE(mkfifo(QFile::encodeName(remote(QStringLiteral("images-pipe"))).constData(), 0644), 0);
     QK_START_SERVER(server, m_rootPath, mode);
     auto d = dialog();
+    if (mode == QLatin1String("tls"))
+        d->transfer->trustedCertificates = m_settings.filePath(QStringLiteral("cert.pem"));
     connectTo(*d, server);
-    // The name with a line break is one entry, and hides nothing.
-    QTRY_COMPARE_WITH_TIMEOUT(
-        entries(d->listing),
-        (QStringList{QStringLiteral(".."), QStringLiteral("images/"), QStringLiteral("index.html"),
-                     QStringLiteral("my page.html"), QStringLiteral("new\nline.txt")}),
-        15000);
+    // The name with a line break is one entry, and hides nothing; the pipe is no entry of ours.
+    const QStringList top{QStringLiteral(".."),           QStringLiteral("images/"),
+                          QStringLiteral("index.html"),   QStringLiteral("latest.html"),
+                          QStringLiteral("my page.html"), QStringLiteral("new\nline.txt"),
+                          QStringLiteral("www")};
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
     QVERIFY(d->refreshButton->isEnabled() && d->uploadButton->isEnabled() &&
             d->disconnectButton->isEnabled());
-    QCOMPARE(d->panels[0]->text(), QStringLiteral("Response Completed"));
+    QCOMPARE(d->panels[0]->text(), mode == QLatin1String("tls") ? kEncrypted : kNotEncrypted);
     QCOMPARE(d->panels[1]->text(), QStringLiteral("Bytes Received: "));
     QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     QCOMPARE(s.value(QStringLiteral("FTP/URL")).toString(),
@@ -296,7 +332,17 @@ void TestPublishDialog::session()
     QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("logo.gif"))), QByteArray("GIF89a-logo"));
     QCOMPARE(d->panels[2]->text(), QStringLiteral("11")); // the size
     doubleClick(*d, QStringLiteral(".."));
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("index.html")), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    // A link to a folder is entered, a link to a file is fetched.
+    doubleClick(*d, QStringLiteral("www"));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
+                              (QStringList{QStringLiteral(".."), QStringLiteral("logo.gif")}), 15000);
+    doubleClick(*d, QStringLiteral(".."));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    doubleClick(*d, QStringLiteral("latest.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(QStringLiteral("latest.html"))),
+                              QByteArray("<html>remote index</html>"), 15000);
+    QTRY_VERIFY(!d->transfer->isRunning());
 
     // A name with a space, and an existing local file: No keeps it, Yes replaces it.
     writeTestFile(m_work->filePath(QStringLiteral("my page.html")), "local");
@@ -310,6 +356,25 @@ void TestPublishDialog::session()
     doubleClick(*d, QStringLiteral("my page.html"));
     QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(QStringLiteral("my page.html"))),
                               QByteArray("spaced"), 15000);
+    QTRY_VERIFY(!d->transfer->isRunning());
+
+    // Connecting again reports the folder change, not the download before it.
+    QStringList completed;
+    const QMetaObject::Connection watch = connect(d->transfer, &publish::Transfer::commandEnded, d.get(),
+                                                  [&] { completed << d->panels[0]->text(); });
+    connectTo(*d, server);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    disconnect(watch);
+    QCOMPARE(completed.first(), QStringLiteral("Response Completed"));
+    QCOMPARE(d->pendingCommand, QStringLiteral("DIR"));
+    // A failed Connect leaves nothing of the last session to act on.
+    connectTo(*d, server, {}, QStringLiteral("wrong"));
+    QTRY_VERIFY(!d->transfer->isRunning());
+    QCOMPARE(d->listing->count(), 0);
+    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled() &&
+            !d->disconnectButton->isEnabled());
+    connectTo(*d, server);
+    QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
 
     // The open page goes up under its own name, even with a file named like
     // the first part of its path beside it, and replaces the old one whole.
@@ -338,7 +403,7 @@ void TestPublishDialog::session()
     states.clear();
     d->disconnectFromServer();
     QCOMPARE(d->listing->count(), 0);
-    QVERIFY(d->refreshButton->isEnabled());
+    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled());
     QTRY_VERIFY(!d->transfer->isRunning());
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Disconnected"));
     QCOMPARE(states.size(), 2);
@@ -356,17 +421,18 @@ void TestPublishDialog::failures_data()
     QTest::addColumn<QString>("file"); // double-clicked once listed, after it was taken away
     QTest::addColumn<qint64>("sizeLimit");
     QTest::addColumn<QString>("reason");
-    QTest::addColumn<int>("failedLogins");
+    QTest::addColumn<int>("logins"); // passwords sent
     QTest::addColumn<int>("listings");
     // clang-format off
+    QTest::newRow("certificate not trusted") << "tls" << "secret" << "" << "" << 0LL << "The server's certificate did not pass the check (SSL certificate problem: self-signed certificate)" << 0 << 0;
     QTest::newRow("pyftpdlib wrong password") << "normal" << "wrong" << "" << "" << 0LL << "530" << 1 << 0;
     QTest::newRow("vsftpd wrong password") << "vsftpd" << "wrong" << "" << "" << 0LL << "530" << 1 << 0;
-    QTest::newRow("pyftpdlib missing folder") << "normal" << "secret" << "nowhere" << "" << 0LL << "550" << 0 << 0;
-    QTest::newRow("vsftpd missing folder") << "vsftpd" << "secret" << "nowhere" << "" << 0LL << "550" << 0 << 0;
-    QTest::newRow("listing refused") << "hostile" << "secret" << "locked" << "" << 0LL << "550" << 0 << 1;
-    QTest::newRow("pyftpdlib missing file") << "normal" << "secret" << "" << "gone.txt" << 0LL << "550" << 0 << 1;
-    QTest::newRow("vsftpd missing file") << "vsftpd" << "secret" << "" << "gone.txt" << 0LL << "550" << 0 << 1;
-    QTest::newRow("local disk full") << "normal" << "secret" << "" << "big.bin" << 65536LL << "File too large" << 0 << 1;
+    QTest::newRow("pyftpdlib missing folder") << "normal" << "secret" << "nowhere" << "" << 0LL << "550" << 1 << 0;
+    QTest::newRow("vsftpd missing folder") << "vsftpd" << "secret" << "nowhere" << "" << 0LL << "550" << 1 << 0;
+    QTest::newRow("listing refused") << "hostile" << "secret" << "locked" << "" << 0LL << "550" << 1 << 1;
+    QTest::newRow("pyftpdlib missing file") << "normal" << "secret" << "" << "gone.txt" << 0LL << "550" << 1 << 1;
+    QTest::newRow("vsftpd missing file") << "vsftpd" << "secret" << "" << "gone.txt" << 0LL << "550" << 1 << 1;
+    QTest::newRow("local disk full") << "normal" << "secret" << "" << "big.bin" << 65536LL << "File too large" << 1 << 1;
     QTest::newRow("server never answers") << "silent" << "secret" << "" << "" << 0LL << "time" << 0 << 0;
     // clang-format on
 }
@@ -379,7 +445,7 @@ void TestPublishDialog::failures()
     QFETCH(QString, file);
     QFETCH(qint64, sizeLimit);
     QFETCH(QString, reason);
-    QFETCH(int, failedLogins);
+    QFETCH(int, logins);
     QFETCH(int, listings);
     QDir(m_rootPath).mkpath(QStringLiteral("locked"));
     writeTestFile(remote(QStringLiteral("gone.txt")), "soon gone");
@@ -409,7 +475,7 @@ void TestPublishDialog::failures()
     QCOMPARE(d->panels[0]->text(), QStringLiteral("Remote Error: ") + message);
     // Nothing more was asked once a step failed: no second login, no second connection.
     QTRY_VERIFY(!d->transfer->isRunning());
-    QCOMPARE(server.count(QStringLiteral("FAIL LOGIN")), failedLogins);
+    QCOMPARE(server.count(QStringLiteral("\"PASS")), logins);
     QCOMPARE(server.count(QStringLiteral("\"LIST")), listings);
     QCOMPARE(server.count(QStringLiteral("CONNECT:")), 1);
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -427,6 +493,9 @@ void TestPublishDialog::remoteNames_data()
     QTest::newRow("spaces around the name") << "normal"
                                             << " spaced.txt "
                                             << "spaced.txt" << QByteArray();
+    QTest::newRow("server without SIZE") << "nosize"
+                                         << "plain.txt"
+                                         << "plain.txt" << QByteArray("no size asked");
     QTest::newRow("NUL in the name") << "hostile"
                                      << "" << nulName() << QByteArray();
 }
@@ -521,6 +590,16 @@ void TestPublishDialog::hostileServer()
     QCOMPARE(
         QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden | QDir::AllDirs | QDir::NoDotAndDotDot),
         QStringList());
+    // A device, a socket, a pipe and a date in German between the folders
+    // stick to none of them.
+    QDir(m_rootPath).mkpath(QStringLiteral("odd/public_html"));
+    connectTo(*d, server, QStringLiteral("odd"));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
+                              (QStringList{QStringLiteral(".."), QStringLiteral("public_html/"),
+                                           QStringLiteral("cgi-bin/"), QStringLiteral("backup/")}),
+                              15000);
+    doubleClick(*d, QStringLiteral("public_html/"));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), listed, 15000);
 }
 
 void TestPublishDialog::stalledServer()
@@ -565,7 +644,7 @@ void TestPublishDialog::closingCancels()
     QVERIFY(!d->isVisible());
     QVERIFY(!d->transfer->isRunning());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(d->pendingCommand, QString()); // no listing asked for
+    QCOMPARE(d->pendingCommand, QStringLiteral("CD stalled")); // no listing asked for
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 
@@ -656,10 +735,10 @@ void TestPublishDialog::passwords()
         auto owned = std::make_unique<MemoryPasswords>();
         MemoryPasswords *store = owned.get();
         PublishDialog d(m_surface.get(), std::move(owned));
+        QCOMPARE(d.passwordEdit->text(), QStringLiteral("old"));
+        QTRY_VERIFY(d.savePasswordCheck->isChecked());
         QCOMPARE(store->stored.value_or(QString()), QStringLiteral("old"));
         QVERIFY(!QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).contains(QStringLiteral("FTP/P")));
-        QVERIFY(d.savePasswordCheck->isChecked());
-        QCOMPARE(d.passwordEdit->text(), QStringLiteral("old"));
     }
     {
         // No keychain: not stored, and the status bar says so.
@@ -670,7 +749,9 @@ void TestPublishDialog::passwords()
         d.savePasswordCheck->setChecked(true);
         connectTo(d, server, {}, password);
         QTRY_COMPARE_WITH_TIMEOUT(
-            d.panels[0]->text(), QStringLiteral("Password not saved: no keychain service is running"), 15000);
+            d.panels[0]->text(),
+            QStringLiteral("Password not saved: no keychain service is running \u2014 ") + kNotEncrypted,
+            15000);
     }
 }
 
