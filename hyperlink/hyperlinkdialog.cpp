@@ -181,15 +181,18 @@ void HyperlinkDialog::browsePage()
     browse::ChosenFileName().clear();
     // From the page's own folder, where the pages it links to mostly are.
     const QString page = m_surface->CurrentDocumentPath();
-    browse::BrowseForFile(this, QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
-                          2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath());
-    addressBox->setEditText(browse::ChosenFileName());
+    // A cancel leaves the address as the user had it.
+    if (browse::BrowseForFile(this,
+                              QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
+                              2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath()))
+        addressBox->setEditText(browse::ChosenFileName());
     addressBox->setFocus();
 }
 
 void HyperlinkDialog::browseFavourites()
 {
-    addressBox->setEditText(browse::browseFavorites(this));
+    if (const std::optional<QString> address = browse::browseFavorites(this))
+        addressBox->setEditText(*address);
     addressBox->setFocus();
 }
 

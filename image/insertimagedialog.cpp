@@ -561,10 +561,12 @@ void InsertImageDialog::showImage(const QString &path, bool fillSizes)
 void InsertImageDialog::browseImage()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    imageFileEdit->setText(browse::ChosenFileName());
-    showImage(browse::ChosenFileName(), true);
-    rememberFolderOf(browse::ChosenFileName());
+    // A cancel leaves the box, the preview and the sizes as the user had them.
+    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder())) {
+        imageFileEdit->setText(browse::ChosenFileName());
+        showImage(browse::ChosenFileName(), true);
+        rememberFolderOf(browse::ChosenFileName());
+    }
     imageFileEdit->setFocus();
 }
 
@@ -586,10 +588,11 @@ void InsertImageDialog::pickListedFile(QListWidgetItem *item)
 
 void InsertImageDialog::browseLowResImage()
 {
-    const QString before = browse::ChosenFileName();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    if (browse::ChosenFileName() != before)
-        rememberFolderOf(browse::ChosenFileName());
+    // Only a file chosen now goes in: what an earlier browse left in
+    // ChosenFileName has nothing to do with this box.
+    if (!browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+        return;
+    rememberFolderOf(browse::ChosenFileName());
     lowResEdit->setText(browse::ChosenFileName());
     if (const std::optional<QImage> picture = browse::readPicture(browse::ChosenFileName())) {
         lowResPreview->setPixmap(QPixmap::fromImage(*picture));
@@ -600,26 +603,29 @@ void InsertImageDialog::browseLowResImage()
 void InsertImageDialog::browseLinkFile()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(
-        this,
-        QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
-                       "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
-                       "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
-        7, startFolder());
+    if (!browse::BrowseForFile(
+            this,
+            QStringLiteral(
+                "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
+                "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
+                "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
+            7, startFolder()))
+        return;
     linkAddressBox->setEditText(linkTargetCase(browse::ChosenFileName()));
 }
 
 void InsertImageDialog::browseFavourites()
 {
-    linkAddressBox->setEditText(browse::browseFavorites(this));
+    if (const std::optional<QString> address = browse::browseFavorites(this))
+        linkAddressBox->setEditText(*address);
     linkAddressBox->setFocus();
 }
 
 void InsertImageDialog::browseVideo()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    videoFileEdit->setText(browse::ChosenFileName());
+    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+        videoFileEdit->setText(browse::ChosenFileName());
     videoFileEdit->setFocus();
 }
 
