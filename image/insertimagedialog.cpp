@@ -708,8 +708,13 @@ void InsertImageDialog::insertImage()
         return;
     }
     rememberFolderOf(imageFileEdit->text());
-    if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
-        range->pasteHTML(*fragment); // a refused paste still closes the dialog
+    // A composed picture takes the place of a selected one. A refused paste
+    // still closes the dialog.
+    const surface::Selection selection = m_surface->DOM().selection();
+    if (std::optional<surface::ControlRange> picture = selection.createControlRange())
+        picture->pasteHTML(*fragment);
+    else if (std::optional<surface::TextRange> range = selection.createRange())
+        range->pasteHTML(*fragment);
     accept();
 }
 

@@ -44,6 +44,7 @@ private slots:
     void cleanup();
 
     void missingImageKeepsTheDialog();
+    void replacesTheSelectedPicture();
     void fileList_data();
     void fileList();
     void folderLists();
@@ -95,6 +96,19 @@ void TestInsertImageDialog::missingImageKeepsTheDialog()
     QVERIFY(d.isVisible());
     QCOMPARE(d.altTextEdit->text(), QStringLiteral("kept"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.imageFileEdit));
+}
+
+void TestInsertImageDialog::replacesTheSelectedPicture()
+{
+    m_surface.setPage(QStringLiteral("<html><body><p>a <img src=\"old.gif\"> b</p></body></html>"));
+    QVERIFY(m_surface.selectObject(QStringLiteral("<img src=\"old.gif\">")));
+    InsertImageDialog d(&m_surface);
+    d.imageFileEdit->setText(QStringLiteral("new.gif"));
+    d.altTextEdit->setText(QStringLiteral("New"));
+    d.insertImage();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(m_surface.page(),
+             QStringLiteral("<html><body><p>a <img src=\"new.gif\" alt=\"New\"> b</p></body></html>"));
 }
 
 void TestInsertImageDialog::fileList_data()

@@ -144,7 +144,28 @@
         const saved = qk.savedRange || selectionRange();
         if (!saved || !document.body)
             return {ok: false, snap: snapshot()};
-        let r = shownRange(saved);
+        return pasteInto(shownRange(saved), html);
+    };
+
+    // The object selected as a whole, as the page holds it.
+    qk.controlHTML = function () {
+        if (!isControlSelected())
+            return {ok: false, snap: snapshot()};
+        return {ok: true, html: controlEl.outerHTML, snap: snapshot()};
+    };
+
+    // A fragment over a selected object takes the object's place: a picture
+    // composed anew replaces the old one, a link made around it wraps it.
+    qk.pasteOverControl = function (html) {
+        if (!isControlSelected() || !document.body)
+            return {ok: false, snap: snapshot()};
+        const r = document.createRange();
+        r.selectNode(controlEl);
+        controlEl = null;
+        return pasteInto(r, html);
+    };
+
+    function pasteInto(r, html) {
         const split = html === '' ? null : aroundAnchors(r, html);
         if (split) {
             r = split.range;
@@ -170,7 +191,7 @@
         }
         qk.savedRange = null;
         return {ok: !!ok, snap: snapshot()};
-    };
+    }
 
     // The caret goes where something was dropped (view coordinates).
     qk.caretAt = function (x, y) {
