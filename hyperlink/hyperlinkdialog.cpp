@@ -70,9 +70,12 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     linkLabel->setBuddy(linkTextEdit);
     auto *addressLabel = new QLabel(QStringLiteral("Enter URL of Web page or file to link to:"), page0);
     addressLabel->setBuddy(addressBox);
+    // The label names the box, not the line edit inside it, where the typing goes.
+    addressBox->lineEdit()->setAccessibleName(tr("URL of Web page or file to link to"));
     auto *targetLabel =
         new QLabel(QStringLiteral("If using HTML Frames, enter name of frame to target:"), frame);
     targetLabel->setBuddy(targetBox);
+    targetBox->lineEdit()->setAccessibleName(tr("Name of frame to target"));
 
     auto *addressRow = new QHBoxLayout;
     addressRow->addWidget(addressBox, 1);

@@ -156,6 +156,9 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     folderList->setObjectName(QStringLiteral("Dir1"));
     fileList = new QListWidget(p0);
     fileList->setObjectName(QStringLiteral("File1"));
+    // One label stands above the three lists; each says what it lists.
+    folderList->setAccessibleName(tr("Folders"));
+    fileList->setAccessibleName(tr("Image files"));
     imagePreview = new QLabel(p0);
     imagePreview->setObjectName(QStringLiteral("Picture2"));
     imagePreview->setAutoFillBackground(true);
@@ -301,6 +304,8 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     auto *linkLabel =
         new QLabel(QStringLiteral("Type the URL of the Web page, image or file you wish to link to:"), p3);
     linkLabel->setBuddy(linkAddressBox);
+    // Labels name the boxes, not the line edits inside them, where the typing goes.
+    linkAddressBox->lineEdit()->setAccessibleName(tr("URL to link to"));
     auto *l3 = new QVBoxLayout(p3);
     l3->addWidget(linkLabel);
     auto *linkRow = new QHBoxLayout;
@@ -349,6 +354,8 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     loopLabel->setBuddy(videoLoopBox);
     auto *startLabel = new QLabel(QStringLiteral("Start:"), videoFrame);
     startLabel->setBuddy(videoStartBox);
+    videoLoopBox->lineEdit()->setAccessibleName(tr("Loop"));
+    videoStartBox->lineEdit()->setAccessibleName(tr("Start"));
     auto *note = new QLabel(
         QStringLiteral("In the Image input box, be sure to include the filename for a graphic that "
                        "will replace the video in browsers that don't support video."),

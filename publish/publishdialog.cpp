@@ -125,6 +125,7 @@ PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<Pass
 
     listing = new QListWidget(this);
     listing->setObjectName(QStringLiteral("lstData"));
+    listing->setAccessibleName(tr("Files on the server"));
     connectButton = new QPushButton(QStringLiteral("&Connect"), this);
     connectButton->setObjectName(QStringLiteral("cmdConnect"));
     refreshButton = new QPushButton(QStringLiteral("&Refresh"), this);
