@@ -94,21 +94,24 @@ void TestSelectionRoads::click(const QString &selector)
 void TestSelectionRoads::selectedPicture_data()
 {
     QTest::addColumn<QString>("menu");     // "hyperlink" or "image"
+    QTest::addColumn<QString>("picture");  // in the paragraph "a ... b"
     QTest::addColumn<QString>("expected"); // the paragraph's markup after OK
-    QTest::newRow("linked") << "hyperlink"
-                            << "a <a href=\"x.html\"><img id=\"p\" src=\"old.gif\" width=\"40\" "
-                               "height=\"30\"></a> b";
-    QTest::newRow("replaced") << "image"
-                              << "a <img src=\"new.gif\" alt=\"New\" width=\"20\" height=\"10\"> b";
+    const QString old = QStringLiteral("<img id=\"p\" src=\"old.gif\" width=\"40\" height=\"30\">");
+    const QString made = QStringLiteral("<img src=\"new.gif\" alt=\"New\" width=\"20\" height=\"10\">");
+    QTest::newRow("linked") << "hyperlink" << old << QStringLiteral("a <a href=\"x.html\">%1</a> b").arg(old);
+    QTest::newRow("replaced") << "image" << old << QStringLiteral("a %1 b").arg(made);
+    QTest::newRow("replaced in its link") << "image" << QStringLiteral("<a href=\"l.html\">%1</a>").arg(old)
+                                          << QStringLiteral("a <a href=\"l.html\">%1</a> b").arg(made);
 }
 
 // A picture clicked on is linked as it is, or replaced by the one composed.
 void TestSelectionRoads::selectedPicture()
 {
     QFETCH(QString, menu);
+    QFETCH(QString, picture);
     QFETCH(QString, expected);
-    QVERIFY(surface()->setDocumentHTML(QStringLiteral(
-        "<html><body><p>a <img id=\"p\" src=\"old.gif\" width=\"40\" height=\"30\"> b</p></body></html>")));
+    QVERIFY(
+        surface()->setDocumentHTML(QStringLiteral("<html><body><p>a %1 b</p></body></html>").arg(picture)));
     const QString before = body();
     click(QStringLiteral("#p"));
     QTRY_COMPARE(surface()->selectionType(), QStringLiteral("Control"));

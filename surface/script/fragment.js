@@ -161,6 +161,17 @@
             return {ok: false, snap: snapshot()};
         const r = document.createRange();
         r.selectNode(controlEl);
+        // A linked picture replaced by one without a link of its own keeps
+        // its link: the engine would drop the anchor it empties.
+        const a = controlEl.parentElement;
+        if (!/<a[\s>]/i.test(html) && a && a.localName === 'a' &&
+            [...a.childNodes].every((n) => n === controlEl ||
+                                    (n.nodeType === Node.TEXT_NODE && !/[^ \t\n\r\f]/.test(n.data)))) {
+            r.selectNode(a);
+            const wrap = a.cloneNode(false);
+            wrap.innerHTML = html;
+            html = wrap.outerHTML;
+        }
         controlEl = null;
         return pasteInto(r, html);
     };
