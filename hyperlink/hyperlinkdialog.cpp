@@ -70,9 +70,12 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     linkLabel->setBuddy(linkTextEdit);
     auto *addressLabel = new QLabel(QStringLiteral("Enter URL of Web page or file to link to:"), page0);
     addressLabel->setBuddy(addressBox);
+    // The label names the box, not the line edit inside it, where the typing goes.
+    addressBox->lineEdit()->setAccessibleName(tr("URL of Web page or file to link to"));
     auto *targetLabel =
         new QLabel(QStringLiteral("If using HTML Frames, enter name of frame to target:"), frame);
     targetLabel->setBuddy(targetBox);
+    targetBox->lineEdit()->setAccessibleName(tr("Name of frame to target"));
 
     auto *addressRow = new QHBoxLayout;
     addressRow->addWidget(addressBox, 1);
@@ -157,9 +160,21 @@ void HyperlinkDialog::prepare()
                          QStringLiteral("_top")});
     targetBox->setCurrentIndex(-1);
     targetBox->setEditText(QString());
-    std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange();
-    if (range)
-        linkTextEdit->setText(range->text());
+    const surface::Selection selection = m_surface->DOM().selection();
+    if (selection.createControlRange()) {
+        // The picture itself becomes the link; the box says so instead of
+        // asking for a text that would not be used.
+        m_linksPicture = true;
+        linkTextEdit->setText(tr("The selected picture is linked"));
+        linkTextEdit->setEnabled(false);
+        addressBox->setFocus();
+        return;
+    }
+    std::optional<surface::TextRange> range = selection.createRange();
+    if (range) {
+        m_pageText = range->text();
+        linkTextEdit->setText(m_pageText);
+    }
     // With text to link (or an object that gives none), the address comes first.
     if (!range || !range->text().isEmpty())
         addressBox->setFocus();
@@ -181,22 +196,37 @@ void HyperlinkDialog::browsePage()
     browse::ChosenFileName().clear();
     // From the page's own folder, where the pages it links to mostly are.
     const QString page = m_surface->CurrentDocumentPath();
-    browse::BrowseForFile(this, QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
-                          2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath());
-    addressBox->setEditText(browse::ChosenFileName());
+    // A cancel leaves the address as the user had it.
+    if (browse::BrowseForFile(this,
+                              QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
+                              2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath()))
+        addressBox->setEditText(browse::ChosenFileName());
     addressBox->setFocus();
 }
 
 void HyperlinkDialog::browseFavourites()
 {
-    addressBox->setEditText(browse::browseFavorites(this));
+    if (const std::optional<QString> address = browse::browseFavorites(this))
+        addressBox->setEditText(*address);
     addressBox->setFocus();
 }
 
 void HyperlinkDialog::insertLink()
 {
+    const surface::Selection selection = m_surface->DOM().selection();
+    std::optional<surface::ControlRange> picture;
+    if (m_linksPicture && !(picture = selection.createControlRange())) {
+        // The picture is no longer selected: ask for a text as for a caret.
+        m_linksPicture = false;
+        linkTextEdit->clear();
+        linkTextEdit->setEnabled(true);
+    }
     hyperlink::LinkFields f;
-    f.linkText = linkTextEdit->text();
+    f.linkText = m_linksPicture ? QString() : linkTextEdit->text();
+    f.linkedObject = picture ? picture->html() : QString();
+    // The selection's text left as it was is the page's text and must read
+    // the same inside the link; what the user typed over it goes in as typed.
+    f.textFromPage = !m_pageText.isEmpty() && f.linkText == m_pageText;
     f.address = addressBox->currentText();
     f.target = targetBox->currentText();
     f.mouseOver = mouseOverEdit->text();
@@ -217,9 +247,10 @@ void HyperlinkDialog::insertLink()
     }
     if (out.clearAddress)
         addressBox->setEditText(QString());
-    // A selection that gives no text range (an image) takes no link; the
-    // dialog closes all the same.
-    if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
+    // A refused paste still closes the dialog.
+    if (picture)
+        picture->pasteHTML(out.fragment);
+    else if (std::optional<surface::TextRange> range = selection.createRange())
         range->pasteHTML(out.fragment);
     accept();
 }

@@ -49,6 +49,10 @@ public slots:
 private:
     void prepare();
     surface::EditSurface *m_surface;
+    // The selection's text as the link text box was filled with it.
+    QString m_pageText;
+    // A picture is selected: the link goes around it, and there is no text to ask for.
+    bool m_linksPicture = false;
 };
 
 } // namespace hyperlink

@@ -33,9 +33,31 @@ QString fragment(const QString &href, const QString &pieces, const QString &text
 }
 } // namespace
 
-LinkOutcome composeLink(const LinkFields &f)
+QString textAsHtml(const QString &text)
+{
+    QString html;
+    html.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            html += QStringLiteral("&amp;");
+        else if (c == u'<')
+            html += QStringLiteral("&lt;");
+        else if (c == u'>')
+            html += QStringLiteral("&gt;");
+        else
+            html += c;
+    }
+    return html;
+}
+
+LinkOutcome composeLink(const LinkFields &fields)
 {
     const QString bareScheme = QStringLiteral("http://");
+    LinkFields f = fields;
+    if (!f.linkedObject.isEmpty())
+        f.linkText = f.linkedObject;
+    else if (f.textFromPage)
+        f.linkText = textAsHtml(f.linkText);
     LinkOutcome out;
     if (f.linkText.isEmpty()) {
         out.message = QStringLiteral("Please enter text to be linked in the box below.");

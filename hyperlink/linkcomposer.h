@@ -16,7 +16,17 @@ struct LinkFields
     QString mouseOut;    // Text3
     bool anchor = false; // Check1
     QString anchorName;  // Text1
+    // The link text is the page's selected text as it was read, untouched:
+    // plain text, whose "<" and "&" must still read as themselves inside the
+    // link. Text the user typed goes in as typed, markup and all.
+    bool textFromPage = false;
+    // The markup of a selected picture, which the link goes around in place
+    // of a link text.
+    QString linkedObject;
 };
+
+// Plain text written as HTML that reads back as the same text.
+QString textAsHtml(const QString &text);
 
 enum class Focus
 {

@@ -156,6 +156,9 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     folderList->setObjectName(QStringLiteral("Dir1"));
     fileList = new QListWidget(p0);
     fileList->setObjectName(QStringLiteral("File1"));
+    // One label stands above the three lists; each says what it lists.
+    folderList->setAccessibleName(tr("Folders"));
+    fileList->setAccessibleName(tr("Image files"));
     imagePreview = new QLabel(p0);
     imagePreview->setObjectName(QStringLiteral("Picture2"));
     imagePreview->setAutoFillBackground(true);
@@ -301,6 +304,8 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     auto *linkLabel =
         new QLabel(QStringLiteral("Type the URL of the Web page, image or file you wish to link to:"), p3);
     linkLabel->setBuddy(linkAddressBox);
+    // Labels name the boxes, not the line edits inside them, where the typing goes.
+    linkAddressBox->lineEdit()->setAccessibleName(tr("URL to link to"));
     auto *l3 = new QVBoxLayout(p3);
     l3->addWidget(linkLabel);
     auto *linkRow = new QHBoxLayout;
@@ -349,6 +354,8 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     loopLabel->setBuddy(videoLoopBox);
     auto *startLabel = new QLabel(QStringLiteral("Start:"), videoFrame);
     startLabel->setBuddy(videoStartBox);
+    videoLoopBox->lineEdit()->setAccessibleName(tr("Loop"));
+    videoStartBox->lineEdit()->setAccessibleName(tr("Start"));
     auto *note = new QLabel(
         QStringLiteral("In the Image input box, be sure to include the filename for a graphic that "
                        "will replace the video in browsers that don't support video."),
@@ -561,10 +568,12 @@ void InsertImageDialog::showImage(const QString &path, bool fillSizes)
 void InsertImageDialog::browseImage()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    imageFileEdit->setText(browse::ChosenFileName());
-    showImage(browse::ChosenFileName(), true);
-    rememberFolderOf(browse::ChosenFileName());
+    // A cancel leaves the box, the preview and the sizes as the user had them.
+    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder())) {
+        imageFileEdit->setText(browse::ChosenFileName());
+        showImage(browse::ChosenFileName(), true);
+        rememberFolderOf(browse::ChosenFileName());
+    }
     imageFileEdit->setFocus();
 }
 
@@ -586,10 +595,11 @@ void InsertImageDialog::pickListedFile(QListWidgetItem *item)
 
 void InsertImageDialog::browseLowResImage()
 {
-    const QString before = browse::ChosenFileName();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    if (browse::ChosenFileName() != before)
-        rememberFolderOf(browse::ChosenFileName());
+    // Only a file chosen now goes in: what an earlier browse left in
+    // ChosenFileName has nothing to do with this box.
+    if (!browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+        return;
+    rememberFolderOf(browse::ChosenFileName());
     lowResEdit->setText(browse::ChosenFileName());
     if (const std::optional<QImage> picture = browse::readPicture(browse::ChosenFileName())) {
         lowResPreview->setPixmap(QPixmap::fromImage(*picture));
@@ -600,26 +610,29 @@ void InsertImageDialog::browseLowResImage()
 void InsertImageDialog::browseLinkFile()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(
-        this,
-        QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
-                       "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
-                       "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
-        7, startFolder());
+    if (!browse::BrowseForFile(
+            this,
+            QStringLiteral(
+                "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
+                "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
+                "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
+            7, startFolder()))
+        return;
     linkAddressBox->setEditText(linkTargetCase(browse::ChosenFileName()));
 }
 
 void InsertImageDialog::browseFavourites()
 {
-    linkAddressBox->setEditText(browse::browseFavorites(this));
+    if (const std::optional<QString> address = browse::browseFavorites(this))
+        linkAddressBox->setEditText(*address);
     linkAddressBox->setFocus();
 }
 
 void InsertImageDialog::browseVideo()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder());
-    videoFileEdit->setText(browse::ChosenFileName());
+    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+        videoFileEdit->setText(browse::ChosenFileName());
     videoFileEdit->setFocus();
 }
 
@@ -702,8 +715,13 @@ void InsertImageDialog::insertImage()
         return;
     }
     rememberFolderOf(imageFileEdit->text());
-    if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
-        range->pasteHTML(*fragment); // a refused paste still closes the dialog
+    // A composed picture takes the place of a selected one. A refused paste
+    // still closes the dialog.
+    const surface::Selection selection = m_surface->DOM().selection();
+    if (std::optional<surface::ControlRange> picture = selection.createControlRange())
+        picture->pasteHTML(*fragment);
+    else if (std::optional<surface::TextRange> range = selection.createRange())
+        range->pasteHTML(*fragment);
     accept();
 }
 

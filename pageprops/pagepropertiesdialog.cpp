@@ -280,16 +280,14 @@ void PagePropertiesDialog::swatchClicked(int row)
 void PagePropertiesDialog::browseBackground()
 {
     browse::ChosenFileName().clear();
-    browse::BrowseForFile(
-        this,
-        QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
-                       "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg"),
-        2);
-    backgroundImageEdit->setText(browse::ChosenFileName());
-    if (browse::ChosenFileName().isEmpty()) {
-        backgroundPreview->clear();
+    // A cancel leaves the box, and with it the page's background on OK.
+    if (!browse::BrowseForFile(
+            this,
+            QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
+                           "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg"),
+            2))
         return;
-    }
+    backgroundImageEdit->setText(browse::ChosenFileName());
     if (const std::optional<QImage> picture = browse::readPicture(browse::ChosenFileName()))
         backgroundPreview->setPixmap(QPixmap::fromImage(
             picture->size().boundedTo(QSize(320, 240)) == picture->size()

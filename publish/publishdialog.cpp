@@ -123,6 +123,7 @@ PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<Pass
 
     listing = new QListWidget(this);
     listing->setObjectName(QStringLiteral("lstData"));
+    listing->setAccessibleName(tr("Files on the server"));
     connectButton = new QPushButton(tr("&Connect"), this);
     connectButton->setObjectName(QStringLiteral("cmdConnect"));
     refreshButton = new QPushButton(tr("&Refresh"), this);

@@ -434,12 +434,17 @@ void MainForm::buildToolbars()
     m_fontCombo->setLineEdit(new QLineEdit(m_fontCombo));
     m_fontCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontCombo->setMinimumContentsLength(14);
+    // The box has no label beside it; a screen reader says these instead.
+    m_fontCombo->setAccessibleName(tr("Font name"));
+    m_fontCombo->lineEdit()->setAccessibleName(tr("Font name"));
     formatBar->addWidget(m_fontCombo)->setObjectName(QStringLiteral("Font"));
     m_fontSizeCombo = new QComboBox(formatBar);
     m_fontSizeCombo->setObjectName(QStringLiteral("FontSizeCombo"));
     m_fontSizeCombo->setLineEdit(new QLineEdit(m_fontSizeCombo));
     m_fontSizeCombo->setInsertPolicy(QComboBox::NoInsert);
     m_fontSizeCombo->setMinimumContentsLength(3);
+    m_fontSizeCombo->setAccessibleName(tr("Font size"));
+    m_fontSizeCombo->lineEdit()->setAccessibleName(tr("Font size"));
     formatBar->addWidget(m_fontSizeCombo)->setObjectName(QStringLiteral("FontSize"));
 
     // A button pressed while its format holds at the caret.
@@ -475,6 +480,11 @@ void MainForm::buildToolbars()
         m_formatButtons.append(addEntry(formatBar, this, e));
         m_formatCommands.append(e.status);
     }
+    // The button a narrow window shows for the buttons that do not fit
+    // carries only an arrow.
+    for (QToolBar *bar : {standardBar, formatBar})
+        for (QWidget *more : bar->findChildren<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(tr("More buttons"));
     connect(m_fontCombo, &QComboBox::activated, this, [this](int index) {
         const QString name = m_fontCombo->itemText(index);
         if (documentReady && surface()->QueryStatus(DECMD_SETFONTNAME) >= DECMDF_ENABLED)

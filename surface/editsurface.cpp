@@ -13,6 +13,11 @@ bool TextRange::pasteHTML(const QString &html)
     return m_owner->pasteAtRange(html);
 }
 
+bool ControlRange::pasteHTML(const QString &html)
+{
+    return m_owner->pasteOverControl(html);
+}
+
 bool TextRange::Collapse(bool toStart)
 {
     return m_owner->collapseSelection(toStart);
@@ -29,6 +34,14 @@ std::optional<TextRange> Selection::createRange() const
     if (!text)
         return std::nullopt;
     return TextRange(m_owner, *text);
+}
+
+std::optional<ControlRange> Selection::createControlRange() const
+{
+    std::optional<QString> html = m_owner->controlHTML();
+    if (!html)
+        return std::nullopt;
+    return ControlRange(m_owner, *html);
 }
 
 bool Body::setAttribute(const QString &name, const QString &value, int /*flags*/)

@@ -189,6 +189,22 @@ private:
     QString m_text;
 };
 
+// The object selected as a whole (a picture), as a range of its own.
+class ControlRange
+{
+public:
+    explicit ControlRange(EditSurface *owner, QString html) : m_owner(owner), m_html(std::move(html)) {}
+    // The object's markup.
+    QString html() const { return m_html; }
+    // Puts the HTML fragment in the object's place. False when the surface
+    // refused the paste.
+    bool pasteHTML(const QString &html);
+
+private:
+    EditSurface *m_owner;
+    QString m_html;
+};
+
 // The document's selection.
 class Selection
 {
@@ -199,6 +215,8 @@ public:
     // A text range of the selection; empty for a control selection, which has
     // no text to paste into.
     std::optional<TextRange> createRange() const;
+    // The selected object; empty unless the selection is a control selection.
+    std::optional<ControlRange> createControlRange() const;
 
 private:
     EditSurface *m_owner;
@@ -343,6 +361,10 @@ public:
     virtual QString selectionType() const = 0;
     virtual std::optional<QString> rangeText() = 0;
     virtual bool pasteAtRange(const QString &html) = 0;
+    // The markup of the object selected as a whole; nothing when none is.
+    virtual std::optional<QString> controlHTML() { return std::nullopt; }
+    // Replaces the object selected as a whole with the fragment.
+    virtual bool pasteOverControl(const QString &) { return false; }
     virtual bool collapseSelection(bool toStart) = 0;
     virtual QString documentProperty(const QString &name) = 0;
     virtual bool setDocumentProperty(const QString &name, const QString &value) = 0;

@@ -305,6 +305,23 @@ bool WebEngineSurface::pasteAtRange(const QString &html)
     return callJsOk(QStringLiteral("qk.paste(%1)").arg(jsArg(html)));
 }
 
+std::optional<QString> WebEngineSurface::controlHTML()
+{
+    const Call r = callJs(QStringLiteral("qk.controlHTML()"));
+    if (!r.ok())
+        return std::nullopt;
+    const QVariantMap m = r.value.toMap();
+    applySnapshot(m.value(QStringLiteral("snap")));
+    if (!m.value(QStringLiteral("ok")).toBool())
+        return std::nullopt;
+    return m.value(QStringLiteral("html")).toString();
+}
+
+bool WebEngineSurface::pasteOverControl(const QString &html)
+{
+    return callJsOk(QStringLiteral("qk.pasteOverControl(%1)").arg(jsArg(html)));
+}
+
 bool WebEngineSurface::collapseSelection(bool toStart)
 {
     return callJsOk(QStringLiteral("qk.collapse(%1)").arg(toStart));

@@ -44,6 +44,7 @@ FontDialog::FontDialog(const FontChoice &current, QWidget *parent) : QDialog(par
             families << f;
     face->addItems(families);
     face->setEditText(current.face);
+    face->lineEdit()->setAccessibleName(tr("Font"));
     size = new QComboBox(this);
     size->addItem(QString());
     for (int i = 1; i <= 7; ++i)

@@ -92,6 +92,8 @@ public:
     QString selectionType() const override;
     std::optional<QString> rangeText() override;
     bool pasteAtRange(const QString &html) override;
+    std::optional<QString> controlHTML() override;
+    bool pasteOverControl(const QString &html) override;
     bool collapseSelection(bool toStart) override;
     QString documentProperty(const QString &name) override;
     bool setDocumentProperty(const QString &name, const QString &value) override;

@@ -59,9 +59,18 @@ bool FakeEditSurface::selectMarkup(const QString &markup)
     return true;
 }
 
-void FakeEditSurface::selectObject()
+bool FakeEditSurface::selectObject(const QString &markup)
 {
+    const qsizetype at = markup.isEmpty() ? -1 : m_html.indexOf(markup);
+    if (!markup.isEmpty() && at < 0)
+        return false;
     m_selectionType = QStringLiteral("Control");
+    m_objectKnown = at >= 0;
+    if (m_objectKnown) {
+        m_start = at;
+        m_end = at + markup.size();
+    }
+    return true;
 }
 
 void FakeEditSurface::placeCaret(qsizetype at)
@@ -171,6 +180,21 @@ bool FakeEditSurface::pasteAtRange(const QString &html)
     pasted << html;
     placeCaret(m_start + html.size());
     return true;
+}
+
+std::optional<QString> FakeEditSurface::controlHTML()
+{
+    if (m_selectionType != QLatin1String("Control") || !m_objectKnown)
+        return std::nullopt;
+    return m_html.mid(m_start, m_end - m_start);
+}
+
+bool FakeEditSurface::pasteOverControl(const QString &html)
+{
+    if (!controlHTML())
+        return false;
+    m_selectionType = QStringLiteral("None");
+    return pasteAtRange(html);
 }
 
 bool FakeEditSurface::collapseSelection(bool toStart)

@@ -29,7 +29,8 @@ public:
     // the page does not hold it.
     bool selectMarkup(const QString &markup);
     // An object (a picture) is selected: it has no text range to paste into.
-    void selectObject();
+    // With its markup (found in the page) a fragment can take its place.
+    bool selectObject(const QString &markup = {});
     // A caret at this position of the page's markup.
     void placeCaret(qsizetype at);
 
@@ -68,6 +69,8 @@ public:
     QString selectionType() const override { return m_selectionType; }
     std::optional<QString> rangeText() override;
     bool pasteAtRange(const QString &html) override;
+    std::optional<QString> controlHTML() override;
+    bool pasteOverControl(const QString &html) override;
     bool collapseSelection(bool toStart) override;
     QString documentProperty(const QString &name) override;
     bool setDocumentProperty(const QString &name, const QString &value) override;
@@ -102,6 +105,7 @@ private:
     int m_changes = 0;
     Attributes m_madeUpBody;
     QString m_selectionType = QStringLiteral("None");
+    bool m_objectKnown = false; // the selected object's markup is m_start to m_end
     qsizetype m_start = 0;
     qsizetype m_end = 0;
     bool m_borders = true;

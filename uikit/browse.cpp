@@ -27,14 +27,16 @@ QString &ChosenFileName()
     return chosen;
 }
 
-void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder)
+bool BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder)
 {
     // Without a folder of its own the dialog would open wherever the program
     // was started from; the user's home is a better guess.
     const QString path = ui::openFile(parent, QStringLiteral("Browse..."), filter, filterIndex,
                                       startFolder.isEmpty() ? QDir::homePath() : startFolder);
-    if (!path.isEmpty())
-        ChosenFileName() = path;
+    if (path.isEmpty())
+        return false;
+    ChosenFileName() = path;
+    return true;
 }
 
 QString readInternetShortcut(const QString &path)
@@ -46,11 +48,12 @@ QString readInternetShortcut(const QString &path)
     return parseInternetShortcut(file.read(64 * 1024));
 }
 
-QString browseFavorites(QWidget *parent)
+std::optional<QString> browseFavorites(QWidget *parent)
 {
     ChosenFileName().clear();
-    BrowseForFile(parent, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
-                  favoritesFolder());
+    if (!BrowseForFile(parent, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
+                       favoritesFolder()))
+        return std::nullopt;
     return readInternetShortcut(ChosenFileName());
 }
 

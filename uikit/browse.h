@@ -19,8 +19,10 @@ QString &ChosenFileName();
 
 // Shows the open-file dialog titled "Browse..." with the filter ("Name|pattern|...")
 // and 1-based filter index; on OK the chosen file's full path goes to
-// ChosenFileName, on cancel ChosenFileName keeps the caller's value.
-void BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder = {});
+// ChosenFileName, on cancel ChosenFileName keeps the caller's value. True when
+// a file was chosen: a cancelled browse must leave the caller's box as the
+// user had it.
+bool BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, const QString &startFolder = {});
 
 // The address in an Internet Shortcut (.url) file: the URL= value of its
 // [InternetShortcut] section; empty when there is none or the file cannot be read.
@@ -28,8 +30,8 @@ QString readInternetShortcut(const QString &path);
 
 // The favourites browse of the image and link dialogs: empties
 // ChosenFileName, lets the user pick a shortcut file and gives its address
-// (empty when cancelled or unreadable).
-QString browseFavorites(QWidget *parent);
+// (empty when the file is unreadable); nothing when the browse was cancelled.
+std::optional<QString> browseFavorites(QWidget *parent);
 
 // Where a favourites browse starts: the old Windows favourites folder where it
 // exists, else a Favorites folder in the home folder, else the home folder.

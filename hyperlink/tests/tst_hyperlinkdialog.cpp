@@ -40,8 +40,8 @@ void TestHyperlinkDialog::init()
 {
     m_script = ui::Script();
     ui::setScript(&m_script);
-    m_surface.setPage(
-        QStringLiteral("<html><body><p>see <b id=s>our <i>products</i></b> here</p></body></html>"));
+    m_surface.setPage(QStringLiteral("<html><body><p>see <b id=s>our <i>products</i></b> here <img "
+                                     "src=\"p.gif\"> a&lt;b &amp;copy</p></body></html>"));
 }
 
 void TestHyperlinkDialog::cleanup()
@@ -51,20 +51,30 @@ void TestHyperlinkDialog::cleanup()
 
 void TestHyperlinkDialog::selectionFillsTheLinkText_data()
 {
-    QTest::addColumn<QString>("selection"); // markup selected; "object" for a picture, "" for a caret
-    QTest::addColumn<QString>("linkText");  // as the dialog opens
+    QTest::addColumn<QString>(
+        "selection");                      // markup selected; "img:" and markup for a picture, "" for a caret
+    QTest::addColumn<QString>("linkText"); // as the dialog opens
     QTest::addColumn<bool>("focusOnAddress");
-    QTest::addColumn<QString>("page"); // after OK with the address products.html, the text typed if none
+    QTest::addColumn<QString>("typed"); // typed into the link text box; null: nothing
+    QTest::addColumn<QString>("link");  // what takes the selection's place after OK with products.html
+    const QString picture = QStringLiteral("<img src=\"p.gif\">");
     QTest::newRow("text, formatting left out")
         << "our <i>products</i>"
-        << "our products" << true
-        << "<html><body><p>see <b id=s><a href=\"products.html\">our products</a></b> here</p></body></html>";
-    // A picture gives no text range: nothing goes in, and the dialog closes all the same.
-    QTest::newRow("picture") << "object" << QString() << true
-                             << "<html><body><p>see <b id=s>our <i>products</i></b> here</p></body></html>";
-    QTest::newRow("caret") << "" << QString() << false
-                           << "<html><body><p>see <b id=s>our <i>products</i></b> here</p><a "
-                              "href=\"products.html\">typed</a></body></html>";
+        << "our products" << true << QString() << "<a href=\"products.html\">our products</a>";
+    // The selection's text reads the same inside the link; typed text is markup.
+    QTest::newRow("text with markup characters")
+        << "a&lt;b &amp;copy"
+        << "a<b &copy" << true << QString() << "<a href=\"products.html\">a&lt;b &amp;copy</a>";
+    QTest::newRow("text typed over") << "a&lt;b &amp;copy"
+                                     << "a<b &copy" << true << "<b>x</b> &copy;"
+                                     << "<a href=\"products.html\"><b>x</b> &copy;</a>";
+    // The link goes around the picture, which stays.
+    QTest::newRow("picture") << QStringLiteral("img:") + picture << "The selected picture is linked" << true
+                             << QString()
+                             << QStringLiteral("<a href=\"products.html\">") + picture +
+                                    QStringLiteral("</a>");
+    QTest::newRow("caret") << "" << QString() << false << "typed"
+                           << "<a href=\"products.html\">typed</a>";
 }
 
 void TestHyperlinkDialog::selectionFillsTheLinkText()
@@ -72,22 +82,32 @@ void TestHyperlinkDialog::selectionFillsTheLinkText()
     QFETCH(QString, selection);
     QFETCH(QString, linkText);
     QFETCH(bool, focusOnAddress);
-    QFETCH(QString, page);
-    if (selection == QLatin1String("object"))
-        m_surface.selectObject();
+    QFETCH(QString, typed);
+    QFETCH(QString, link);
+    const QString before = m_surface.page();
+    const bool picture = selection.startsWith(QLatin1String("img:"));
+    if (picture)
+        QVERIFY(m_surface.selectObject(selection.mid(4)));
     else if (!selection.isEmpty())
         QVERIFY(m_surface.selectMarkup(selection));
+    else
+        m_surface.placeCaret(before.indexOf(QLatin1String("</body>")));
     HyperlinkDialog d(&m_surface);
     d.show();
     QCOMPARE(d.linkTextEdit->text(), linkText);
+    QCOMPARE(d.linkTextEdit->isEnabled(), !picture);
     QTRY_COMPARE(QApplication::focusWidget(), focusOnAddress ? static_cast<QWidget *>(d.addressBox)
                                                              : static_cast<QWidget *>(d.linkTextEdit));
-    if (linkText.isEmpty())
-        d.linkTextEdit->setText(QStringLiteral("typed"));
+    if (!typed.isNull())
+        d.linkTextEdit->setText(typed);
     d.addressBox->setEditText(QStringLiteral("products.html"));
     d.insertLink();
     QCOMPARE(d.result(), int(QDialog::Accepted));
-    QCOMPARE(m_surface.page(), page);
+    QCOMPARE(m_surface.pasted, QStringList{link});
+    const QString replaced = picture ? selection.mid(4) : selection;
+    QCOMPARE(m_surface.page(), selection.isEmpty()
+                                   ? QString(before).insert(before.indexOf(QLatin1String("</body>")), link)
+                                   : QString(before).replace(replaced, link));
 }
 
 void TestHyperlinkDialog::anchorName()
@@ -141,8 +161,8 @@ void TestHyperlinkDialog::browsing()
 
     HyperlinkDialog d(&m_surface);
     d.addressBox->setEditText(QStringLiteral("typed"));
-    d.browsePage(); // cancelled: the address is lost
-    QCOMPARE(d.addressBox->currentText(), QString());
+    d.browsePage(); // cancelled: the address typed stays
+    QCOMPARE(d.addressBox->currentText(), QStringLiteral("typed"));
     QCOMPARE(m_script.lastFilterIndex, 2);
     QCOMPARE(m_script.lastFilter,
              QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"));
@@ -157,7 +177,7 @@ void TestHyperlinkDialog::browsing()
     QCOMPARE(m_script.lastFilter, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"));
     QCOMPARE(m_script.lastStartFolder, browse::favoritesFolder());
     d.browseFavourites(); // cancelled
-    QCOMPARE(d.addressBox->currentText(), QString());
+    QCOMPARE(d.addressBox->currentText(), QStringLiteral("http://right.example/"));
 }
 
 QTEST_MAIN(TestHyperlinkDialog)

@@ -13,7 +13,7 @@ LinkFields fields(const char *text, const char *address, const char *target = ""
                   const char *out = "", bool anchor = false, const char *anchorName = "")
 {
     auto s = [](const char *c) { return QString::fromUtf8(c); };
-    return LinkFields{s(text), s(address), s(target), s(over), s(out), anchor, s(anchorName)};
+    return LinkFields{s(text), s(address), s(target), s(over), s(out), anchor, s(anchorName), false, {}};
 }
 const QString kNoText = QStringLiteral("Please enter text to be linked in the box below.");
 const QString kNoSite = QStringLiteral("Please enter Web site to be linked in the appropriate box");
@@ -93,6 +93,18 @@ void TestLinkComposer::compose_data()
                                      << "<a href=\"a\"b\" OnMouseOver=\"window.status='it's'; return true\" "
                                         "OnMouseOut=\"window.status=' '; return true\"><b>x</b></a>"
                                      << "" << Focus::None << false;
+    // The selection's own text is text, not markup.
+    LinkFields page = fields("a<b and c>d &copy; &amp;", "a.html");
+    page.textFromPage = true;
+    QTest::newRow("page text escaped")
+        << page << "<a href=\"a.html\">a&lt;b and c&gt;d &amp;copy; &amp;amp;</a>"
+        << "" << Focus::None << false;
+    // A picture is linked as it stands, whatever the (empty) link text.
+    LinkFields picture = fields("", "a.html");
+    picture.textFromPage = true;
+    picture.linkedObject = QStringLiteral("<img src=\"a&amp;b.gif\">");
+    QTest::newRow("picture") << picture << "<a href=\"a.html\"><img src=\"a&amp;b.gif\"></a>"
+                             << "" << Focus::None << false;
     QTest::newRow("single space link text") << fields(" ", "a.html") << "<a href=\"a.html\"> </a>"
                                             << "" << Focus::None << false;
 }

@@ -51,12 +51,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(fragment->endsWith(img.linkAddress.isEmpty() ? QStringLiteral(">") : QStringLiteral("></a>")));
     }
 
-    hyperlink::LinkFields link{f[13], f[14], f[15], f[2], f[3], (flags & 8) != 0, f[4]};
+    hyperlink::LinkFields link;
+    link.linkText = f[13];
+    link.address = f[14];
+    link.target = f[15];
+    link.mouseOver = f[2];
+    link.mouseOut = f[3];
+    link.anchor = (flags & 8) != 0;
+    link.anchorName = f[4];
+    link.textFromPage = (flags & 64) != 0;
     const hyperlink::LinkOutcome out = hyperlink::composeLink(link);
     check(out.ok() == !out.fragment.isEmpty());
     if (out.ok()) {
+        // The page's own text goes in as text: no markup of its own.
+        const QString text = link.textFromPage ? hyperlink::textAsHtml(link.linkText) : link.linkText;
+        check(!link.textFromPage || !text.contains(u'<'));
         check(out.fragment.startsWith(QStringLiteral("<a href=\"")));
-        check(out.fragment.endsWith(u'>' + link.linkText + QStringLiteral("</a>")));
+        check(out.fragment.endsWith(u'>' + text + QStringLiteral("</a>")));
         check(!link.linkText.isEmpty());
     }
     return 0;

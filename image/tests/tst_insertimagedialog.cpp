@@ -44,6 +44,7 @@ private slots:
     void cleanup();
 
     void missingImageKeepsTheDialog();
+    void replacesTheSelectedPicture();
     void fileList_data();
     void fileList();
     void folderLists();
@@ -53,6 +54,8 @@ private slots:
     void typedPath_data();
     void typedPath();
     void browsing();
+    void cancelledBrowseKeepsTheBox_data();
+    void cancelledBrowseKeepsTheBox();
     void blueBoxAgainstCurrentGeometry_data();
     void blueBoxAgainstCurrentGeometry();
 
@@ -93,6 +96,19 @@ void TestInsertImageDialog::missingImageKeepsTheDialog()
     QVERIFY(d.isVisible());
     QCOMPARE(d.altTextEdit->text(), QStringLiteral("kept"));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.imageFileEdit));
+}
+
+void TestInsertImageDialog::replacesTheSelectedPicture()
+{
+    m_surface.setPage(QStringLiteral("<html><body><p>a <img src=\"old.gif\"> b</p></body></html>"));
+    QVERIFY(m_surface.selectObject(QStringLiteral("<img src=\"old.gif\">")));
+    InsertImageDialog d(&m_surface);
+    d.imageFileEdit->setText(QStringLiteral("new.gif"));
+    d.altTextEdit->setText(QStringLiteral("New"));
+    d.insertImage();
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(m_surface.page(),
+             QStringLiteral("<html><body><p>a <img src=\"new.gif\" alt=\"New\"> b</p></body></html>"));
 }
 
 void TestInsertImageDialog::fileList_data()
@@ -221,13 +237,6 @@ void TestInsertImageDialog::previewsAndReadings()
     d.browseImage();
     QCOMPARE(d.widthEdit->text(), QStringLiteral("2"));
     QCOMPARE(d.heightEdit->text(), QStringLiteral("3"));
-
-    // A cancelled browse empties the box, the preview and the sizes (a zero
-    // size would make an invisible picture).
-    d.browseImage();
-    QCOMPARE(d.imageFileEdit->text(), QString());
-    QVERIFY(d.imagePreview->pixmap().isNull());
-    QCOMPARE(d.widthEdit->text(), QString());
 }
 
 void TestInsertImageDialog::typedPath_data()
@@ -306,23 +315,51 @@ void TestInsertImageDialog::browsing()
     d.browseLinkFile();
     QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("/Web/About.html"));
     QCOMPARE(m_script.lastFilterIndex, 7);
-    d.browseLinkFile();
-    QCOMPARE(d.linkAddressBox->currentText(), QString());
-
     m_script.fileAnswers << shortcut;
     d.browseFavourites();
     QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("http://site.example/"));
-
-    // The low-resolution browse is not emptied first: a cancel puts in the
-    // last path chosen in this dialog.
-    d.browseLowResImage();
-    QCOMPARE(d.lowResEdit->text(), shortcut);
-
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("clip.avi"));
     d.browseVideo();
     QCOMPARE(d.videoFileEdit->text(), m_dir->filePath(QStringLiteral("clip.avi")));
-    d.browseVideo();
-    QCOMPARE(d.videoFileEdit->text(), QString());
+}
+
+void TestInsertImageDialog::cancelledBrowseKeepsTheBox_data()
+{
+    QTest::addColumn<QString>("button"); // the browse button
+    QTest::addColumn<QString>("box");    // the box it fills
+    QTest::newRow("image") << "Command2"
+                           << "GraphText";
+    QTest::newRow("low-resolution image") << "Command3"
+                                          << "Text8";
+    QTest::newRow("link target") << "Command5"
+                                 << "XimageLink";
+    QTest::newRow("favourite") << "Command1"
+                               << "XimageLink";
+    QTest::newRow("video") << "Command7"
+                           << "Text6";
+}
+
+// What the user typed or chose before is not theirs to lose by changing
+// their mind in the file dialog.
+void TestInsertImageDialog::cancelledBrowseKeepsTheBox()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, box);
+    const QString gif = writeTestFile(m_dir->filePath(QStringLiteral("small.gif")), kGif);
+    InsertImageDialog d(&m_surface);
+    m_script.fileAnswers << gif; // an earlier choice, which a cancel must not bring back either
+    d.browseImage();
+    const QString typed = QStringLiteral("typed by hand");
+    auto *line = d.findChild<QLineEdit *>(box);
+    auto *combo = d.findChild<QComboBox *>(box);
+    QVERIFY(line || combo);
+    line ? line->setText(typed) : combo->setEditText(typed);
+    d.findChild<QToolButton *>(button)->click(); // cancelled
+    QCOMPARE(m_script.filesAsked, 2);
+    QCOMPARE(line ? line->text() : combo->currentText(), typed);
+    // The picture shown and the sizes it gave stay too.
+    QVERIFY(!d.imagePreview->pixmap().isNull());
+    QCOMPARE(d.widthEdit->text(), QStringLiteral("2"));
 }
 
 void TestInsertImageDialog::blueBoxAgainstCurrentGeometry_data()

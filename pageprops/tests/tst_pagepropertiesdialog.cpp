@@ -226,20 +226,30 @@ void TestPagePropertiesDialog::watermarkAndBackground()
 
 void TestPagePropertiesDialog::browseCancelled()
 {
-    m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
+    m_surface.setPage(
+        QStringLiteral("<html><head><title>t</title></head><body background=\"img/bg.gif\">x</body></html>"));
     const QString picture = m_dir->filePath(QStringLiteral("p.png"));
     QImage image(20, 10, QImage::Format_RGB32);
     image.fill(Qt::red);
     QVERIFY(image.save(picture, "PNG"));
+    {
+        // A cancel leaves the page's background, and OK then keeps it.
+        PagePropertiesDialog d(&m_surface);
+        d.browseBackground();
+        QCOMPARE(m_script.filesAsked, 1);
+        QCOMPARE(d.backgroundImageEdit->text(), QStringLiteral("img/bg.gif"));
+        d.applyToPage();
+        QCOMPARE(bodyAttr("background"), QStringLiteral("img/bg.gif"));
+    }
     PagePropertiesDialog d(&m_surface);
     m_script.fileAnswers << picture;
     d.browseBackground();
     QCOMPARE(d.backgroundImageEdit->text(), picture);
     QVERIFY(!d.backgroundPreview->pixmap().isNull());
     QCOMPARE(m_script.lastFilterIndex, 2);
-    d.browseBackground(); // cancelled
-    QCOMPARE(d.backgroundImageEdit->text(), QString());
-    QVERIFY(d.backgroundPreview->pixmap().isNull());
+    d.browseBackground(); // cancelled: the chosen picture and its preview stay
+    QCOMPARE(d.backgroundImageEdit->text(), picture);
+    QVERIFY(!d.backgroundPreview->pixmap().isNull());
 }
 
 // The dialog's values are its own: a page whose text has no body tag does

@@ -177,7 +177,39 @@
         const saved = qk.savedRange || selectionRange();
         if (!saved || !document.body)
             return {ok: false, snap: snapshot()};
-        let r = shownRange(saved);
+        return pasteInto(shownRange(saved), html);
+    };
+
+    // The object selected as a whole, as the page holds it.
+    qk.controlHTML = function () {
+        if (!isControlSelected())
+            return {ok: false, snap: snapshot()};
+        return {ok: true, html: controlEl.outerHTML, snap: snapshot()};
+    };
+
+    // A fragment over a selected object takes the object's place: a picture
+    // composed anew replaces the old one, a link made around it wraps it.
+    qk.pasteOverControl = function (html) {
+        if (!isControlSelected() || !document.body)
+            return {ok: false, snap: snapshot()};
+        const r = document.createRange();
+        r.selectNode(controlEl);
+        // A linked picture replaced by one without a link of its own keeps
+        // its link: the engine would drop the anchor it empties.
+        const a = controlEl.parentElement;
+        if (!/<a[\s>]/i.test(html) && a && a.localName === 'a' &&
+            [...a.childNodes].every((n) => n === controlEl ||
+                                    (n.nodeType === Node.TEXT_NODE && !/[^ \t\n\r\f]/.test(n.data)))) {
+            r.selectNode(a);
+            const wrap = a.cloneNode(false);
+            wrap.innerHTML = html;
+            html = wrap.outerHTML;
+        }
+        controlEl = null;
+        return pasteInto(r, html);
+    };
+
+    function pasteInto(r, html) {
         const split = html === '' ? null : aroundAnchors(r, html);
         if (split) {
             r = split.range;
@@ -205,7 +237,7 @@
         }
         qk.savedRange = null;
         return {ok: !!ok, snap: snapshot()};
-    };
+    }
 
     // The caret goes where something was dropped (view coordinates).
     qk.caretAt = function (x, y) {

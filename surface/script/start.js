@@ -27,7 +27,7 @@
     }
 
     // Every command that may change the page numbers it first.
-    for (const name of ['exec', 'paste', 'applyFont', 'tableCommand', 'toggleAbsolute', 'setDocProp', 'setBodyAttr', 'setTitle']) {
+    for (const name of ['exec', 'paste', 'pasteOverControl', 'applyFont', 'tableCommand', 'toggleAbsolute', 'setDocProp', 'setBodyAttr', 'setTitle']) {
         const command = qk[name];
         qk[name] = function (...args) {
             ensureIndexed();
