@@ -142,7 +142,7 @@ bool requestable(const ListedName &entry)
 
 QString normaliseAddress(const QString &typed)
 {
-    const QString a = typed.trimmed();
+    QString a = typed.trimmed();
     if (a.left(6).toLower() == QLatin1String("ftp://"))
         return a;
     if (a.left(7).toLower() == QLatin1String("http://"))
@@ -152,7 +152,7 @@ QString normaliseAddress(const QString &typed)
 
 QString normaliseFolder(const QString &typed)
 {
-    const QString d = typed.trimmed();
+    QString d = typed.trimmed();
     if (d.isEmpty())
         return QStringLiteral(".");
     if (d.startsWith(u'/') || d.startsWith(u'\\'))

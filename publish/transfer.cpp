@@ -295,7 +295,7 @@ private:
     // libcurl's words, and the server's last answer when it was a refusal.
     QString failure(CURLcode rc) const
     {
-        const QString detail =
+        QString detail =
             m_errorBuffer[0] ? QString::fromUtf8(m_errorBuffer) : QString::fromUtf8(curl_easy_strerror(rc));
         if (rc == CURLE_PEER_FAILED_VERIFICATION)
             return tr("The server's certificate did not pass the check (%1). The connection was closed "
