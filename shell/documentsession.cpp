@@ -155,9 +155,13 @@ void DocumentSession::open(const QString &path)
     const BusyGuard busy(m_busy);
     emit aboutToChangeDocument();
     bool opened = false;
+    bool stopped = false;
     if (checkSaveChanges() != Cancelled) {
         const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
-        if (code != codes::Ok) {
+        stopped = code == codes::Stopped;
+        if (stopped) {
+            m_surface->NewDocument();
+        } else if (code != codes::Ok) {
             showLoadError(code);
             // A file refused before it reached the engine (missing, not
             // readable, binary) leaves the page as it was; only a page the
@@ -176,6 +180,9 @@ void DocumentSession::open(const QString &path)
             r->Collapse(true);
     }
     refreshTitle();
+    // The user's own choice needs no error box, only a word.
+    if (stopped)
+        emit notice(tr("Opening the page was stopped."));
     if (opened && !m_surface->CurrentDocumentPath().isEmpty()) {
         emit pageOnDisk(m_surface->CurrentDocumentPath());
         tidyLeftovers(m_surface->CurrentDocumentPath(), true);
@@ -478,6 +485,12 @@ void DocumentSession::onEngineFailed(const QString &reason)
 
 void DocumentSession::offerRecovery()
 {
+    // Asked for at start-up by a timer, which may fire inside the wait for
+    // the first page: the question waits until the page is there.
+    if (m_busy > 0 || m_surface->waiting()) {
+        QTimer::singleShot(250, this, &DocumentSession::offerRecovery);
+        return;
+    }
     const BusyGuard busy(m_busy);
     for (const session::RecoveryStore::Orphan &orphan : session::RecoveryStore::orphans(m_recoveryFolder)) {
         const QString which = orphan.pagePath.isEmpty() ? tr("a page never saved") : orphan.pagePath;

@@ -108,6 +108,7 @@ constexpr qint64 AccessDenied = 70;
 constexpr qint64 Cancelled = 0x800704C7; // a dialog of the surface was dismissed
 constexpr qint64 Unknown = 0x80004005;
 constexpr qint64 NotText = 0x80100003; // the file holds binary data
+constexpr qint64 Stopped = 0x80004004; // the user stopped waiting for the load
 } // namespace codes
 
 // What reading the page gave: its text, or what went wrong.

@@ -74,6 +74,7 @@ bool WebEngineSurface::wait(QEventLoop &loop, int timeoutMs, const std::function
     ++m_waitDepth;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     --m_waitDepth;
+    m_gaveUp = gaveUp;
     if (shown) {
         QGuiApplication::restoreOverrideCursor();
         emit waitNotice(QString());

@@ -111,6 +111,15 @@ qint64 WebEngineSurface::loadContent(const QString &filePath, const QString &tag
     m_busy = true;
     waitUntil([this] { return m_ready || m_loadFailed || m_engineGone; }, kLoadTimeoutMs);
     m_busy = false;
+    if (m_gaveUp && !m_ready) {
+        // The user stopped waiting: nothing the engine still does with that
+        // page may come back as the page shown.
+        m_page->triggerAction(QWebEnginePage::Stop);
+        m_expectedTag.clear();
+        m_expectedUrl.clear();
+        m_page->allowedUrl.clear();
+        return codes::Stopped;
+    }
     return finishLoad();
 }
 

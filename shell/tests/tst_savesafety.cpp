@@ -54,6 +54,7 @@ private slots:
     void recoveryAfterAKilledProgram();
     void slowReads_data();
     void slowReads();
+    void stoppedOpen();
     void leftoversOfAKilledSave_data();
     void leftoversOfAKilledSave();
 
@@ -443,6 +444,31 @@ void TestSaveSafety::slowReads()
         QVERIFY(m_script.messagesShown.isEmpty());
         QVERIFY(readTestFile(page).contains("<b>edit</b>"));
     }
+}
+
+// An open the user stops leaves an empty page, and nothing of the page that
+// was still loading comes back in its place.
+void TestSaveSafety::stoppedOpen()
+{
+    QByteArray bytes = "<!DOCTYPE html><html><head><title>big</title></head><body>";
+    while (bytes.size() < 6 * 1024 * 1024)
+        bytes += "<p class=x>a paragraph of a large page <b>bold</b> <i>italic</i></p>\r\n";
+    bytes += "</body></html>";
+    const QString page = write(QStringLiteral("large.html"), bytes);
+    web()->setWaitTimes(50, 100);
+    m_script.stopWaitingAnswers << true;
+    open(page);
+    web()->setWaitTimes(500, 10000);
+    QCOMPARE(m_script.stopWaitingOffers, 1);
+    QVERIFY(m_script.messagesShown.isEmpty());
+    QCOMPARE(form()->statusBar()->currentMessage(), QStringLiteral("Opening the page was stopped."));
+    QCOMPARE(form()->surface()->CurrentDocumentPath(), QString());
+    QTest::qWait(3000);
+    QVERIFY(!form()->surface()->DocumentHTML().contains(QStringLiteral("a paragraph")));
+    QVERIFY(!m_window.js(QStringLiteral("document.body.textContent"))
+                 .toString()
+                 .contains(QStringLiteral("a paragraph")));
+    QVERIFY(!form()->surface()->IsDirty());
 }
 
 void TestSaveSafety::leftoversOfAKilledSave_data()
