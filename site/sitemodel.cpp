@@ -211,6 +211,8 @@ void readPageFacts(SiteFile &file, const QString &text)
             if (el.tag == GUMBO_TAG_A)
                 if (const GumboAttribute *name = gumbo_get_attribute(&el.attributes, "name"))
                     file.anchors.insert(QString::fromUtf8(name->value));
+            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
+                file.hasBase = true;
             if (el.tag == GUMBO_TAG_TITLE) {
                 for (unsigned i = 0; i < el.children.length && !file.hasTitle; ++i) {
                     const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
@@ -303,6 +305,11 @@ Model scanSite(const QString &folder, const ReferenceLister &lister, const Progr
             ref.length = l.length;
             ref.line = lines.at(l.offset);
             resolve(ref, file.path, model.folder);
+            if (file.hasBase && (ref.form == Form::Relative || ref.form == Form::SiteRoot)) {
+                // Where these lead depends on the base address, which may be anywhere.
+                ref.form = Form::External;
+                ref.target.clear();
+            }
             model.references.append(ref);
         }
     }

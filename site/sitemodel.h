@@ -100,6 +100,7 @@ struct SiteFile
     bool readable = true;
     // For pages only.
     bool hasTitle = true;
+    bool hasBase = false;  // a base element: its addresses are not relative to its folder
     QSet<QString> anchors; // ids, and names of a elements
     QList<Spot> picturesWithoutAlt;
 };

@@ -202,6 +202,7 @@ void TestSite::check_data()
     row("missing, escaped", K::MissingTarget, "checks.html", "my%2520notes.html", 19);
     row("present picture", K::MissingTarget, "introduction.html", "images/redballdot.png", 0);
     row("present sheet", K::MissingTarget, "readme.html", "lua.css", 0);
+    row("under a base element", K::MissingTarget, "based.html", "manual.html", 0);
     row("letter case", K::LetterCase, "checks.html", "Readme.html", 8);
     row("letter case, right", K::LetterCase, "index.html", "readme.html", 0);
     row("leaves the site", K::LeavesSite, "checks.html", "../outside.html", 9);
