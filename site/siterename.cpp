@@ -17,6 +17,8 @@ namespace {
 
 const QLatin1StringView kJournal("rename.journal");
 const QLatin1StringView kStagedPrefix("rename-");
+const QLatin1StringView kOldStage("rename-old");
+const QLatin1StringView kNewStage("rename-new");
 
 QString tr(const char *text)
 {
@@ -317,22 +319,27 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
     if (!QDir().mkpath(journalFolder))
         return failed(tr("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(journalFolder)),
                       journalFolder);
+    // All old texts in one file and all new ones in another: two writes
+    // to disk, not two for every page.
+    QByteArray oldStage;
+    QByteArray newStage;
     QJsonArray entries;
     for (qsizetype i = 0; i < plan.changes.size(); ++i) {
-        const QString oldCopy = kStagedPrefix + QString::number(i) + QStringLiteral(".old");
-        const QString newCopy = kStagedPrefix + QString::number(i) + QStringLiteral(".new");
-        if (!writeFile(journalDir.filePath(oldCopy), oldBytes[i]) ||
-            !writeFile(journalDir.filePath(newCopy), newBytes[i])) {
-            removeStaged(journalFolder);
-            return failed(
-                tr("The folder %1 cannot be written to.").arg(QDir::toNativeSeparators(journalFolder)),
-                journalFolder);
-        }
         entries.append(QJsonObject{{QStringLiteral("file"), plan.changes[i].file},
                                    {QStringLiteral("old"), QString::fromLatin1(hashOf(oldBytes[i]).toHex())},
                                    {QStringLiteral("new"), QString::fromLatin1(hashOf(newBytes[i]).toHex())},
-                                   {QStringLiteral("oldCopy"), oldCopy},
-                                   {QStringLiteral("newCopy"), newCopy}});
+                                   {QStringLiteral("oldAt"), oldStage.size()},
+                                   {QStringLiteral("oldSize"), oldBytes[i].size()},
+                                   {QStringLiteral("newAt"), newStage.size()},
+                                   {QStringLiteral("newSize"), newBytes[i].size()}});
+        oldStage += oldBytes[i];
+        newStage += newBytes[i];
+    }
+    if (!writeFile(journalDir.filePath(kOldStage), oldStage) ||
+        !writeFile(journalDir.filePath(kNewStage), newStage)) {
+        removeStaged(journalFolder);
+        return failed(tr("The folder %1 cannot be written to.").arg(QDir::toNativeSeparators(journalFolder)),
+                      journalFolder);
     }
     const QJsonObject journal{{QStringLiteral("from"), plan.from},
                               {QStringLiteral("to"), plan.to},
@@ -389,23 +396,28 @@ RecoveryResult recoverJournal(const QString &journalFolder)
         QByteArray oldBytes, newBytes;
     };
     QList<Entry> entries;
-    bool staged = !from.isEmpty() && !to.isEmpty();
+    // Both stages are read: undoing needs the old texts even when the new
+    // ones turn out lost.
+    QByteArray oldStage;
+    QByteArray newStage;
+    const bool oldRead = readFile(dir.filePath(kOldStage), oldStage);
+    bool staged = readFile(dir.filePath(kNewStage), newStage) && !from.isEmpty() && !to.isEmpty();
+    const auto piece = [](const QByteArray &stage, const QJsonObject &o, const char *at, const char *size) {
+        const auto start = qsizetype(o.value(QLatin1StringView(at)).toInteger(-1));
+        const auto length = qsizetype(o.value(QLatin1StringView(size)).toInteger(-1));
+        return start >= 0 && length >= 0 && start + length <= stage.size() ? stage.mid(start, length)
+                                                                           : QByteArray();
+    };
     for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
         const QJsonObject o = v.toObject();
         Entry e{o.value(QStringLiteral("file")).toString(),
                 QByteArray::fromHex(o.value(QStringLiteral("old")).toString().toLatin1()),
                 QByteArray::fromHex(o.value(QStringLiteral("new")).toString().toLatin1()),
-                {},
-                {}};
-        // Both copies are read for every file: undoing needs the old ones
-        // even after a new one turned out missing.
-        const bool oldRead =
-            readFile(dir.filePath(o.value(QStringLiteral("oldCopy")).toString()), e.oldBytes);
-        const bool newRead =
-            readFile(dir.filePath(o.value(QStringLiteral("newCopy")).toString()), e.newBytes);
-        if (!oldRead || hashOf(e.oldBytes) != e.oldHash)
+                oldRead ? piece(oldStage, o, "oldAt", "oldSize") : QByteArray(),
+                piece(newStage, o, "newAt", "newSize")};
+        if (hashOf(e.oldBytes) != e.oldHash)
             e.oldBytes.clear();
-        staged = staged && newRead && hashOf(e.newBytes) == e.newHash;
+        staged = staged && hashOf(e.newBytes) == e.newHash;
         entries.append(e);
     }
     const bool renamed = !from.isEmpty() && !QFileInfo::exists(from) && QFileInfo::exists(to);
