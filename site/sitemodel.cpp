@@ -237,6 +237,19 @@ void readPageFacts(SiteFile &file, const QString &text)
 
 } // namespace
 
+QStringList filesReferringTo(const Model &model, const QString &path)
+{
+    const QString named = QDir::cleanPath(path);
+    const auto within = [&](const QString &p) { return p == named || p.startsWith(named + u'/'); };
+    QStringList out;
+    for (const Reference &ref : model.references) {
+        const QString &source = model.files[ref.source].path;
+        if (!ref.target.isEmpty() && within(ref.target) && !within(source) && !out.contains(source))
+            out.append(source);
+    }
+    return out;
+}
+
 Model scanSite(const QString &folder, const ReferenceLister &lister, const Progress &progress)
 {
     Model model;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -130,6 +131,10 @@ struct Progress
 // sheets with their references.
 Model scanSite(const QString &folder, const ReferenceLister &lister = pageReferenceLister(),
                const Progress &progress = {});
+
+// The files whose references name path (a file, or a folder and what is in
+// it), other than those inside it: what a deletion would leave broken.
+QStringList filesReferringTo(const Model &model, const QString &path);
 
 // Reading a file's text so that offsets in it map back to its bytes: UTF-8
 // when the bytes are UTF-8 (a byte order mark kept as a character), else

@@ -293,6 +293,10 @@ void TestSite::rename()
     const RenamePlan plan = planRename(before, folder + u'/' + from, folder + u'/' + to);
     QVERIFY2(plan.isValid(), qPrintable(plan.error));
     QTEST(int(plan.changes.size()), "files");
+    QStringList referring = filesReferringTo(before, folder + u'/' + from);
+    for (const FileChange &change : plan.changes)
+        referring.removeOne(change.file); // what is named from outside changes; what moves along may too
+    QVERIFY2(referring.isEmpty(), qPrintable(referring.join(u' ')));
     const RenameResult result = applyRename(plan, dir.filePath(QStringLiteral("journal")));
     QVERIFY2(result.ok, qPrintable(result.error));
     QVERIFY(!QFileInfo::exists(folder + u'/' + from));
