@@ -191,8 +191,11 @@ private:
 void readPageFacts(SiteFile &file, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    GumboOutput *parsed =
-        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    // The parse errors are not read: none are kept, which spares most of
+    // the parser's allocations on an old page.
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput *parsed = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     if (!parsed)
         return;
     file.hasTitle = false;
@@ -232,7 +235,7 @@ void readPageFacts(SiteFile &file, const QString &text)
             for (unsigned i = kids->length; i-- > 0;)
                 stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
     }
-    gumbo_destroy_output(&kGumboDefaultOptions, parsed);
+    gumbo_destroy_output(&options, parsed);
 }
 
 } // namespace
