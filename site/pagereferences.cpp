@@ -1,9 +1,6 @@
 #include "site/sitemodel.h"
 
-#if __has_include("pathrel/references.h")
 #include "pathrel/references.h"
-#define QK_SITE_HAS_PAGE_REFERENCES 1
-#endif
 
 namespace site {
 
@@ -12,7 +9,6 @@ namespace site {
 // what the save would see.
 ReferenceLister pageReferenceLister()
 {
-#ifdef QK_SITE_HAS_PAGE_REFERENCES
     return [](const QString &html, const QString &pagePath) {
         QList<ListedReference> out;
         for (const pathrel::Reference &r : pathrel::listReferences(html, pagePath)) {
@@ -41,9 +37,6 @@ ReferenceLister pageReferenceLister()
         }
         return out;
     };
-#else
-    return {};
-#endif
 }
 
 } // namespace site

@@ -88,7 +88,6 @@ class TestSite final : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
     void siteFolder();
     void references_data();
     void references();
@@ -101,17 +100,6 @@ private slots:
     void killedRename_data();
     void killedRename();
 };
-
-void TestSite::init()
-{
-    // Pages are read by pathrel's reference listing; a build without it can
-    // test only the site folder and style sheet files.
-    const QByteArrayView test(QTest::currentTestFunction());
-    const QByteArrayView row(QTest::currentDataTag() ? QTest::currentDataTag() : "");
-    if (!pageReferenceLister() && test != "siteFolder" && !row.startsWith("sheet") &&
-        !row.startsWith("not in"))
-        QSKIP("no page reference listing in this build");
-}
 
 void TestSite::siteFolder()
 {
