@@ -1,5 +1,7 @@
 #include "pathrel/references.h"
 
+#include "pathrel/cssreferences.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -134,14 +136,17 @@ template <typename F> void eachAddress(const QString &value, ValueSpan::Shape sh
         f(qsizetype(0), value.size());
         return;
     }
+    if (shape == ValueSpan::Css) {
+        // The same reading as a style sheet file's: nothing in comments or
+        // other strings, and @import too.
+        for (const CssAddress &a : cssAddresses(value))
+            f(a.offset, a.length);
+        return;
+    }
     static const QRegularExpression srcsetAddress(QStringLiteral("(^|,)(\\s*)([^\\s,]+)"));
-    static const QRegularExpression cssAddress(QStringLiteral("url\\(\\s*(['\"]?)([^'\")]+)\\1\\s*\\)"),
-                                               QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpression &pattern = shape == ValueSpan::Srcset ? srcsetAddress : cssAddress;
-    const int group = shape == ValueSpan::Srcset ? 3 : 2;
-    for (QRegularExpressionMatchIterator it = pattern.globalMatch(value); it.hasNext();) {
+    for (QRegularExpressionMatchIterator it = srcsetAddress.globalMatch(value); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
-        f(m.capturedStart(group), m.capturedLength(group));
+        f(m.capturedStart(3), m.capturedLength(3));
     }
 }
 

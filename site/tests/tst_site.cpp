@@ -140,6 +140,7 @@ void TestSite::references_data()
     row("sheet url() unquoted", "lua.css", "images/redballdot.png", sheet, 2, "images/redballdot.png");
     row("not in a comment", "style.css", "commented-out.png", -1, 0, "");
     row("not in a string", "style.css", "not-an-address.png", -1, 0, "");
+    row("not in a style element's comment", "checks.html", "commented.png", -1, 0, "");
     row("real page LINK", "readme.html", "lua.css", int(ReferenceKind::Link), 5, "lua.css");
     row("real page IMG", "readme.html", "logo.gif", int(ReferenceKind::Src), 33, "logo.gif");
     row("real page anchor", "readme.html", "#license", int(ReferenceKind::Href), 44, "readme.html",
