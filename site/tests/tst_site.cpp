@@ -96,7 +96,8 @@ private slots:
     void progressAndCancel();
     void rename_data();
     void rename();
-    void readOnlyPage();
+    void refusedRename_data();
+    void refusedRename();
     void killedRename_data();
     void killedRename();
 };
@@ -344,15 +345,27 @@ void TestSite::rename()
     QCOMPARE(changed, int(plan.changes.size()));
 }
 
-void TestSite::readOnlyPage()
+void TestSite::refusedRename_data()
 {
+    QTest::addColumn<bool>("readOnly"); // else changed by another program after the site was read
+    QTest::newRow("read-only page") << true;
+    QTest::newRow("page changed since") << false;
+}
+
+void TestSite::refusedRename()
+{
+    QFETCH(bool, readOnly);
     QTemporaryDir dir;
     const QString folder = copySite(dir);
     const QString page = folder + QStringLiteral("/introduction.html");
-    QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const Model model = scanSite(folder);
+    if (readOnly)
+        QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    else
+        writeFile(page, textOf(page).replace(QStringLiteral("Xfig"), QStringLiteral("XFIG")).toLatin1());
     const QMap<QString, QByteArray> before = snapshot(folder);
-    const RenamePlan plan = planRename(scanSite(folder), folder + QStringLiteral("/images"),
-                                       folder + QStringLiteral("/pictures"));
+    const RenamePlan plan =
+        planRename(model, folder + QStringLiteral("/images"), folder + QStringLiteral("/pictures"));
     const RenameResult result = applyRename(plan, dir.filePath(QStringLiteral("journal")));
     QVERIFY(!result.ok);
     QCOMPARE(result.file, page);
