@@ -420,26 +420,38 @@ RecoveryResult recoverJournal(const QString &journalFolder)
         staged = staged && hashOf(e.newBytes) == e.newHash;
         entries.append(e);
     }
-    const bool renamed = !from.isEmpty() && !QFileInfo::exists(from) && QFileInfo::exists(to);
-    // Every new text at hand: the rename is finished. Otherwise (the journal
-    // outlived its copies) what was written is undone, as far as it can be.
-    result.completed = staged;
-    for (const Entry &e : entries) {
-        const QString path = renamed ? mapped(e.file, from, to) : e.file;
-        QByteArray now;
-        const QByteArray hash = readFile(path, now) ? hashOf(now) : QByteArray();
-        const QByteArray &wanted = staged ? e.newHash : e.oldHash;
-        const QByteArray &other = staged ? e.oldHash : e.newHash;
-        if (hash == wanted)
-            continue;
-        if (hash != other || (!staged && e.oldBytes.isEmpty()) ||
-            !writeFile(path, staged ? e.newBytes : e.oldBytes))
-            result.conflicts.append(path);
+    bool renamed = !from.isEmpty() && !QFileInfo::exists(from) && QFileInfo::exists(to);
+    // Every file brought to its new text (or back to its old one); a file
+    // in neither state was changed by someone else and is left alone.
+    const auto settle = [&](bool toNew) {
+        QStringList conflicts;
+        for (const Entry &e : entries) {
+            const QString path = renamed ? mapped(e.file, from, to) : e.file;
+            QByteArray now;
+            const QByteArray hash = readFile(path, now) ? hashOf(now) : QByteArray();
+            if (hash == (toNew ? e.newHash : e.oldHash))
+                continue;
+            const QByteArray &wanted = toNew ? e.newBytes : e.oldBytes;
+            if (hash != (toNew ? e.oldHash : e.newHash) || wanted.isEmpty() || !writeFile(path, wanted))
+                conflicts.append(path);
+        }
+        return conflicts;
+    };
+    // Every new text at hand and the rename still possible: it is finished.
+    // Otherwise (the journal outlived its copies, or another file took the
+    // new name) what was written is undone, as far as it can be.
+    result.completed = staged && (renamed || (QFileInfo::exists(from) && !QFileInfo::exists(to)));
+    if (result.completed) {
+        result.conflicts = settle(true);
+        if (!renamed && !QDir().rename(from, to)) {
+            result.completed = false;
+            result.conflicts = settle(false);
+        }
+    } else {
+        if (renamed && QDir().rename(to, from))
+            renamed = false;
+        result.conflicts = settle(false);
     }
-    if (staged && !renamed && QFileInfo::exists(from) && !QFileInfo::exists(to))
-        QDir().rename(from, to);
-    else if (!staged && renamed)
-        QDir().rename(to, from);
     QFile::remove(dir.filePath(kJournal));
     removeStaged(journalFolder);
     return result;

@@ -377,12 +377,15 @@ void TestSite::refusedRename()
 void TestSite::killedRename_data()
 {
     QTest::addColumn<int>("killAfter");
-    QTest::addColumn<bool>("spoilCopy"); // a staged copy lost: the rename must be undone
+    // 1: the staged new texts lost, 2: another file took the new name; the
+    // rename must be undone then.
+    QTest::addColumn<int>("spoil");
     QTest::addColumn<bool>("allNew");
-    QTest::newRow("after the first page") << 1 << false << true;
-    QTest::newRow("half-way") << kPages / 2 << false << true;
-    QTest::newRow("after the rename") << kPages + 1 << false << true;
-    QTest::newRow("half-way, copy lost") << kPages / 2 << true << false;
+    QTest::newRow("after the first page") << 1 << 0 << true;
+    QTest::newRow("half-way") << kPages / 2 << 0 << true;
+    QTest::newRow("after the rename") << kPages + 1 << 0 << true;
+    QTest::newRow("half-way, copy lost") << kPages / 2 << 1 << false;
+    QTest::newRow("half-way, name taken") << kPages / 2 << 2 << false;
 }
 
 void TestSite::killedRename()
@@ -407,9 +410,11 @@ void TestSite::killedRename()
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     QVERIFY(QFileInfo::exists(journal + QStringLiteral("/rename.journal")));
-    QFETCH(bool, spoilCopy);
-    if (spoilCopy)
+    QFETCH(int, spoil);
+    if (spoil == 1)
         QVERIFY(QFile::remove(journal + QStringLiteral("/rename-new")));
+    if (spoil == 2)
+        writeFile(folder + QStringLiteral("/logo-2.gif"), "another picture");
 
     const RecoveryResult recovered = recoverJournal(journal);
     QVERIFY(recovered.found);
@@ -421,7 +426,7 @@ void TestSite::killedRename()
         QVERIFY(page.open(QIODevice::ReadOnly));
         QVERIFY2(page.readAll() == (allNew ? newPage : oldPage), qPrintable(page.fileName()));
     }
-    QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), allNew);
+    QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), allNew || spoil == 2);
     QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo.gif")), !allNew);
     QVERIFY(QDir(journal).isEmpty());
     QVERIFY(!recoverJournal(journal).found);
