@@ -127,6 +127,10 @@ QString relativeTo(const SplitPath &page, QStringView objectPath)
         rel += u'/';
     }
     rel += object.fileName;
+    // A first name holding ":" ("C:x.gif", "mailto:a") would read as a scheme.
+    const qsizetype firstSeparator = rel.indexOf(u'/');
+    if (QStringView(rel).left(firstSeparator < 0 ? rel.size() : firstSeparator).contains(u':'))
+        rel.prepend(QLatin1String("./"));
     return rel;
 }
 

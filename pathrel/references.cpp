@@ -46,7 +46,8 @@ struct Scan
     bool parsed = false;
 };
 
-void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool &hasBase)
+void collectReferences(const GumboNode *node, const QByteArray &utf8, std::vector<ValueSpan> &out,
+                       bool &hasBase)
 {
     std::vector<const GumboNode *> stack{node};
     while (!stack.empty()) {
@@ -87,7 +88,11 @@ void collectReferences(const GumboNode *node, std::vector<ValueSpan> &out, bool 
                 } else if (name != "src") {
                     continue;
                 }
-                if (a->original_value.length == 0)
+                // An empty unquoted value ("background=>") comes without a
+                // place in the text; taken at its word, it would replace the
+                // page's first characters.
+                if (a->original_value.length == 0 ||
+                    a->original_value.data != utf8.constData() + a->value_start.offset)
                     continue;
                 const char first = a->original_value.data[0];
                 const char quote = (first == '"' || first == '\'') ? first : 0;
@@ -111,7 +116,7 @@ Scan scan(const QString &html)
         gumbo_parse_with_options(&kGumboDefaultOptions, s.utf8.constData(), size_t(s.utf8.size()));
     if (!parsed)
         return s;
-    collectReferences(parsed->document, s.spans, s.hasBase);
+    collectReferences(parsed->document, s.utf8, s.spans, s.hasBase);
     gumbo_destroy_output(&kGumboDefaultOptions, parsed);
     std::sort(s.spans.begin(), s.spans.end(),
               [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
@@ -171,12 +176,17 @@ qsizetype pathEnd(const QString &address)
     return cut;
 }
 
-// The file a relative address names from folder.
+// The file a relative address names from folder, as a browser reads it: "\\"
+// in the address as "/", and ".." at the root staying at the root.
 QString resolvedRelative(const QString &address, const QString &folder)
 {
-    const QString pathPart = address.left(pathEnd(address));
+    QString pathPart = address.left(pathEnd(address));
+    pathPart.replace(u'\\', u'/');
     const QString decoded = pathPart.contains(u'%') ? QUrl::fromPercentEncoding(pathPart.toUtf8()) : pathPart;
-    return QDir::cleanPath(folder + u'/' + decoded);
+    QString path = QDir::cleanPath(folder + u'/' + decoded);
+    while (path.startsWith(QLatin1String("/..")) && (path.size() == 3 || path[3] == u'/'))
+        path.remove(0, 3);
+    return path.isEmpty() ? QStringLiteral("/") : path;
 }
 
 QString escapedFor(const QString &value, char quote)
@@ -328,12 +338,7 @@ QString localPathOf(const QString &address, const QString &pageFolder)
         return address;
     if (pageFolder.isEmpty() || !isRelativeLocal(address))
         return {};
-    // A browser reads "\\" in a relative address as "/", and ".." at the
-    // root stays at the root.
-    QString path = resolvedRelative(QString(address).replace(u'\\', u'/'), pageFolder);
-    while (path.startsWith(QLatin1String("/..")) && (path.size() == 3 || path[3] == u'/'))
-        path.remove(0, 3);
-    return path.isEmpty() ? QStringLiteral("/") : path;
+    return resolvedRelative(address, pageFolder);
 }
 
 // The folder of a page's file, taken from the path as written, so that a

@@ -108,6 +108,16 @@ void TestReferences::rewriting_data()
     QTest::newRow("a page with a base of its own stays") << R"(<base href="http://x/"><img src="a.png">)"
                                                          << R"(<base href="http://x/"><img src="a.png">)"
                                                          << "";
+    QTest::newRow("an empty unquoted value is no reference") << R"(<img src="a.png"><div background=>x)"
+                                                             << R"(<img src="../a.png"><div background=>x)"
+                                                             << "a.png|../a.png";
+    QTest::newRow("a backslash reads as a slash") << R"(<img src="a\b/../c.png">)"
+                                                  << R"(<img src="../a/c.png">)"
+                                                  << R"(a\b/../c.png|../a/c.png)";
+    QTest::newRow("a name with a colon reads as no scheme")
+        << R"(<a href="sub/mailto:a"><img src="file:///s/sub/C:x.gif">)"
+        << R"(<a href="./mailto:a"><img src="./C:x.gif">)"
+        << "sub/mailto:a|./mailto:a|file:///s/sub/C:x.gif|./C:x.gif";
     QTest::newRow("rebased, then local files made relative")
         << R"(<img src="a.png"><img src="file:///s/img/b%20c.png">)"
         << R"(<img src="../a.png"><img src="../img/b%20c.png">)"
