@@ -51,10 +51,13 @@ struct RenameResult
     QString file; // the file the error is about
 };
 
-// Carries out a plan: the references of every file changed, then the rename.
-// journalFolder keeps what is needed to finish or undo a rename that was cut
-// short; afterStep, for tests, is called after each file written (1, 2, ...)
-// and after the rename (changes + 1).
+// Carries out a plan. Nothing is written unless every file to change can be
+// (a read-only file, or one changed since the model was read, stops it and is
+// named). Then the old and new texts of all files are kept in journalFolder,
+// the journal listing them is written, each file is replaced atomically, the
+// file or folder renamed, and the journal removed. afterStep, for tests, is
+// called after each file written (1, 2, ...) and after the rename
+// (changes + 1).
 RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
                          const std::function<void(int step)> &afterStep = {});
 
@@ -65,8 +68,9 @@ struct RecoveryResult
     QStringList conflicts;  // files changed by someone else since: left as they are
 };
 
-// At the start: finishes a rename the journal in journalFolder tells of, so
-// that every file is either all old or all new.
+// At the start: finishes a rename the journal in journalFolder tells of, or
+// undoes it when it cannot be finished (the new texts lost, the new name
+// taken), so that every file is either all old or all new.
 RecoveryResult recoverJournal(const QString &journalFolder);
 
 } // namespace site
