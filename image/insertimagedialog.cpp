@@ -1,6 +1,7 @@
 #include "image/insertimagedialog.h"
 
 #include "image/imagefragment.h"
+#include "pathrel/references.h"
 #include "surface/editsurface.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -494,8 +495,8 @@ void InsertImageDialog::rememberFolderOf(const QString &path)
 // page never saved, which has no folder to read it from).
 QString InsertImageDialog::localPath(const QString &typed) const
 {
-    if (typed.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
-        return QUrl(typed).toLocalFile();
+    if (pathrel::isFileUrl(typed))
+        return pathrel::localFile(QUrl(typed)).value_or(QString());
     if (!QDir::isRelativePath(typed))
         return typed;
     const QString folder = pageFolder();

@@ -1,5 +1,7 @@
 #include "pageprops/bodytag.h"
 
+#include "pathrel/references.h"
+
 namespace pageprops {
 
 void parseTag(State &s, const QString &documentHtml, const QString &attribs)
@@ -78,22 +80,12 @@ std::optional<QString> replaceTitle(const QString &html, const QString &title)
 
 QString backgroundForDisplay(const QString &attribute)
 {
-    if (!attribute.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive))
-        return attribute;
-    QString path = attribute.mid(7);
-    // "file:///C:/x" names a drive; "file:///home/x" a POSIX path.
-    if (path.size() >= 3 && path[0] == u'/' && path[2] == u':')
-        path = path.mid(1);
-    return path;
+    return pathrel::pathOfFileReference(attribute);
 }
 
 QString backgroundToWrite(const QString &text)
 {
-    if (text.isEmpty())
-        return text;
-    const bool drive = text.size() >= 3 && text[1] == u':' && (text[2] == u'\\' || text[2] == u'/');
-    const bool local = text.startsWith(u'/') || text.startsWith(QStringLiteral("\\\\")) || drive;
-    return local && !text.startsWith(QStringLiteral("//")) ? QStringLiteral("file://") + text : text;
+    return pathrel::fileReferenceOfPath(text);
 }
 
 } // namespace pageprops

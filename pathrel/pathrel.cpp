@@ -127,37 +127,16 @@ QString relativeTo(const SplitPath &page, QStringView objectPath)
         rel += u'/';
     }
     rel += object.fileName;
+    // A first name holding ":" ("C:x.gif", "mailto:a") would read as a scheme.
+    const qsizetype firstSeparator = rel.indexOf(u'/');
+    if (QStringView(rel).left(firstSeparator < 0 ? rel.size() : firstSeparator).contains(u':'))
+        rel.prepend(QLatin1String("./"));
     return rel;
 }
 
 bool isHex(QChar c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-}
-
-// The path a file URL names, read as a browser reads it: every "%" with two
-// hexadecimal digits after it is one byte of the name's UTF-8, any other "%"
-// stands for itself. Nothing when the bytes are no UTF-8: the name cannot be
-// written back as the same address.
-std::optional<QString> decodedPath(QStringView path)
-{
-    if (!path.contains(u'%'))
-        return path.toString();
-    QByteArray bytes;
-    bytes.reserve(path.size());
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        if (path[i] == u'%' && i + 2 < path.size() && isHex(path[i + 1]) && isHex(path[i + 2])) {
-            bytes.append(char(QStringView(path).mid(i + 1, 2).toUInt(nullptr, 16)));
-            i += 2;
-        } else {
-            bytes.append(path.mid(i, 1).toUtf8());
-        }
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString out = utf8.decode(bytes);
-    if (utf8.hasError())
-        return std::nullopt;
-    return out;
 }
 
 // A relative path written as a web address's path: each "%", "#", "?",
@@ -184,6 +163,27 @@ QString encodedPath(const QString &rel)
 }
 
 } // namespace
+
+std::optional<QString> decodedFileUrlPath(QStringView path)
+{
+    if (!path.contains(u'%'))
+        return path.toString();
+    QByteArray bytes;
+    bytes.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path[i] == u'%' && i + 2 < path.size() && isHex(path[i + 1]) && isHex(path[i + 2])) {
+            bytes.append(char(QStringView(path).mid(i + 1, 2).toUInt(nullptr, 16)));
+            i += 2;
+        } else {
+            bytes.append(path.mid(i, 1).toUtf8());
+        }
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString out = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return out;
+}
 
 QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath)
 {
@@ -251,7 +251,7 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
 
         // The reference is a file URL: its escapes are decoded once here,
         // and the relative path is written escaped once.
-        const std::optional<QString> path = decodedPath(text.mid(pathStart, end - pathStart));
+        const std::optional<QString> path = decodedFileUrlPath(text.mid(pathStart, end - pathStart));
         const QString relative = path ? relativeTo(page, *path) : QString();
         if (!relative.isEmpty()) {
             if (!changed) {

@@ -2,6 +2,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringView>
+
+#include <optional>
 
 // Rewriting of absolute local references ("FILE://" followed by a path) into
 // paths relative to the folder of the page being saved, so that a site keeps
@@ -18,7 +21,20 @@ struct Rewrite
 {
     QString from;
     QString to;
+    // Made relative from a "file://" reference, or rewritten for a page that
+    // moved to another folder (then from and to are whole attribute values or
+    // style texts).
+    enum Step
+    {
+        Relativised,
+        Rebased
+    } step = Relativised;
 };
+// The path a file URL names (the text after "file://"), read as a browser
+// reads it: every "%" with two hexadecimal digits after it is one byte of the
+// name's UTF-8, any other "%" stands for itself. Nothing when the bytes are no
+// UTF-8: the name cannot be written back as the same address.
+std::optional<QString> decodedFileUrlPath(QStringView path);
 // Rewrites every reference after the key strToFind in documentText. A key
 // with a double quote ends its path at the next double quote; the unquoted key
 // ends it where HTML ends an unquoted attribute value: at white space or ">".

@@ -1,8 +1,8 @@
 #include "shell/documentsession.h"
 
+#include "pathrel/references.h"
 #include "shell/session.h"
 #include "surface/editsurface.h"
-#include "surface/pagetext.h"
 #include "uikit/uiseam.h"
 
 #include <QDir>
@@ -408,9 +408,13 @@ DocumentSession::Prepared DocumentSession::prepare(const QString &target)
         return p; // no folder yet to make references relative to
     // References relative to the folder the page came from are made relative
     // to the one it goes to.
-    if (const QString origin = m_surface->originFolder(); !origin.isEmpty())
-        p.text = surface::rebaseReferences(p.text, origin, target, &p.rebased);
-    session::makeReferencesRelative(p.text, target, &p.rewrites);
+    pathrel::RewriteResult rewritten =
+        pathrel::rewriteReferences(p.text, {m_surface->originFolder(), target});
+    p.text = std::move(rewritten.text);
+    for (const pathrel::Rewrite &r : std::as_const(rewritten.rewrites))
+        if (r.step == pathrel::Rewrite::Rebased)
+            p.rebased.insert(r.from, r.to);
+    p.rewrites = std::move(rewritten.rewrites);
     return p;
 }
 

@@ -5,6 +5,7 @@
 #include "image/imagefragment.h"
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
+#include "pathrel/references.h"
 #include "publish/publishdialog.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
@@ -783,10 +784,7 @@ QStringList droppedFiles(const QDropEvent *event)
     QStringList files;
     if (event->source())
         return files;
-    for (const QUrl &url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    return files;
+    return pathrel::localFiles(event->mimeData()->urls());
 }
 } // namespace
 

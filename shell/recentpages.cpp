@@ -1,5 +1,7 @@
 #include "shell/recentpages.h"
 
+#include "pathrel/references.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -105,7 +107,7 @@ QStringList folders()
 
 std::optional<QByteArray> withUse(const QByteArray &xbel, const Use &use)
 {
-    const QString href = QUrl::fromLocalFile(use.path).toString(QUrl::FullyEncoded);
+    const QString href = pathrel::fileUrl(use.path).toString(QUrl::FullyEncoded);
     QByteArray out;
     QXmlStreamWriter w(&out);
     if (xbel.trimmed().isEmpty()) {

@@ -1,6 +1,6 @@
 #include "shell/session.h"
 
-#include "pathrel/pathrel.h"
+#include "pathrel/references.h"
 #include "surface/editsurface.h"
 
 #include <QDir>
@@ -145,21 +145,15 @@ EncodedPage encodePage(const QString &html, const PageEncoding &encoding)
     return {utf8Bytes(declareUtf8(html), false), utf8};
 }
 
-void makeReferencesRelative(QString &documentText, const QString &pagePath, QList<pathrel::Rewrite> *done)
-{
-    for (const char *key : {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"})
-        pathrel::ChangeToRelativePath(documentText, QString::fromLatin1(key), pagePath, done);
-}
-
 std::optional<QString> pageFromArgument(const QString &argument, const QString &workingFolder)
 {
     // A scheme of two letters or more: a drive letter is no scheme.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     if (scheme.match(argument).hasMatch()) {
-        const QUrl url(argument);
-        if (!url.isLocalFile())
+        const std::optional<QString> local = pathrel::localFile(QUrl(argument));
+        if (!local)
             return std::nullopt;
-        return QDir::cleanPath(url.toLocalFile());
+        return QDir::cleanPath(*local);
     }
     return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
 }

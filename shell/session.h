@@ -1,8 +1,5 @@
 #pragma once
 
-#include "pathrel/pathrel.h"
-
-#include <QList>
 #include <QString>
 
 #include <optional>
@@ -41,11 +38,6 @@ struct EncodedPage
     PageEncoding encoding; // what the bytes are in now
 };
 EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
-
-// The save's rewrite of local references relative to the page's folder; what
-// it rewrote is added to done when given.
-void makeReferencesRelative(QString &documentText, const QString &pagePath,
-                            QList<pathrel::Rewrite> *done = nullptr);
 
 // A page named on the command line, as a path or a file URL: its absolute
 // path, or nothing for an address that is no local file.

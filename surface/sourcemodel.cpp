@@ -2,6 +2,8 @@
 
 #include "surface/pagetext.h"
 
+#include "pathrel/references.h"
+
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -1153,7 +1155,7 @@ private:
                 }
             }
             if (!kept && isReferenceName(attrName))
-                value = localFileReference(value, exists);
+                value = pathrel::localFileReference(value, exists);
             if (!kept)
                 put(u' ' + attrName + QStringLiteral("=\"") + fresh(SourceModel::escapeAttribute(value)) +
                     u'"');

@@ -3,6 +3,8 @@
 #include "surface/pagetext.h"
 #include "surface/webenginesurface_p.h"
 
+#include "pathrel/references.h"
+
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -22,7 +24,7 @@ constexpr int kStartPageLatestMs = 200; // the start-up page waits no longer for
 // been replaced are told apart.
 QUrl documentUrl(const QString &path, const QString &tag)
 {
-    QUrl url = QUrl::fromLocalFile(path);
+    QUrl url = pathrel::fileUrl(path);
     url.setQuery(QStringLiteral("qk=") + tag);
     return url;
 }

@@ -5,6 +5,8 @@
 #include "surface/pagetext.h"
 #include "surface/webenginesurface_p.h"
 
+#include "pathrel/references.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -180,8 +182,8 @@ DocumentRead WebEngineSurface::readDocument()
     read.ok = true;
     // Only a path that names an existing file is a local reference; a
     // site's "/about.html" stays as written.
-    read.text = localFileReferences(m.value(QStringLiteral("html")).toString(),
-                                    [](const QString &path) { return QFileInfo::exists(path); });
+    read.text = pathrel::localFileReferences(m.value(QStringLiteral("html")).toString(),
+                                             [](const QString &path) { return QFileInfo::exists(path); });
     read.changes = m.value(QStringLiteral("changes")).toInt();
     return read;
 }
@@ -196,7 +198,7 @@ void WebEngineSurface::documentSaved(const SavedDocument &saved)
     QJsonObject info{{QStringLiteral("changes"), saved.changes}, {QStringLiteral("relative"), relative}};
     const bool moved = folder != m_baseFolder;
     if (moved)
-        info.insert(QStringLiteral("base"), QUrl::fromLocalFile(folder + u'/').toString());
+        info.insert(QStringLiteral("base"), pathrel::fileUrl(folder + u'/').toString());
     const Call r = callJs(QStringLiteral("qk.saved(%1)")
                               .arg(QString::fromUtf8(QJsonDocument(info).toJson(QJsonDocument::Compact))));
     const QVariantMap m = r.value.toMap();

@@ -3,6 +3,8 @@
 #include "surface/spelling.h"
 #include "surface/webenginesurface_p.h"
 
+#include "pathrel/references.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -174,14 +176,7 @@ protected:
     }
 
 private:
-    static QStringList localFiles(const QDropEvent *e)
-    {
-        QStringList files;
-        for (const QUrl &url : e->mimeData()->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-        return files;
-    }
+    static QStringList localFiles(const QDropEvent *e) { return pathrel::localFiles(e->mimeData()->urls()); }
     static bool takes(const QDropEvent *e) { return !e->source() && !localFiles(e).isEmpty(); }
 
     WebEngineSurface *m_owner;

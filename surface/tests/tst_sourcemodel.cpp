@@ -29,8 +29,6 @@ private slots:
     void walkThatDiffersIsWrittenAfresh();
     void textAroundAMovedCommentIsWrittenOnce();
     void escaping();
-    void rebasing_data();
-    void rebasing();
 };
 
 void TestSourceModel::unchangedPagesComeBackExactly_data()
@@ -172,36 +170,6 @@ void TestSourceModel::escaping()
     QCOMPARE(SourceModel::escapeText(u"a<b>&c\u00a0\"", 0), QStringLiteral("a&lt;b&gt;&amp;c&nbsp;\""));
     QCOMPARE(SourceModel::escapeText(u"if (a<b && c) {}", 1), QStringLiteral("if (a<b && c) {}"));
     QCOMPARE(SourceModel::escapeAttribute(u"say \"x\" & <y>"), QStringLiteral("say &quot;x&quot; &amp; <y>"));
-}
-
-void TestSourceModel::rebasing_data()
-{
-    QTest::addColumn<QString>("html");
-    QTest::addColumn<QString>("expected");
-    // The page moves from /s/ to /s/sub/.
-    QTest::newRow("attributes")
-        << R"(<body background=bg.gif><img src="images/a.png"><a href='sub/p2.html#top'>x</a>)"
-        << R"(<body background=../bg.gif><img src="../images/a.png"><a href='p2.html#top'>x</a>)";
-    QTest::newRow("srcset") << R"(<img srcset="a.png 1x, images/b.jpg 2x">)"
-                            << R"(<img srcset="../a.png 1x, ../images/b.jpg 2x">)";
-    QTest::newRow("style attribute and element")
-        << R"x(<p style="background:url('images/a.png')"><style>.h{background:url("b.jpg")}</style>)x"
-        << R"x(<p style="background:url('../images/a.png')"><style>.h{background:url("../b.jpg")}</style>)x";
-    QTest::newRow("a folder stays a folder") << R"(<a href="images/">i</a>)"
-                                             << R"(<a href="../images/">i</a>)";
-    QTest::newRow("addresses elsewhere stay")
-        << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)"
-        << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)";
-    QTest::newRow("a page with a base of its own stays") << R"(<base href="http://x/"><img src="a.png">)"
-                                                         << R"(<base href="http://x/"><img src="a.png">)";
-}
-
-void TestSourceModel::rebasing()
-{
-    QFETCH(QString, html);
-    QFETCH(QString, expected);
-    QCOMPARE(surface::rebaseReferences(html, QStringLiteral("/s"), QStringLiteral("/s/sub/copy.html")),
-             expected);
 }
 
 QTEST_GUILESS_MAIN(TestSourceModel)

@@ -1,0 +1,494 @@
+#include "pathrel/references.h"
+
+#include "pathrel/cssreferences.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace pathrel {
+namespace {
+
+// The save's keys: "file://" references after these are made relative. They
+// are found in the text as it stands, so a reference the engine wrote into
+// markup the parser would read otherwise is still made relative.
+const char *const kFileKeys[] = {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://",
+                                 "BACKGROUND=\"FILE://"};
+
+struct ValueSpan
+{
+    enum Shape
+    {
+        Address, // the whole value is one address
+        Srcset,  // addresses with their sizes, separated by commas
+        Css      // style: addresses in url(...)
+    };
+    int start; // the value's text, without its quotes, in UTF-8 bytes
+    int end;
+    char quote; // '"', '\'' or 0; 1 for the text of a style element
+    Shape shape;
+    ReferenceKind kind;
+};
+
+// The page parsed for the places it names files by address: the src, href
+// and background attributes, srcset, style attributes and style elements.
+struct Scan
+{
+    QByteArray utf8;
+    std::vector<ValueSpan> spans; // in text order
+    bool hasBase = false;
+    bool parsed = false;
+};
+
+void collectReferences(const GumboNode *node, const QByteArray &utf8, std::vector<ValueSpan> &out,
+                       bool &hasBase)
+{
+    std::vector<const GumboNode *> stack{node};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        const GumboVector *kids = nullptr;
+        if (n->type == GUMBO_NODE_DOCUMENT)
+            kids = &n->v.document.children;
+        else if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement &el = n->v.element;
+            kids = &el.children;
+            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
+                hasBase = true;
+            if (el.tag == GUMBO_TAG_STYLE)
+                for (unsigned i = 0; i < el.children.length; ++i) {
+                    const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
+                    if (t->type == GUMBO_NODE_TEXT || t->type == GUMBO_NODE_WHITESPACE)
+                        out.push_back({int(t->v.text.start_pos.offset),
+                                       int(t->v.text.start_pos.offset + t->v.text.original_text.length), 1,
+                                       ValueSpan::Css, ReferenceKind::CssUrl});
+                }
+            // Attributes the parser made up (of an implied element) have no source.
+            for (unsigned i = 0; i < el.attributes.length && el.original_tag.length > 0; ++i) {
+                const auto *a = static_cast<const GumboAttribute *>(el.attributes.data[i]);
+                const QByteArray name(a->name);
+                ValueSpan::Shape shape = ValueSpan::Address;
+                ReferenceKind kind = ReferenceKind::Src;
+                if (name == "srcset") {
+                    shape = ValueSpan::Srcset;
+                    kind = ReferenceKind::Srcset;
+                } else if (name == "style") {
+                    shape = ValueSpan::Css;
+                    kind = ReferenceKind::CssUrl;
+                } else if (name == "href") {
+                    kind = el.tag == GUMBO_TAG_LINK ? ReferenceKind::Link : ReferenceKind::Href;
+                } else if (name == "background") {
+                    kind = ReferenceKind::Background;
+                } else if (name != "src") {
+                    continue;
+                }
+                // An empty unquoted value ("background=>") comes without a
+                // place in the text; taken at its word, it would replace the
+                // page's first characters.
+                if (a->original_value.length == 0 ||
+                    a->original_value.data != utf8.constData() + a->value_start.offset)
+                    continue;
+                const char first = a->original_value.data[0];
+                const char quote = (first == '"' || first == '\'') ? first : 0;
+                const int start = int(a->value_start.offset) + (quote ? 1 : 0);
+                const int end = int(a->value_start.offset) + int(a->original_value.length) - (quote ? 1 : 0);
+                if (end >= start)
+                    out.push_back({start, end, quote, shape, kind});
+            }
+        }
+        if (kids)
+            for (unsigned i = kids->length; i-- > 0;)
+                stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
+    }
+}
+
+Scan scan(const QString &html)
+{
+    Scan s;
+    s.utf8 = html.toUtf8();
+    GumboOutput *parsed =
+        gumbo_parse_with_options(&kGumboDefaultOptions, s.utf8.constData(), size_t(s.utf8.size()));
+    if (!parsed)
+        return s;
+    collectReferences(parsed->document, s.utf8, s.spans, s.hasBase);
+    gumbo_destroy_output(&kGumboDefaultOptions, parsed);
+    std::sort(s.spans.begin(), s.spans.end(),
+              [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
+    // An element the parser opens again (a link still open where a paragraph
+    // ends) brings the attributes of the one in the text once more.
+    s.spans.erase(std::unique(s.spans.begin(), s.spans.end(),
+                              [](const ValueSpan &a, const ValueSpan &b) { return a.start == b.start; }),
+                  s.spans.end());
+    s.parsed = true;
+    return s;
+}
+
+QString spanText(const Scan &s, const ValueSpan &span)
+{
+    return QString::fromUtf8(s.utf8.constData() + span.start, span.end - span.start);
+}
+
+// Each address in a value of the given shape, as (start, length) in value.
+template <typename F> void eachAddress(const QString &value, ValueSpan::Shape shape, F &&f)
+{
+    if (shape == ValueSpan::Address) {
+        f(qsizetype(0), value.size());
+        return;
+    }
+    if (shape == ValueSpan::Css) {
+        // The same reading as a style sheet file's: nothing in comments or
+        // other strings, and @import too.
+        for (const CssAddress &a : cssAddresses(value))
+            f(a.offset, a.length);
+        return;
+    }
+    static const QRegularExpression srcsetAddress(QStringLiteral("(^|,)(\\s*)([^\\s,]+)"));
+    for (QRegularExpressionMatchIterator it = srcsetAddress.globalMatch(value); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        f(m.capturedStart(3), m.capturedLength(3));
+    }
+}
+
+bool isRelativeLocal(const QString &value)
+{
+    if (value.isEmpty() || value.startsWith(u'#') || value.startsWith(u'?') || value.startsWith(u'/') ||
+        value.startsWith(u'\\'))
+        return false;
+    // A scheme ("http:", "mailto:", "C:") names something absolute.
+    const qsizetype colon = value.indexOf(u':');
+    const qsizetype slash = value.indexOf(u'/');
+    return colon < 0 || (slash >= 0 && slash < colon);
+}
+
+// Where the path part of an address ends: at its query or fragment.
+qsizetype pathEnd(const QString &address)
+{
+    qsizetype cut = address.size();
+    for (const QChar c : {u'?', u'#'})
+        if (const qsizetype at = address.indexOf(c); at >= 0 && at < cut)
+            cut = at;
+    return cut;
+}
+
+// The file a relative address names from folder, as a browser reads it: "\\"
+// in the address as "/", and ".." at the root staying at the root.
+QString resolvedRelative(const QString &address, const QString &folder)
+{
+    QString pathPart = address.left(pathEnd(address));
+    pathPart.replace(u'\\', u'/');
+    const QString decoded = pathPart.contains(u'%') ? QUrl::fromPercentEncoding(pathPart.toUtf8()) : pathPart;
+    QString path = QDir::cleanPath(folder + u'/' + decoded);
+    while (path.startsWith(QLatin1String("/..")) && (path.size() == 3 || path[3] == u'/'))
+        path.remove(0, 3);
+    return path.isEmpty() ? QStringLiteral("/") : path;
+}
+
+QString escapedFor(const QString &value, char quote)
+{
+    QString out = value;
+    out.replace(u'&', QStringLiteral("&amp;"));
+    if (quote == '"')
+        out.replace(u'"', QStringLiteral("&quot;"));
+    else if (quote == '\'')
+        out.replace(u'\'', QStringLiteral("&#39;"));
+    return out;
+}
+
+// A value as it is written back where the old one stood.
+QByteArray written(const QString &value, char quote)
+{
+    if (quote == 1)
+        return value.toUtf8();
+    QString out = escapedFor(value, quote);
+    if (!quote && (out.contains(u' ') || out.contains(u'>') || out.contains(u'"')))
+        out = u'"' + escapedFor(value, '"') + u'"'; // an unquoted value cannot hold these
+    return out.toUtf8();
+}
+
+// One address, relative to from, written relative to the page toPage (or as
+// an absolute file address where no relative path exists); as it was when it
+// is not a relative local address.
+QString rebaseAddress(const QString &address, const QString &from, const QString &toPage)
+{
+    if (address.contains(u'&') || !isRelativeLocal(address))
+        return address;
+    const qsizetype cut = pathEnd(address);
+    const QString file = resolvedRelative(address, from);
+    QString rebased = GetRelativePath(toPage, file);
+    if (rebased.isEmpty())
+        return fileUrl(file).toString() + address.mid(cut);
+    if (address.left(cut).endsWith(u'/') && !rebased.endsWith(u'/'))
+        rebased += u'/'; // a folder stays a folder
+    return rebased + address.mid(cut);
+}
+
+QString rebaseValue(const QString &value, ValueSpan::Shape shape, const QString &from, const QString &toPage)
+{
+    QString out;
+    qsizetype copied = 0;
+    eachAddress(value, shape, [&](qsizetype start, qsizetype length) {
+        out += QStringView(value).mid(copied, start - copied);
+        out += rebaseAddress(value.mid(start, length), from, toPage);
+        copied = start + length;
+    });
+    out += QStringView(value).mid(copied);
+    return out;
+}
+
+// The page's relative references to local files, rewritten for the page
+// moving from fromFolder to the file toPage: each still names the same file,
+// relative to the new folder (absolute where no relative path exists). A page
+// with a base element of its own is left alone.
+QString rebaseReferences(const QString &html, const QString &fromFolder, const QString &toPage,
+                         QList<Rewrite> &done)
+{
+    const QString from = QDir::cleanPath(fromFolder);
+    const QString to = QDir::cleanPath(QFileInfo(toPage).absolutePath());
+    if (from.isEmpty() || from == to)
+        return html;
+    const Scan s = scan(html);
+    if (!s.parsed || s.hasBase)
+        return html; // its references resolve against its own base, not its folder
+    QByteArray out;
+    out.reserve(s.utf8.size() + 64);
+    int copied = 0;
+    for (const ValueSpan &span : s.spans) {
+        if (span.start < copied)
+            continue;
+        const QString value = spanText(s, span);
+        const QString rebased = rebaseValue(value, span.shape, from, toPage);
+        if (rebased == value)
+            continue;
+        done.append({value, rebased, Rewrite::Rebased});
+        out.append(s.utf8.constData() + copied, span.start - copied);
+        out.append(written(rebased, span.quote));
+        copied = span.end;
+    }
+    if (copied == 0)
+        return html;
+    out.append(s.utf8.constData() + copied, s.utf8.size() - copied);
+    return QString::fromUtf8(out);
+}
+
+// The character references an editor writes in attribute values, read as a
+// browser reads them; any other "&" stands for itself.
+QString unescapedAttribute(const QString &value)
+{
+    if (!value.contains(u'&'))
+        return value;
+    static const QRegularExpression reference(
+        QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6});"));
+    QString out;
+    qsizetype copied = 0;
+    for (QRegularExpressionMatchIterator it = reference.globalMatch(value); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(1);
+        char32_t c = 0;
+        if (name == u"amp")
+            c = U'&';
+        else if (name == u"lt")
+            c = U'<';
+        else if (name == u"gt")
+            c = U'>';
+        else if (name == u"quot")
+            c = U'"';
+        else if (name == u"apos")
+            c = U'\'';
+        else if (name.size() > 1 && (name[1] == u'x' || name[1] == u'X'))
+            c = name.mid(2).toUInt(nullptr, 16);
+        else
+            c = name.mid(1).toUInt();
+        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            continue; // no character: left as written
+        out += QStringView(value).mid(copied, m.capturedStart() - copied);
+        out += QString::fromUcs4(&c, 1);
+        copied = m.capturedEnd();
+    }
+    out += QStringView(value).mid(copied);
+    return out;
+}
+
+bool isDrivePath(const QString &value)
+{
+    return value.size() >= 3 && value[1] == u':' && (value[2] == u'\\' || value[2] == u'/') &&
+           ((value[0] >= u'A' && value[0] <= u'Z') || (value[0] >= u'a' && value[0] <= u'z'));
+}
+
+// The local file an address names, read as the rewrite reads it.
+QString localPathOf(const QString &address, const QString &pageFolder)
+{
+    if (isFileUrl(address)) {
+        const QString reference = localFileReference(address, {});
+        if (!reference.startsWith(QLatin1String("file://")))
+            return {};
+        const std::optional<QString> path = decodedFileUrlPath(QStringView(reference).mid(7));
+        if (!path)
+            return {};
+        // "file:///C:/x" names the drive.
+        return path->size() >= 4 && path->startsWith(u'/') && isDrivePath(path->mid(1)) ? path->mid(1)
+                                                                                        : *path;
+    }
+    if (isDrivePath(address))
+        return address;
+    if (pageFolder.isEmpty() || !isRelativeLocal(address))
+        return {};
+    return resolvedRelative(address, pageFolder);
+}
+
+// The folder of a page's file, taken from the path as written, so that a
+// Windows path reads the same on every system.
+QString folderOf(const QString &pagePath)
+{
+    const qsizetype sep = std::max(pagePath.lastIndexOf(u'/'), pagePath.lastIndexOf(u'\\'));
+    if (sep < 0)
+        return {};
+    return sep == 0 ? QStringLiteral("/") : QDir::cleanPath(pagePath.left(sep));
+}
+
+} // namespace
+
+QList<Reference> listReferences(const QString &html, const QString &pagePath)
+{
+    QList<Reference> out;
+    const Scan s = scan(html);
+    if (!s.parsed)
+        return out;
+    // Relative addresses in a page with a base element resolve against it.
+    const QString folder = s.hasBase ? QString() : folderOf(pagePath);
+    // The parser counts in UTF-8 bytes, the text in UTF-16 units; the spans
+    // come in text order, so one walk through the bytes converts them.
+    int byte = 0;
+    qsizetype unit = 0;
+    for (const ValueSpan &span : s.spans) {
+        unit += QString::fromUtf8(s.utf8.constData() + byte, span.start - byte).size();
+        byte = span.start;
+        const qsizetype valueOffset = unit;
+        const QString value = html.mid(
+            valueOffset, QString::fromUtf8(s.utf8.constData() + span.start, span.end - span.start).size());
+        eachAddress(value, span.shape, [&](qsizetype start, qsizetype length) {
+            Reference r;
+            r.kind = span.kind;
+            r.value = value.mid(start, length);
+            r.offset = valueOffset + start;
+            r.length = length;
+            // A style element's text is no attribute: "&" there is just "&".
+            r.localPath = localPathOf(span.quote == 1 ? r.value : unescapedAttribute(r.value), folder);
+            out.append(r);
+        });
+    }
+    return out;
+}
+
+RewriteResult rewriteReferences(const QString &html, const RewriteOptions &options)
+{
+    RewriteResult r{html, {}};
+    if (options.pagePath.isEmpty())
+        return r; // no folder yet to make references relative to
+    if (!options.origin.isEmpty())
+        r.text = rebaseReferences(r.text, options.origin, options.pagePath, r.rewrites);
+    for (const char *key : kFileKeys)
+        ChangeToRelativePath(r.text, QString::fromLatin1(key), options.pagePath, &r.rewrites);
+    return r;
+}
+
+QString localFileReference(const QString &value, const std::function<bool(const QString &)> &exists)
+{
+    static const QRegularExpression fileUrlStart(QStringLiteral("^file:(//localhost)?"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression drive(QStringLiteral("^/?[A-Za-z]:[\\\\/]"));
+    if (const QRegularExpressionMatch m = fileUrlStart.match(value); m.hasMatch()) {
+        // The escapes stay: the save decodes them once, where it makes the
+        // path relative; decoded here as well, an escaped "%" would be read twice.
+        QString path = value.mid(m.capturedLength());
+        while (path.startsWith(QLatin1String("//")))
+            path.remove(0, 1);
+        if (drive.match(path).hasMatch() && path.startsWith(u'/'))
+            path.remove(0, 1);
+        return path.isEmpty() ? value : QStringLiteral("file://") + path;
+    }
+    if (drive.match(value).hasMatch() && !value.startsWith(u'/'))
+        return QStringLiteral("file://") + value;
+    if (value.startsWith(u'/') && !value.startsWith(QLatin1String("//")) && exists && exists(value))
+        return QStringLiteral("file://") + value;
+    return value;
+}
+
+QString localFileReferences(const QString &html, const std::function<bool(const QString &)> &exists)
+{
+    const Scan s = scan(html);
+    if (!s.parsed)
+        return html;
+    QByteArray out;
+    int copied = 0;
+    for (const ValueSpan &span : s.spans) {
+        if (span.shape != ValueSpan::Address || span.start < copied)
+            continue;
+        const QString value = spanText(s, span);
+        if (value.contains(u'&'))
+            continue; // the engine writes these values escaped; none of them names a file here
+        const QString local = localFileReference(value, exists);
+        if (local == value)
+            continue;
+        out.append(s.utf8.constData() + copied, span.start - copied);
+        out.append(written(local, span.quote));
+        copied = span.end;
+    }
+    if (copied == 0)
+        return html;
+    out.append(s.utf8.constData() + copied, s.utf8.size() - copied);
+    return QString::fromUtf8(out);
+}
+
+QString pathOfFileReference(const QString &attribute)
+{
+    if (!attribute.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive))
+        return attribute;
+    QString path = attribute.mid(7);
+    // "file:///C:/x" names a drive; "file:///home/x" a POSIX path.
+    if (path.size() >= 3 && path[0] == u'/' && path[2] == u':')
+        path = path.mid(1);
+    return path;
+}
+
+QString fileReferenceOfPath(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    const bool drive = text.size() >= 3 && text[1] == u':' && (text[2] == u'\\' || text[2] == u'/');
+    const bool local = text.startsWith(u'/') || text.startsWith(QStringLiteral("\\\\")) || drive;
+    return local && !text.startsWith(QStringLiteral("//")) ? QStringLiteral("file://") + text : text;
+}
+
+QUrl fileUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+bool isFileUrl(const QString &address)
+{
+    return address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+}
+
+std::optional<QString> localFile(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    return url.toLocalFile();
+}
+
+QStringList localFiles(const QList<QUrl> &urls)
+{
+    QStringList files;
+    for (const QUrl &url : urls)
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+
+} // namespace pathrel

@@ -1,0 +1,337 @@
+#include "site/sitemodel.h"
+
+#include "pathrel/cssreferences.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace site {
+
+QString findSiteFolder(const QString &pagePath)
+{
+    const QFileInfo page(pagePath);
+    const QString own = QDir::cleanPath(page.isDir() ? page.absoluteFilePath() : page.absolutePath());
+    for (QDir dir(own);;) {
+        for (const char *index : {"index.html", "index.htm"})
+            if (QFileInfo(dir.filePath(QLatin1StringView(index))).isFile())
+                return QDir::cleanPath(dir.absolutePath());
+        if (!dir.cdUp())
+            break;
+    }
+    return own;
+}
+
+FileKind kindOfFile(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"html" || suffix == u"htm")
+        return FileKind::Page;
+    if (suffix == u"css")
+        return FileKind::StyleSheet;
+    static const QSet<QString> pictures{
+        QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
+        QStringLiteral("svg"),  QStringLiteral("webp"), QStringLiteral("bmp"),  QStringLiteral("ico"),
+        QStringLiteral("avif"), QStringLiteral("apng"), QStringLiteral("tif"),  QStringLiteral("tiff")};
+    return pictures.contains(suffix) ? FileKind::Picture : FileKind::Other;
+}
+
+QString fileText(const QByteArray &bytes, bool *utf8)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    const bool isUtf8 = !decoder.hasError();
+    if (utf8)
+        *utf8 = isUtf8;
+    return isUtf8 ? text : QString::fromLatin1(bytes);
+}
+
+QString decodedAddressPath(const QString &pathPart)
+{
+    QString path = pathPart;
+    if (path.contains(u'&')) {
+        // The few character references a file name can need in an attribute.
+        static const QRegularExpression reference(
+            QStringLiteral("&(amp|quot|apos|lt|gt|#(\\d+)|#[xX]([0-9a-fA-F]+));"));
+        QString out;
+        qsizetype copied = 0;
+        for (auto it = reference.globalMatch(path); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            out += QStringView(path).mid(copied, m.capturedStart() - copied);
+            const QString name = m.captured(1);
+            char32_t code = 0;
+            if (name == u"amp")
+                code = '&';
+            else if (name == u"quot")
+                code = '"';
+            else if (name == u"apos")
+                code = '\'';
+            else if (name == u"lt")
+                code = '<';
+            else if (name == u"gt")
+                code = '>';
+            else if (m.hasCaptured(2))
+                code = m.captured(2).toUInt();
+            else
+                code = m.captured(3).toUInt(nullptr, 16);
+            if (code > 0 && code <= 0x10FFFF)
+                out += QString::fromUcs4(&code, 1);
+            copied = m.capturedEnd();
+        }
+        out += QStringView(path).mid(copied);
+        path = out;
+    }
+    if (path.contains(u'%'))
+        path = QUrl::fromPercentEncoding(path.toUtf8());
+    return path;
+}
+
+namespace {
+
+QByteArray hashOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// The form, target, fragment and query of one address written in the file
+// at sourcePath.
+void resolve(Reference &ref, const QString &sourcePath, const QString &siteFolder)
+{
+    const QString &value = ref.value;
+    qsizetype cut = value.size();
+    for (const QChar c : {u'?', u'#'})
+        if (const qsizetype at = value.indexOf(c); at >= 0 && at < cut)
+            cut = at;
+    if (const qsizetype hash = value.indexOf(u'#'); hash >= 0) {
+        ref.hasFragment = true;
+        ref.fragment = decodedAddressPath(value.mid(hash + 1));
+    }
+    if (const qsizetype question = value.indexOf(u'?'); question >= 0 && question == cut) {
+        const qsizetype hash = value.indexOf(u'#', question);
+        ref.query = value.mid(question + 1, hash < 0 ? -1 : hash - question - 1);
+    }
+    const QString written = value.left(cut).trimmed();
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:[\\\\/]"));
+    ref.namesFolder = written.endsWith(u'/');
+    if (written.isEmpty()) {
+        ref.form = cut < value.size() && value[cut] == u'#' ? Form::Fragment : Form::External;
+        ref.target = ref.form == Form::Fragment ? sourcePath : QString();
+        return;
+    }
+    if (drive.match(written).hasMatch()) {
+        ref.form = Form::FileUrl;
+        ref.target = QDir::cleanPath(QDir::fromNativeSeparators(decodedAddressPath(written)));
+        return;
+    }
+    if (const QRegularExpressionMatch m = scheme.match(written); m.hasMatch()) {
+        if (m.captured().compare(u"file:", Qt::CaseInsensitive) != 0) {
+            ref.form = Form::External;
+            return;
+        }
+        ref.form = Form::FileUrl;
+        QString path = decodedAddressPath(written.mid(5));
+        if (path.startsWith(QLatin1StringView("//localhost/"), Qt::CaseInsensitive))
+            path.remove(0, 11);
+        while (path.startsWith(QLatin1StringView("//")))
+            path.remove(0, 1);
+        if (path.size() >= 3 && path[0] == u'/' && drive.match(path.mid(1)).hasMatch())
+            path.remove(0, 1);
+        ref.target = QDir::cleanPath(path);
+        return;
+    }
+    if (written.startsWith(QLatin1StringView("//")) || written.startsWith(QLatin1StringView("\\\\"))) {
+        ref.form = Form::External;
+        return;
+    }
+    const QString path = decodedAddressPath(written);
+    if (path.startsWith(u'/')) {
+        ref.form = Form::SiteRoot;
+        ref.target = QDir::cleanPath(siteFolder + path);
+    } else {
+        ref.form = Form::Relative;
+        ref.target = QDir::cleanPath(QFileInfo(sourcePath).absolutePath() + u'/' + path);
+    }
+}
+
+// Line numbers for offsets, asked in any order.
+class Lines
+{
+public:
+    explicit Lines(const QString &text)
+    {
+        starts.push_back(0);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text[i] == u'\n')
+                starts.push_back(i + 1);
+    }
+    int at(qsizetype offset) const
+    {
+        return int(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin());
+    }
+
+private:
+    std::vector<qsizetype> starts;
+};
+
+// What the check asks of a page's elements: its title, the names of its
+// places, its pictures without alt text. The parse is only read from, never
+// written back, so gumbo's byte offsets (in the UTF-8 of the text) are turned
+// into offsets in the text only for what is kept.
+void readPageFacts(SiteFile &file, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    // The parse errors are not read: none are kept, which spares most of
+    // the parser's allocations on an old page.
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput *parsed = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+    if (!parsed)
+        return;
+    file.hasTitle = false;
+    std::vector<const GumboNode *> stack{parsed->document};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        const GumboVector *kids = nullptr;
+        if (n->type == GUMBO_NODE_DOCUMENT) {
+            kids = &n->v.document.children;
+        } else if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement &el = n->v.element;
+            kids = &el.children;
+            if (const GumboAttribute *id = gumbo_get_attribute(&el.attributes, "id"))
+                file.anchors.insert(QString::fromUtf8(id->value));
+            if (el.tag == GUMBO_TAG_A)
+                if (const GumboAttribute *name = gumbo_get_attribute(&el.attributes, "name"))
+                    file.anchors.insert(QString::fromUtf8(name->value));
+            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
+                file.hasBase = true;
+            if (el.tag == GUMBO_TAG_TITLE) {
+                for (unsigned i = 0; i < el.children.length && !file.hasTitle; ++i) {
+                    const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
+                    file.hasTitle = t->type == GUMBO_NODE_TEXT; // white space alone is no title
+                }
+            }
+            if (el.tag == GUMBO_TAG_IMG && el.original_tag.length > 0 &&
+                !gumbo_get_attribute(&el.attributes, "alt")) {
+                const auto start = qsizetype(el.start_pos.offset);
+                const QString tag =
+                    QString::fromUtf8(utf8.constData() + start, qsizetype(el.original_tag.length));
+                file.picturesWithoutAlt.append({QString::fromUtf8(utf8.constData(), start).size(),
+                                                int(el.start_pos.line), tag.simplified()});
+            }
+        }
+        if (kids)
+            for (unsigned i = kids->length; i-- > 0;)
+                stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
+    }
+    gumbo_destroy_output(&options, parsed);
+}
+
+} // namespace
+
+QStringList filesReferringTo(const Model &model, const QString &path)
+{
+    const QString named = QDir::cleanPath(path);
+    const auto within = [&](const QString &p) { return p == named || p.startsWith(named + u'/'); };
+    QStringList out;
+    for (const Reference &ref : model.references) {
+        const QString &source = model.files[ref.source].path;
+        if (!ref.target.isEmpty() && within(ref.target) && !within(source) && !out.contains(source))
+            out.append(source);
+    }
+    return out;
+}
+
+Model scanSite(const QString &folder, const ReferenceLister &lister, const Progress &progress)
+{
+    Model model;
+    model.folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    model.folders.insert(model.folder);
+    QDirIterator it(model.folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString path = QDir::cleanPath(info.absoluteFilePath());
+        if (info.isDir()) {
+            model.folders.insert(path);
+            model.realPathByLowerPath.insert(path.toLower(), path);
+            continue;
+        }
+        SiteFile file;
+        file.path = path;
+        file.relativePath = path.mid(model.folder.size() + 1);
+        file.kind = kindOfFile(path);
+        model.realPathByLowerPath.insert(path.toLower(), path);
+        model.files.append(file);
+    }
+    // The order of a folder's listing is the file system's; sorted, two scans
+    // of the same site give the same model.
+    std::sort(model.files.begin(), model.files.end(),
+              [](const SiteFile &a, const SiteFile &b) { return a.relativePath < b.relativePath; });
+    for (int i = 0; i < model.files.size(); ++i)
+        model.fileByPath.insert(model.files[i].path, i);
+
+    const int total = int(model.files.size());
+    for (int i = 0; i < total; ++i) {
+        if (progress.cancel && progress.cancel->load()) {
+            model.cancelled = true;
+            break;
+        }
+        if (progress.report)
+            progress.report(i, total);
+        SiteFile &file = model.files[i];
+        if (file.kind != FileKind::Page && file.kind != FileKind::StyleSheet)
+            continue;
+        QFile in(file.path);
+        if (!in.open(QIODevice::ReadOnly)) {
+            file.readable = false;
+            continue;
+        }
+        const QByteArray bytes = in.readAll();
+        file.hash = hashOf(bytes);
+        const QString text = fileText(bytes, &file.utf8);
+        QList<ListedReference> listed;
+        if (file.kind == FileKind::Page) {
+            if (lister)
+                listed = lister(text, file.path);
+            readPageFacts(file, text);
+        } else {
+            for (const pathrel::CssAddress &a : pathrel::cssAddresses(text))
+                listed.append({ReferenceKind::SheetUrl, a.value, a.offset, a.length});
+        }
+        const Lines lines(text);
+        for (const ListedReference &l : listed) {
+            Reference ref;
+            ref.source = i;
+            ref.kind = l.kind;
+            ref.value = l.value;
+            ref.offset = l.offset;
+            ref.length = l.length;
+            ref.line = lines.at(l.offset);
+            resolve(ref, file.path, model.folder);
+            if (file.hasBase && (ref.form == Form::Relative || ref.form == Form::SiteRoot)) {
+                // Where these lead depends on the base address, which may be anywhere.
+                ref.form = Form::External;
+                ref.target.clear();
+            }
+            model.references.append(ref);
+        }
+    }
+    if (progress.report && !model.cancelled)
+        progress.report(total, total);
+    return model;
+}
+
+} // namespace site

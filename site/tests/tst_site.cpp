@@ -1,0 +1,445 @@
+#include "site/sitecheck.h"
+#include "site/sitemodel.h"
+#include "site/siterename.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace site;
+
+namespace {
+
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (f.open(QIODevice::ReadOnly))
+            out.insert(QDir(folder).relativeFilePath(f.fileName()), f.readAll());
+    }
+    return out;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A copy of the test site in dir, to be changed.
+QString copySite(const QTemporaryDir &dir)
+{
+    const QString to = dir.filePath(QStringLiteral("site"));
+    const QMap<QString, QByteArray> files = snapshot(QStringLiteral(QK_SITE_FIXTURE));
+    for (auto it = files.begin(); it != files.end(); ++it)
+        writeFile(to + u'/' + it.key(), it.value());
+    return to;
+}
+
+const Reference *findReference(const Model &m, const QString &file, const QString &value)
+{
+    for (const Reference &r : m.references)
+        if (r.value == value && m.files[r.source].relativePath == file)
+            return &r;
+    return nullptr;
+}
+
+QString textOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? fileText(f.readAll()) : QString();
+}
+
+// The 200 pages of a larger site: the real readme, each showing logo.gif.
+const int kPages = 200;
+QString pagePath(const QString &folder, int i)
+{
+    return folder + QStringLiteral("/page-%1.html").arg(i);
+}
+
+int renameAndDie(const QString &folder, const QString &journal, int killAfter)
+{
+    const Model model = scanSite(folder);
+    const RenamePlan plan =
+        planRename(model, folder + QStringLiteral("/logo.gif"), folder + QStringLiteral("/logo-2.gif"));
+    if (plan.changes.size() != kPages)
+        return 2;
+    applyRename(plan, journal, [killAfter](int step) {
+        if (step == killAfter)
+            std::raise(SIGKILL);
+    });
+    return 3; // not killed
+}
+
+} // namespace
+
+class TestSite final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void siteFolder();
+    void references_data();
+    void references();
+    void check_data();
+    void check();
+    void progressAndCancel();
+    void rename_data();
+    void rename();
+    void refusedRename_data();
+    void refusedRename();
+    void killedRename_data();
+    void killedRename();
+};
+
+void TestSite::siteFolder()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("index.htm")), "<title>Home</title>");
+    writeFile(dir.filePath(QStringLiteral("a/b/page.html")), "<title>Page</title>");
+    writeFile(dir.filePath(QStringLiteral("a/b/c/d.html")), "");
+    writeFile(dir.filePath(QStringLiteral("a/b/c/index.html")), "");
+    QCOMPARE(findSiteFolder(dir.filePath(QStringLiteral("a/b/page.html"))), QDir::cleanPath(dir.path()));
+    QCOMPARE(findSiteFolder(dir.filePath(QStringLiteral("a/b/c/d.html"))),
+             dir.filePath(QStringLiteral("a/b/c")));
+    QTemporaryDir lone;
+    writeFile(lone.filePath(QStringLiteral("x/page.html")), "");
+    // No index page above: the page's own folder (the temporary folder's
+    // parents hold none).
+    QCOMPARE(findSiteFolder(lone.filePath(QStringLiteral("x/page.html"))),
+             lone.filePath(QStringLiteral("x")));
+}
+
+void TestSite::references_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("kind"); // -1: must not be listed
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("target"); // from the site's folder
+    QTest::addColumn<QString>("fragment");
+    QTest::addColumn<QString>("query");
+    const auto row = [](const char *name, const char *file, const char *value, int kind, int line,
+                        const char *target, const char *fragment = "", const char *query = "") {
+        QTest::newRow(name) << QString::fromUtf8(file) << QString::fromUtf8(value) << kind << line
+                            << QString::fromUtf8(target) << QString::fromUtf8(fragment)
+                            << QString::fromUtf8(query);
+    };
+    const int sheet = int(ReferenceKind::SheetUrl);
+    row("sheet url()", "style.css", "images/redballdot.png", sheet, 5, "images/redballdot.png");
+    row("sheet @import", "style.css", "lua.css", sheet, 2, "lua.css");
+    row("sheet url() unquoted", "lua.css", "images/redballdot.png", sheet, 2, "images/redballdot.png");
+    row("not in a comment", "style.css", "commented-out.png", -1, 0, "");
+    row("not in a string", "style.css", "not-an-address.png", -1, 0, "");
+    row("not in a style element's comment", "checks.html", "commented.png", -1, 0, "");
+    row("real page LINK", "readme.html", "lua.css", int(ReferenceKind::Link), 5, "lua.css");
+    row("real page IMG", "readme.html", "logo.gif", int(ReferenceKind::Src), 33, "logo.gif");
+    row("real page anchor", "readme.html", "#license", int(ReferenceKind::Href), 44, "readme.html",
+        "license");
+    row("srcset", "checks.html", "osi-certified-72x60.png", int(ReferenceKind::Srcset), 15,
+        "osi-certified-72x60.png");
+    row("style url()", "checks.html", "images/redballdot.png", int(ReferenceKind::CssUrl), 16,
+        "images/redballdot.png");
+    row("site root", "checks.html", "/readme.html?lang=en#license", int(ReferenceKind::Href), 18,
+        "readme.html", "license", "lang=en");
+    row("escapes decoded once", "checks.html", "my%2520notes.html", int(ReferenceKind::Href), 19,
+        "my%20notes.html");
+}
+
+void TestSite::references()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, value);
+    QFETCH(int, kind);
+    const Model m = scanSite(QStringLiteral(QK_SITE_FIXTURE));
+    const Reference *r = findReference(m, file, value);
+    if (kind < 0) {
+        QVERIFY(!r);
+        return;
+    }
+    QVERIFY(r);
+    QCOMPARE(int(r->kind), kind);
+    QTEST(r->line, "line");
+    QCOMPARE(textOf(m.files[r->source].path).mid(r->offset, r->length), value);
+    QFETCH(QString, target);
+    QCOMPARE(r->target, m.folder + u'/' + target);
+    QTEST(r->fragment, "fragment");
+    QTEST(r->query, "query");
+}
+
+void TestSite::check_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("line"); // 0: must not be found
+    const auto row = [](const char *name, FindingKind kind, const char *file, const char *text, int line) {
+        QTest::newRow(name) << int(kind) << QString::fromUtf8(file) << QString::fromUtf8(text) << line;
+    };
+    using K = FindingKind;
+    row("missing", K::MissingTarget, "checks.html", "gone.png", 12);
+    row("missing, real page", K::MissingTarget, "readme.html", "contents.html", 46);
+    row("missing, escaped", K::MissingTarget, "checks.html", "my%2520notes.html", 19);
+    row("present picture", K::MissingTarget, "introduction.html", "images/redballdot.png", 0);
+    row("present sheet", K::MissingTarget, "readme.html", "lua.css", 0);
+    row("under a base element", K::MissingTarget, "based.html", "manual.html", 0);
+    row("letter case", K::LetterCase, "checks.html", "Readme.html", 8);
+    row("letter case, right", K::LetterCase, "index.html", "readme.html", 0);
+    row("leaves the site", K::LeavesSite, "checks.html", "../outside.html", 9);
+    row("file address", K::FileUrl, "checks.html", "file:///usr/share/doc/lua5.2/readme.html", 10);
+    row("web address", K::FileUrl, "checks.html", "https://www.lua.org/", 0);
+    row("anchor missing", K::MissingAnchor, "checks.html", "readme.html#nowhere", 11);
+    row("a name", K::MissingAnchor, "index.html", "readme.html#license", 0);
+    row("a name, same page", K::MissingAnchor, "AppendixH.html", "AppendixH.html#credits", 0);
+    row("site root anchor", K::MissingAnchor, "checks.html", "/readme.html?lang=en#license", 0);
+    row("top", K::MissingAnchor, "checks.html", "#top", 0);
+    row("no alt", K::PictureWithoutAlt, "checks.html", "<img src=\"logo.gif\">", 13);
+    row("empty alt", K::PictureWithoutAlt, "introduction.html", "<img src=\"images/usflag.png\" alt=\"\">",
+        0);
+    row("no title", K::PageWithoutTitle, "checks.html", "checks.html", 1);
+    row("upper-case TITLE", K::PageWithoutTitle, "readme.html", "readme.html", 0);
+    row("unreferenced", K::Unreferenced, "unused.png", "unused.png", 1);
+    row("the index", K::Unreferenced, "index.html", "index.html", 0);
+    row("named by a sheet", K::Unreferenced, "lua.css", "lua.css", 0);
+    row("named in srcset", K::Unreferenced, "osi-certified-72x60.png", "osi-certified-72x60.png", 0);
+}
+
+void TestSite::check()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, text);
+    QFETCH(int, line);
+    const Model m = scanSite(QStringLiteral(QK_SITE_FIXTURE));
+    const CheckResult result = checkSite(m);
+    QVERIFY(!result.cancelled);
+    const QString path = m.folder + u'/' + file;
+    const auto hit = std::find_if(result.findings.begin(), result.findings.end(), [&](const Finding &f) {
+        return int(f.kind) == kind && f.file == path && f.text == text;
+    });
+    if (line == 0) {
+        QVERIFY2(hit == result.findings.end(), qPrintable(QStringLiteral("line %1").arg(hit->line)));
+        return;
+    }
+    QVERIFY(hit != result.findings.end());
+    QCOMPARE(hit->line, line);
+    if (kind != int(FindingKind::PageWithoutTitle) && kind != int(FindingKind::Unreferenced))
+        QVERIFY(textOf(path).mid(hit->offset).startsWith(text));
+}
+
+void TestSite::progressAndCancel()
+{
+    std::atomic_bool cancel = false;
+    QList<int> seen;
+    const Progress progress{&cancel, [&](int done, int total) { seen.append(total - done); }};
+    const Model m = scanSite(QStringLiteral(QK_SITE_FIXTURE), pageReferenceLister(), progress);
+    QVERIFY(!m.cancelled);
+    QCOMPARE(seen.last(), 0);
+    seen.clear();
+    QVERIFY(!checkSite(m, progress).cancelled);
+    QCOMPARE(seen.last(), 0);
+    cancel = true;
+    QVERIFY(scanSite(QStringLiteral(QK_SITE_FIXTURE), pageReferenceLister(), progress).cancelled);
+    QVERIFY(checkSite(m, progress).cancelled);
+}
+
+void TestSite::rename_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("files"); // that change
+    QTest::newRow("picture") << "logo.gif"
+                             << "lua-logo.gif" << 3;
+    QTest::newRow("picture moved up") << "images/redballdot.png"
+                                      << "redballdot.png" << 4;
+    QTest::newRow("page moved down") << "readme.html"
+                                     << "docs/readme.html" << 3;
+    QTest::newRow("folder") << "images"
+                            << "pictures" << 4;
+    QTest::newRow("folder moved down") << "images"
+                                       << "docs/images" << 4;
+    QTest::newRow("name needing escapes") << "readme.html"
+                                          << "read me & #1.html" << 2;
+}
+
+void TestSite::rename()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QTemporaryDir dir;
+    const QString folder = copySite(dir);
+    QDir(folder).mkdir(QStringLiteral("docs"));
+    const Model before = scanSite(folder);
+    const RenamePlan plan = planRename(before, folder + u'/' + from, folder + u'/' + to);
+    QVERIFY2(plan.isValid(), qPrintable(plan.error));
+    QTEST(int(plan.changes.size()), "files");
+    QStringList referring = filesReferringTo(before, folder + u'/' + from);
+    for (const FileChange &change : plan.changes)
+        referring.removeOne(change.file); // what is named from outside changes; what moves along may too
+    QVERIFY2(referring.isEmpty(), qPrintable(referring.join(u' ')));
+    const RenameResult result = applyRename(plan, dir.filePath(QStringLiteral("journal")));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY(!QFileInfo::exists(folder + u'/' + from));
+    QVERIFY(QFileInfo::exists(folder + u'/' + to));
+    QVERIFY(QDir(dir.filePath(QStringLiteral("journal"))).isEmpty());
+
+    // Read afresh, every file holds the same bytes around its references,
+    // and every reference names what it named before, at its new place.
+    const auto moved = [&](const QString &path) {
+        const QString old = folder + u'/' + from;
+        return path == old                   ? folder + u'/' + to
+               : path.startsWith(old + u'/') ? folder + u'/' + to + path.mid(old.size())
+                                             : path;
+    };
+    const Model after = scanSite(folder);
+    QCOMPARE(after.files.size(), before.files.size());
+    QCOMPARE(after.references.size(), before.references.size());
+    QHash<int, QList<const Reference *>> refsOf;
+    for (const Reference &r : after.references)
+        refsOf[r.source].append(&r);
+    int changed = 0;
+    int i = 0;
+    for (const SiteFile &old : before.files) {
+        const int now = after.fileIndex(moved(old.path));
+        QVERIFY(now >= 0);
+        const QList<const Reference *> &newRefs = refsOf[now];
+        QList<const Reference *> oldRefs;
+        for (; i < before.references.size() && before.references[i].source == before.fileIndex(old.path); ++i)
+            oldRefs.append(&before.references[i]);
+        QCOMPARE(newRefs.size(), oldRefs.size());
+        bool fileChanged = false;
+        QString newRest = textOf(moved(old.path));
+        for (qsizetype k = newRefs.size(); k-- > 0;) {
+            const Reference &o = *oldRefs[k];
+            const Reference &n = *newRefs[k];
+            newRest.remove(n.offset, n.length);
+            if (!o.target.isEmpty())
+                QCOMPARE(n.target, moved(o.target));
+            QCOMPARE(n.fragment, o.fragment);
+            QCOMPARE(n.query, o.query);
+            QCOMPARE(n.form, o.form);
+            fileChanged = fileChanged || n.value != o.value;
+        }
+        QFile orig(QStringLiteral(QK_SITE_FIXTURE) + u'/' + old.relativePath);
+        QVERIFY(orig.open(QIODevice::ReadOnly));
+        const QByteArray origBytes = orig.readAll();
+        QString origRest = fileText(origBytes);
+        for (qsizetype k = oldRefs.size(); k-- > 0;)
+            origRest.remove(oldRefs[k]->offset, oldRefs[k]->length);
+        QCOMPARE(newRest, origRest);
+        QFile nowFile(moved(old.path));
+        QVERIFY(nowFile.open(QIODevice::ReadOnly));
+        QCOMPARE(nowFile.readAll() != origBytes, fileChanged);
+        changed += fileChanged;
+    }
+    QCOMPARE(changed, int(plan.changes.size()));
+}
+
+void TestSite::refusedRename_data()
+{
+    QTest::addColumn<bool>("readOnly"); // else changed by another program after the site was read
+    QTest::newRow("read-only page") << true;
+    QTest::newRow("page changed since") << false;
+}
+
+void TestSite::refusedRename()
+{
+    QFETCH(bool, readOnly);
+    QTemporaryDir dir;
+    const QString folder = copySite(dir);
+    const QString page = folder + QStringLiteral("/introduction.html");
+    const Model model = scanSite(folder);
+    if (readOnly)
+        QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    else
+        writeFile(page, textOf(page).replace(QStringLiteral("Xfig"), QStringLiteral("XFIG")).toLatin1());
+    const QMap<QString, QByteArray> before = snapshot(folder);
+    const RenamePlan plan =
+        planRename(model, folder + QStringLiteral("/images"), folder + QStringLiteral("/pictures"));
+    const RenameResult result = applyRename(plan, dir.filePath(QStringLiteral("journal")));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.file, page);
+    QVERIFY(result.error.contains(QStringLiteral("introduction.html")));
+    QCOMPARE(snapshot(folder), before);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("journal"))).isEmpty());
+}
+
+void TestSite::killedRename_data()
+{
+    QTest::addColumn<int>("killAfter");
+    // 1: the staged new texts lost, 2: another file took the new name; the
+    // rename must be undone then.
+    QTest::addColumn<int>("spoil");
+    QTest::addColumn<bool>("allNew");
+    QTest::newRow("after the first page") << 1 << 0 << true;
+    QTest::newRow("half-way") << kPages / 2 << 0 << true;
+    QTest::newRow("after the rename") << kPages + 1 << 0 << true;
+    QTest::newRow("half-way, copy lost") << kPages / 2 << 1 << false;
+    QTest::newRow("half-way, name taken") << kPages / 2 << 2 << false;
+}
+
+void TestSite::killedRename()
+{
+    QFETCH(int, killAfter);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("big"));
+    const QString journal = dir.filePath(QStringLiteral("journal"));
+    QFile readme(QStringLiteral(QK_SITE_FIXTURE "/readme.html"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QByteArray oldPage = readme.readAll();
+    QByteArray newPage = oldPage;
+    newPage.replace("SRC=\"logo.gif\"", "SRC=\"logo-2.gif\"");
+    QVERIFY(newPage != oldPage);
+    writeFile(folder + QStringLiteral("/logo.gif"), "GIF89a");
+    for (int i = 0; i < kPages; ++i)
+        writeFile(pagePath(folder, i), oldPage);
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--rename-and-die"), folder, journal, QString::number(killAfter)});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFileInfo::exists(journal + QStringLiteral("/rename.journal")));
+    QFETCH(int, spoil);
+    if (spoil == 1)
+        QVERIFY(QFile::remove(journal + QStringLiteral("/rename-new")));
+    if (spoil == 2)
+        writeFile(folder + QStringLiteral("/logo-2.gif"), "another picture");
+
+    const RecoveryResult recovered = recoverJournal(journal);
+    QVERIFY(recovered.found);
+    QVERIFY(recovered.conflicts.isEmpty());
+    QFETCH(bool, allNew);
+    QCOMPARE(recovered.completed, allNew);
+    for (int i = 0; i < kPages; ++i) {
+        QFile page(pagePath(folder, i));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY2(page.readAll() == (allNew ? newPage : oldPage), qPrintable(page.fileName()));
+    }
+    QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), allNew || spoil == 2);
+    QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo.gif")), !allNew);
+    QVERIFY(QDir(journal).isEmpty());
+    QVERIFY(!recoverJournal(journal).found);
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArrayView(argv[1]) == "--rename-and-die")
+        return renameAndDie(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                            std::atoi(argv[4]));
+    TestSite test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_site.moc"
