@@ -5,8 +5,8 @@
 
 #include <QFileDevice>
 #include <QRegularExpression>
-#include <QStringList>
 #include <QStringEncoder>
+#include <QStringList>
 
 #include <cerrno>
 
