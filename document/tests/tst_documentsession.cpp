@@ -75,6 +75,20 @@ private:
     }
 };
 
+// This program run with args, killed once it said word: what a crash leaves.
+bool killedChild(const QStringList &args, const QByteArray &word)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    QByteArray out;
+    const auto said = [&] {
+        return (out += child.readAllStandardOutput()).contains(word) || child.state() != QProcess::Running;
+    };
+    return child.waitForStarted() && QTest::qWaitFor(said, 60000) && child.state() == QProcess::Running &&
+           ::kill(pid_t(child.processId()), SIGKILL) == 0 && child.waitForFinished();
+}
+
 // Edits kept outside the page: they go in as asked, or are refused.
 struct Pane final : document::PendingEdits
 {
@@ -379,17 +393,7 @@ void TestDocumentSession::recoveryOfAnEndedProgram()
     QFETCH(int, answer);
     const QString page = write(QStringLiteral("crash.html"), kPage);
     const QString folder = path(QStringLiteral("recovery"));
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), page, folder});
-    QVERIFY(child.waitForStarted());
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("changed") ||
-                                 child.state() != QProcess::Running,
-                             60000);
-    QVERIFY(child.state() == QProcess::Running);
-    QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-    QVERIFY(child.waitForFinished());
+    QVERIFY(killedChild({QStringLiteral("--child"), page, folder}, "changed"));
 
     m_prompts->recoveries << Prompts::Recovery(answer);
     m_session->offerRecovery();
@@ -430,17 +434,7 @@ void TestDocumentSession::leftoversOfAKilledSave()
     if (killed == QLatin1String("old")) {
         write(QStringLiteral(".big.html.qk-Ab12Cd"), "<html><body><p>cut sh");
     } else {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), page, killed});
-        QVERIFY(child.waitForStarted());
-        QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("stopped") ||
-                                     child.state() != QProcess::Running,
-                                 60000);
-        QVERIFY(child.state() == QProcess::Running);
-        QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-        QVERIFY(child.waitForFinished());
+        QVERIFY(killedChild({QStringLiteral("--write"), page, killed}, "stopped"));
     }
     QCOMPARE(readTestFile(page), kPage);
     const auto files = [this] { return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden); };
