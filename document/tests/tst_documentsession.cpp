@@ -58,13 +58,7 @@ public:
         shown << said("recover", text);
         return recoveries.isEmpty() ? Recovery::Later : recoveries.takeFirst();
     }
-    bool engineStopped(const QString &text, bool copyOffered) override
-    {
-        if (copyOffered)
-            return take("stopped", text) == Answer::Yes;
-        shown << said("stopped", text);
-        return false;
-    }
+    bool engineStopped(const QString &text, bool) override { return take("stopped", text) == Answer::Yes; }
     void notice(const QString &text) override { shown << said("notice", text); }
 
 private:
