@@ -116,6 +116,8 @@ private slots:
     void changePrompt();
     void pendingEditsGoInFirst_data();
     void pendingEditsGoInFirst();
+    void engineStopped_data();
+    void engineStopped();
     void recoveryOfAnEndedProgram_data();
     void recoveryOfAnEndedProgram();
     void leftoversOfAKilledSave_data();
@@ -370,6 +372,45 @@ void TestDocumentSession::pendingEditsGoInFirst()
     QCOMPARE(m_session->save(), !refuse);
     m_session->removePendingEdits(&pane);
     QVERIFY(m_session->save());
+}
+
+void TestDocumentSession::engineStopped_data()
+{
+    QTest::addColumn<bool>("saved"); // the page has a file
+    QTest::addColumn<int>("answer"); // to the offer of the recovery copy; -1: none was kept
+    QTest::newRow("from the recovery copy") << true << int(Prompts::Answer::Yes);
+    QTest::newRow("copy declined: from the file") << true << int(Prompts::Answer::No);
+    QTest::newRow("no copy: from the file") << true << -1;
+    QTest::newRow("no copy, never saved: a new page") << false << -1;
+}
+
+// The engine that shows the page stopped: the page comes back from its
+// recovery copy when there is one and the user takes it, else from its file,
+// else as a new page.
+void TestDocumentSession::engineStopped()
+{
+    QFETCH(bool, saved);
+    QFETCH(int, answer);
+    const QString page = saved ? write(QStringLiteral("page.html"), kPage) : QString();
+    if (saved)
+        m_session->open(page);
+    edit();
+    if (answer >= 0) {
+        m_session->keepRecoveryCopy();
+        m_prompts->answers << Prompts::Answer(answer);
+    }
+    emit m_surface->EngineFailed(QStringLiteral("The display engine stopped"));
+    QCOMPARE(m_prompts->shown.size(), 1);
+    const QString told = answer >= 0 ? QStringLiteral("Reload the page from its recovery copy of ")
+                         : saved     ? QStringLiteral("The page is loaded again from ") + page
+                                     : QStringLiteral("The page is started again empty.");
+    QVERIFY2(m_prompts->shown.constFirst().startsWith(
+                 said("stopped", QStringLiteral("The display engine stopped.\r\n\r\n") + told)),
+             qPrintable(m_prompts->shown.constFirst()));
+    QCOMPARE(m_surface->page().contains(QStringLiteral("<b>edit</b>")), answer == int(Prompts::Answer::Yes));
+    QCOMPARE(m_surface->CurrentDocumentPath(), page);
+    if (!saved)
+        QCOMPARE(m_surface->page(), document::newPageText());
 }
 
 void TestDocumentSession::recoveryOfAnEndedProgram_data()
