@@ -76,17 +76,29 @@ function(qk_add_fuzz name)
     endif()
 endfunction()
 
-# qk_no_engine(test): a test beside it, with its labels, that fails when the
-# test's program loads Qt WebEngine, itself or through a library it links:
-# the dialogs reach the page only through the surface's contract.
-function(qk_no_engine name)
+# qk_no_library(test suffix pattern what): a test beside it, with its labels,
+# that fails when the test's program loads a library matching pattern,
+# itself or through a library it links.
+function(qk_no_library name suffix pattern what)
     find_program(QK_LDD ldd)
     if(NOT QK_LDD)
         return()
     endif()
     get_test_property(${name} LABELS labels)
-    add_test(NAME ${name}_links_no_engine
-             COMMAND ${CMAKE_COMMAND} -DLDD=${QK_LDD} -DPROGRAM=$<TARGET_FILE:${name}>
-                     -P ${PROJECT_SOURCE_DIR}/cmake/noengine.cmake)
-    set_tests_properties(${name}_links_no_engine PROPERTIES LABELS "${labels}")
+    add_test(NAME ${name}_${suffix}
+             COMMAND ${CMAKE_COMMAND} -DLDD=${QK_LDD} -DPROGRAM=$<TARGET_FILE:${name}> -DPATTERN=${pattern}
+                     "-DWHAT=${what}" -P ${PROJECT_SOURCE_DIR}/cmake/nolibrary.cmake)
+    set_tests_properties(${name}_${suffix} PROPERTIES LABELS "${labels}")
+endfunction()
+
+# qk_no_engine(test): the test's program loads no Qt WebEngine: the dialogs
+# reach the page only through the surface's contract.
+function(qk_no_engine name)
+    qk_no_library(${name} links_no_engine "WebEngine" "Qt WebEngine")
+endfunction()
+
+# qk_no_widgets(test): the test's program loads neither Qt Widgets nor Qt
+# Gui: what it tests runs without a window.
+function(qk_no_widgets name)
+    qk_no_library(${name} links_no_widgets "libQt6(Widgets|Gui)" "Qt Widgets or Qt Gui")
 endfunction()

@@ -1,6 +1,8 @@
 #include "shell/mainform.h"
 
 #include "about/aboutbox.h"
+#include "document/documentsession.h"
+#include "document/saverules.h"
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/imagefragment.h"
 #include "image/insertimagedialog.h"
@@ -8,13 +10,13 @@
 #include "pathrel/references.h"
 #include "publish/publishdialog.h"
 #include "shell/capslock.h"
-#include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
 #include "shell/menutable.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
-#include "shell/session.h"
 #include "shell/sourceview.h"
+#include "shell/startvalues.h"
+#include "shell/windowprompts.h"
 #include "surface/spelling.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -78,19 +80,15 @@ public:
 };
 } // namespace
 
-namespace {
-const QString kTitle = QStringLiteral("Quillon Kiv");
+using document::crlf;
+using document::DocumentSession;
 
+namespace {
 double twipsPerPixel()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
-}
-
-QString crlf()
-{
-    return QStringLiteral("\r\n");
 }
 
 QSettings windowSettings()
@@ -111,10 +109,10 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     setObjectName(QStringLiteral("MainForm"));
     pictures::chooseTheme();
     setWindowIcon(pictures::own(QStringLiteral("quillon-kiv")));
-    setWindowTitle(kTitle);
+    setWindowTitle(document::windowTitle(QString()));
     m_picker = std::make_shared<SurfacePicker>();
     surface()->setFilePicker(m_picker);
-    m_session = new DocumentSession(surface(), this);
+    m_session = new DocumentSession(surface(), std::make_unique<WindowPrompts>(this), this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
     // A notice stands until the page changes again.
@@ -124,8 +122,12 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
         recent::tellDesktop(path);
         refreshRecentPages();
     });
-    connect(m_session, &DocumentSession::notice, statusBar(),
-            [this](const QString &text) { statusBar()->showMessage(text); });
+    // Leaving the program for another is a good moment to keep a copy.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, m_session,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    m_session->keepRecoveryCopy();
+            });
     // A long wait says so while it lasts; the message goes with it, and
     // nothing else that was said is taken away.
     connect(surface(), &EditSurface::waitNotice, statusBar(), [this](const QString &text) {
@@ -150,8 +152,6 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     surface()->widget()->setObjectName(QStringLiteral("DHTMLEdit1"));
     setCentralWidget(central);
     connect(m_split, &QSplitter::splitterMoved, this, &MainForm::rememberSourceLayout);
-    // Whichever pane was typed in last, a save writes what it holds.
-    m_session->setBeforeReading([this] { return !m_source || m_source->apply(); });
 
     m_dictionaries = new spelling::Dictionaries(this);
     connect(m_dictionaries, &spelling::Dictionaries::ready, this,
@@ -192,6 +192,7 @@ MainForm::~MainForm()
     m_fontCombo->disconnect(this);
     m_fontSizeCombo->disconnect(this);
     // The text pane acts on the surface as it loses the keyboard: it goes first.
+    m_session->removePendingEdits(m_source);
     delete m_source;
     m_source = nullptr;
     // The surface's widget lives in our layout; let the surface go first.
@@ -575,14 +576,10 @@ void MainForm::restoreGeometryFromSettings()
 {
     QSettings s = windowSettings();
     s.beginGroup(QStringLiteral("Window"));
-    const int left =
-        session::readStoredNumber(s.value(QStringLiteral("LeftXCoord"), QStringLiteral("0")).toString());
-    const int top =
-        session::readStoredNumber(s.value(QStringLiteral("LeftYCoord"), QStringLiteral("0")).toString());
-    int w =
-        session::readStoredNumber(s.value(QStringLiteral("WindowXSize"), QStringLiteral("5000")).toString());
-    int h =
-        session::readStoredNumber(s.value(QStringLiteral("WindowYSize"), QStringLiteral("5000")).toString());
+    const int left = readStoredNumber(s.value(QStringLiteral("LeftXCoord"), QStringLiteral("0")).toString());
+    const int top = readStoredNumber(s.value(QStringLiteral("LeftYCoord"), QStringLiteral("0")).toString());
+    int w = readStoredNumber(s.value(QStringLiteral("WindowXSize"), QStringLiteral("5000")).toString());
+    int h = readStoredNumber(s.value(QStringLiteral("WindowYSize"), QStringLiteral("5000")).toString());
     s.endGroup();
 
     const double tpp = twipsPerPixel();
@@ -625,13 +622,8 @@ void MainForm::Form_Load()
     // Typing in a new window goes into the page, not into the font box that
     // would otherwise come first.
     surface()->widget()->setFocus();
-    // The doctype keeps browsers out of their quirks.
-    const QStringList blank = {
-        QStringLiteral("<!DOCTYPE html>"),   QStringLiteral("<HTML>"),  QStringLiteral("<HEAD>"),
-        QStringLiteral("<TITLE></TITLE>"),   QStringLiteral("</HEAD>"), QStringLiteral("<BODY>"),
-        QStringLiteral("<DIV>&nbsp;</DIV>"), QStringLiteral("</BODY>"), QStringLiteral("</HTML>")};
     // The window shows while the engine reads the page.
-    surface()->beginDocumentHTML(blank.join(crlf()));
+    surface()->beginDocumentHTML(document::startPageText());
 }
 
 void MainForm::onDocumentComplete()
@@ -726,12 +718,12 @@ void MainForm::FileOpen_Click()
 
 bool MainForm::SaveCurrentDocument(bool saveAs)
 {
-    return m_session->save(saveAs);
+    return saveAs ? m_session->saveAs() : m_session->save();
 }
 
 void MainForm::FileSave_Click()
 {
-    SaveCurrentDocument(surface()->CurrentDocumentPath().isEmpty());
+    SaveCurrentDocument(false);
 }
 
 void MainForm::FileSaveAs_Click()
@@ -860,7 +852,7 @@ bool MainForm::Form_QueryUnload()
 {
     // The same question as before New and Open: only Cancel, or a save that
     // failed, keeps the window open.
-    return m_session->checkSaveChanges() != DocumentSession::Cancelled;
+    return m_session->checkSaveChanges() != DocumentSession::SaveAnswer::Cancelled;
 }
 
 void MainForm::Form_Unload()
@@ -948,9 +940,12 @@ SourceView *MainForm::sourcePane()
     // Made when first shown: most sessions never show it, and a text editor
     // built for nothing costs start-up time and memory.
     if (!m_source) {
-        m_source = new SourceView(surface(), m_session, m_split);
+        m_source = new SourceView(
+            surface(), [session = m_session] { return session->pageText(); }, m_split);
         m_source->hide();
         m_split->addWidget(m_source);
+        // Whichever pane was typed in last, a save writes what it holds.
+        m_session->addPendingEdits(m_source);
         connect(m_session, &DocumentSession::titleChanged, m_source, &SourceView::pageReplaced);
         connect(surface(), &EditSurface::DocumentComplete, m_source, &SourceView::pageReplaced);
         connect(surface(), &EditSurface::DisplayChanged, m_source, &SourceView::refreshSoon);

@@ -26,9 +26,12 @@ namespace surface {
 struct FilePicker;
 }
 
+namespace document {
+class DocumentSession;
+}
+
 namespace shell {
 
-class DocumentSession;
 class SourceView;
 
 // The editor's one main window: menus, toolbars, font boxes, status bar and
@@ -53,7 +56,7 @@ public:
     bool SaveCurrentDocument(bool saveAs);
     void DisableFormatControls();
     void ShowHelp();
-    DocumentSession *session() const { return m_session; }
+    document::DocumentSession *session() const { return m_session; }
     // The page's text pane; null until first shown.
     SourceView *sourceView() const { return m_source; }
     // For tests: where the Caps Lock state comes from.
@@ -124,7 +127,7 @@ private:
     void fillSpellingMenu();
 
     std::unique_ptr<surface::EditSurface> m_surface;
-    DocumentSession *m_session = nullptr;
+    document::DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
     QComboBox *m_fontCombo = nullptr;
     QComboBox *m_fontSizeCombo = nullptr;

@@ -1,10 +1,11 @@
 #include "shell/program.h"
 
-#include "shell/documentsession.h"
+#include "document/documentsession.h"
+#include "document/saverules.h"
 #include "shell/mainform.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
-#include "shell/session.h"
+#include "shell/startvalues.h"
 #include "surface/webenginesurface.h"
 #include "uikit/uiseam.h"
 
@@ -38,7 +39,7 @@ void prepareInBackground(bool picturesFromFiles)
 {
     surface::prepareEnvironment();
     QThreadPool::globalInstance()->start([picturesFromFiles] {
-        QFontMetrics(QGuiApplication::font()).horizontalAdvance(QStringLiteral("Quillon Kiv"));
+        QFontMetrics(QGuiApplication::font()).horizontalAdvance(document::windowTitle(QString()));
         if (!picturesFromFiles)
             return;
         QByteArray bytes("\x89PNG");
@@ -90,7 +91,7 @@ std::optional<int> Program::start(const QStringList &arguments)
     QStringList pages;
     QStringList refused;
     for (const QString &argument : parser.positionalArguments()) {
-        if (const std::optional<QString> page = session::pageFromArgument(argument, QDir::currentPath()))
+        if (const std::optional<QString> page = pageFromArgument(argument, QDir::currentPath()))
             pages << *page;
         else
             refused << argument;

@@ -1,7 +1,6 @@
 #include "shell/sourceview.h"
 
-#include "shell/documentsession.h"
-#include "shell/session.h"
+#include "document/saverules.h"
 #include "surface/editsurface.h"
 #include "surface/pagetext.h"
 #include "surface/surfacedialogs.h"
@@ -150,8 +149,8 @@ private:
     SourceView *m_editor;
 };
 
-SourceView::SourceView(EditSurface *surface, DocumentSession *session, QWidget *parent)
-    : QPlainTextEdit(parent), m_surface(surface), m_session(session)
+SourceView::SourceView(EditSurface *surface, PageText pageText, QWidget *parent)
+    : QPlainTextEdit(parent), m_surface(surface), m_pageText(std::move(pageText))
 {
     setObjectName(QStringLiteral("SourceView"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -260,7 +259,7 @@ void SourceView::refresh()
 {
     if (m_edited)
         return; // the text here goes into the page first
-    const std::optional<QString> text = m_session->pageText();
+    const std::optional<QString> text = m_pageText();
     if (!text)
         return; // still loading: the next change brings it
     m_shownChanges = m_surface->changeCount();
@@ -321,7 +320,7 @@ bool SourceView::apply(bool offerToDiscard)
     if (code != codes::Ok) {
         m_refused = text;
         const QString why =
-            QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) + u'.';
+            QStringLiteral("Error occurred while loading document: ") + document::loadMessage(code) + u'.';
         if (!offerToDiscard) {
             ui::messageBox(window(), why, QMessageBox::Ok, QMessageBox::Critical);
             return false;
@@ -330,7 +329,7 @@ bool SourceView::apply(bool offerToDiscard)
         // the pane) would otherwise never get past it.
         const int answer =
             ui::choose(window(),
-                       why + QStringLiteral("\r\n\r\n") +
+                       why + document::crlf() + document::crlf() +
                            tr("The page keeps what it had before this text. Discard the text in the HTML "
                               "Source pane and go on?"),
                        {tr("&Discard Text"), tr("&Keep Editing")}, QMessageBox::Critical);

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "document/prompts.h"
+
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QTimer>
+
+#include <functional>
+#include <optional>
 
 class QDialog;
 
@@ -13,8 +18,6 @@ class EditSurface;
 }
 
 namespace shell {
-
-class DocumentSession;
 
 // Colours for a page's text: tags, attributes, values, comments, entities.
 class HtmlHighlighter final : public QSyntaxHighlighter
@@ -46,14 +49,17 @@ private:
 
 // The page's text as a save would write it, to read and to edit. What the
 // user types here goes into the page after a pause, when the user goes back
-// to the page, and before any save.
-class SourceView final : public QPlainTextEdit
+// to the page, and before any save (as the session's pending edits).
+class SourceView final : public QPlainTextEdit, public document::PendingEdits
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SourceView)
 
 public:
-    SourceView(surface::EditSurface *surface, DocumentSession *session, QWidget *parent = nullptr);
+    // pageText gives the page's text as a save would write it now; nothing
+    // while the page cannot be read.
+    using PageText = std::function<std::optional<QString>()>;
+    SourceView(surface::EditSurface *surface, PageText pageText, QWidget *parent = nullptr);
     ~SourceView() override;
 
     // Shows the page's text now, unless edits made here wait to go in.
@@ -66,6 +72,8 @@ public:
     // them; the user was told, and the text stays here. With offerToDiscard
     // the user may instead give the text up, which answers true.
     bool apply(bool offerToDiscard = true);
+    // Before a save: apply(), the user may give up a refused text.
+    bool flush() override { return apply(); }
     // The text shown, as it would be written.
     QString sourceText() const;
     // The find dialog, bound to this text.
@@ -87,7 +95,7 @@ private:
     void discardEdits();
 
     surface::EditSurface *m_surface;
-    DocumentSession *m_session;
+    PageText m_pageText;
     QWidget *m_lineNumbers = nullptr;
     QPointer<QDialog> m_find;
     QString m_shown;       // the page's text as it was last shown

@@ -36,12 +36,19 @@ public:
 
     // Every fragment a paste put into the page since it was shown, in order.
     QStringList pasted;
+    // What the save-as dialog answers, in order; "" (or none left) dismisses it.
+    QStringList saveAsAnswers;
+    int saveAsAsked = 0;
 
     // The contract.
     QWidget *widget() override { return nullptr; } // the fake shows nothing
     void setFilePicker(std::shared_ptr<surface::FilePicker> picker) override { m_picker = std::move(picker); }
     qint64 LoadDocument(const QString &path, bool prompt) override;
-    QString chooseSaveAsPath() override { return {}; }
+    QString chooseSaveAsPath() override
+    {
+        ++saveAsAsked;
+        return saveAsAnswers.isEmpty() ? QString() : saveAsAnswers.takeFirst();
+    }
     void NewDocument() override;
     qint64 PrintDocument(bool) override { return surface::codes::Cancelled; }
     surface::DocumentRead readDocument() override;

@@ -9,11 +9,8 @@
 #include "uikit/uiseam.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
-
-#include <unistd.h>
 
 struct TestWindow
 {
@@ -67,38 +64,6 @@ struct TestWindow
             static_cast<surface::WebEngineSurface *>(form->surface())->evaluate(code);
         return v ? *v : QVariant();
     }
-};
-
-// A tiny file system of its own, for save failures a root user cannot get
-// from file permissions.
-class SmallMount
-{
-public:
-    explicit SmallMount(const QString &where, const QString &options) : m_where(where)
-    {
-        QDir().mkpath(where);
-        m_ok = ::geteuid() == 0 &&
-               QProcess::execute(QStringLiteral("mount"),
-                                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                  options, QStringLiteral("tmpfs"), where}) == 0;
-    }
-    ~SmallMount()
-    {
-        if (m_ok)
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_where});
-    }
-    SmallMount(const SmallMount &) = delete;
-    SmallMount &operator=(const SmallMount &) = delete;
-    bool ok() const { return m_ok; }
-    bool remountReadOnly()
-    {
-        return QProcess::execute(QStringLiteral("mount"),
-                                 {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_where}) == 0;
-    }
-
-private:
-    QString m_where;
-    bool m_ok = false;
 };
 
 // A test of the window's: the engine is prepared before the application starts.

@@ -456,48 +456,13 @@ void TestMainForm::newOpenSave()
     QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
 
-// A dismissed Save As writes nothing, and the question about replacing a
-// page is about the name that would be written.
+// What Save As decides is the session's; the window's own dialog completes
+// a name typed without an extension itself, so that its question about
+// replacing a file is about the file written.
 void TestMainForm::saveAs()
 {
     QVERIFY(m_window.open());
     makeDirty();
-    // A page never saved: failure, no message.
-    QVERIFY(!form->SaveCurrentDocument(true));
-    QVERIFY(m_script.messagesShown.isEmpty());
-    QVERIFY(form->surface()->IsDirty());
-
-    const QString page = m_dir->filePath(QStringLiteral("a.html"));
-    m_script.fileAnswers << page;
-    QVERIFY(form->SaveCurrentDocument(true));
-    const QByteArray saved = readTestFile(page);
-    // A page with a path: dismissed, it stays changed, on its path, unwritten.
-    makeDirty(QStringLiteral("<s>again</s>"));
-    QVERIFY(!form->SaveCurrentDocument(true));
-    QCOMPARE(readTestFile(page), saved);
-    QVERIFY(form->surface()->IsDirty());
-    QCOMPARE(form->surface()->CurrentDocumentPath(), page);
-    QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
-    QVERIFY(m_script.messagesShown.isEmpty());
-
-    // "notes" typed where notes.html stands: asked about notes.html.
-    const QString notes = writeTestFile(m_dir->filePath(QStringLiteral("notes.html")), "<p>my notes</p>");
-    const QString replace = QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(notes);
-    m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
-    m_script.messageAnswers << QMessageBox::No;
-    QVERIFY(!form->SaveCurrentDocument(true));
-    QCOMPARE(m_script.messagesShown, QStringList{replace});
-    QCOMPARE(readTestFile(notes), QByteArray("<p>my notes</p>"));
-    QCOMPARE(form->surface()->CurrentDocumentPath(), page);
-    m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
-    m_script.messageAnswers << QMessageBox::Yes;
-    QVERIFY(form->SaveCurrentDocument(true));
-    QVERIFY(readTestFile(notes).contains("<s>again</s>"));
-    QCOMPARE(form->surface()->CurrentDocumentPath(), notes);
-    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("notes"))));
-
-    // Qt's own dialog completes the name itself, so that its question is
-    // about the file written.
     ui::setScript(nullptr);
     QString suffix = QStringLiteral("none shown");
     QTimer poll;

@@ -1,8 +1,8 @@
 // A page is never lost or damaged: the whole program with the real engine,
-// under failing reads, failing writes, odd names and contents, and crashes.
-#include "shell/documentsession.h"
+// under failing and slow reads, a stopped engine, odd names and contents.
+// What the session decides without the engine is tested on its own.
+#include "document/documentsession.h"
 #include "shell/mainform.h"
-#include "shell/pagefile.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testwindow.h"
 #include "uikit/uiseam.h"
@@ -17,7 +17,6 @@
 #include <QTimer>
 
 #include <csignal>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace shell;
@@ -43,20 +42,14 @@ private slots:
 
     void failedReadsWriteNothing_data();
     void failedReadsWriteNothing();
-    void failedWritesKeepPageAndFile_data();
-    void failedWritesKeepPageAndFile();
     void referencesFollowThePage();
     void namesAndContents_data();
     void namesAndContents();
     void unchangedMeansUnchanged();
     void caretAndUndoSurviveSave();
-    void otherProgramsChangesAreNotOverwrittenSilently();
-    void recoveryAfterAKilledProgram();
     void slowReads_data();
     void slowReads();
     void stoppedOpen();
-    void leftoversOfAKilledSave_data();
-    void leftoversOfAKilledSave();
 
 private:
     QString write(const QString &name, const QByteArray &bytes)
@@ -83,7 +76,6 @@ void TestSaveSafety::init()
     m_script = ui::Script();
     m_dir = std::make_unique<QTemporaryDir>();
     form()->session()->setRecoveryFolder(m_dir->filePath(QStringLiteral("recovery")));
-    form()->session()->setWriteFaults({});
     form()->surface()->NewDocument();
 }
 
@@ -124,68 +116,6 @@ void TestSaveSafety::failedReadsWriteNothing()
         QVERIFY(form()->surface()->IsDirty());
     }
     QCOMPARE(readTestFile(page), kPage);
-}
-
-void TestSaveSafety::failedWritesKeepPageAndFile_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("saveAs");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("save into a missing folder") << "missing" << false << saveMessage("Path not found");
-    QTest::newRow("save with a short write") << "short" << false << saveMessage("Disk is full");
-    QTest::newRow("save onto a full disk") << "full" << false << saveMessage("Disk is full");
-    QTest::newRow("save as onto a full disk") << "full" << true << saveMessage("Disk is full");
-    QTest::newRow("save into a read-only file system") << "readonly" << false << saveMessage("Access denied");
-    QTest::newRow("save as into a read-only file system")
-        << "readonly" << true << saveMessage("Access denied");
-}
-
-void TestSaveSafety::failedWritesKeepPageAndFile()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, saveAs);
-    QFETCH(QString, message);
-    std::unique_ptr<SmallMount> mount;
-    QString page = write(QStringLiteral("site/p.html"), kPage);
-    QString target = saveAs ? m_dir->filePath(QStringLiteral("mnt/copy.html")) : page;
-    if (kind == QLatin1String("full") || kind == QLatin1String("readonly")) {
-        mount =
-            std::make_unique<SmallMount>(m_dir->filePath(QStringLiteral("mnt")), QStringLiteral("size=256k"));
-        if (!mount->ok())
-            QSKIP("needs root to mount a small file system");
-        if (!saveAs)
-            target = page = write(QStringLiteral("mnt/p.html"), kPage);
-        write(QStringLiteral("mnt/filler"), QByteArray(240 * 1024, 'x'));
-    }
-    open(page);
-    edit(QStringLiteral("<p>") + QString(64 * 1024, u'y') + QStringLiteral("</p>"));
-    if (kind == QLatin1String("missing"))
-        QVERIFY(QDir(m_dir->filePath(QStringLiteral("site"))).removeRecursively());
-    if (kind == QLatin1String("readonly"))
-        QVERIFY(mount->remountReadOnly());
-    if (kind == QLatin1String("short")) {
-        session::WriteFaults faults;
-        faults.failAfterBytes = 100;
-        form()->session()->setWriteFaults(faults);
-    }
-    const QString title = form()->windowTitle();
-    if (saveAs)
-        m_script.fileAnswers << target;
-    QVERIFY(!form()->SaveCurrentDocument(saveAs));
-    QCOMPARE(m_script.messagesShown, QStringList{message});
-    QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
-    // Nothing was written anywhere, and the page is still the changed page
-    // at its old path.
-    if (kind != QLatin1String("missing"))
-        QCOMPARE(readTestFile(page), kPage);
-    if (saveAs)
-        QVERIFY(!QFileInfo::exists(target));
-    const QStringList left = QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files | QDir::Hidden);
-    QVERIFY2(left.filter(QStringLiteral(".qk-")).isEmpty(), qPrintable(left.join(u' ')));
-    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
-    QCOMPARE(form()->windowTitle(), title);
-    QVERIFY(form()->surface()->IsDirty());
-    QVERIFY(form()->surface()->DocumentHTML().contains(QString(64 * 1024, u'y')));
 }
 
 void TestSaveSafety::referencesFollowThePage()
@@ -238,7 +168,6 @@ void TestSaveSafety::namesAndContents_data()
     QTest::newRow("a binary file")
         << "picture.html" << binary
         << "Error occurred while loading document: File holds binary data, not text.";
-    QTest::newRow("save as without an extension") << QString() << QByteArray() << QString();
 }
 
 void TestSaveSafety::namesAndContents()
@@ -246,31 +175,20 @@ void TestSaveSafety::namesAndContents()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, loadMessage);
-    QString page;
-    if (name.isEmpty()) {
-        edit(QStringLiteral("<p id=\"t\">hello world</p>"));
-        m_script.fileAnswers << m_dir->filePath(QStringLiteral("site/index"));
-        QDir().mkpath(m_dir->filePath(QStringLiteral("site")));
-        QVERIFY(form()->SaveCurrentDocument(true));
-        page = m_dir->filePath(QStringLiteral("site/index.html"));
-        QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
-        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("site/index"))));
-    } else {
-        page = write(name, bytes);
-        if (!loadMessage.isEmpty()) {
-            // A refused file leaves the page in the editor, even one whose
-            // changes the user chose not to save.
-            edit(QStringLiteral("<b>kept</b>"));
-            m_script.messageAnswers << QMessageBox::No;
-            open(page);
-            QCOMPARE(m_script.messagesShown.constLast(), loadMessage);
-            QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>kept</b>")));
-            QCOMPARE(readTestFile(page), bytes);
-            return;
-        }
+    const QString page = write(name, bytes);
+    if (!loadMessage.isEmpty()) {
+        // A refused file leaves the page in the editor, even one whose
+        // changes the user chose not to save.
+        edit(QStringLiteral("<b>kept</b>"));
+        m_script.messageAnswers << QMessageBox::No;
         open(page);
-        QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
+        QCOMPARE(m_script.messagesShown.constLast(), loadMessage);
+        QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>kept</b>")));
+        QCOMPARE(readTestFile(page), bytes);
+        return;
     }
+    open(page);
+    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     // Read as a page, not as text, and saved as one after an edit.
     QVERIFY(m_window.js(QStringLiteral("!!document.getElementById('t')")).toBool());
     edit();
@@ -339,53 +257,6 @@ void TestSaveSafety::caretAndUndoSurviveSave()
     QVERIFY(form()->surface()->ExecCommand(DECMD_UNDO).isValid());
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
     QVERIFY(form()->surface()->IsDirty());
-}
-
-void TestSaveSafety::otherProgramsChangesAreNotOverwrittenSilently()
-{
-    const QString page = write(QStringLiteral("shared.html"), kPage);
-    open(page);
-    edit();
-    const QByteArray theirs = "<p>written by another program</p>";
-    write(QStringLiteral("shared.html"), theirs);
-    QFile(page).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
-    m_script.messageAnswers << QMessageBox::No;
-    QVERIFY(!form()->SaveCurrentDocument(false));
-    QCOMPARE(m_script.messagesShown.size(), 1);
-    QCOMPARE(readTestFile(page), theirs);
-    QVERIFY(form()->surface()->IsDirty());
-    m_script.messageAnswers << QMessageBox::Yes;
-    QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(readTestFile(page).contains("<b>edit</b>"));
-}
-
-void TestSaveSafety::recoveryAfterAKilledProgram()
-{
-    const QString page = write(QStringLiteral("crash.html"), kPage);
-    const QString folder = m_dir->filePath(QStringLiteral("recovery"));
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), page, folder});
-    QVERIFY(child.waitForStarted());
-    QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("changed") ||
-                                 child.state() != QProcess::Running,
-                             60000);
-    QVERIFY(child.state() == QProcess::Running);
-    QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-    QVERIFY(child.waitForFinished());
-
-    m_script.choiceAnswers << 0; // Recover
-    form()->session()->offerRecovery();
-    QCOMPARE(m_script.messagesShown,
-             QStringList{QStringLiteral("Recover the unsaved changes of %1?").arg(page)});
-    QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("<b>unsaved</b>")));
-    QVERIFY(form()->surface()->IsDirty());
-    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
-    QCOMPARE(readTestFile(page), kPage);
-    QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(readTestFile(page).contains("<b>unsaved</b>"));
-    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
 void TestSaveSafety::slowReads_data()
@@ -471,122 +342,6 @@ void TestSaveSafety::stoppedOpen()
     QVERIFY(!form()->surface()->IsDirty());
 }
 
-void TestSaveSafety::leftoversOfAKilledSave_data()
-{
-    QTest::addColumn<QString>("killed");
-    QTest::addColumn<int>("answer"); // to the recovery question; -1: none is asked
-    QTest::newRow("half written") << "midWrite" << -1;
-    QTest::newRow("complete, recovered") << "beforeRename" << 0;
-    QTest::newRow("complete, discarded") << "beforeRename" << 1;
-    QTest::newRow("complete, later") << "beforeRename" << 2;
-    QTest::newRow("an earlier version's, cut short") << "old" << -1;
-}
-
-// A save killed half way leaves the page whole (old or new), and what it was
-// writing beside the page does not stay there to go to the server with the
-// site: the next open or save removes it, offering a complete one first.
-void TestSaveSafety::leftoversOfAKilledSave()
-{
-    QFETCH(QString, killed);
-    QFETCH(int, answer);
-    const QString page = write(QStringLiteral("big.html"), kPage);
-    if (killed == QLatin1String("old")) {
-        write(QStringLiteral(".big.html.qk-Ab12Cd"), "<html><body><p>cut sh");
-    } else {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), page, killed});
-        QVERIFY(child.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("stopped") ||
-                                     child.state() != QProcess::Running,
-                                 60000);
-        QVERIFY(child.state() == QProcess::Running);
-        QVERIFY(::kill(pid_t(child.processId()), SIGKILL) == 0);
-        QVERIFY(child.waitForFinished());
-    }
-    QCOMPARE(readTestFile(page), kPage);
-    const QStringList hidden = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(hidden.size(), 2);
-
-    if (answer >= 0)
-        m_script.choiceAnswers << answer;
-    open(page);
-    QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
-    if (answer < 0) {
-        QVERIFY(m_script.messagesShown.isEmpty());
-    } else {
-        QCOMPARE(m_script.messagesShown,
-                 QStringList{QStringLiteral("A save of %1 was interrupted before it was finished. Open the "
-                                            "page as that save would have written it?")
-                                 .arg(page)});
-    }
-    QCOMPARE(form()->surface()->IsDirty(), answer == 0);
-    QCOMPARE(form()->surface()->DocumentHTML().contains(QStringLiteral("<p>new</p>")), answer == 0);
-    QCOMPARE(readTestFile(page), kPage);
-    const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(left.size(), answer == 2 ? 2 : 1);
-    // A save writes over whatever was left.
-    if (answer != 0)
-        edit();
-    QVERIFY(form()->SaveCurrentDocument(false));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("big.html")});
-    QCOMPARE(readTestFile(page).contains("<p>new</p>"), answer == 0);
-}
-
-// The program that is killed: it opens the page, changes it, and waits for
-// the end once its recovery copy is on disk.
-static int runChild(const QString &page, const QString &folder)
-{
-    TestWindow window;
-    if (!window.open())
-        return 1;
-    window.form->session()->setRecoveryFolder(folder);
-    window.form->session()->setRecoveryInterval(50);
-    window.openPage(page);
-    if (!window.edit(QStringLiteral("<b>unsaved</b>")))
-        return 2;
-    while (QDir(folder).entryList({QStringLiteral("*.html")}, QDir::Files).isEmpty())
-        QTest::qWait(20);
-    std::fputs("changed\n", stdout);
-    std::fflush(stdout);
-    for (;;)
-        QTest::qWait(1000);
-}
-
-// The save that is killed: it writes a large new page and stops where it is
-// told, for the test to end it there.
-static int runWriter(const QString &page, const QString &where)
-{
-    QByteArray bytes = "<!DOCTYPE html>\r\n<html><head><title>t</title></head><body>\r\n";
-    while (bytes.size() < 4 * 1024 * 1024)
-        bytes += "<p>new</p>\r\n";
-    bytes += "</body></html>\r\n";
-    const auto stop = [] {
-        std::fputs("stopped\n", stdout);
-        std::fflush(stdout);
-        for (;;)
-            ::pause();
-    };
-    session::WriteFaults faults;
-    (where == QLatin1String("midWrite") ? faults.midWrite : faults.beforeRename) = stop;
-    session::writePageFile(page, bytes, &faults);
-    return 3;
-}
-
-int main(int argc, char *argv[])
-{
-    if (argc == 4 && QByteArray(argv[1]) == "--write") {
-        QCoreApplication app(argc, argv);
-        return runWriter(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    }
-    surface::prepareBeforeApplication();
-    QApplication app(argc, argv);
-    if (argc == 4 && QByteArray(argv[1]) == "--child")
-        return runChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    TestSaveSafety test;
-    return QTest::qExec(&test, argc, argv);
-}
+QK_WINDOW_TEST_MAIN(TestSaveSafety)
 
 #include "tst_savesafety.moc"

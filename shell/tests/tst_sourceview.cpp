@@ -1,6 +1,6 @@
 // The page's source beside the page, and spell checking, through the real
 // window as a person uses them.
-#include "shell/documentsession.h"
+#include "document/documentsession.h"
 #include "shell/sourceview.h"
 #include "surface/spelling.h"
 #include "testsupport/testwindow.h"

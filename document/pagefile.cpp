@@ -1,6 +1,6 @@
-#include "shell/pagefile.h"
+#include "document/pagefile.h"
 
-#include "shell/session.h"
+#include "document/saverules.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace session {
+namespace document {
 namespace {
 
 // A file descriptor that closes itself.
@@ -316,4 +316,4 @@ WriteResult writePageFile(const QString &path, const QByteArray &bytes, const Wr
     return {.ok = true};
 }
 
-} // namespace session
+} // namespace document

@@ -1,18 +1,14 @@
-// Pieces of the session that need no window: stored numbers, charsets, the
-// page writer under injected faults, and the recovery store.
-#include "shell/pagefile.h"
-#include "shell/recentpages.h"
-#include "shell/recovery.h"
-#include "shell/session.h"
+// What the page's handling decides without the page: charsets, the page
+// writer under injected faults, and the recovery store.
+#include "document/pagefile.h"
+#include "document/recovery.h"
+#include "document/saverules.h"
 #include "surface/editsurface.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,13 +34,11 @@ struct stat statOf(const QString &path)
 }
 } // namespace
 
-class TestSession final : public QObject
+class TestPageFile final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void storedNumbers_data();
-    void storedNumbers();
     void utf8Declaration_data();
     void utf8Declaration();
     void encoding_data();
@@ -53,45 +47,9 @@ private slots:
     void failedWritesLeaveTheOldFile();
     void writesKeepTheFilesNature();
     void recoveryCopies();
-    void recentPages();
-    void desktopRecentList_data();
-    void desktopRecentList();
 };
 
-void TestSession::storedNumbers_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value");
-    QTest::newRow("plain") << "5000" << 5000;
-    QTest::newRow("blank before") << "  120" << 120;
-    QTest::newRow("leading number") << "77abc" << 77;
-    QTest::newRow("not a number") << "abc" << 0;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("negative") << "-300" << -300;
-    QTest::newRow("half to even down") << "2.5" << 2;
-    QTest::newRow("half to even up") << "3.5" << 4;
-    QTest::newRow("fraction") << "10.4" << 10;
-    QTest::newRow("largest") << "32767" << 32767;
-    QTest::newRow("too large") << "32768" << 0;
-    QTest::newRow("too small") << "-32769" << 0;
-    QTest::newRow("exponent") << "1e3" << 1000;
-    QTest::newRow("signed exponent, fraction") << "1.5e+1px" << 15;
-    QTest::newRow("exponent without digits") << "5e" << 5;
-    QTest::newRow("plus sign") << "+7" << 7;
-    QTest::newRow("fraction only") << ".6" << 1;
-    QTest::newRow("trailing point") << "9." << 9;
-    QTest::newRow("point alone") << "." << 0;
-    QTest::newRow("sign alone") << "- 4" << 0;
-}
-
-void TestSession::storedNumbers()
-{
-    QFETCH(QString, text);
-    QFETCH(int, value);
-    QCOMPARE(session::readStoredNumber(text), value);
-}
-
-void TestSession::utf8Declaration_data()
+void TestPageFile::utf8Declaration_data()
 {
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("expected");
@@ -111,14 +69,14 @@ void TestSession::utf8Declaration_data()
         << "<html><HEAD><META charset=\"utf-8\"></HEAD><header>h</header></html>";
 }
 
-void TestSession::utf8Declaration()
+void TestPageFile::utf8Declaration()
 {
     QFETCH(QString, html);
     QFETCH(QString, expected);
-    QCOMPARE(session::declareUtf8(html), expected);
+    QCOMPARE(document::declareUtf8(html), expected);
 }
 
-void TestSession::encoding_data()
+void TestPageFile::encoding_data()
 {
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("charset");
@@ -142,18 +100,18 @@ void TestSession::encoding_data()
         << "UTF-8";
 }
 
-void TestSession::encoding()
+void TestPageFile::encoding()
 {
     QFETCH(QString, html);
     QFETCH(QString, charset);
     QFETCH(QByteArray, expected);
     QFETCH(QString, writtenAs);
-    const session::EncodedPage page = session::encodePage(html, {charset, false});
+    const document::EncodedPage page = document::encodePage(html, {charset, false});
     QCOMPARE(page.bytes, expected);
     QCOMPARE(page.encoding.charset, writtenAs);
 }
 
-void TestSession::failedWritesLeaveTheOldFile_data()
+void TestPageFile::failedWritesLeaveTheOldFile_data()
 {
     QTest::addColumn<qint64>("failAfter");
     QTest::addColumn<int>("error");
@@ -169,7 +127,7 @@ void TestSession::failedWritesLeaveTheOldFile_data()
     QTest::newRow("hard link, disk full half way") << qint64(4000) << 0 << false << false << true << DiskFull;
 }
 
-void TestSession::failedWritesLeaveTheOldFile()
+void TestPageFile::failedWritesLeaveTheOldFile()
 {
     QFETCH(qint64, failAfter);
     QFETCH(int, error);
@@ -185,12 +143,12 @@ void TestSession::failedWritesLeaveTheOldFile()
         QCOMPARE(::link(QFile::encodeName(page).constData(),
                         QFile::encodeName(dir.filePath(QStringLiteral("q.html"))).constData()),
                  0);
-    session::WriteFaults faults;
+    document::WriteFaults faults;
     faults.failAfterBytes = failAfter;
     faults.error = error;
     faults.failSync = failSync;
     faults.failRename = failRename;
-    const session::WriteResult r = session::writePageFile(page, QByteArray(9000, 'n'), &faults);
+    const document::WriteResult r = document::writePageFile(page, QByteArray(9000, 'n'), &faults);
     QVERIFY(!r.ok);
     QCOMPARE(r.code, code);
     QCOMPARE(readAll(page), old);
@@ -198,7 +156,7 @@ void TestSession::failedWritesLeaveTheOldFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), hardLink ? 2 : 1);
 }
 
-void TestSession::writesKeepTheFilesNature()
+void TestPageFile::writesKeepTheFilesNature()
 {
     QTemporaryDir dir;
     const auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
@@ -209,7 +167,7 @@ void TestSession::writesKeepTheFilesNature()
     const bool root = ::geteuid() == 0;
     if (root)
         QVERIFY(::chown(QFile::encodeName(path("mode.html")).constData(), 1234, 4321) == 0);
-    QVERIFY(session::writePageFile(path("mode.html"), "new").ok);
+    QVERIFY(document::writePageFile(path("mode.html"), "new").ok);
     QCOMPARE(readAll(path("mode.html")), QByteArray("new"));
     QCOMPARE(statOf(path("mode.html")).st_mode & 07777, mode_t(0640));
     if (root) {
@@ -220,7 +178,7 @@ void TestSession::writesKeepTheFilesNature()
     // A read-only file is refused, whoever runs the program, and keeps its mode.
     QVERIFY(writeRaw(path("ro.html"), "keep"));
     QVERIFY(::chmod(QFile::encodeName(path("ro.html")).constData(), 0444) == 0);
-    const session::WriteResult ro = session::writePageFile(path("ro.html"), "lost");
+    const document::WriteResult ro = document::writePageFile(path("ro.html"), "lost");
     QVERIFY(!ro.ok);
     QCOMPARE(ro.code, surface::codes::AccessDenied);
     QCOMPARE(readAll(path("ro.html")), QByteArray("keep"));
@@ -229,33 +187,33 @@ void TestSession::writesKeepTheFilesNature()
     // A link stays a link; a second hard link sees the new page.
     QVERIFY(writeRaw(path("real.html"), "old"));
     QVERIFY(QFile::link(path("real.html"), path("link.html")));
-    QVERIFY(session::writePageFile(path("link.html"), "through").ok);
+    QVERIFY(document::writePageFile(path("link.html"), "through").ok);
     QVERIFY(QFileInfo(path("link.html")).isSymLink());
     QCOMPARE(readAll(path("real.html")), QByteArray("through"));
     QCOMPARE(::link(QFile::encodeName(path("real.html")).constData(),
                     QFile::encodeName(path("hard.html")).constData()),
              0);
-    QVERIFY(session::writePageFile(path("real.html"), "both").ok);
+    QVERIFY(document::writePageFile(path("real.html"), "both").ok);
     QCOMPARE(readAll(path("hard.html")), QByteArray("both"));
 
     // A new file gets the default mode, not the temporary file's.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    QVERIFY(session::writePageFile(path("new.html"), "n").ok);
+    QVERIFY(document::writePageFile(path("new.html"), "n").ok);
     QCOMPARE(statOf(path("new.html")).st_mode & 0777, mode_t(0666 & ~mask));
 }
 
-void TestSession::recoveryCopies()
+void TestPageFile::recoveryCopies()
 {
     QTemporaryDir dir;
     const QString page = dir.filePath(QStringLiteral("page.html"));
     QVERIFY(writeRaw(page, "on disk"));
     const QString folder = dir.filePath(QStringLiteral("recovery"));
-    session::RecoveryStore mine(folder);
+    document::RecoveryStore mine(folder);
     QVERIFY(mine.write(page, "changed"));
     QVERIFY(mine.hasCopy());
     // This program's own copy is no orphan.
-    QVERIFY(session::RecoveryStore::orphans(folder).isEmpty());
+    QVERIFY(document::RecoveryStore::orphans(folder).isEmpty());
     mine.discard();
     QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
 
@@ -269,99 +227,14 @@ void TestSession::recoveryCopies()
                             .toUtf8());
     };
     QVERIFY(info(QDateTime::currentDateTimeUtc().addSecs(60)));
-    const QList<session::RecoveryStore::Orphan> found = session::RecoveryStore::orphans(folder);
+    const QList<document::RecoveryStore::Orphan> found = document::RecoveryStore::orphans(folder);
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.constFirst().pagePath, page);
-    QCOMPARE(session::RecoveryStore::read(found.constFirst()), QByteArray("left behind"));
+    QCOMPARE(document::RecoveryStore::read(found.constFirst()), QByteArray("left behind"));
     QVERIFY(info(QDateTime::currentDateTimeUtc().addSecs(-3600)));
-    QVERIFY(session::RecoveryStore::orphans(folder).isEmpty());
+    QVERIFY(document::RecoveryStore::orphans(folder).isEmpty());
     QVERIFY(!QFile::exists(folder + QStringLiteral("/x.html")));
 }
 
-void TestSession::recentPages()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).clear();
-    QTemporaryDir dir;
-    for (int i = 0; i < 12; ++i)
-        recent::add(dir.filePath(QString::number(i)));
-    recent::add(dir.filePath(QStringLiteral("5")));
-    QStringList expected;
-    for (const char *name : {"5", "11", "10", "9", "8", "7", "6", "4", "3", "2"})
-        expected << dir.filePath(QString::fromLatin1(name));
-    QCOMPARE(recent::pages(), expected);
-    QVERIFY(writeRaw(dir.filePath(QStringLiteral("9")), "<p>here</p>"));
-    recent::forgetMissing();
-    QCOMPARE(recent::pages(), QStringList{dir.filePath(QStringLiteral("9"))});
-}
-
-void TestSession::desktopRecentList_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<int>("entries"); // -1: not such a list, left alone
-    QTest::addColumn<int>("count");   // the times this program used the page
-    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\" "
-                            "xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\" "
-                            "xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
-    const auto entry = [](const char *href, const QByteArray &apps) {
-        return "<bookmark href=\"" + QByteArray(href) +
-               "\" added=\"2020-01-01T00:00:00Z\" modified=\"2020-01-01T00:00:00Z\" "
-               "visited=\"2020-01-01T00:00:00Z\">"
-               "<info><metadata owner=\"http://freedesktop.org\"><mime:mime-type type=\"text/html\"/>"
-               "<bookmark:applications>" +
-               apps + "</bookmark:applications></metadata></info></bookmark>\n";
-    };
-    const QByteArray gedit = "<bookmark:application name=\"gedit\" exec=\"'gedit %u'\" "
-                             "modified=\"2020-01-01T00:00:00Z\" count=\"3\"/>";
-    const QByteArray ours = "<bookmark:application name=\"Quillon Kiv\" exec=\"'quillon-kiv %u'\" "
-                            "modified=\"2020-01-01T00:00:00Z\" count=\"2\"/>";
-    QTest::newRow("no list yet") << QByteArray() << 1 << 1;
-    QTest::newRow("other files kept")
-        << head + entry("file:///home/u/notes.html", gedit) + "</xbel>" << 2 << 1;
-    QTest::newRow("used here before")
-        << head + entry("file:///site/my%20page.html", gedit + ours) + "</xbel>" << 1 << 3;
-    QTest::newRow("used elsewhere before")
-        << head + entry("file:///site/my%20page.html", gedit) + "</xbel>" << 1 << 1;
-    QTest::newRow("another kind of file") << QByteArray("<html><body/></html>") << -1 << 0;
-    QTest::newRow("broken") << head + "<bookmark href=" << -1 << 0;
-}
-
-void TestSession::desktopRecentList()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(int, entries);
-    QFETCH(int, count);
-    recent::Use use;
-    use.path = QStringLiteral("/site/my page.html");
-    use.mimeType = QStringLiteral("text/html");
-    use.application = QStringLiteral("Quillon Kiv");
-    use.command = QStringLiteral("quillon-kiv %u");
-    use.when = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9), Qt::UTC);
-    const std::optional<QByteArray> after = recent::withUse(before, use);
-    QCOMPARE(after.has_value(), entries >= 0);
-    if (!after)
-        return;
-    // Read back as a desktop reads it.
-    QXmlStreamReader r(*after);
-    QStringList hrefs;
-    QHash<QString, int> counts;
-    QString href;
-    while (!r.atEnd()) {
-        if (r.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (r.name() == QLatin1String("bookmark"))
-            hrefs << (href = r.attributes().value(QLatin1String("href")).toString());
-        if (r.name() == QLatin1String("application"))
-            counts[href + r.attributes().value(QLatin1String("name")).toString()] =
-                r.attributes().value(QLatin1String("count")).toInt();
-    }
-    QVERIFY2(!r.hasError(), after->constData());
-    QCOMPARE(hrefs.size(), entries);
-    QCOMPARE(counts.value(QStringLiteral("file:///site/my%20page.htmlQuillon Kiv")), count);
-    // Every other program's record stays as it was.
-    QCOMPARE(after->count("name=\"gedit\""), before.count("name=\"gedit\""));
-    QVERIFY(after->contains("2024-05-06T07:08:09"));
-}
-
-QTEST_GUILESS_MAIN(TestSession)
-#include "tst_session.moc"
+QTEST_GUILESS_MAIN(TestPageFile)
+#include "tst_pagefile.moc"

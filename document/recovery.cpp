@@ -1,6 +1,6 @@
-#include "shell/recovery.h"
+#include "document/recovery.h"
 
-#include "shell/pagefile.h"
+#include "document/pagefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <csignal>
 #include <unistd.h>
 
-namespace session {
+namespace document {
 namespace {
 
 QString infoPath(const QString &folder, const QString &id)
@@ -140,4 +140,4 @@ void RecoveryStore::remove(const Orphan &orphan)
     QFile::remove(orphan.copyFile);
 }
 
-} // namespace session
+} // namespace document

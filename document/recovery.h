@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-namespace session {
+namespace document {
 
 // Recovery copies of changed pages, kept in the user's state folder (never
 // beside the page), so that a crash of the program or of its display engine
@@ -48,4 +48,4 @@ private:
     QDateTime m_written;
 };
 
-} // namespace session
+} // namespace document

@@ -2,15 +2,22 @@
 
 #include <QString>
 
-#include <optional>
+// What the page's handling decides without the page: its fixed texts, the
+// line end, the charset a save writes in, and the messages of its failures.
+namespace document {
 
-// Pieces of the save that need no window.
-namespace session {
+// The line end of the pages this program writes and of its messages.
+inline QString crlf()
+{
+    return QStringLiteral("\r\n");
+}
 
-// Reads a stored number: the leading number of the text (0 when there is
-// none), rounded half to even to a whole number; 0 when it does not fit in
-// 16 bits.
-int readStoredNumber(const QString &text);
+// The text of a page made by New: an empty body.
+QString newPageText();
+// The page a window starts with: a paragraph for the first typing.
+QString startPageText();
+// The window's title for the page at path ("" for a page never saved).
+QString windowTitle(const QString &path);
 
 // The page's text with a UTF-8 charset declaration in its head: an existing
 // declaration is changed, else one is added after <head> (or at the start).
@@ -39,9 +46,6 @@ struct EncodedPage
 };
 EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
 
-// A page named on the command line, as a path or a file URL: its absolute
-// path, or nothing for an address that is no local file.
-std::optional<QString> pageFromArgument(const QString &argument, const QString &workingFolder);
 
 // Failure code of a file error, for the save error box.
 qint64 saveErrorCode(int fileError, int osError, bool folderExists);
@@ -50,4 +54,4 @@ qint64 saveErrorCode(int fileError, int osError, bool folderExists);
 QString loadMessage(qint64 code);
 QString saveMessage(qint64 code);
 
-} // namespace session
+} // namespace document

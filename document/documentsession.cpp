@@ -1,55 +1,26 @@
-#include "shell/documentsession.h"
+#include "document/documentsession.h"
 
+#include "document/saverules.h"
 #include "pathrel/references.h"
-#include "shell/session.h"
 #include "surface/editsurface.h"
-#include "uikit/uiseam.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QStringDecoder>
-#include <QWidget>
 
 using namespace surface;
 
-namespace shell {
+namespace document {
 
 Q_LOGGING_CATEGORY(lcSaveTiming, "quillonkiv.session.timing", QtWarningMsg)
 
-namespace {
-const QString kTitle = QStringLiteral("Quillon Kiv");
-
-QString crlf()
-{
-    return QStringLiteral("\r\n");
-}
-
-// The text of a new page: a doctype, so that browsers do not fall back to
-// their quirks, and an empty body.
-QString newPageText()
-{
-    return QStringList{QStringLiteral("<!DOCTYPE html>"),
-                       QStringLiteral("<HTML>"),
-                       QStringLiteral("<HEAD>"),
-                       QStringLiteral("<TITLE></TITLE>"),
-                       QStringLiteral("</HEAD>"),
-                       QStringLiteral("<BODY>"),
-                       QString(),
-                       QStringLiteral("</BODY>"),
-                       QStringLiteral("</HTML>")}
-        .join(crlf());
-}
-
-} // namespace
-
-DocumentSession::DocumentSession(EditSurface *surface, QWidget *window)
-    : QObject(window), m_surface(surface), m_window(window),
-      m_recoveryFolder(session::RecoveryStore::defaultFolder())
+DocumentSession::DocumentSession(EditSurface *surface, std::unique_ptr<Prompts> prompts, QObject *parent)
+    : QObject(parent), m_surface(surface), m_prompts(std::move(prompts)),
+      m_recoveryFolder(RecoveryStore::defaultFolder())
 {
     connect(m_surface, &EditSurface::EngineFailed, this, &DocumentSession::onEngineFailed);
     m_recoveryTimer.setInterval(30000);
@@ -58,11 +29,6 @@ DocumentSession::DocumentSession(EditSurface *surface, QWidget *window)
     m_recoveryRetry.setSingleShot(true);
     m_recoveryRetry.setInterval(250);
     connect(&m_recoveryRetry, &QTimer::timeout, this, &DocumentSession::keepRecoveryCopy);
-    // Leaving the program for another is a good moment to keep a copy.
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive)
-            keepRecoveryCopy();
-    });
 }
 
 DocumentSession::~DocumentSession() = default;
@@ -71,7 +37,7 @@ void DocumentSession::setRecoveryFolder(const QString &folder)
 {
     m_recovery.discard();
     m_recoveryFolder = folder;
-    m_recovery = session::RecoveryStore(folder);
+    m_recovery = RecoveryStore(folder);
 }
 
 void DocumentSession::setRecoveryInterval(int ms)
@@ -79,7 +45,7 @@ void DocumentSession::setRecoveryInterval(int ms)
     m_recoveryTimer.start(ms);
 }
 
-void DocumentSession::setWriteFaults(const session::WriteFaults &faults)
+void DocumentSession::setWriteFaults(const WriteFaults &faults)
 {
     m_faults = faults;
     m_hasFaults = true;
@@ -87,8 +53,7 @@ void DocumentSession::setWriteFaults(const session::WriteFaults &faults)
 
 QString DocumentSession::title() const
 {
-    const QString path = m_surface->CurrentDocumentPath();
-    return path.isEmpty() ? kTitle : kTitle + QStringLiteral(" - ") + path;
+    return windowTitle(m_surface->CurrentDocumentPath());
 }
 
 void DocumentSession::refreshTitle()
@@ -96,34 +61,41 @@ void DocumentSession::refreshTitle()
     emit titleChanged(title());
 }
 
-void DocumentSession::setBeforeReading(std::function<bool()> flush)
+void DocumentSession::addPendingEdits(PendingEdits *edits)
 {
-    m_beforeReading = std::move(flush);
+    if (edits && !m_pendingEdits.contains(edits))
+        m_pendingEdits.append(edits);
+}
+
+void DocumentSession::removePendingEdits(PendingEdits *edits)
+{
+    m_pendingEdits.removeAll(edits);
 }
 
 bool DocumentSession::flushEdits()
 {
-    return !m_beforeReading || m_beforeReading();
+    for (PendingEdits *edits : std::as_const(m_pendingEdits))
+        if (!edits->flush())
+            return false;
+    return true;
 }
 
-int DocumentSession::checkSaveChanges()
+DocumentSession::SaveAnswer DocumentSession::checkSaveChanges()
 {
     if (!flushEdits())
-        return Cancelled;
+        return SaveAnswer::Cancelled;
     if (!m_surface->IsDirty())
-        return NothingChanged;
-    const QMessageBox::StandardButton answer =
-        ui::messageBox(m_window,
-                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                           QStringLiteral("Do you want to save changes?"),
-                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning);
-    if (answer == QMessageBox::No) {
+        return SaveAnswer::NothingChanged;
+    const Prompts::Answer answer =
+        m_prompts->saveChanges(QStringLiteral("The current document has changed.") + crlf() + crlf() +
+                               QStringLiteral("Do you want to save changes?"));
+    if (answer == Prompts::Answer::No) {
         throwAwayChanges();
-        return Declined;
+        return SaveAnswer::Declined;
     }
-    if (answer != QMessageBox::Yes)
-        return Cancelled;
-    return save(m_surface->CurrentDocumentPath().isEmpty()) ? Saved : Cancelled;
+    if (answer != Prompts::Answer::Yes)
+        return SaveAnswer::Cancelled;
+    return save() ? SaveAnswer::Saved : SaveAnswer::Cancelled;
 }
 
 void DocumentSession::throwAwayChanges()
@@ -134,7 +106,7 @@ void DocumentSession::throwAwayChanges()
 void DocumentSession::newPage()
 {
     const BusyGuard busy(m_busy);
-    if (checkSaveChanges() == Cancelled)
+    if (checkSaveChanges() == SaveAnswer::Cancelled)
         return;
     m_surface->NewDocument();
     m_surface->setDocumentHTML(newPageText());
@@ -144,10 +116,7 @@ void DocumentSession::newPage()
 
 void DocumentSession::showLoadError(qint64 code)
 {
-    ui::messageBox(m_window,
-                   QStringLiteral("Error occurred while loading document: ") + session::loadMessage(code) +
-                       u'.',
-                   QMessageBox::Ok, QMessageBox::Critical);
+    m_prompts->error(QStringLiteral("Error occurred while loading document: ") + loadMessage(code) + u'.');
 }
 
 void DocumentSession::open(const QString &path)
@@ -156,7 +125,7 @@ void DocumentSession::open(const QString &path)
     emit aboutToChangeDocument();
     bool opened = false;
     bool stopped = false;
-    if (checkSaveChanges() != Cancelled) {
+    if (checkSaveChanges() != SaveAnswer::Cancelled) {
         const qint64 code = m_surface->LoadDocument(path, path.isEmpty());
         stopped = code == codes::Stopped;
         if (stopped) {
@@ -182,7 +151,7 @@ void DocumentSession::open(const QString &path)
     refreshTitle();
     // The user's own choice needs no error box, only a word.
     if (stopped)
-        emit notice(tr("Opening the page was stopped."));
+        m_prompts->notice(tr("Opening the page was stopped."));
     if (opened && !m_surface->CurrentDocumentPath().isEmpty()) {
         emit pageOnDisk(m_surface->CurrentDocumentPath());
         tidyLeftovers(m_surface->CurrentDocumentPath(), true);
@@ -198,12 +167,12 @@ void DocumentSession::openPath(const QString &path)
         return;
     }
     emit aboutToChangeDocument();
-    if (checkSaveChanges() != Cancelled) {
+    if (checkSaveChanges() != SaveAnswer::Cancelled) {
         if (m_surface->newDocumentAt(info.absoluteFilePath(), newPageText())) {
             m_recovery.discard();
             refreshTitle();
-            emit notice(tr("%1 does not exist yet: it is written when the page is first saved.")
-                            .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+            m_prompts->notice(tr("%1 does not exist yet: it is written when the page is first saved.")
+                                  .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
             return;
         }
         showLoadError(codes::Unknown);
@@ -212,7 +181,18 @@ void DocumentSession::openPath(const QString &path)
     refreshTitle();
 }
 
-bool DocumentSession::save(bool saveAs)
+bool DocumentSession::save()
+{
+    // A page never saved has no file to write to: it is saved as.
+    return saveTo(m_surface->CurrentDocumentPath().isEmpty());
+}
+
+bool DocumentSession::saveAs()
+{
+    return saveTo(true);
+}
+
+bool DocumentSession::saveTo(bool saveAs)
 {
     const BusyGuard busy(m_busy);
     emit aboutToChangeDocument();
@@ -230,9 +210,7 @@ bool DocumentSession::save(bool saveAs)
         return false;
     const Outcome outcome = writePage(target);
     if (!outcome.ok) {
-        ui::messageBox(m_window,
-                       QStringLiteral("Error occurred while saving document: ") + outcome.message + u'.',
-                       QMessageBox::Ok, QMessageBox::Critical);
+        m_prompts->error(QStringLiteral("Error occurred while saving document: ") + outcome.message + u'.');
         refreshTitle();
         return false;
     }
@@ -258,7 +236,7 @@ QString decodeLeftover(QByteArray bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
-    const QString charset = session::declaredCharset(QString::fromLatin1(bytes.left(4096)));
+    const QString charset = declaredCharset(QString::fromLatin1(bytes.left(4096)));
     QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.toLatin1().constData());
     return decoder.isValid() ? decoder.decode(bytes) : QString::fromUtf8(bytes);
 }
@@ -273,7 +251,7 @@ QString decodeLeftover(QByteArray bytes)
 void DocumentSession::tidyLeftovers(const QString &pagePath, bool offer)
 {
     const QFileInfo page(pagePath);
-    for (const session::Leftover &left : session::leftoversOf(pagePath)) {
+    for (const Leftover &left : leftoversOf(pagePath)) {
         const bool worthOffering =
             offer && left.complete && (left.backup || left.modified >= page.lastModified());
         if (worthOffering) {
@@ -288,12 +266,11 @@ void DocumentSession::tidyLeftovers(const QString &pagePath, bool offer)
                         : tr("A save of %1 was interrupted before it was finished. Open the page as that "
                              "save would have written it?")
                               .arg(where);
-                const int answer =
-                    ui::choose(m_window, question, {tr("&Recover"), tr("&Discard"), tr("&Later")},
-                               QMessageBox::Question);
-                if (answer == 2)
+                const Prompts::Recovery answer =
+                    m_prompts->recover(question, Prompts::RecoveryOf::InterruptedSave);
+                if (answer == Prompts::Recovery::Later)
                     continue;
-                if (answer == 0) {
+                if (answer == Prompts::Recovery::Recover) {
                     if (!m_surface->loadRecovered(pagePath, decodeLeftover(bytes)))
                         continue; // kept for another try
                     QFile::remove(left.path);
@@ -322,10 +299,8 @@ std::optional<QString> DocumentSession::chooseSaveAsTarget()
     // written: a page already there under the completed name is not replaced
     // without a question about that name.
     if (completed != m_surface->CurrentDocumentPath() && QFileInfo::exists(completed) &&
-        ui::messageBox(m_window,
-                       tr("%1 already exists.").arg(QDir::toNativeSeparators(completed)) + crlf() +
-                           tr("Do you want to replace it?"),
-                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) != QMessageBox::Yes)
+        !m_prompts->replaceFile(tr("%1 already exists.").arg(QDir::toNativeSeparators(completed)) + crlf() +
+                                tr("Do you want to replace it?")))
         return std::nullopt;
     return completed;
 }
@@ -345,11 +320,9 @@ bool DocumentSession::changedOnDiskAllowed(const QString &target)
     const DiskStamp now = stampOf(target);
     if (now.size < 0 || now.path != m_onDisk.path || now == m_onDisk)
         return true;
-    return ui::messageBox(
-               m_window,
-               tr("The file %1 was changed by another program since it was opened or saved.").arg(target) +
-                   crlf() + crlf() + tr("Do you want to overwrite it with this page?"),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) == QMessageBox::Yes;
+    return m_prompts->overwriteChangedFile(
+        tr("The file %1 was changed by another program since it was opened or saved.").arg(target) + crlf() +
+        crlf() + tr("Do you want to overwrite it with this page?"));
 }
 
 // The direct save: read, rewrite the references, write; nothing is written
@@ -369,20 +342,19 @@ DocumentSession::Outcome DocumentSession::writePage(const QString &target)
     const QHash<QString, QString> &rebased = prepared.rebased;
     const QList<pathrel::Rewrite> &rewrites = prepared.rewrites;
 
-    session::EncodedPage page;
+    EncodedPage page;
     if (read.unchanged && rebased.isEmpty() && rewrites.isEmpty() && !read.originalBytes.isNull()) {
         // Nothing changed: the file's own bytes, exactly.
         page.bytes = read.originalBytes;
         page.encoding = {read.charset, read.bom};
     } else {
-        page = session::encodePage(text, {read.charset, read.bom});
+        page = encodePage(text, {read.charset, read.bom});
     }
     phase("encode");
-    const session::WriteResult written =
-        session::writePageFile(target, page.bytes, m_hasFaults ? &m_faults : nullptr);
+    const WriteResult written = writePageFile(target, page.bytes, m_hasFaults ? &m_faults : nullptr);
     phase("write");
     if (!written.ok)
-        return {false, session::saveMessage(written.code)};
+        return {false, saveMessage(written.code)};
 
     SavedDocument saved;
     saved.path = target;
@@ -462,8 +434,7 @@ void DocumentSession::onEngineFailed(const QString &reason)
         text +=
             tr("Reload the page from its recovery copy of %1? Choose No to reload it from disk instead.")
                 .arg(QLocale().toString(m_recovery.copyTime().toLocalTime().time(), QLocale::ShortFormat));
-        if (ui::messageBox(m_window, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) ==
-            QMessageBox::Yes) {
+        if (m_prompts->engineStopped(text, true)) {
             if (m_surface->loadRecovered(path, QString::fromUtf8(m_recovery.read()))) {
                 m_handlingFailure = false;
                 refreshTitle();
@@ -474,7 +445,7 @@ void DocumentSession::onEngineFailed(const QString &reason)
         text += path.isEmpty()
                     ? tr("The page is started again empty.")
                     : tr("The page is loaded again from %1; changes not saved are lost.").arg(where);
-        ui::messageBox(m_window, text, QMessageBox::Ok, QMessageBox::Warning);
+        m_prompts->engineStopped(text, false);
     }
     const qint64 code = path.isEmpty() ? codes::Ok : m_surface->LoadDocument(path, false);
     if (path.isEmpty() || code != codes::Ok) {
@@ -496,18 +467,17 @@ void DocumentSession::offerRecovery()
         return;
     }
     const BusyGuard busy(m_busy);
-    for (const session::RecoveryStore::Orphan &orphan : session::RecoveryStore::orphans(m_recoveryFolder)) {
+    for (const RecoveryStore::Orphan &orphan : RecoveryStore::orphans(m_recoveryFolder)) {
         const QString which = orphan.pagePath.isEmpty() ? tr("a page never saved") : orphan.pagePath;
-        const int answer = ui::choose(m_window, tr("Recover the unsaved changes of %1?").arg(which),
-                                      {tr("Recover"), tr("Discard"), tr("Later")}, QMessageBox::Question);
-        if (answer == 1) {
-            session::RecoveryStore::remove(orphan);
-        } else if (answer == 0) {
-            if (checkSaveChanges() == Cancelled)
+        const Prompts::Recovery answer = m_prompts->recover(
+            tr("Recover the unsaved changes of %1?").arg(which), Prompts::RecoveryOf::EndedProgram);
+        if (answer == Prompts::Recovery::Discard) {
+            RecoveryStore::remove(orphan);
+        } else if (answer == Prompts::Recovery::Recover) {
+            if (checkSaveChanges() == SaveAnswer::Cancelled)
                 return;
-            if (m_surface->loadRecovered(orphan.pagePath,
-                                         QString::fromUtf8(session::RecoveryStore::read(orphan)))) {
-                session::RecoveryStore::remove(orphan);
+            if (m_surface->loadRecovered(orphan.pagePath, QString::fromUtf8(RecoveryStore::read(orphan)))) {
+                RecoveryStore::remove(orphan);
                 keepRecoveryCopy(); // this window's own copy from now on
                 refreshTitle();
                 return; // one page per window
@@ -516,4 +486,4 @@ void DocumentSession::offerRecovery()
     }
 }
 
-} // namespace shell
+} // namespace document

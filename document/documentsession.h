@@ -1,8 +1,9 @@
 #pragma once
 
+#include "document/pagefile.h"
+#include "document/prompts.h"
+#include "document/recovery.h"
 #include "pathrel/pathrel.h"
-#include "shell/pagefile.h"
-#include "shell/recovery.h"
 
 #include "surface/editsurface.h"
 
@@ -10,42 +11,42 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
-#include <functional>
+#include <memory>
 #include <optional>
 
-class QWidget;
-
-namespace shell {
+namespace document {
 
 // The one page being edited: new, open, save, save as, the question before a
 // changed page is replaced, the messages of loading and saving, the window's
 // title, and the recovery copy that outlives a crash. Every save of the
-// program goes through here; the surface never writes the page itself.
+// program goes through here; the surface never writes the page itself. What
+// it asks and tells the user goes through its prompts.
 class DocumentSession final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DocumentSession)
 
 public:
-    DocumentSession(surface::EditSurface *surface, QWidget *window);
+    DocumentSession(surface::EditSurface *surface, std::unique_ptr<Prompts> prompts,
+                    QObject *parent = nullptr);
     ~DocumentSession() override;
 
     // Answers of the change prompt.
-    enum SaveAnswer
+    enum class SaveAnswer
     {
         NothingChanged = 0,
         Saved = 1,
         Cancelled = 2, // or the save failed
         Declined = 7
     };
-    int checkSaveChanges();
-    // Save As asks for a path; a page never saved always does. True when the
-    // page is on disk as shown.
-    bool save(bool saveAs);
+    SaveAnswer checkSaveChanges();
+    // Save writes the page to its file, and is Save As for a page never
+    // saved; Save As asks for a path. True when the page is on disk as shown.
+    bool save();
+    bool saveAs();
     void newPage();
     // With the surface's open dialog, or the file given.
     void open(const QString &path = QString());
@@ -57,26 +58,28 @@ public:
     // The text a save would write now, references as they would be written;
     // nothing when the page cannot be read (error says why).
     std::optional<QString> pageText(QString *error = nullptr);
-    // Run before the page is read for a save or for the question about its
-    // changes: edits kept elsewhere (the source view) go into the page
-    // first. False when they could not, which stops the save.
-    void setBeforeReading(std::function<bool()> flush);
+    // Edits kept elsewhere (the source pane) go into the page before it is
+    // read for a save or for the question about its changes. The session
+    // does not own them; they are removed before they go.
+    void addPendingEdits(PendingEdits *edits);
+    void removePendingEdits(PendingEdits *edits);
 
     // Copies left by a program that crashed, offered one by one.
     void offerRecovery();
+    // A copy of a changed page now, as when the user leaves for another
+    // program; put off while the page is being read or changed.
+    void keepRecoveryCopy();
     // For tests: where recovery copies go and how often they are written.
     void setRecoveryFolder(const QString &folder);
     void setRecoveryInterval(int ms);
     // For tests: failures to inject into every write.
-    void setWriteFaults(const session::WriteFaults &faults);
+    void setWriteFaults(const WriteFaults &faults);
 
 signals:
     // Before a page is loaded or saved: the window's formatting controls wait
     // for the next display change.
     void aboutToChangeDocument();
     void titleChanged(const QString &title);
-    // Something the user should know that needs no answer.
-    void notice(const QString &text);
     // The page shown is the file at path, just opened or saved.
     void pageOnDisk(const QString &path);
 
@@ -86,6 +89,7 @@ private:
         bool ok = false;
         QString message;
     };
+    bool saveTo(bool saveAs);
     Outcome writePage(const QString &target);
     // The file Save As writes, as the user confirmed it; nothing when the
     // dialog or the question about replacing a file was dismissed.
@@ -103,11 +107,10 @@ private:
     };
     Prepared prepare(const QString &target);
     bool flushEdits();
-    std::function<bool()> m_beforeReading;
+    QList<PendingEdits *> m_pendingEdits;
     void showLoadError(qint64 code);
     void refreshTitle();
     void onEngineFailed(const QString &reason);
-    void keepRecoveryCopy();
     void throwAwayChanges();
     // The page's file as it was when the page was opened or last saved, to
     // tell when another program has changed it since.
@@ -123,8 +126,8 @@ private:
     DiskStamp m_onDisk;
 
     surface::EditSurface *m_surface;
-    QPointer<QWidget> m_window;
-    session::RecoveryStore m_recovery;
+    std::unique_ptr<Prompts> m_prompts;
+    RecoveryStore m_recovery;
     QString m_recoveryFolder;
     QTimer m_recoveryTimer;
     QTimer m_recoveryRetry; // a copy put off while the page was busy
@@ -138,9 +141,9 @@ private:
         BusyGuard &operator=(const BusyGuard &) = delete;
         int &m_depth;
     };
-    session::WriteFaults m_faults;
+    WriteFaults m_faults;
     bool m_hasFaults = false;
     bool m_handlingFailure = false;
 };
 
-} // namespace shell
+} // namespace document

@@ -9,7 +9,7 @@
 
 // Writing a page's file so that it cannot tear: the old file stays whole until
 // the new one is complete, and the file keeps its owner, group, mode and name.
-namespace session {
+namespace document {
 
 // Test seam: where the write fails, as a full disk or a failing device would.
 struct WriteFaults
@@ -51,4 +51,4 @@ struct Leftover
 };
 QList<Leftover> leftoversOf(const QString &pagePath);
 
-} // namespace session
+} // namespace document
