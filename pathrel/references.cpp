@@ -98,6 +98,14 @@ void collectReferences(const GumboNode *node, const QByteArray &utf8, std::vecto
                 const char quote = (first == '"' || first == '\'') ? first : 0;
                 const int start = int(a->value_start.offset) + (quote ? 1 : 0);
                 const int end = int(a->value_start.offset) + int(a->original_value.length) - (quote ? 1 : 0);
+                // The parser starts an unquoted value that begins with a
+                // character reference ("src=&lt;x.png") after it: what it
+                // gives is not the whole value.
+                int before = int(a->value_start.offset) - 1;
+                while (!quote && before > 0 && QByteArrayView(" \t\n\r\f").contains(utf8[before]))
+                    --before;
+                if (!quote && (before < 0 || utf8[before] != '='))
+                    continue;
                 if (end >= start)
                     out.push_back({start, end, quote, shape, kind});
             }
@@ -200,6 +208,67 @@ QString escapedFor(const QString &value, char quote)
     return out;
 }
 
+// A value as a browser reads it. A style element's text is no attribute:
+// "&" there is just "&". In an attribute, the character references an editor
+// writes are read; nothing when another "&" stands in it, which is left as
+// it is written.
+// When rawAt is given, it gets for each character read (and the end) where
+// it stands in value.
+std::optional<QString> readValue(const QString &value, char quote, QList<qsizetype> *rawAt = nullptr)
+{
+    if (quote == 1 || !value.contains(u'&')) {
+        if (rawAt)
+            for (qsizetype i = 0; i <= value.size(); ++i)
+                rawAt->append(i);
+        return value;
+    }
+    static const QRegularExpression reference(
+        QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6});"));
+    QString out;
+    qsizetype copied = 0;
+    qsizetype read = 0;
+    for (QRegularExpressionMatchIterator it = reference.globalMatch(value); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(1);
+        char32_t c = 0;
+        if (name == u"amp")
+            c = U'&';
+        else if (name == u"lt")
+            c = U'<';
+        else if (name == u"gt")
+            c = U'>';
+        else if (name == u"quot")
+            c = U'"';
+        else if (name == u"apos")
+            c = U'\'';
+        else if (name.size() > 1 && (name[1] == u'x' || name[1] == u'X'))
+            c = name.mid(2).toUInt(nullptr, 16);
+        else
+            c = name.mid(1).toUInt();
+        // Browsers read 128 to 159 as Windows-1252 characters.
+        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || (c >= 0x80 && c <= 0x9F))
+            return std::nullopt;
+        const QString character = QString::fromUcs4(&c, 1);
+        if (rawAt) {
+            for (qsizetype i = copied; i < m.capturedStart(); ++i)
+                rawAt->append(i);
+            for (qsizetype i = 0; i < character.size(); ++i)
+                rawAt->append(m.capturedStart());
+        }
+        out += QStringView(value).mid(copied, m.capturedStart() - copied);
+        out += character;
+        copied = m.capturedEnd();
+        ++read;
+    }
+    if (rawAt)
+        for (qsizetype i = copied; i <= value.size(); ++i)
+            rawAt->append(i);
+    out += QStringView(value).mid(copied);
+    if (read != value.count(u'&'))
+        return std::nullopt;
+    return out;
+}
+
 // A value as it is written back where the old one stood.
 QByteArray written(const QString &value, char quote)
 {
@@ -216,7 +285,7 @@ QByteArray written(const QString &value, char quote)
 // is not a relative local address.
 QString rebaseAddress(const QString &address, const QString &from, const QString &toPage)
 {
-    if (address.contains(u'&') || !isRelativeLocal(address))
+    if (!isRelativeLocal(address))
         return address;
     const qsizetype cut = pathEnd(address);
     const QString file = resolvedRelative(address, from);
@@ -261,11 +330,13 @@ QString rebaseReferences(const QString &html, const QString &fromFolder, const Q
     for (const ValueSpan &span : s.spans) {
         if (span.start < copied)
             continue;
-        const QString value = spanText(s, span);
-        const QString rebased = rebaseValue(value, span.shape, from, toPage);
-        if (rebased == value)
+        const std::optional<QString> value = readValue(spanText(s, span), span.quote);
+        if (!value)
             continue;
-        done.append({value, rebased, Rewrite::Rebased});
+        const QString rebased = rebaseValue(*value, span.shape, from, toPage);
+        if (rebased == *value)
+            continue;
+        done.append({*value, rebased, Rewrite::Rebased});
         out.append(s.utf8.constData() + copied, span.start - copied);
         out.append(written(rebased, span.quote));
         copied = span.end;
@@ -274,44 +345,6 @@ QString rebaseReferences(const QString &html, const QString &fromFolder, const Q
         return html;
     out.append(s.utf8.constData() + copied, s.utf8.size() - copied);
     return QString::fromUtf8(out);
-}
-
-// The character references an editor writes in attribute values, read as a
-// browser reads them; any other "&" stands for itself.
-QString unescapedAttribute(const QString &value)
-{
-    if (!value.contains(u'&'))
-        return value;
-    static const QRegularExpression reference(
-        QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6});"));
-    QString out;
-    qsizetype copied = 0;
-    for (QRegularExpressionMatchIterator it = reference.globalMatch(value); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        const QString name = m.captured(1);
-        char32_t c = 0;
-        if (name == u"amp")
-            c = U'&';
-        else if (name == u"lt")
-            c = U'<';
-        else if (name == u"gt")
-            c = U'>';
-        else if (name == u"quot")
-            c = U'"';
-        else if (name == u"apos")
-            c = U'\'';
-        else if (name.size() > 1 && (name[1] == u'x' || name[1] == u'X'))
-            c = name.mid(2).toUInt(nullptr, 16);
-        else
-            c = name.mid(1).toUInt();
-        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            continue; // no character: left as written
-        out += QStringView(value).mid(copied, m.capturedStart() - copied);
-        out += QString::fromUcs4(&c, 1);
-        copied = m.capturedEnd();
-    }
-    out += QStringView(value).mid(copied);
-    return out;
 }
 
 bool isDrivePath(const QString &value)
@@ -371,14 +404,23 @@ QList<Reference> listReferences(const QString &html, const QString &pagePath)
         const qsizetype valueOffset = unit;
         const QString value = html.mid(
             valueOffset, QString::fromUtf8(s.utf8.constData() + span.start, span.end - span.start).size());
-        eachAddress(value, span.shape, [&](qsizetype start, qsizetype length) {
+        // The addresses are found in the value as a browser reads it (a
+        // style attribute holds url(&quot;a.png&quot;)), as the rebase finds
+        // them; each is given as written. A value the rebase leaves as
+        // written names no file here either.
+        QList<qsizetype> rawAt;
+        const std::optional<QString> read = readValue(value, span.quote, &rawAt);
+        const QString &readText = read ? *read : value;
+        eachAddress(readText, span.shape, [&](qsizetype start, qsizetype length) {
+            const qsizetype rawStart = read ? rawAt[start] : start;
+            const qsizetype rawEnd = read ? rawAt[start + length] : start + length;
             Reference r;
             r.kind = span.kind;
-            r.value = value.mid(start, length);
-            r.offset = valueOffset + start;
-            r.length = length;
-            // A style element's text is no attribute: "&" there is just "&".
-            r.localPath = localPathOf(span.quote == 1 ? r.value : unescapedAttribute(r.value), folder);
+            r.value = value.mid(rawStart, rawEnd - rawStart);
+            r.offset = valueOffset + rawStart;
+            r.length = rawEnd - rawStart;
+            if (read)
+                r.localPath = localPathOf(readText.mid(start, length), folder);
             out.append(r);
         });
     }

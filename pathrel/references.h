@@ -32,15 +32,19 @@ struct Reference
     QString value;        // as written, character references and escapes included
     qsizetype offset = 0; // where value stands in the page's text
     qsizetype length = 0;
-    // The local file it names: a file URL's path, a Windows path, or a
-    // relative address resolved against the page's folder; "" for anything
-    // else (web addresses, site-root paths such as "/about.html", relative
-    // addresses in a page never saved or in one with a base element).
+    // The local file it names, read as the save and the move read it: a
+    // file URL's path (escapes decoded once; "?" and "#" belong to the name,
+    // as the save takes them), a Windows path, or a relative address without
+    // its query and fragment resolved against the page's folder; "" for
+    // anything else (web addresses, site-root paths such as "/about.html",
+    // relative addresses in a page never saved or in one with a base element,
+    // values with an "&" that starts no character reference read here).
     QString localPath;
 };
 
-// The page's references in the order they stand in the text; nothing is
-// rewritten. pagePath is the page's file ("" for a page never saved).
+// The page's references in the order they stand in the text, found as the
+// move finds them; nothing is rewritten. pagePath is the page's file ("" for
+// a page never saved).
 QList<Reference> listReferences(const QString &html, const QString &pagePath);
 
 struct RewriteOptions

@@ -53,8 +53,8 @@ void checkOnlyValuesChange(const QString &input, const QString &key, const QStri
 
 // The listing reads what stands in the text, in order; and a page moved to
 // another folder still names, reference by reference, the files it named.
-// The move is judged on pages without file URLs, escapes or character
-// references, which the listing reads in ways the move leaves to the save.
+// The move is judged on pages without file URLs or escapes, which the move
+// leaves to the save.
 void checkListingAndMove(const QString &text)
 {
     const QString origin = QStringLiteral("/home/u/site");
@@ -66,9 +66,8 @@ void checkListingAndMove(const QString &text)
         check(QStringView(text).mid(r.offset, r.length) == r.value);
         last = r.offset;
     }
-    for (const QChar c : {u'&', u'%'})
-        if (text.contains(c))
-            return;
+    if (text.contains(u'%'))
+        return;
     if (text.contains(QLatin1String("file:"), Qt::CaseInsensitive))
         return;
     const QString moved = QStringLiteral("/home/u/site/sub/moved.html");

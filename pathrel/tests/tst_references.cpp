@@ -49,6 +49,11 @@ void TestReferences::listing_data()
         << ReferenceKind::Src << "a.png" << 21 << "/s/a.png";
     QTest::newRow("character reference read") << "<img src=\"a&amp;b.png\">" << page << 0
                                               << ReferenceKind::Src << "a&amp;b.png" << 10 << "/s/a&b.png";
+    QTest::newRow("css url in quotes written as references")
+        << "<p style=\"background:url(&quot;i/a.png&quot;)\">" << page << 0 << ReferenceKind::CssUrl
+        << "i/a.png" << 31 << "/s/i/a.png";
+    QTest::newRow("unknown character reference: as written, no file")
+        << "<img src=\"a&copy;b.png\">" << page << 0 << ReferenceKind::Src << "a&copy;b.png" << 10 << "";
     QTest::newRow("file URL of a drive")
         << "<img src=\"file:///C:/site/a.gif\">" << page << 0 << ReferenceKind::Src << "file:///C:/site/a.gif"
         << 10 << "C:/site/a.gif";
@@ -105,6 +110,16 @@ void TestReferences::rewriting_data()
         << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)"
         << R"(<a href="http://x/a.html"><a href="#x"><a href="/root.html"><a href="mailto:a@b">)"
         << "";
+    QTest::newRow("character references are read and written back")
+        << R"x(<a href="p.php?a=1&amp;b=2"><p style="background:url(&quot;i/a.png&quot;)">)x"
+        << R"x(<a href="../p.php?a=1&amp;b=2"><p style="background:url(&quot;../i/a.png&quot;)">)x"
+        << "p.php?a=1&b=2|../p.php?a=1&b=2|background:url(\"i/a.png\")|background:url(\"../i/a.png\")";
+    QTest::newRow("a value with another \"&\" stays") << R"(<img src="a&copy;b.png">)"
+                                                      << R"(<img src="a&copy;b.png">)"
+                                                      << "";
+    QTest::newRow("an unquoted value starting with a reference stays") << R"(<img src=&lt;x.png>)"
+                                                                       << R"(<img src=&lt;x.png>)"
+                                                                       << "";
     QTest::newRow("a page with a base of its own stays") << R"(<base href="http://x/"><img src="a.png">)"
                                                          << R"(<base href="http://x/"><img src="a.png">)"
                                                          << "";

@@ -130,7 +130,8 @@ void TestSaveSafety::referencesFollowThePage()
               "<HTML><BODY BACKGROUND=" +
                   QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("site/bg.gif"))).toEncoded() +
                   ">\r\n<P>http://example.com/../x.html</P>\r\n"
-                  "<img id=a src=\"images/a.png\"> <a href=\"sub/page2.html\">two</a>\r\n</BODY></HTML>");
+                  "<img id=a src=\"images/a.png\"> <a href=\"sub/page2.html\">two</a>\r\n"
+                  "<style>#s{background:url(images/a.png)}</style><div id=s>s</div></BODY></HTML>");
     open(page);
     // Saved as it stands: the background becomes relative, the text after the
     // tag stays as it was.
@@ -151,6 +152,10 @@ void TestSaveSafety::referencesFollowThePage()
     // The page reads, and shows, the references as written.
     QVERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("src=\"../images/a.png\"")));
     QTRY_COMPARE(m_window.js(QStringLiteral("document.getElementById('a').naturalWidth")).toInt(), 6);
+    const QString background =
+        m_window.js(QStringLiteral("getComputedStyle(document.getElementById('s')).backgroundImage"))
+            .toString();
+    QVERIFY2(background.endsWith(QStringLiteral("/site/images/a.png\")")), qPrintable(background));
     QCOMPARE(readTestFile(page).contains("images/a.png"), true); // the original stays as it was
 }
 

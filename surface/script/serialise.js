@@ -414,6 +414,10 @@
         const relative = info.relative || {};
         if (Object.keys(relative).length || info.base) {
             withQuiet(() => {
+                // The base first: a style element's addresses resolve once,
+                // against the base as its text is set.
+                if (info.base)
+                    setBase(info.base);
                 if (Object.keys(relative).length) {
                     for (const attr of ['src', 'href', 'background', 'srcset', 'style'])
                         for (const el of document.querySelectorAll('[' + attr + ']')) {
@@ -425,8 +429,6 @@
                         if (!ours.has(style) && relative[style.textContent] !== undefined)
                             style.textContent = relative[style.textContent];
                 }
-                if (info.base)
-                    setBase(info.base);
             });
         }
         // The page as saved is numbered afresh before anything changes it:
