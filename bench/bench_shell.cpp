@@ -4,6 +4,7 @@
 #include "shell/mainform.h"
 #include "shell/program.h"
 #include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
 #include "uikit/uiseam.h"
 
 #include "bench/benchutil.h"
@@ -68,7 +69,7 @@ int childOurs()
     ui::setScript(&script);
     ExposeWatch watch;
     qApp->installEventFilter(&watch); // the first window's first expose
-    shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
+    shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); }, programOffers());
     if (program.start({QCoreApplication::applicationFilePath()}))
         return 1;
     const shell::MainForm *form = program.windows().value(0);
@@ -211,7 +212,7 @@ int main(int argc, char *argv[])
     {
         ui::Script script;
         ui::setScript(&script);
-        shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
+        shell::MainForm form(std::make_unique<surface::WebEngineSurface>(), programOffers());
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
         script.fileAnswers << pagePath;

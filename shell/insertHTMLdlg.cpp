@@ -1,6 +1,7 @@
 #include "shell/insertHTMLdlg.h"
 
 #include "surface/editsurface.h"
+#include "uikit/menuentry.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,6 +56,25 @@ void InsertHTMLDlg::CmdOK_Click()
     if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
         range->pasteHTML(HTMLText->text()); // a refused paste is not the user's concern here
     accept();
+}
+
+void insertHtml(const ui::menus::Window &window)
+{
+    InsertHTMLDlg dialog(window.surface, window.widget);
+    dialog.exec();
+}
+
+void registerInsertHtml(ui::menus::Registry &registry)
+{
+    using namespace ui::menus;
+    registry.offer(Place::Inserting, [](const Window &w) {
+        // Raw HTML does not replace a selected object.
+        return QList<Entry>{
+            {.name = "InsertHTML",
+             .caption = InsertHTMLDlg::tr("H&TML..."),
+             .handler = [w](QAction *) { insertHtml(w); },
+             .offered = [s = w.surface] { return s->DOM().selection().type() != QLatin1String("Control"); }}};
+    });
 }
 
 } // namespace shell

@@ -8,6 +8,11 @@ namespace surface {
 class EditSurface;
 }
 
+namespace ui::menus {
+class Registry;
+struct Window;
+} // namespace ui::menus
+
 namespace shell {
 
 // Lets the user type raw HTML and inserts it at the selection unchanged.
@@ -27,5 +32,10 @@ public slots:
 private:
     surface::EditSurface *m_surface;
 };
+
+// Opens Insert HTML on the window's page.
+void insertHtml(const ui::menus::Window &window);
+// Insert > "H&TML...", offered while no object is selected.
+void registerInsertHtml(ui::menus::Registry &registry);
 
 } // namespace shell

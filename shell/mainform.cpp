@@ -1,14 +1,8 @@
 #include "shell/mainform.h"
 
-#include "about/aboutbox.h"
-#include "hyperlink/hyperlinkdialog.h"
 #include "image/imagefragment.h"
-#include "image/insertimagedialog.h"
-#include "pageprops/pagepropertiesdialog.h"
-#include "publish/publishdialog.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
-#include "shell/insertHTMLdlg.h"
 #include "shell/menutable.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
@@ -104,8 +98,8 @@ const char *const kBlockFormatNames[] = {"FormatSub_0",  "FormatSub_1",  "Format
                                          "FormatSub_12", "FormatSub_13", "FormatSub_14", "FormatSub_15"};
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
-    : QMainWindow(parent), m_surface(std::move(editSurface))
+MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, ui::menus::Registry offers, QWidget *parent)
+    : QMainWindow(parent), m_surface(std::move(editSurface)), m_offers(std::move(offers))
 {
     setObjectName(QStringLiteral("MainForm"));
     pictures::chooseTheme();
@@ -265,11 +259,7 @@ void MainForm::buildMenus()
           separator("sep10"),
           {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::mnuFilePrint_Click)},
           {.name = "FileSep2", .enabled = false, .separator = true},
-          // Built and wired, never offered.
-          {.name = "mnuFilePublish",
-           .caption = tr("P&ublish file..."),
-           .handler = call(this, &MainForm::mnuFilePublish_Click),
-           .enabled = false},
+          placeFor(Place::Publishing),
           separator("FileSep3"),
           {"FileExit", tr("E&xit"), {}, call(this, &MainForm::FileExit_Click)}},
          // Another window may have changed the list since.
@@ -301,37 +291,20 @@ void MainForm::buildMenus()
            .checkable = true}}},
         {"Insert",
          tr("&Insert"),
-         {{"mnuInsertPageProperties",
-           tr("&Page Properties..."),
-           {},
-           call(this, &MainForm::mnuInsertPageProperties_Click)},
-          separator("sep1"),
-          {"mnuInsertHyperlink", tr("&Hyperlink..."), {}, call(this, &MainForm::mnuInsertHyperlink_Click)},
-          {"mnuInsertImage", tr("&Image..."), {}, call(this, &MainForm::mnuInsertImage_Click)},
-          // Raw HTML does not replace a selected object.
-          {.name = "InsertHTML",
-           .caption = tr("H&TML..."),
-           .handler = call(this, &MainForm::InsertHTML_Click),
-           .offered = [this] { return surface()->DOM().selection().type() != QLatin1String("Control"); }}}},
+         {placeFor(Place::PageSettings), separator("sep1"), placeFor(Place::Inserting)}},
         {"Format", tr("F&ormat"), formats, [this] { refreshFormatMenu(); }},
-        {"mnuSpecialEffects",
-         tr("&Special Effects"),
-         {{"mnuFizzet",
-           tr("Fizzet: Web page special effects..."),
-           {},
-           call(this, &MainForm::mnuFizzet_Click)}}},
+        {"mnuSpecialEffects", tr("&Special Effects"), {placeFor(Place::SpecialEffects)}},
         {"Help",
          tr("&Help"),
          {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::ShowHelp)},
           separator("sep2"),
-          {"mnuHelpIncreaseTraffic",
-           tr("&Increase traffic to your Web site..."),
-           {},
-           call(this, &MainForm::mnuHelpIncreaseTraffic_Click)},
+          placeFor(Place::OtherProducts),
           separator("sep3"),
-          {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
+          placeFor(Place::AboutProgram)}},
     };
-    for (const Menu &menu : menus) {
+    const ui::menus::Window here{surface(), this};
+    for (Menu menu : menus) {
+        menu.entries = withOffers(menu.entries, m_offers, here);
         const std::function<void()> refresh = addMenu(menuBar(), this, menu);
         // The Edit menu's items carry window keys (Find): a menu opened while
         // the page was loading left them disabled, so they follow the page
@@ -376,7 +349,7 @@ void MainForm::refreshFormatMenu()
 void MainForm::buildToolbars()
 {
     const auto command = [this](int c) { return [this, c](QAction *) { surface()->ExecCommand(c); }; };
-    const Entry standard[] = {
+    const QList<Entry> standard = {
         {"New", tr("New"), {}, call(this, &MainForm::FileNew_Click), "document-new", tr("New (Ctrl-N)")},
         {"Open", tr("Open"), {}, call(this, &MainForm::FileOpen_Click), "document-open", tr("Open (Ctrl-O)")},
         {"Save", tr("Save"), {}, call(this, &MainForm::FileSave_Click), "document-save", tr("Save (Ctrl-S)")},
@@ -400,28 +373,11 @@ void MainForm::buildToolbars()
          },
          "edit-find",
          tr("Find/Search")},
-        {"Page Properties",
-         tr("Page Properties"),
-         {},
-         call(this, &MainForm::mnuInsertPageProperties_Click),
-         "document-properties",
-         tr("Page Properties")},
-        {"Hyperlink",
-         tr("Hyperlink"),
-         {},
-         call(this, &MainForm::mnuInsertHyperlink_Click),
-         "insert-link",
-         tr("Insert Hyperlink")},
-        {"Image",
-         tr("Image"),
-         {},
-         call(this, &MainForm::mnuInsertImage_Click),
-         "insert-image",
-         tr("Insert image")},
+        placeFor(Place::InsertButtons),
     };
     QToolBar *standardBar = addToolBar(tr("Standard"));
     standardBar->setObjectName(QStringLiteral("Toolbar2"));
-    for (const Entry &e : standard)
+    for (const Entry &e : withOffers(standard, m_offers, {surface(), this}))
         addEntry(standardBar, this, e);
 
     addToolBarBreak();
@@ -1049,65 +1005,6 @@ void MainForm::setSpellingDictionary(const QString &dictionary)
 void MainForm::applySpelling()
 {
     surface()->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
-}
-
-void MainForm::InsertHTML_Click()
-{
-    InsertHTMLDlg dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuFilePublish_Click()
-{
-    if (surface()->IsDirty()) {
-        ui::messageBox(this,
-                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                           QStringLiteral("Please save the document before publishing it to your Web site."),
-                       QMessageBox::Ok, QMessageBox::NoIcon);
-        return;
-    }
-    publish::PublishDialog dialog(surface(), publish::systemPasswordStore(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuAbout_Click()
-{
-    about::AboutBox about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
-    about.exec();
-}
-
-void MainForm::mnuFizzet_Click()
-{
-    about::InfoBox box(
-        about::InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); },
-        this);
-    box.exec();
-}
-
-void MainForm::mnuHelpIncreaseTraffic_Click()
-{
-    about::InfoBox box(
-        about::InfoBox::Product::IncreaseTraffic,
-        [this](const QString &target) { ui::ShellOpen(this, target); }, this);
-    box.exec();
-}
-
-void MainForm::mnuInsertHyperlink_Click()
-{
-    hyperlink::HyperlinkDialog dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuInsertPageProperties_Click()
-{
-    pageprops::PagePropertiesDialog dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuInsertImage_Click()
-{
-    image::InsertImageDialog dialog(surface(), this);
-    dialog.exec();
 }
 
 } // namespace shell

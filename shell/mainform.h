@@ -2,6 +2,7 @@
 
 #include "shell/commands.h"
 #include "surface/editsurface.h"
+#include "uikit/menuentry.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -40,8 +41,10 @@ class MainForm final : public QMainWindow
 
 public:
     // The surface is made by the caller (the program passes the Qt WebEngine
-    // one) and owned by the window.
-    explicit MainForm(std::unique_ptr<surface::EditSurface> editSurface, QWidget *parent = nullptr);
+    // one) and owned by the window; the dialogs' menu and toolbar items come
+    // from offers.
+    MainForm(std::unique_ptr<surface::EditSurface> editSurface, ui::menus::Registry offers,
+             QWidget *parent = nullptr);
     ~MainForm() override;
 
     // The editing surface; its widget keeps the name "DHTMLEdit1".
@@ -66,14 +69,6 @@ public slots:
     void FileSaveAs_Click();
     void mnuFilePrint_Click();
     void FileExit_Click();
-    void InsertHTML_Click();
-    void mnuInsertHyperlink_Click();
-    void mnuInsertPageProperties_Click();
-    void mnuInsertImage_Click();
-    void mnuFilePublish_Click();
-    void mnuAbout_Click();
-    void mnuFizzet_Click();
-    void mnuHelpIncreaseTraffic_Click();
     void Color_Click();
 
 signals:
@@ -124,6 +119,7 @@ private:
     void fillSpellingMenu();
 
     std::unique_ptr<surface::EditSurface> m_surface;
+    ui::menus::Registry m_offers;
     DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
     QComboBox *m_fontCombo = nullptr;

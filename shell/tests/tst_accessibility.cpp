@@ -15,8 +15,8 @@
 namespace {
 struct NoPasswords final : publish::PasswordStore
 {
-    std::optional<QString> read() override { return std::nullopt; }
-    bool write(const QString &) override { return false; }
+    void read(QObject *, std::function<void(std::optional<QString>)> done) override { done(std::nullopt); }
+    void write(const QString &, QObject *, std::function<void(bool)> done) override { done(false); }
     void remove() override {}
 };
 

@@ -305,7 +305,7 @@ void TestMainForm::typingReplacesTheStartPlaceholder()
 // made active, which a window manager does after the window is shown.
 void TestMainForm::typingGoesIntoThePageAtOnce()
 {
-    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>(), programOffers());
     QCOMPARE(form->focusWidget(), form->surface()->widget());
     form->setAttribute(Qt::WA_ShowWithoutActivating);
     form->show();
@@ -323,7 +323,7 @@ void TestMainForm::startsWithoutReadingPictureFiles()
 {
     // Every picture the window shows as it opens is baked in: reading one
     // file, even a PNG, loads every image format plugin (about 1 MiB).
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
     MainForm *window = program.windows().value(0);
     QVERIFY(window);
@@ -343,7 +343,7 @@ void TestMainForm::shippedPicturesShow()
     // The window's pictures are baked at build time: lost on the way, or a
     // toolbar picture missing from the list baked, a button would be blank
     // here (this platform has no icon theme of its own).
-    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>(), programOffers());
     QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     QStringList themed;
     for (const QToolBar *bar : form->findChildren<QToolBar *>()) {
@@ -629,7 +629,7 @@ void TestMainForm::commandLineOpensPages()
     const QString second =
         writeTestFile(m_dir->filePath(QStringLiteral("second page.html")), "<p>second</p>");
     const QString missing = m_dir->filePath(QStringLiteral("new.html"));
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv"), first, QUrl::fromLocalFile(second).toString(),
                             QStringLiteral("https://example.org/a.html"), missing}));
     const QList<MainForm *> windows = program.windows();
@@ -666,7 +666,7 @@ void TestMainForm::recentPages()
         s.setValue(QStringLiteral("Recent/Page1"), gone);
         s.setValue(QStringLiteral("Recent/Page2"), kept);
     }
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
     MainForm *form = program.windows().constFirst();
     m_script.fileAnswers << opened;

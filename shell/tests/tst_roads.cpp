@@ -202,7 +202,7 @@ void TestRoads::linkReplacesWhatTheSelectionShows()
         d.addressBox->setEditText(address);
         d.insertLink();
     });
-    m_window.form->mnuInsertHyperlink_Click();
+    m_window.trigger(QStringLiteral("mnuInsertHyperlink"));
     QVERIFY(answered);
     QCOMPARE(body(), expected);
     // The link is one step to undo, and the page reads back as it stands.
@@ -249,13 +249,13 @@ void TestRoads::insertedFileIsSavedRelative()
             d.altTextEdit->setText(QStringLiteral("Logo"));
             d.insertImage();
         });
-        m_window.form->mnuInsertImage_Click();
+        m_window.trigger(QStringLiteral("mnuInsertImage"));
     } else {
         whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
             d.backgroundImageEdit->setText(picture);
             d.applyToPage();
         });
-        m_window.form->mnuInsertPageProperties_Click();
+        m_window.trigger(QStringLiteral("mnuInsertPageProperties"));
     }
     QVERIFY(answered);
     const QString inserted = attribute + QStringLiteral("=\"file://") + picture + u'"';
@@ -348,7 +348,7 @@ void TestRoads::pagePropertiesEditThePageInPlace()
             d.textColourEdit->setText(QStringLiteral("ff0000"));
         d.applyToPage();
     });
-    m_window.form->mnuInsertPageProperties_Click();
+    m_window.trigger(QStringLiteral("mnuInsertPageProperties"));
     QVERIFY(answered);
     QCOMPARE(surface()->DocumentTitle(), title);
     QVERIFY(surface()->IsDirty());

@@ -1,0 +1,15 @@
+#pragma once
+
+namespace ui::menus {
+class Registry;
+struct Window;
+} // namespace ui::menus
+
+namespace image {
+
+// Opens Insert Image on the window's page.
+void insertImage(const ui::menus::Window &window);
+// Insert > "&Image..." and the Standard toolbar's "Image" button.
+void registerEntries(ui::menus::Registry &registry);
+
+} // namespace image

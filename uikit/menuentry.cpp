@@ -1,0 +1,29 @@
+#include "uikit/menuentry.h"
+
+namespace ui::menus {
+
+Entry separator(const char *name)
+{
+    return {.name = name, .separator = true};
+}
+
+Entry placeFor(Place place)
+{
+    return {.place = place};
+}
+
+void Registry::offer(Place place, Offer offer)
+{
+    m_offers.append({place, std::move(offer)});
+}
+
+QList<Entry> Registry::entries(Place place, const Window &window) const
+{
+    QList<Entry> out;
+    for (const auto &[where, offer] : m_offers)
+        if (where == place)
+            out += offer(window);
+    return out;
+}
+
+} // namespace ui::menus
