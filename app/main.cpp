@@ -4,7 +4,7 @@
 #include "pageprops/entries.h"
 #include "publish/entries.h"
 #include "quillonkiv_config.h"
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
 #include "shell/program.h"
 #include "surface/webenginesurface.h"
 #include "uikit/menuentry.h"

@@ -216,15 +216,15 @@ int main(int argc, char *argv[])
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
         script.fileAnswers << pagePath;
-        form.FileOpen_Click();
-        form.SaveCurrentDocument(false); // the references become relative once
+        form.open();
+        form.savePage(false); // the references become relative once
         for (int run = 0; run < 5; ++run) {
             waitFor([] { return false; }, 500);
-            saveOurs.push_back(timed([&] { form.SaveCurrentDocument(false); }));
+            saveOurs.push_back(timed([&] { form.savePage(false); }));
             form.surface()->DOM().body().setAttribute(
                 QStringLiteral("bgcolor"), run % 2 ? QStringLiteral("#ffffff") : QStringLiteral("#fffffe"));
             waitFor([] { return false; }, 500);
-            saveEdited.push_back(timed([&] { form.SaveCurrentDocument(false); }));
+            saveEdited.push_back(timed([&] { form.savePage(false); }));
         }
 
         // The window's whole refresh on a display change, on a 1 MB page with a
@@ -236,7 +236,7 @@ int main(int argc, char *argv[])
         f.write(bigPage(1024 * 1024, 2000, folder).toUtf8());
         f.close();
         script.fileAnswers << smallPath;
-        form.FileOpen_Click();
+        form.open();
         auto *surface = static_cast<surface::WebEngineSurface *>(form.surface());
         surface->evaluate(QStringLiteral(
             "(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"

@@ -461,31 +461,63 @@ QString PublishDialog::readReplyText()
     return text;
 }
 
-void PublishDialog::transferStateChanged(int state)
+namespace {
+// What panel 1 says while a command runs.
+QString stateText(Transfer::State state)
 {
-    const QHash<int, QString> texts = {
-        {1, tr("Resolving Host")},     {2, tr("Host Resolved")},     {3, tr("Connecting")},
-        {4, tr("Connected")},          {5, tr("Sending Request")},   {6, tr("Request Sent")},
-        {7, tr("Receiving Response")}, {8, tr("Response Received")}, {9, tr("Disconnecting")},
-        {10, tr("Disconnected")},      {11, tr("Remote Error")}};
-    if (state == 11) {
+    using State = Transfer::State;
+    switch (state) {
+    case State::ResolvingHost:
+        return PublishDialog::tr("Resolving Host");
+    case State::HostResolved:
+        return PublishDialog::tr("Host Resolved");
+    case State::Connecting:
+        return PublishDialog::tr("Connecting");
+    case State::Connected:
+        return PublishDialog::tr("Connected");
+    case State::SendingRequest:
+        return PublishDialog::tr("Sending Request");
+    case State::RequestSent:
+        return PublishDialog::tr("Request Sent");
+    case State::ReceivingResponse:
+        return PublishDialog::tr("Receiving Response");
+    case State::ResponseReceived:
+        return PublishDialog::tr("Response Received");
+    case State::Disconnecting:
+        return PublishDialog::tr("Disconnecting");
+    case State::Disconnected:
+        return PublishDialog::tr("Disconnected");
+    case State::RemoteError:
+        return PublishDialog::tr("Remote Error");
+    case State::ResponseCompleted:
+        return PublishDialog::tr("Response Completed");
+    case State::Idle:
+        break;
+    }
+    return {};
+}
+} // namespace
+
+void PublishDialog::transferStateChanged(Transfer::State state)
+{
+    using State = Transfer::State;
+    if (state == State::RemoteError) {
         // The reason goes with the state text, and to a message box while
         // the dialog is still open.
         hourglass(false);
         const QString why = transfer->errorText();
-        panels[0]->setText(why.isEmpty() ? texts.value(state)
-                                         : texts.value(state) + QStringLiteral(": ") + why);
+        panels[0]->setText(why.isEmpty() ? stateText(state) : stateText(state) + QStringLiteral(": ") + why);
         if (!m_closing && !why.isEmpty())
             ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    if (state != 12) {
-        if (state == 10)
+    if (state != State::ResponseCompleted) {
+        if (state == State::Disconnected)
             hourglass(false);
-        panels[0]->setText(texts.value(state));
+        panels[0]->setText(stateText(state));
         return;
     }
-    panels[0]->setText(tr("Response Completed"));
+    panels[0]->setText(stateText(state));
     QCoreApplication::processEvents();
     if (pendingCommand == QLatin1String("DIR")) {
         panels[1]->setText(tr("Bytes Received: "));

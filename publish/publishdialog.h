@@ -1,5 +1,7 @@
 #pragma once
 
+#include "publish/transfer.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -17,7 +19,6 @@ class EditSurface;
 }
 
 namespace publish {
-class Transfer;
 
 // Where the password is kept: the system's keychain, or nowhere. A keychain
 // may take seconds to answer, or never answer: each call returns at once and
@@ -70,7 +71,7 @@ public slots:
     void uploadPage();
     void disconnectFromServer();
     void openListedEntry();
-    void transferStateChanged(int state);
+    void transferStateChanged(publish::Transfer::State state);
 
     // Esc, the close button and accept() all end here: the running command
     // stops at once and no further step of a handler is sent.

@@ -109,7 +109,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, ui::menus::Registry
     surface()->setFilePicker(m_picker);
     m_session = new DocumentSession(surface(), this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
-    connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
+    connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::disableFormatControls);
     // A notice stands until the page changes again.
     connect(m_session, &DocumentSession::titleChanged, statusBar(), &QStatusBar::clearMessage);
     connect(m_session, &DocumentSession::pageOnDisk, this, [this](const QString &path) {
@@ -173,7 +173,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, ui::menus::Registry
 
     browse::installHelpKey(this);
 
-    Form_Load();
+    prepare();
 }
 
 MainForm::~MainForm()
@@ -250,18 +250,18 @@ void MainForm::buildMenus()
     const Menu menus[] = {
         {"File",
          tr("&File"),
-         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::FileNew_Click)},
+         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::newPage)},
           separator("FileNewSep1"),
-          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::FileOpen_Click)},
+          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::open)},
           {.name = "mnuFileRecent", .caption = tr("&Recent Pages"), .submenu = true},
-          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::FileSave_Click)},
-          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::FileSaveAs_Click)},
+          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::save)},
+          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::saveAs)},
           separator("sep10"),
-          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::mnuFilePrint_Click)},
+          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::print)},
           {.name = "FileSep2", .enabled = false, .separator = true},
           placeFor(Place::Publishing),
           separator("FileSep3"),
-          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::FileExit_Click)}},
+          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::exit)}},
          // Another window may have changed the list since.
          [this] { refreshRecentPages(); }},
         {"Edit",
@@ -296,7 +296,7 @@ void MainForm::buildMenus()
         {"mnuSpecialEffects", tr("&Special Effects"), {placeFor(Place::SpecialEffects)}},
         {"Help",
          tr("&Help"),
-         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::ShowHelp)},
+         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::showHelp)},
           separator("sep2"),
           placeFor(Place::OtherProducts),
           separator("sep3"),
@@ -350,15 +350,10 @@ void MainForm::buildToolbars()
 {
     const auto command = [this](int c) { return [this, c](QAction *) { surface()->ExecCommand(c); }; };
     const QList<Entry> standard = {
-        {"New", tr("New"), {}, call(this, &MainForm::FileNew_Click), "document-new", tr("New (Ctrl-N)")},
-        {"Open", tr("Open"), {}, call(this, &MainForm::FileOpen_Click), "document-open", tr("Open (Ctrl-O)")},
-        {"Save", tr("Save"), {}, call(this, &MainForm::FileSave_Click), "document-save", tr("Save (Ctrl-S)")},
-        {"Print",
-         tr("Print"),
-         {},
-         call(this, &MainForm::mnuFilePrint_Click),
-         "document-print",
-         tr("Print (Ctrl-P)")},
+        {"New", tr("New"), {}, call(this, &MainForm::newPage), "document-new", tr("New (Ctrl-N)")},
+        {"Open", tr("Open"), {}, call(this, &MainForm::open), "document-open", tr("Open (Ctrl-O)")},
+        {"Save", tr("Save"), {}, call(this, &MainForm::save), "document-save", tr("Save (Ctrl-S)")},
+        {"Print", tr("Print"), {}, call(this, &MainForm::print), "document-print", tr("Print (Ctrl-P)")},
         {"Cut", tr("Cut"), {}, command(DECMD_CUT), "edit-cut", tr("Cut (Ctrl-X)")},
         {"Copy", tr("Copy"), {}, command(DECMD_COPY), "edit-copy", tr("Copy (Ctrl-C)")},
         {"Paste", tr("Paste"), {}, command(DECMD_PASTE), "edit-paste", tr("Paste (Ctrl-V)")},
@@ -427,7 +422,7 @@ void MainForm::buildToolbars()
         {"Color",
          tr("Color"),
          {},
-         call(this, &MainForm::Color_Click),
+         call(this, &MainForm::chooseTextColor),
          "format-text-color",
          tr("Color"),
          DECMD_SETFORECOLOR},
@@ -565,7 +560,7 @@ void MainForm::restoreGeometryFromSettings()
     move(frame.topLeft());
 }
 
-void MainForm::Form_Load()
+void MainForm::prepare()
 {
     documentReady = false;
     restoreGeometryFromSettings();
@@ -575,7 +570,7 @@ void MainForm::Form_Load()
         m_fontSizeCombo->addItem(QString::number(i));
     m_fontCombo->setCurrentIndex(0);
     m_fontSizeCombo->setCurrentIndex(0);
-    DisableFormatControls();
+    disableFormatControls();
     surface()->widget()->raise();
     // Typing in a new window goes into the page, not into the font box that
     // would otherwise come first.
@@ -615,13 +610,13 @@ void MainForm::onDisplayChanged()
         m_formatButtons[i]->setEnabled(s >= DECMDF_ENABLED);
         m_formatButtons[i]->setChecked(s == DECMDF_LATCHED);
     }
-    RefreshFontBoxes();
+    refreshFontBoxes();
     if (surface()->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
         m_panels[0]->setText(
             surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
 }
 
-void MainForm::RefreshFontBoxes()
+void MainForm::refreshFontBoxes()
 {
     int s = surface()->QueryStatus(DECMD_GETFONTNAME);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
@@ -649,7 +644,7 @@ void MainForm::execFormatCommand(int command)
     onDisplayChanged(); // the button's pressed look follows the page, not the click
 }
 
-void MainForm::Color_Click()
+void MainForm::chooseTextColor()
 {
     const std::optional<QColor> c = ui::pickColor(this, Qt::black);
     if (!c)
@@ -658,7 +653,7 @@ void MainForm::Color_Click()
                            c->name(QColor::HexRgb).toUpper());
 }
 
-void MainForm::DisableFormatControls()
+void MainForm::disableFormatControls()
 {
     m_fontCombo->setEditText(QString());
     m_fontCombo->setEnabled(false);
@@ -669,32 +664,32 @@ void MainForm::DisableFormatControls()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void MainForm::FileNew_Click()
+void MainForm::newPage()
 {
     m_session->newPage();
 }
 
-void MainForm::FileOpen_Click()
+void MainForm::open()
 {
     m_session->open();
 }
 
-bool MainForm::SaveCurrentDocument(bool saveAs)
+bool MainForm::savePage(bool saveAs)
 {
     return m_session->save(saveAs);
 }
 
-void MainForm::FileSave_Click()
+void MainForm::save()
 {
-    SaveCurrentDocument(surface()->CurrentDocumentPath().isEmpty());
+    savePage(surface()->CurrentDocumentPath().isEmpty());
 }
 
-void MainForm::FileSaveAs_Click()
+void MainForm::saveAs()
 {
-    SaveCurrentDocument(true);
+    savePage(true);
 }
 
-void MainForm::mnuFilePrint_Click()
+void MainForm::print()
 {
     surface()->PrintDocument(true);
 }
@@ -809,19 +804,19 @@ void MainForm::insertPicture(const QString &path)
         range->pasteHTML(*fragment);
 }
 
-void MainForm::FileExit_Click()
+void MainForm::exit()
 {
     close();
 }
 
-bool MainForm::Form_QueryUnload()
+bool MainForm::queryClose()
 {
     // The same question as before New and Open: only Cancel, or a save that
     // failed, keeps the window open.
     return m_session->checkSaveChanges() != DocumentSession::Cancelled;
 }
 
-void MainForm::Form_Unload()
+void MainForm::rememberGeometry()
 {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
@@ -844,11 +839,11 @@ void MainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!Form_QueryUnload()) {
+    if (!queryClose()) {
         event->ignore();
         return;
     }
-    Form_Unload();
+    rememberGeometry();
     event->accept();
     emit closed();
     // Closing the last page's window ends the program, every other window with it.
@@ -859,7 +854,7 @@ void MainForm::closeEvent(QCloseEvent *event)
         QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
 }
 
-void MainForm::ShowHelp()
+void MainForm::showHelp()
 {
     browse::showHelp(this);
 }

@@ -53,9 +53,11 @@ public:
     // Known at the last right-click, read by the next menu choice.
     commands::ContextMenu contextMenu;
 
-    bool SaveCurrentDocument(bool saveAs);
-    void DisableFormatControls();
-    void ShowHelp();
+    // Saves the page, asking where when saveAs; false when it was not saved.
+    bool savePage(bool saveAs);
+    // The font boxes and format buttons wait for the page to say what holds.
+    void disableFormatControls();
+    void showHelp();
     DocumentSession *session() const { return m_session; }
     // The page's text pane; null until first shown.
     SourceView *sourceView() const { return m_source; }
@@ -63,13 +65,15 @@ public:
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
 public slots:
-    void FileNew_Click();
-    void FileOpen_Click();
-    void FileSave_Click();
-    void FileSaveAs_Click();
-    void mnuFilePrint_Click();
-    void FileExit_Click();
-    void Color_Click();
+    // The File menu's items, each after its caption.
+    void newPage();
+    void open();
+    void save(); // Save As for a page never saved
+    void saveAs();
+    void print();
+    void exit();
+    // The Color button: the colour of the text at the selection.
+    void chooseTextColor();
 
 signals:
     // The window was closed for good: its page is saved or given up.
@@ -85,9 +89,13 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void Form_Load();
-    bool Form_QueryUnload();
-    void Form_Unload();
+    // As the window opens: the geometry of the last run, the font boxes and
+    // the blank page.
+    void prepare();
+    // Whether the window may close: the page is saved or given up.
+    bool queryClose();
+    // The window's place and size, for the next start.
+    void rememberGeometry();
     void buildMenus();
     // The Format menu's checks follow the block format at the caret.
     void refreshFormatMenu();
@@ -96,7 +104,7 @@ private:
     void restoreGeometryFromSettings();
     void onDocumentComplete();
     void onDisplayChanged();
-    void RefreshFontBoxes();
+    void refreshFontBoxes();
     void execFormatCommand(int command);
     void onShowContextMenu();
     void onContextMenuAction(int position);

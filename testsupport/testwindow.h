@@ -8,7 +8,7 @@
 #include "image/entries.h"
 #include "pageprops/entries.h"
 #include "publish/entries.h"
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
 #include "shell/mainform.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testfiles.h"
@@ -65,7 +65,7 @@ struct TestWindow
     void openPage(const QString &path)
     {
         script.fileAnswers << path;
-        form->FileOpen_Click();
+        form->open();
     }
 
     // The menu item or toolbar button of that objectName, chosen.

@@ -395,10 +395,11 @@ void TestPublishDialog::session()
     QSignalSpy states(d->transfer, &publish::Transfer::stateChanged);
     d->refreshListing();
     QTRY_VERIFY(!d->transfer->isRunning());
-    QList<int> seen;
+    QList<publish::Transfer::State> seen;
     for (const QList<QVariant> &args : std::as_const(states))
-        seen << args.first().toInt();
-    QVERIFY2(std::is_sorted(seen.begin(), seen.end()) && seen.constLast() == 12,
+        seen << args.first().value<publish::Transfer::State>();
+    QVERIFY2(std::is_sorted(seen.begin(), seen.end()) &&
+                 seen.constLast() == publish::Transfer::State::ResponseCompleted,
              qPrintable(QDebug::toString(seen)));
     states.clear();
     d->disconnectFromServer();
@@ -663,7 +664,7 @@ void TestPublishDialog::reconnectCancels()
     connectTo(*d, normal);
     QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("index.html")), 15000);
     for (const QList<QVariant> &args : std::as_const(states))
-        QVERIFY(args.first().toInt() != 11);
+        QVERIFY(args.first().value<publish::Transfer::State>() != publish::Transfer::State::RemoteError);
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 

@@ -429,7 +429,7 @@ void TestMainForm::newOpenSave()
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
 
     makeDirty(QStringLiteral("<i>more</i>"));
-    form->FileSave_Click();
+    form->save();
     QVERIFY(m_script.messagesShown.isEmpty());
     const QByteArray saved = readTestFile(page);
     QVERIFY(saved.contains("<i>more</i>"));
@@ -440,7 +440,7 @@ void TestMainForm::newOpenSave()
     // New on a changed page: the prompt, then an empty page without a path.
     makeDirty();
     m_script.messageAnswers << QMessageBox::No;
-    form->FileNew_Click();
+    form->newPage();
     QCOMPARE(m_script.messagesShown.size(), 1);
     QCOMPARE(form->surface()->CurrentDocumentPath(), QString());
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
@@ -451,7 +451,7 @@ void TestMainForm::newOpenSave()
     const QString other = m_dir->filePath(QStringLiteral("site/other.html"));
     makeDirty(QStringLiteral("<u>new page</u>"));
     m_script.fileAnswers << other;
-    form->FileSave_Click();
+    form->save();
     QCOMPARE(form->surface()->CurrentDocumentPath(), other);
     QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
@@ -463,17 +463,17 @@ void TestMainForm::saveAs()
     QVERIFY(m_window.open());
     makeDirty();
     // A page never saved: failure, no message.
-    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(!form->savePage(true));
     QVERIFY(m_script.messagesShown.isEmpty());
     QVERIFY(form->surface()->IsDirty());
 
     const QString page = m_dir->filePath(QStringLiteral("a.html"));
     m_script.fileAnswers << page;
-    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(form->savePage(true));
     const QByteArray saved = readTestFile(page);
     // A page with a path: dismissed, it stays changed, on its path, unwritten.
     makeDirty(QStringLiteral("<s>again</s>"));
-    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(!form->savePage(true));
     QCOMPARE(readTestFile(page), saved);
     QVERIFY(form->surface()->IsDirty());
     QCOMPARE(form->surface()->CurrentDocumentPath(), page);
@@ -485,13 +485,13 @@ void TestMainForm::saveAs()
     const QString replace = QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(notes);
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
     m_script.messageAnswers << QMessageBox::No;
-    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(!form->savePage(true));
     QCOMPARE(m_script.messagesShown, QStringList{replace});
     QCOMPARE(readTestFile(notes), QByteArray("<p>my notes</p>"));
     QCOMPARE(form->surface()->CurrentDocumentPath(), page);
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("notes"));
     m_script.messageAnswers << QMessageBox::Yes;
-    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(form->savePage(true));
     QVERIFY(readTestFile(notes).contains("<s>again</s>"));
     QCOMPARE(form->surface()->CurrentDocumentPath(), notes);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("notes"))));
@@ -508,7 +508,7 @@ void TestMainForm::saveAs()
         }
     });
     poll.start(50);
-    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(!form->savePage(true));
     ui::setScript(&m_script);
     QCOMPARE(suffix, QStringLiteral("html"));
 }
@@ -523,7 +523,7 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
     QVERIFY(m_window.js(QStringLiteral("true")).toBool());
     QCoreApplication::sendPostedEvents();
     m_script.messageAnswers << QMessageBox::Cancel;
-    form->FileOpen_Click();
+    form->open();
     QCOMPARE(m_script.filesAsked, 0);
     QVERIFY(!form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QVERIFY(!form->findChild<QAction *>(QStringLiteral("Bold"))->isEnabled());
@@ -534,7 +534,7 @@ void TestMainForm::openFailureShowsMessage()
 {
     QVERIFY(m_window.open());
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
-    form->FileOpen_Click();
+    form->open();
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Error occurred while loading document: File not found.")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
@@ -542,7 +542,7 @@ void TestMainForm::openFailureShowsMessage()
 
     // A dismissed open dialog: nothing happens at all.
     m_script.messagesShown.clear();
-    form->FileOpen_Click();
+    form->open();
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
@@ -553,7 +553,7 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     QVERIFY(m_window.open());
     makeDirty(QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
-    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(form->savePage(true));
     QVERIFY(readTestFile(page).contains(text.toUtf8()));
     form->surface()->NewDocument();
     m_window.openPage(page);
@@ -643,7 +643,7 @@ void TestMainForm::commandLineOpensPages()
     QVERIFY(fresh->statusBar()->currentMessage().contains(missing));
     QVERIFY(!fresh->surface()->IsDirty());
     QVERIFY(!QFile::exists(missing));
-    fresh->FileSave_Click();
+    fresh->save();
     QVERIFY(QFile::exists(missing));
     QVERIFY(m_script.messagesShown.isEmpty());
     // Closing one window leaves the others.
@@ -670,9 +670,9 @@ void TestMainForm::recentPages()
     QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
     MainForm *form = program.windows().constFirst();
     m_script.fileAnswers << opened;
-    form->FileOpen_Click();
+    form->open();
     m_script.fileAnswers << saved;
-    form->FileSaveAs_Click();
+    form->saveAs();
     auto *file = form->findChild<QMenu *>(QStringLiteral("File"));
     const auto entries = [&] {
         emit file->aboutToShow();
@@ -773,7 +773,7 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
          view->mapTo(form.get(),
                      QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
     QTRY_VERIFY(form->surface()->IsDirty());
-    form->FileSave_Click();
+    form->save();
     const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),
              saved.constData());

@@ -263,7 +263,7 @@ void TestRoads::insertedFileIsSavedRelative()
     if (menu == QLatin1String("image"))
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
 
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray relative = (attribute + QStringLiteral("=\"") + file + u'"').toUtf8();
     QVERIFY2(readTestFile(page).contains(relative), readTestFile(page).constData());
     QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
@@ -313,7 +313,7 @@ void TestRoads::referencesSavedAsTheyRead()
         QVERIFY(
             m_window.js(QStringLiteral("qk.recipe = () => { throw new Error('no recipe'); }; 1")).toBool());
     }
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray file = readTestFile(page);
     for (const QString &reference : saved)
         QVERIFY2(file.contains(reference.toUtf8()), file.constData());
@@ -354,7 +354,7 @@ void TestRoads::pagePropertiesEditThePageInPlace()
     QVERIFY(surface()->IsDirty());
     QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
 
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray file = readTestFile(page);
     const QByteArray newTitle = "Neu \xE9t\xE9 &amp; &lt;mehr&gt;";
     if (colour) {

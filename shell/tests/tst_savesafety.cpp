@@ -117,7 +117,7 @@ void TestSaveSafety::failedReadsWriteNothing()
     } else {
         QVERIFY(web()->evaluate(
             QStringLiteral("qk.recipe = qk.wholePage = () => { throw new Error('broken'); }; 1")));
-        QVERIFY(!form()->SaveCurrentDocument(false));
+        QVERIFY(!form()->savePage(false));
         QCOMPARE(m_script.messagesShown,
                  QStringList{saveMessage("The page could not be read from the display engine")});
         QVERIFY(form()->surface()->IsDirty());
@@ -170,7 +170,7 @@ void TestSaveSafety::failedWritesKeepPageAndFile()
     const QString title = form()->windowTitle();
     if (saveAs)
         m_script.fileAnswers << target;
-    QVERIFY(!form()->SaveCurrentDocument(saveAs));
+    QVERIFY(!form()->savePage(saveAs));
     QCOMPARE(m_script.messagesShown, QStringList{message});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
     // Nothing was written anywhere, and the page is still the changed page
@@ -203,7 +203,7 @@ void TestSaveSafety::referencesFollowThePage()
     open(page);
     // Saved as it stands: the background becomes relative, the text after the
     // tag stays as it was.
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(!form()->surface()->IsDirty());
     QVERIFY2(readTestFile(page).startsWith(
                  "<HTML><BODY BACKGROUND=bg.gif>\r\n<P>http://example.com/../x.html</P>"),
@@ -213,7 +213,7 @@ void TestSaveSafety::referencesFollowThePage()
     const QString copy = m_dir->filePath(QStringLiteral("site/sub/copy.html"));
     QDir().mkpath(QFileInfo(copy).absolutePath());
     m_script.fileAnswers << copy;
-    QVERIFY(form()->SaveCurrentDocument(true));
+    QVERIFY(form()->savePage(true));
     const QByteArray saved = readTestFile(copy);
     for (const char *expected : {"BACKGROUND=../bg.gif>", "src=\"../images/a.png\"", "href=\"page2.html\""})
         QVERIFY2(saved.contains(expected), saved.constData());
@@ -250,7 +250,7 @@ void TestSaveSafety::namesAndContents()
         edit(QStringLiteral("<p id=\"t\">hello world</p>"));
         m_script.fileAnswers << m_dir->filePath(QStringLiteral("site/index"));
         QDir().mkpath(m_dir->filePath(QStringLiteral("site")));
-        QVERIFY(form()->SaveCurrentDocument(true));
+        QVERIFY(form()->savePage(true));
         page = m_dir->filePath(QStringLiteral("site/index.html"));
         QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("site/index"))));
@@ -273,7 +273,7 @@ void TestSaveSafety::namesAndContents()
     // Read as a page, not as text, and saved as one after an edit.
     QVERIFY(m_window.js(QStringLiteral("!!document.getElementById('t')")).toBool());
     edit();
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=\"t\">") && saved.contains("<b>edit</b>") && !saved.contains("&lt;"),
              saved.constData());
@@ -291,24 +291,24 @@ void TestSaveSafety::unchangedMeansUnchanged()
         const QString page = write(name, original);
         open(page);
         for (int round = 0; round < 2; ++round) {
-            QVERIFY(form()->SaveCurrentDocument(false));
+            QVERIFY(form()->savePage(false));
             QVERIFY2(readTestFile(page) == original, qPrintable(name));
         }
     }
     QVERIFY(m_script.messagesShown.isEmpty());
 
     // A page made here does not grow from save to save.
-    form()->FileNew_Click();
+    form()->newPage();
     edit(QStringLiteral("abc"));
     const QString made = m_dir->filePath(QStringLiteral("made.html"));
     m_script.fileAnswers << made;
-    QVERIFY(form()->SaveCurrentDocument(true));
+    QVERIFY(form()->savePage(true));
     const QByteArray first = readTestFile(made);
     QVERIFY2(first.startsWith("<!DOCTYPE html>") && !first.contains("charset") && first.endsWith("</HTML>"),
              first.constData());
     edit(QStringLiteral("d"));
-    QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
+    QVERIFY(form()->savePage(false));
     QCOMPARE(readTestFile(made).size(), first.size() + 1);
 }
 
@@ -324,7 +324,7 @@ void TestSaveSafety::caretAndUndoSurviveSave()
                     " const s = getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()"))
                 .toBool());
     edit(QStringLiteral("X"));
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(!form()->surface()->IsDirty());
     QWidget *input = m_window.input();
     form()->surface()->widget()->setFocus();
@@ -332,7 +332,7 @@ void TestSaveSafety::caretAndUndoSurviveSave()
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
     // Undo goes on working across a save, one step at a time: typing after
     // the save undoes alone, and a change undone after a save is a change.
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QTest::keyClicks(input, QStringLiteral("Z"));
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXYZ world")));
     QVERIFY(form()->surface()->ExecCommand(DECMD_UNDO).isValid());
@@ -349,12 +349,12 @@ void TestSaveSafety::otherProgramsChangesAreNotOverwrittenSilently()
     write(QStringLiteral("shared.html"), theirs);
     QFile(page).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
     m_script.messageAnswers << QMessageBox::No;
-    QVERIFY(!form()->SaveCurrentDocument(false));
+    QVERIFY(!form()->savePage(false));
     QCOMPARE(m_script.messagesShown.size(), 1);
     QCOMPARE(readTestFile(page), theirs);
     QVERIFY(form()->surface()->IsDirty());
     m_script.messageAnswers << QMessageBox::Yes;
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(readTestFile(page).contains("<b>edit</b>"));
 }
 
@@ -382,7 +382,7 @@ void TestSaveSafety::recoveryAfterAKilledProgram()
     QVERIFY(form()->surface()->IsDirty());
     QCOMPARE(form()->surface()->CurrentDocumentPath(), page);
     QCOMPARE(readTestFile(page), kPage);
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(readTestFile(page).contains("<b>unsaved</b>"));
     QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
 }
@@ -420,7 +420,7 @@ void TestSaveSafety::slowReads()
             said = m;
     });
     sample.start(20);
-    const bool saved = form()->SaveCurrentDocument(false);
+    const bool saved = form()->savePage(false);
     sample.stop();
     const int offers = m_script.stopWaitingOffers;
     const int reads = web()->evaluate(QStringLiteral("window.qkReads")).value_or(-1).toInt();
@@ -503,7 +503,7 @@ void TestSaveSafety::leftoversOfAKilledSave()
     // A save writes over whatever was left.
     if (answer != 0)
         edit();
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("big.html")});
     QCOMPARE(readTestFile(page).contains("<p>new</p>"), answer == 0);

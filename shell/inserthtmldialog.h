@@ -16,18 +16,18 @@ struct Window;
 namespace shell {
 
 // Lets the user type raw HTML and inserts it at the selection unchanged.
-class InsertHTMLDlg final : public QDialog
+class InsertHtmlDialog final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(InsertHTMLDlg)
+    Q_DISABLE_COPY_MOVE(InsertHtmlDialog)
 
 public:
-    InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner);
+    InsertHtmlDialog(surface::EditSurface *surface, QWidget *owner);
 
     QLineEdit *HTMLText = nullptr;
 
 public slots:
-    void CmdOK_Click();
+    void insert();
 
 private:
     surface::EditSurface *m_surface;

@@ -1,4 +1,4 @@
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
 
 #include "surface/editsurface.h"
 #include "uikit/menuentry.h"
@@ -11,7 +11,7 @@
 
 namespace shell {
 
-InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
+InsertHtmlDialog::InsertHtmlDialog(surface::EditSurface *surface, QWidget *owner)
     : QDialog(owner), m_surface(surface)
 {
     setObjectName(QStringLiteral("InsertHTMLDlg"));
@@ -37,7 +37,7 @@ InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     layout->addWidget(HTMLText);
     layout->addLayout(buttons);
 
-    connect(ok, &QPushButton::clicked, this, &InsertHTMLDlg::CmdOK_Click);
+    connect(ok, &QPushButton::clicked, this, &InsertHtmlDialog::insert);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Esc is the Cancel button.
     connect(this, &QDialog::rejected, this, [this] {
@@ -49,7 +49,7 @@ InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     HTMLText->setFocus();
 }
 
-void InsertHTMLDlg::CmdOK_Click()
+void InsertHtmlDialog::insert()
 {
     if (m_surface->widget())
         m_surface->widget()->setFocus();
@@ -60,7 +60,7 @@ void InsertHTMLDlg::CmdOK_Click()
 
 void insertHtml(const ui::menus::Window &window)
 {
-    InsertHTMLDlg dialog(window.surface, window.widget);
+    InsertHtmlDialog dialog(window.surface, window.widget);
     dialog.exec();
 }
 
@@ -71,7 +71,7 @@ void registerInsertHtml(ui::menus::Registry &registry)
         // Raw HTML does not replace a selected object.
         return QList<Entry>{
             {.name = "InsertHTML",
-             .caption = InsertHTMLDlg::tr("H&TML..."),
+             .caption = InsertHtmlDialog::tr("H&TML..."),
              .handler = [w](QAction *) { insertHtml(w); },
              .offered = [s = w.surface] { return s->DOM().selection().type() != QLatin1String("Control"); }}};
     });
