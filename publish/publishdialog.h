@@ -47,23 +47,8 @@ public:
                   QWidget *parent = nullptr);
     ~PublishDialog() override;
 
-    QLineEdit *serverEdit = nullptr;
-    QLineEdit *userEdit = nullptr;
-    QLineEdit *passwordEdit = nullptr;
-    QLineEdit *folderEdit = nullptr;
-    QCheckBox *savePasswordCheck = nullptr;
-    QListWidget *listing = nullptr;
-    QLabel *panels[3] = {};
-    QPushButton *connectButton = nullptr;
-    QPushButton *refreshButton = nullptr;
-    QPushButton *uploadButton = nullptr;
-    QPushButton *disconnectButton = nullptr;
-    Transfer *transfer = nullptr;
-
-    QString pendingCommand;
-    QString downloadTarget;
-    QString uploadSource;
-    QString uploadTarget;
+    // The command the dialog waits on, as the server is asked it ("DIR", "CD x").
+    QString pendingCommand() const { return m_pendingCommand; }
 
 public slots:
     void connectToServer();
@@ -81,6 +66,19 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QLineEdit *serverEdit = nullptr;
+    QLineEdit *userEdit = nullptr;
+    QLineEdit *passwordEdit = nullptr;
+    QLineEdit *folderEdit = nullptr;
+    QCheckBox *savePasswordCheck = nullptr;
+    QListWidget *listing = nullptr;
+    QLabel *panels[3] = {};
+    QPushButton *connectButton = nullptr;
+    QPushButton *refreshButton = nullptr;
+    QPushButton *uploadButton = nullptr;
+    QPushButton *disconnectButton = nullptr;
+    Transfer *transfer = nullptr;
+
     void prepare();
     QString readReplyText();
     // Lets events run until the command ends; true only when it completed
@@ -98,6 +96,10 @@ private:
 
     surface::EditSurface *m_surface;
     std::unique_ptr<PasswordStore> m_passwords;
+    QString m_pendingCommand;
+    QString m_downloadTarget;
+    QString m_uploadSource;
+    QString m_uploadTarget;
     bool m_busyCursor = false;
     QString m_passwordNote;
     bool m_closing = false;

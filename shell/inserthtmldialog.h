@@ -24,12 +24,12 @@ class InsertHtmlDialog final : public QDialog
 public:
     InsertHtmlDialog(surface::EditSurface *surface, QWidget *owner);
 
-    QLineEdit *HTMLText = nullptr;
-
 public slots:
     void insert();
 
 private:
+    QLineEdit *HTMLText = nullptr;
+
     surface::EditSurface *m_surface;
 };
 

@@ -1,5 +1,6 @@
 // Command dispatch and state refresh on the real main window and surface.
 #include "shell/inserthtmldialog.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QAction>
@@ -290,10 +291,12 @@ void TestDispatch::insertHtml()
     load(QStringLiteral("<html><body><p id=p>a<span id=s>XY</span>b</p></body></html>"));
     js(selectScript(QStringLiteral("s"), false));
     InsertHtmlDialog dialog(m_surface, m_form.get());
-    QCOMPARE(dialog.HTMLText->selectedText(), dialog.HTMLText->text());
-    QCOMPARE(dialog.HTMLText->text(), QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"));
+    QCOMPARE(child<QLineEdit>(dialog, "HTMLText")->selectedText(),
+             child<QLineEdit>(dialog, "HTMLText")->text());
+    QCOMPARE(child<QLineEdit>(dialog, "HTMLText")->text(),
+             QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"));
     if (!typed.isNull())
-        dialog.HTMLText->setText(typed);
+        child<QLineEdit>(dialog, "HTMLText")->setText(typed);
     dialog.insert();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     const QString html = m_surface->DocumentHTML();

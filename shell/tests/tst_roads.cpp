@@ -5,6 +5,7 @@
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
 #include "shell/sourceview.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
@@ -198,8 +199,8 @@ void TestRoads::linkReplacesWhatTheSelectionShows()
     bool answered = false;
     whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
         if (!linkText.isNull())
-            d.linkTextEdit->setText(linkText);
-        d.addressBox->setEditText(address);
+            child<QLineEdit>(d, "LText1")->setText(linkText);
+        child<QComboBox>(d, "httpsite")->setEditText(address);
         d.insertLink();
     });
     m_window.trigger(QStringLiteral("mnuInsertHyperlink"));
@@ -245,14 +246,16 @@ void TestRoads::insertedFileIsSavedRelative()
     if (menu == QLatin1String("image")) {
         whenShown<image::InsertImageDialog>(answered, [&](image::InsertImageDialog &d) {
             d.setFolder(QFileInfo(picture).absolutePath());
-            d.pickListedFile(d.fileList->findItems(QFileInfo(picture).fileName(), Qt::MatchExactly).value(0));
-            d.altTextEdit->setText(QStringLiteral("Logo"));
+            d.pickListedFile(child<QListWidget>(d, "File1")
+                                 ->findItems(QFileInfo(picture).fileName(), Qt::MatchExactly)
+                                 .value(0));
+            child<QLineEdit>(d, "Alt")->setText(QStringLiteral("Logo"));
             d.insertImage();
         });
         m_window.trigger(QStringLiteral("mnuInsertImage"));
     } else {
         whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
-            d.backgroundImageEdit->setText(picture);
+            child<QLineEdit>(d, "Text9")->setText(picture);
             d.applyToPage();
         });
         m_window.trigger(QStringLiteral("mnuInsertPageProperties"));
@@ -343,9 +346,9 @@ void TestRoads::pagePropertiesEditThePageInPlace()
     const QString title = QString::fromLatin1("Neu \xE9t\xE9 & <mehr>");
     bool answered = false;
     whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
-        d.titleEdit->setText(title);
+        child<QLineEdit>(d, "Text5")->setText(title);
         if (colour)
-            d.textColourEdit->setText(QStringLiteral("ff0000"));
+            child<QLineEdit>(d, "Text2")->setText(QStringLiteral("ff0000"));
         d.applyToPage();
     });
     m_window.trigger(QStringLiteral("mnuInsertPageProperties"));

@@ -3,6 +3,7 @@
 // characters.
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/insertimagedialog.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
@@ -120,9 +121,9 @@ void TestSelectionRoads::selectedPicture()
         QString shown;
         bool enabled = true;
         whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
-            shown = d.linkTextEdit->text();
-            enabled = d.linkTextEdit->isEnabled();
-            d.addressBox->setEditText(QStringLiteral("x.html"));
+            shown = child<QLineEdit>(d, "LText1")->text();
+            enabled = child<QLineEdit>(d, "LText1")->isEnabled();
+            child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("x.html"));
             d.insertLink();
             if (d.isVisible())
                 d.reject(); // a field check kept it open
@@ -132,10 +133,10 @@ void TestSelectionRoads::selectedPicture()
         QVERIFY(!enabled);
     } else {
         whenShown<image::InsertImageDialog>(answered, [&](image::InsertImageDialog &d) {
-            d.imageFileEdit->setText(QStringLiteral("new.gif"));
-            d.altTextEdit->setText(QStringLiteral("New"));
-            d.widthEdit->setText(QStringLiteral("20"));
-            d.heightEdit->setText(QStringLiteral("10"));
+            child<QLineEdit>(d, "GraphText")->setText(QStringLiteral("new.gif"));
+            child<QLineEdit>(d, "Alt")->setText(QStringLiteral("New"));
+            child<QLineEdit>(d, "Text1")->setText(QStringLiteral("20"));
+            child<QLineEdit>(d, "Text2")->setText(QStringLiteral("10"));
             d.insertImage();
             if (d.isVisible())
                 d.reject();
@@ -167,7 +168,7 @@ void TestSelectionRoads::linkedTextKeepsItsCharacters()
     QTRY_COMPARE(surface()->selectionType(), QStringLiteral("Text"));
     bool answered = false;
     whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
-        d.addressBox->setEditText(QStringLiteral("x.html"));
+        child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("x.html"));
         d.insertLink();
         if (d.isVisible())
             d.reject();
