@@ -175,9 +175,9 @@ void PublishDialog::prepare()
 {
     QSettings s = ftpSettings();
     s.beginGroup(QStringLiteral("FTP"));
-    serverEdit->setText(s.value(QStringLiteral("URL")).toString());
+    serverEdit->setText(s.value(tr("URL")).toString());
     userEdit->setText(s.value(QStringLiteral("U")).toString());
-    folderEdit->setText(s.value(QStringLiteral("Dir")).toString());
+    folderEdit->setText(s.value(tr("Dir")).toString());
     const QString plain = s.value(QStringLiteral("P")).toString();
     s.endGroup();
     // The keychain answers while the dialog is already in use; what it

@@ -15,17 +15,17 @@ InsertHtmlDialog::InsertHtmlDialog(surface::EditSurface *surface, QWidget *owner
     : QDialog(owner), m_surface(surface)
 {
     setObjectName(QStringLiteral("InsertHTMLDlg"));
-    setWindowTitle(QStringLiteral("Insert HTML"));
-    auto *label = new QLabel(QStringLiteral("Type the HTML source you would like to insert:"), this);
+    setWindowTitle(tr("Insert HTML"));
+    auto *label = new QLabel(tr("Type the HTML source you would like to insert:"), this);
     label->setObjectName(QStringLiteral("Label1"));
-    HTMLText = new QLineEdit(QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"), this);
+    HTMLText = new QLineEdit(tr("<B> Quillon Kiv is <I>great!</></B>"), this);
     HTMLText->setObjectName(QStringLiteral("HTMLText"));
     HTMLText->setMinimumWidth(420);
     label->setBuddy(HTMLText);
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("CmdOK"));
     ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto *buttons = new QHBoxLayout;

@@ -59,8 +59,8 @@ public:
     {
         if (kind == Kind::Open)
             return ui::openFile(parent, title,
-                                QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"),
-                                1, startPath);
+                                MainForm::tr("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"), 1,
+                                startPath);
         return ui::saveFile(parent, title, filter, startPath, QStringLiteral("html"));
     }
     bool offerToStopWaiting(QWidget *parent, const QString &text,
@@ -462,8 +462,8 @@ void MainForm::buildStatusBar()
             bar->addPermanentWidget(label);
         m_panels.append(label);
     }
-    m_panels[0]->setText(QStringLiteral("Press F1 for Help"));
-    m_panels[4]->setText(QStringLiteral("INS"));
+    m_panels[0]->setText(tr("Press F1 for Help"));
+    m_panels[4]->setText(tr("INS"));
     // Keys reach the page's own widgets, not this one: every key is seen on
     // its way through the program.
     m_capsLock = capslock::state;
@@ -493,7 +493,7 @@ void MainForm::refreshCapsLock()
 {
     // Where the platform cannot say, the panel stays empty rather than guess.
     const std::optional<bool> on = m_capsLock ? m_capsLock() : std::nullopt;
-    m_panels[3]->setText(on.value_or(false) ? QStringLiteral("CAPS") : QString());
+    m_panels[3]->setText(on.value_or(false) ? tr("CAPS") : QString());
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
