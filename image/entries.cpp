@@ -1,6 +1,7 @@
 #include "image/entries.h"
 
 #include "image/insertimagedialog.h"
+#include "image/insertpicture.h"
 #include "uikit/menuentry.h"
 
 namespace image {
@@ -26,6 +27,10 @@ void registerEntries(Registry &registry)
                              open(w),
                              "insert-image",
                              InsertImageDialog::tr("Insert image")}};
+    });
+    // A picture file dropped on the window goes in as Insert Image would put it.
+    registry.takeDrops(QStringLiteral("image/"), [](const Window &w, const QString &path) {
+        insertPicture(w.surface, pictureFile(path));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "image/insertimagedialog.h"
 
 #include "image/imagefragment.h"
+#include "image/insertpicture.h"
 #include "surface/editsurface.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -702,22 +703,15 @@ void InsertImageDialog::insertImage()
     f.videoLoop = videoLoopBox->currentText();
     f.videoStart = videoStartBox->currentText();
     f.videoControls = videoControlsCheck->isChecked();
-    const std::optional<QString> fragment = image::composeImage(f, m_alignPiece);
-    if (!fragment) {
+    if (!insertPicture(m_surface, f, m_alignPiece)) {
         ui::messageBox(this, tr("Please enter image filename in the box below."), QMessageBox::Ok,
                        QMessageBox::NoIcon);
         tabs->setCurrentIndex(0);
         imageFileEdit->setFocus();
         return;
     }
+    // A refused paste still closes the dialog.
     rememberFolderOf(imageFileEdit->text());
-    // A composed picture takes the place of a selected one. A refused paste
-    // still closes the dialog.
-    const surface::Selection selection = m_surface->DOM().selection();
-    if (std::optional<surface::ControlRange> picture = selection.createControlRange())
-        picture->pasteHTML(*fragment);
-    else if (std::optional<surface::TextRange> range = selection.createRange())
-        range->pasteHTML(*fragment);
     accept();
 }
 

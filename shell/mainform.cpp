@@ -1,6 +1,5 @@
 #include "shell/mainform.h"
 
-#include "image/imagefragment.h"
 #include "shell/capslock.h"
 #include "shell/documentsession.h"
 #include "shell/menutable.h"
@@ -23,7 +22,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -768,8 +766,8 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
         if (type.inherits(QStringLiteral("text/html")) ||
             type.inherits(QStringLiteral("application/xhtml+xml")))
             pages << path;
-        else if (type.name().startsWith(QLatin1String("image/")))
-            insertPicture(path); // into the page shown now, before a dropped page may replace it
+        else if (const ui::menus::DropTaker take = m_offers.dropTaker(type.name()))
+            take({surface(), this}, path); // into the page shown now, before a dropped page may replace it
         else
             others << QFileInfo(path).fileName();
     }
@@ -784,24 +782,6 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
         else
             emit openInNewWindow(pages[i]);
     }
-}
-
-void MainForm::insertPicture(const QString &path)
-{
-    // As Insert Image composes a chosen picture: its full path, and its size
-    // where the picture can be read, so that a save makes the path relative.
-    image::ImageFields fields;
-    fields.imageFile = path;
-    if (const QSize size = QImageReader(path).size(); size.isValid()) {
-        fields.width = QString::number(size.width());
-        fields.height = QString::number(size.height());
-    }
-    const std::optional<QString> fragment = image::composeImage(fields, QString());
-    std::optional<TextRange> range = surface()->DOM().selection().createRange();
-    if (!range && surface()->collapseSelection(false))
-        range = surface()->DOM().selection().createRange(); // an object was selected: after it
-    if (fragment && range)
-        range->pasteHTML(*fragment);
 }
 
 void MainForm::exit()

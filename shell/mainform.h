@@ -112,9 +112,8 @@ private:
     void refreshCapsLock();
     void refreshRecentPages();
     void reopenLastPage();
-    // Pages dropped open, pictures go into the page at the caret.
+    // Pages dropped open; other files go to whoever takes their type.
     void takeDroppedFiles(const QStringList &paths);
-    void insertPicture(const QString &path);
     // View > HTML Source: the page's text beside the page or instead of it.
     void showSource(bool on);
     void rememberSourceLayout();

@@ -26,4 +26,17 @@ QList<Entry> Registry::entries(Place place, const Window &window) const
     return out;
 }
 
+void Registry::takeDrops(const QString &typePrefix, DropTaker take)
+{
+    m_drops.append({typePrefix, std::move(take)});
+}
+
+DropTaker Registry::dropTaker(const QString &type) const
+{
+    for (const auto &[prefix, take] : m_drops)
+        if (type.startsWith(prefix))
+            return take;
+    return {};
+}
+
 } // namespace ui::menus

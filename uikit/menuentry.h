@@ -80,17 +80,25 @@ struct Window
 
 // Items for one window, made as it builds its menus and toolbars.
 using Offer = std::function<QList<Entry>(const Window &)>;
+// A dropped file the window does not take itself, by its type.
+using DropTaker = std::function<void(const Window &, const QString &path)>;
 
-// What the dialogs offer the window: filled once at start-up, read by every
+// What the dialogs offer the window, their menu and toolbar items and the
+// files they take when dropped: filled once at start-up, read by every
 // window as it is built.
 class Registry
 {
 public:
     void offer(Place place, Offer offer);
     QList<Entry> entries(Place place, const Window &window) const;
+    // Dropped files whose type (a MIME name) starts with typePrefix go to take.
+    void takeDrops(const QString &typePrefix, DropTaker take);
+    // Whoever takes a file of the type; empty when nobody does.
+    DropTaker dropTaker(const QString &type) const;
 
 private:
     QList<std::pair<Place, Offer>> m_offers;
+    QList<std::pair<QString, DropTaker>> m_drops;
 };
 
 } // namespace ui::menus
