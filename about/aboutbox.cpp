@@ -36,7 +36,7 @@ AboutBox::AboutBox(std::function<void(const QString &)> shellOpen, QWidget *pare
 {
     initAboutResources();
     setObjectName(QStringLiteral("AboutFrm"));
-    setWindowTitle(QStringLiteral("About Quillon Kiv"));
+    setWindowTitle(tr("About Quillon Kiv"));
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
@@ -54,13 +54,13 @@ AboutBox::AboutBox(std::function<void(const QString &)> shellOpen, QWidget *pare
     webLink->setCursor(Qt::PointingHandCursor);
     webLink->setMouseTracking(true);
     webLink->setFocusPolicy(Qt::StrongFocus); // reachable from the keyboard: Enter or Space opens it
-    webLink->setToolTip(QStringLiteral("Open the web site in your browser"));
+    webLink->setToolTip(tr("Open the web site in your browser"));
 
-    emailLabel = new QLabel(QStringLiteral("Email:  ") + emailAddress(), this);
+    emailLabel = new QLabel(tr("Email:  ") + emailAddress(), this);
     emailLabel->setObjectName(QStringLiteral("Label4"));
     emailLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton = new QPushButton(tr("&OK"), this);
     okButton->setObjectName(QStringLiteral("Command1"));
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -135,25 +135,24 @@ InfoBox::InfoBox(Product product, std::function<void(const QString &)> shellOpen
     QString text;
     if (product == Product::Fizzet) {
         setObjectName(QStringLiteral("FizzetBox"));
-        title = QStringLiteral("Fizzet: Web page special effects");
-        text = QStringLiteral("Fizzet adds special effects to your web pages: rollover buttons, fading text, "
-                              "scrolling banners and more, without writing any script yourself.");
+        title = tr("Fizzet: Web page special effects");
+        text = tr("Fizzet adds special effects to your web pages: rollover buttons, fading text, "
+                  "scrolling banners and more, without writing any script yourself.");
         m_address = QStringLiteral(QK_FIZZET_ADDRESS);
     } else {
         setObjectName(QStringLiteral("TrafficBox"));
-        title = QStringLiteral("Increase traffic to your Web site");
-        text =
-            QStringLiteral("Bring more visitors to your web site: a program that submits your site to search "
-                           "engines and directories and checks how your pages rank.");
+        title = tr("Increase traffic to your Web site");
+        text = tr("Bring more visitors to your web site: a program that submits your site to search "
+                  "engines and directories and checks how your pages rank.");
         m_address = QStringLiteral(QK_TRAFFIC_ADDRESS);
     }
     setWindowTitle(title);
     auto *heading = new QLabel(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()), this);
     auto *body = new QLabel(text, this);
     body->setWordWrap(true);
-    downloadButton = new QPushButton(QStringLiteral("&Download..."), this);
+    downloadButton = new QPushButton(tr("&Download..."), this);
     downloadButton->setObjectName(QStringLiteral("downloadButton"));
-    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton = new QPushButton(tr("&OK"), this);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -20,11 +20,6 @@ public:
     // shellOpen opens an address in the user's browser.
     explicit AboutBox(std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
 
-    QLabel *productPicture = nullptr;
-    QLabel *webLink = nullptr;
-    QLabel *emailLabel = nullptr;
-    QPushButton *okButton = nullptr;
-
     static QString webAddress();
     static QString emailAddress();
 
@@ -32,6 +27,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QLabel *productPicture = nullptr;
+    QLabel *webLink = nullptr;
+    QLabel *emailLabel = nullptr;
+    QPushButton *okButton = nullptr;
+
     void setLinkColor(const QColor &color);
     std::function<void(const QString &)> m_shellOpen;
 };
@@ -51,11 +51,12 @@ public:
     };
     InfoBox(Product product, std::function<void(const QString &)> shellOpen, QWidget *parent = nullptr);
 
-    QPushButton *downloadButton = nullptr;
-    QPushButton *okButton = nullptr;
     QString address() const { return m_address; }
 
 private:
+    QPushButton *downloadButton = nullptr;
+    QPushButton *okButton = nullptr;
+
     QString m_address;
 };
 

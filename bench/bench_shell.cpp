@@ -4,6 +4,7 @@
 #include "shell/mainform.h"
 #include "shell/program.h"
 #include "surface/webenginesurface.h"
+#include "testsupport/testwindow.h"
 #include "uikit/uiseam.h"
 
 #include "bench/benchutil.h"
@@ -68,7 +69,7 @@ int childOurs()
     ui::setScript(&script);
     ExposeWatch watch;
     qApp->installEventFilter(&watch); // the first window's first expose
-    shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); });
+    shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); }, programOffers());
     if (program.start({QCoreApplication::applicationFilePath()}))
         return 1;
     const shell::MainForm *form = program.windows().value(0);
@@ -211,19 +212,19 @@ int main(int argc, char *argv[])
     {
         ui::Script script;
         ui::setScript(&script);
-        shell::MainForm form(std::make_unique<surface::WebEngineSurface>());
+        shell::MainForm form(std::make_unique<surface::WebEngineSurface>(), programOffers());
         form.show();
         waitFor([&] { return form.documentReady; }, 60000);
         script.fileAnswers << pagePath;
-        form.FileOpen_Click();
-        form.SaveCurrentDocument(false); // the references become relative once
+        form.open();
+        form.savePage(false); // the references become relative once
         for (int run = 0; run < 5; ++run) {
             waitFor([] { return false; }, 500);
-            saveOurs.push_back(timed([&] { form.SaveCurrentDocument(false); }));
+            saveOurs.push_back(timed([&] { form.savePage(false); }));
             form.surface()->DOM().body().setAttribute(
                 QStringLiteral("bgcolor"), run % 2 ? QStringLiteral("#ffffff") : QStringLiteral("#fffffe"));
             waitFor([] { return false; }, 500);
-            saveEdited.push_back(timed([&] { form.SaveCurrentDocument(false); }));
+            saveEdited.push_back(timed([&] { form.savePage(false); }));
         }
 
         // The window's whole refresh on a display change, on a 1 MB page with a
@@ -235,7 +236,7 @@ int main(int argc, char *argv[])
         f.write(bigPage(1024 * 1024, 2000, folder).toUtf8());
         f.close();
         script.fileAnswers << smallPath;
-        form.FileOpen_Click();
+        form.open();
         auto *surface = static_cast<surface::WebEngineSurface *>(form.surface());
         surface->evaluate(QStringLiteral(
             "(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector('p'));"

@@ -26,7 +26,7 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     : QDialog(parent), m_surface(surface)
 {
     setObjectName(QStringLiteral("LINKTEXT"));
-    setWindowTitle(QStringLiteral("HyperLink"));
+    setWindowTitle(tr("HyperLink"));
     browse::installHelpKey(this);
 
     tabs = new QTabWidget(this);
@@ -36,29 +36,28 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     page0->setObjectName(QStringLiteral("Picture1_0"));
     linkTextEdit = new QLineEdit(page0);
     linkTextEdit->setObjectName(QStringLiteral("LText1"));
-    linkTextEdit->setToolTip(QStringLiteral("This text will be displayed and clickable on the Web page."));
+    linkTextEdit->setToolTip(tr("This text will be displayed and clickable on the Web page."));
     addressBox = new QComboBox(page0);
     addressBox->setObjectName(QStringLiteral("httpsite"));
     addressBox->setEditable(true);
     addressBox->setInsertPolicy(QComboBox::NoInsert);
-    addressBox->setToolTip(QStringLiteral("The address (URL) to link to: a web address such as "
-                                          "http://www.example.com/ or a local page such as support.html"));
+    addressBox->setToolTip(tr("The address (URL) to link to: a web address such as "
+                              "http://www.example.com/ or a local page such as support.html"));
     const QIcon open = style()->standardIcon(QStyle::SP_DialogOpenButton);
-    browsePageButton =
-        browse::pictureButton(page0, "Command1", open, QStringLiteral("Browse for local Web page..."));
+    browsePageButton = browse::pictureButton(page0, "Command1", open, tr("Browse for local Web page..."));
     browseFavouritesButton =
         browse::pictureButton(page0, "Command3", style()->standardIcon(QStyle::SP_DirLinkIcon),
-                              QStringLiteral("Browse Internet Explorer Favorites..."));
+                              tr("Browse Internet Explorer Favorites..."));
 
-    auto *frame = new QGroupBox(QStringLiteral("Advanced"), page0);
+    auto *frame = new QGroupBox(tr("Advanced"), page0);
     frame->setObjectName(QStringLiteral("Frame1"));
     targetBox = new QComboBox(frame);
     targetBox->setObjectName(QStringLiteral("Combo1"));
     targetBox->setEditable(true);
     targetBox->setInsertPolicy(QComboBox::NoInsert);
-    anchorCheck = new QCheckBox(QStringLiteral("Link to an anchor?"), frame);
+    anchorCheck = new QCheckBox(tr("Link to an anchor?"), frame);
     anchorCheck->setObjectName(QStringLiteral("Check1"));
-    anchorNameLabel = new QLabel(QStringLiteral("Anchor name:"), frame);
+    anchorNameLabel = new QLabel(tr("Anchor name:"), frame);
     anchorNameLabel->setObjectName(QStringLiteral("Label3"));
     anchorNameEdit = new QLineEdit(frame);
     anchorNameEdit->setObjectName(QStringLiteral("Text1"));
@@ -66,14 +65,13 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     anchorNameLabel->hide();
     anchorNameEdit->hide();
 
-    auto *linkLabel = new QLabel(QStringLiteral("Enter Hyperlink text:"), page0);
+    auto *linkLabel = new QLabel(tr("Enter Hyperlink text:"), page0);
     linkLabel->setBuddy(linkTextEdit);
-    auto *addressLabel = new QLabel(QStringLiteral("Enter URL of Web page or file to link to:"), page0);
+    auto *addressLabel = new QLabel(tr("Enter URL of Web page or file to link to:"), page0);
     addressLabel->setBuddy(addressBox);
     // The label names the box, not the line edit inside it, where the typing goes.
     addressBox->lineEdit()->setAccessibleName(tr("URL of Web page or file to link to"));
-    auto *targetLabel =
-        new QLabel(QStringLiteral("If using HTML Frames, enter name of frame to target:"), frame);
+    auto *targetLabel = new QLabel(tr("If using HTML Frames, enter name of frame to target:"), frame);
     targetLabel->setBuddy(targetBox);
     targetBox->lineEdit()->setAccessibleName(tr("Name of frame to target"));
 
@@ -103,13 +101,12 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     mouseOverEdit->setObjectName(QStringLiteral("Text2"));
     mouseOutEdit = new QLineEdit(page1);
     mouseOutEdit->setObjectName(QStringLiteral("Text3"));
-    auto *overLabel = new QLabel(
-        QStringLiteral("When mouse moves over hyperlink, display this text in browser status bar:"), page1);
+    auto *overLabel =
+        new QLabel(tr("When mouse moves over hyperlink, display this text in browser status bar:"), page1);
     overLabel->setWordWrap(true);
     overLabel->setBuddy(mouseOverEdit);
     auto *outLabel = new QLabel(
-        QStringLiteral("When mouse moves away from hyperlink, display this text in browser status bar:"),
-        page1);
+        tr("When mouse moves away from hyperlink, display this text in browser status bar:"), page1);
     outLabel->setWordWrap(true);
     outLabel->setBuddy(mouseOutEdit);
     auto *page1Layout = new QVBoxLayout(page1);
@@ -119,15 +116,15 @@ HyperlinkDialog::HyperlinkDialog(surface::EditSurface *surface, QWidget *parent)
     page1Layout->addWidget(mouseOutEdit);
     page1Layout->addStretch();
 
-    tabs->addTab(page0, QStringLiteral(" Properties "));
-    tabs->addTab(page1, QStringLiteral(" Special Effects "));
+    tabs->addTab(page0, tr(" Properties "));
+    tabs->addTab(page1, tr(" Special Effects "));
 
-    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton = new QPushButton(tr("&OK"), this);
     okButton->setObjectName(QStringLiteral("LtextOK"));
     okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Command2"));
-    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
+    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), tr("Help"));
     auto *buttons = new QHBoxLayout;
     buttons->setObjectName(QStringLiteral("Picture2"));
     buttons->addWidget(helpButton);
@@ -197,9 +194,8 @@ void HyperlinkDialog::browsePage()
     // From the page's own folder, where the pages it links to mostly are.
     const QString page = m_surface->CurrentDocumentPath();
     // A cancel leaves the address as the user had it.
-    if (browse::BrowseForFile(this,
-                              QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"),
-                              2, page.isEmpty() ? QString() : QFileInfo(page).absolutePath()))
+    if (browse::BrowseForFile(this, tr("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"), 2,
+                              page.isEmpty() ? QString() : QFileInfo(page).absolutePath()))
         addressBox->setEditText(browse::ChosenFileName());
     addressBox->setFocus();
 }

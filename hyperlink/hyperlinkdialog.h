@@ -25,6 +25,13 @@ class HyperlinkDialog final : public QDialog
 public:
     explicit HyperlinkDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
+public slots:
+    void insertLink();
+    void browsePage();
+    void browseFavourites();
+    void anchorToggled();
+
+private:
     QTabWidget *tabs = nullptr;
     QLineEdit *linkTextEdit = nullptr;
     QComboBox *addressBox = nullptr;
@@ -40,13 +47,6 @@ public:
     QPushButton *cancelButton = nullptr;
     QToolButton *helpButton = nullptr;
 
-public slots:
-    void insertLink();
-    void browsePage();
-    void browseFavourites();
-    void anchorToggled();
-
-private:
     void prepare();
     surface::EditSurface *m_surface;
     // The selection's text as the link text box was filled with it.

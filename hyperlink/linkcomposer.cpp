@@ -1,5 +1,7 @@
 #include "hyperlink/linkcomposer.h"
 
+#include <QCoreApplication>
+
 namespace hyperlink {
 namespace {
 const QChar dq = u'"';
@@ -60,12 +62,14 @@ LinkOutcome composeLink(const LinkFields &fields)
         f.linkText = textAsHtml(f.linkText);
     LinkOutcome out;
     if (f.linkText.isEmpty()) {
-        out.message = QStringLiteral("Please enter text to be linked in the box below.");
+        out.message =
+            QCoreApplication::translate("hyperlink", "Please enter text to be linked in the box below.");
         out.focus = Focus::LinkText;
         return out;
     }
     if (!f.anchor && (f.address.isEmpty() || f.address == bareScheme)) {
-        out.message = QStringLiteral("Please enter Web site to be linked in the appropriate box");
+        out.message = QCoreApplication::translate(
+            "hyperlink", "Please enter Web site to be linked in the appropriate box");
         out.focus = Focus::Address;
         return out;
     }
@@ -76,7 +80,8 @@ LinkOutcome composeLink(const LinkFields &fields)
         return out;
     }
     if (f.anchor && f.anchorName.isEmpty()) {
-        out.message = QStringLiteral("Please enter the bookmark name you wish to link to.");
+        out.message =
+            QCoreApplication::translate("hyperlink", "Please enter the bookmark name you wish to link to.");
         return out;
     }
     const QString href = f.anchor ? f.address + u'#' + f.anchorName : f.address;

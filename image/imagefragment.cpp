@@ -1,5 +1,7 @@
 #include "image/imagefragment.h"
 
+#include <QCoreApplication>
+
 namespace image {
 namespace {
 const QChar dq = u'"';
@@ -9,8 +11,8 @@ QString attr(const char *name, const QString &value)
     return value.isEmpty() ? QString() : u' ' + QString::fromLatin1(name) + u'=' + dq + value + dq;
 }
 
-const char *const kNeighbour = "This is neighboring text.";
-const char *const kNeighbourMore = "This is neighboring text and more text.";
+const char *const kNeighbour = QT_TRANSLATE_NOOP("image", "This is neighboring text.");
+const char *const kNeighbourMore = QT_TRANSLATE_NOOP("image", "This is neighboring text and more text.");
 } // namespace
 
 QStringList alignEntries()
@@ -84,7 +86,7 @@ AlignDiagram alignDiagram(const QString &e, std::optional<double> neighbourTextH
     d.inlineImage.top = blue.top;
     d.leftImage.top = initialGeometry(DiagramPart::LeftImage).top;
     d.rightImage.top = initialGeometry(DiagramPart::RightImage).top;
-    d.neighbourCaption = QString::fromLatin1(kNeighbour);
+    d.neighbourCaption = QCoreApplication::translate("image", kNeighbour);
     if (e.isEmpty() || e == QLatin1String("None"))
         return d;
     d.existingObject.visible = true;
@@ -93,50 +95,55 @@ AlignDiagram alignDiagram(const QString &e, std::optional<double> neighbourTextH
         d.inlineImage.visible = d.neighbourText.visible = true;
         d.neighbourText.top = 675;
         d.inlineImage.top = d.existingObject.top;
-        d.description = QStringLiteral(
+        d.description = QCoreApplication::translate(
+            "image",
             "Aligns the top of the image with the top of the tallest item (image, text, etc.) in the line.");
     } else if (e == QLatin1String("Bottom(Default)") || e == QLatin1String("Baseline")) {
         d.inlineImage.visible = d.neighbourText.visible = true;
         d.neighbourText.top = d.existingObject.top;
         d.inlineImage.top = d.neighbourText.top - blue.height + label.height;
-        d.description = QStringLiteral("Aligns the bottom of the image with the baseline of the text.");
+        d.description = QCoreApplication::translate(
+            "image", "Aligns the bottom of the image with the baseline of the text.");
     } else if (e == QLatin1String("Middle")) {
         d.inlineImage.visible = d.neighbourText.visible = true;
         d.neighbourText.top = d.existingObject.top;
         d.inlineImage.top = label.height / 2 + d.neighbourText.top - blue.height / 2;
-        d.description = QStringLiteral("Aligns the baseline of the text with the middle of the image.");
+        d.description = QCoreApplication::translate(
+            "image", "Aligns the baseline of the text with the middle of the image.");
     } else if (e == QLatin1String("Texttop")) {
         d.neighbourText.visible = true;
         d.neighbourText.top = 675;
         d.inlineImage.visible = true;
         d.inlineImage.top = d.neighbourText.top;
-        d.description =
-            QStringLiteral("Aligns the top of the image with the top of the tallest text in the line.");
+        d.description = QCoreApplication::translate(
+            "image", "Aligns the top of the image with the top of the tallest text in the line.");
     } else if (e == QLatin1String("Absbottom")) {
         d.inlineImage.visible = d.neighbourText.visible = true;
         d.neighbourText.top = d.existingObject.top;
         d.inlineImage.top = red.height + d.existingObject.top - blue.height;
-        d.description =
-            QStringLiteral("Aligns the bottom of the image with the bottom of the lowest item in the line.");
+        d.description = QCoreApplication::translate(
+            "image", "Aligns the bottom of the image with the bottom of the lowest item in the line.");
     } else if (e == QLatin1String("Absmiddle")) {
         d.inlineImage.visible = true;
         d.inlineImage.top = red.height / 2 + d.existingObject.top - blue.height / 2;
         d.neighbourText.visible = true;
         d.neighbourText.top = d.existingObject.top;
-        d.description =
-            QStringLiteral("Aligns the middle of the image with the middle of the largest item in the line.");
+        d.description = QCoreApplication::translate(
+            "image", "Aligns the middle of the image with the middle of the largest item in the line.");
     } else if (e == QLatin1String("Left") || e == QLatin1String("Right")) {
         d.neighbourText.top = 575;
         d.existingObject.visible = false;
         (e == QLatin1String("Left") ? d.leftImage : d.rightImage).visible = true;
         d.neighbourText.visible = true;
-        d.neighbourCaption = QString::fromLatin1(kNeighbourMore);
+        d.neighbourCaption = QCoreApplication::translate("image", kNeighbourMore);
         d.description =
             e == QLatin1String("Left")
-                ? QStringLiteral("Aligns image to the left margin and wraps multiple lines of text next to "
-                                 "(to the right of) the image.")
-                : QStringLiteral("Aligns image to the right margin and wraps multiple lines of text next to "
-                                 "(to the left of) the image.");
+                ? QCoreApplication::translate(
+                      "image", "Aligns image to the left margin and wraps multiple lines of text next to "
+                               "(to the right of) the image.")
+                : QCoreApplication::translate(
+                      "image", "Aligns image to the right margin and wraps multiple lines of text next to "
+                               "(to the left of) the image.");
     }
     d.redLegend = d.existingObject.visible;
     return d;

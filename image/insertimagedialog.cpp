@@ -2,6 +2,7 @@
 
 #include "image/imagefragment.h"
 #include "pathrel/references.h"
+#include "image/insertpicture.h"
 #include "surface/editsurface.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -32,16 +33,19 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kGraphicsFilter = QStringLiteral(
-    "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;*.gif;*.png|GIF Files "
-    "(*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg");
+QString graphicsFilter()
+{
+    return image::InsertImageDialog::tr(
+        "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;*.gif;*.png|GIF Files "
+        "(*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg");
+}
 
-QLineEdit *lineEdit(QWidget *parent, const char *name, const char *tip = nullptr)
+QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &tip = {})
 {
     auto *e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    if (tip)
-        e->setToolTip(QString::fromLatin1(tip));
+    if (!tip.isEmpty())
+        e->setToolTip(tip);
     return e;
 }
 
@@ -102,11 +106,11 @@ UpDown::UpDown(QLineEdit *buddy, int minimum, int maximum, QWidget *parent)
     up = new QToolButton(this);
     up->setArrowType(Qt::UpArrow);
     up->setAutoRepeat(true);
-    up->setAccessibleName(QStringLiteral("Increase"));
+    up->setAccessibleName(tr("Increase"));
     down = new QToolButton(this);
     down->setArrowType(Qt::DownArrow);
     down->setAutoRepeat(true);
-    down->setAccessibleName(QStringLiteral("Decrease"));
+    down->setAccessibleName(tr("Decrease"));
     for (QToolButton *b : {up, down})
         b->setFixedSize(18, 11);
     auto *l = new QVBoxLayout(this);
@@ -139,7 +143,7 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     : QDialog(parent), m_surface(surface)
 {
     setObjectName(QStringLiteral("LinkGraph"));
-    setWindowTitle(QStringLiteral("Insert Image"));
+    setWindowTitle(tr("Insert Image"));
     browse::installHelpKey(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("TabStrip1"));
@@ -149,8 +153,7 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     auto *p0 = new QWidget;
     p0->setObjectName(QStringLiteral("Picture1_0"));
     imageFileEdit = lineEdit(p0, "GraphText");
-    browseImageButton =
-        browse::pictureButton(p0, "Command2", openIcon, QStringLiteral("Browse for image..."));
+    browseImageButton = browse::pictureButton(p0, "Command2", openIcon, tr("Browse for image..."));
     driveBox = new QComboBox(p0);
     driveBox->setObjectName(QStringLiteral("Drive1"));
     folderList = new QListWidget(p0);
@@ -167,13 +170,13 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     previewArea->setWidget(imagePreview);
     previewArea->setWidgetResizable(false);
     previewArea->setMinimumSize(180, 140);
-    widthReading = new QLabel(QStringLiteral("Image width (pixels):"), p0);
+    widthReading = new QLabel(tr("Image width (pixels):"), p0);
     widthReading->setObjectName(QStringLiteral("Label15"));
-    heightReading = new QLabel(QStringLiteral("Image height (pixels):"), p0);
+    heightReading = new QLabel(tr("Image height (pixels):"), p0);
     heightReading->setObjectName(QStringLiteral("Label16"));
-    auto *fileLabel = new QLabel(QStringLiteral("Enter filename of Image:"), p0);
+    auto *fileLabel = new QLabel(tr("Enter filename of Image:"), p0);
     fileLabel->setBuddy(imageFileEdit);
-    auto *listLabel = new QLabel(QStringLiteral("Or select the image from the file list below:"), p0);
+    auto *listLabel = new QLabel(tr("Or select the image from the file list below:"), p0);
     listLabel->setBuddy(driveBox);
     auto *g0 = new QGridLayout(p0);
     g0->addWidget(fileLabel, 0, 0, 1, 3);
@@ -192,21 +195,19 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     // Alternatives.
     auto *p1 = new QWidget;
     p1->setObjectName(QStringLiteral("Picture1_1"));
-    altTextEdit = lineEdit(p1, "Alt", "Text to represent the image in text-only browsers");
+    altTextEdit = lineEdit(p1, "Alt", tr("Text to represent the image in text-only browsers"));
     lowResEdit = lineEdit(p1, "Text8");
-    browseLowResButton =
-        browse::pictureButton(p1, "Command3", openIcon, QStringLiteral("Browse for image..."));
-    auto *frame1 = new QGroupBox(QStringLiteral("Image Alternatives"), p1);
+    browseLowResButton = browse::pictureButton(p1, "Command3", openIcon, tr("Browse for image..."));
+    auto *frame1 = new QGroupBox(tr("Image Alternatives"), p1);
     frame1->setObjectName(QStringLiteral("Frame1"));
     lowResPreview = new QLabel(frame1);
     lowResPreview->setObjectName(QStringLiteral("Picture3"));
     lowResPreview->setAutoFillBackground(true);
     lowResPreview->setAlignment(Qt::AlignCenter);
     (new QVBoxLayout(frame1))->addWidget(lowResPreview, 0, Qt::AlignHCenter);
-    auto *altLabel =
-        new QLabel(QStringLiteral("Enter ALTernative text to replace image in text browsers:"), p1);
+    auto *altLabel = new QLabel(tr("Enter ALTernative text to replace image in text browsers:"), p1);
     altLabel->setBuddy(altTextEdit);
-    auto *lowLabel = new QLabel(QStringLiteral("Alternative low-resolution Image:"), p1);
+    auto *lowLabel = new QLabel(tr("Alternative low-resolution Image:"), p1);
     lowLabel->setBuddy(lowResEdit);
     auto *l1 = new QVBoxLayout(p1);
     l1->addWidget(altLabel);
@@ -221,12 +222,13 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     // Layout.
     auto *p2 = new QWidget;
     p2->setObjectName(QStringLiteral("Picture1_2"));
-    heightEdit = lineEdit(p2, "Text2", "Height of the image in pixels");
-    widthEdit = lineEdit(p2, "Text1", "Width of the image in pixels");
+    heightEdit = lineEdit(p2, "Text2", tr("Height of the image in pixels"));
+    widthEdit = lineEdit(p2, "Text1", tr("Width of the image in pixels"));
     horizontalSpaceEdit =
-        lineEdit(p2, "Text5", "Amount of clear space to the left and right of the image (in pixels)");
-    verticalSpaceEdit = lineEdit(p2, "Text4", "Amount of clear space above and below the image (in pixels)");
-    borderEdit = lineEdit(p2, "Text3", "Width of border around image (in pixels)");
+        lineEdit(p2, "Text5", tr("Amount of clear space to the left and right of the image (in pixels)"));
+    verticalSpaceEdit =
+        lineEdit(p2, "Text4", tr("Amount of clear space above and below the image (in pixels)"));
+    borderEdit = lineEdit(p2, "Text3", tr("Width of border around image (in pixels)"));
     horizontalSpaceArrows = new UpDown(horizontalSpaceEdit, 0, 100, p2);
     horizontalSpaceArrows->setObjectName(QStringLiteral("UpDown1"));
     verticalSpaceArrows = new UpDown(verticalSpaceEdit, 0, 100, p2);
@@ -238,25 +240,25 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     alignBox->addItems(image::alignEntries());
     alignBox->setCurrentIndex(-1);
     auto *form = new QGridLayout;
-    auto addRow = [&](int row, const char *label, QLineEdit *edit, UpDown *arrows) {
-        auto *l = new QLabel(QString::fromLatin1(label), p2);
+    auto addRow = [&](int row, const QString &label, QLineEdit *edit, UpDown *arrows) {
+        auto *l = new QLabel(label, p2);
         l->setBuddy(edit);
         form->addWidget(l, row, 0);
         form->addWidget(edit, row, 1);
         if (arrows)
             form->addWidget(arrows, row, 2);
     };
-    addRow(0, "Image Height:", heightEdit, nullptr);
-    addRow(1, "Image Width:", widthEdit, nullptr);
-    addRow(2, "Horizontal Space:", horizontalSpaceEdit, horizontalSpaceArrows);
-    addRow(3, "Vertical Space:", verticalSpaceEdit, verticalSpaceArrows);
-    addRow(4, "Border Width:", borderEdit, borderArrows);
-    auto *alignLabel = new QLabel(QStringLiteral("Align:"), p2);
+    addRow(0, tr("Image Height:"), heightEdit, nullptr);
+    addRow(1, tr("Image Width:"), widthEdit, nullptr);
+    addRow(2, tr("Horizontal Space:"), horizontalSpaceEdit, horizontalSpaceArrows);
+    addRow(3, tr("Vertical Space:"), verticalSpaceEdit, verticalSpaceArrows);
+    addRow(4, tr("Border Width:"), borderEdit, borderArrows);
+    auto *alignLabel = new QLabel(tr("Align:"), p2);
     alignLabel->setBuddy(alignBox);
     form->addWidget(alignLabel, 5, 0);
     form->addWidget(alignBox, 5, 1, 1, 2);
 
-    alignPreview = new QGroupBox(QStringLiteral("Align Preview"), p2);
+    alignPreview = new QGroupBox(tr("Align Preview"), p2);
     alignPreview->setObjectName(QStringLiteral("Frame2"));
     existingObjectBox = box(alignPreview, "Redtext", QColor(255, 0, 0));
     inlineImageBox = box(alignPreview, "Leftimage", QColor(0, 0, 255));
@@ -272,10 +274,10 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     neighbourText->setPalette(grey);
     const double tpp = twipsPerPixel();
     alignPreview->setMinimumSize(int(3700 / tpp), int(1500 / tpp));
-    redLegend = new QLabel(QStringLiteral("Red box is an existing image or object on the same line."), p2);
+    redLegend = new QLabel(tr("Red box is an existing image or object on the same line."), p2);
     redLegend->setObjectName(QStringLiteral("Label10"));
     redLegend->setWordWrap(true);
-    blueLegend = new QLabel(QStringLiteral("Blue box is new image."), p2);
+    blueLegend = new QLabel(tr("Blue box is new image."), p2);
     blueLegend->setObjectName(QStringLiteral("Label11"));
     alignDescription = new QLabel(p2);
     alignDescription->setObjectName(QStringLiteral("Label12"));
@@ -297,13 +299,11 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     auto *p3 = new QWidget;
     p3->setObjectName(QStringLiteral("Picture1_3"));
     linkAddressBox = editableCombo(p3, "XimageLink", {QStringLiteral("http://")});
-    browseLinkFileButton =
-        browse::pictureButton(p3, "Command5", openIcon, QStringLiteral("Browse for file..."));
+    browseLinkFileButton = browse::pictureButton(p3, "Command5", openIcon, tr("Browse for file..."));
     browseFavouritesButton =
         browse::pictureButton(p3, "Command1", style()->standardIcon(QStyle::SP_DirLinkIcon),
-                              QStringLiteral("Browse Internet Explorer Favorites..."));
-    auto *linkLabel =
-        new QLabel(QStringLiteral("Type the URL of the Web page, image or file you wish to link to:"), p3);
+                              tr("Browse Internet Explorer Favorites..."));
+    auto *linkLabel = new QLabel(tr("Type the URL of the Web page, image or file you wish to link to:"), p3);
     linkLabel->setBuddy(linkAddressBox);
     // Labels name the boxes, not the line edits inside them, where the typing goes.
     linkAddressBox->lineEdit()->setAccessibleName(tr("URL to link to"));
@@ -319,26 +319,25 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     // Advanced.
     auto *p4 = new QWidget;
     p4->setObjectName(QStringLiteral("Picture1_4"));
-    auto *mapFrame = new QGroupBox(QStringLiteral("ImageMap"), p4);
-    clientMapCheck = new QCheckBox(QStringLiteral("USEMAP - Client Side ImageMap"), mapFrame);
+    auto *mapFrame = new QGroupBox(tr("ImageMap"), p4);
+    clientMapCheck = new QCheckBox(tr("USEMAP - Client Side ImageMap"), mapFrame);
     clientMapCheck->setObjectName(QStringLiteral("Check2"));
     mapNameEdit = lineEdit(mapFrame, "Text7");
-    mapNameLabel = new QLabel(QStringLiteral("Map name:"), mapFrame);
+    mapNameLabel = new QLabel(tr("Map name:"), mapFrame);
     mapNameLabel->setObjectName(QStringLiteral("Label22"));
     mapNameLabel->setBuddy(mapNameEdit);
     mapNameEdit->setEnabled(false);
     mapNameLabel->setEnabled(false);
-    serverMapCheck = new QCheckBox(QStringLiteral("ISMAP - Server Side ImageMap"), mapFrame);
+    serverMapCheck = new QCheckBox(tr("ISMAP - Server Side ImageMap"), mapFrame);
     serverMapCheck->setObjectName(QStringLiteral("Check3"));
     auto *mapLayout = new QGridLayout(mapFrame);
     mapLayout->addWidget(clientMapCheck, 0, 0, 1, 2);
     mapLayout->addWidget(mapNameLabel, 1, 0);
     mapLayout->addWidget(mapNameEdit, 1, 1);
     mapLayout->addWidget(serverMapCheck, 2, 0, 1, 2);
-    auto *videoFrame = new QGroupBox(QStringLiteral("Video"), p4);
+    auto *videoFrame = new QGroupBox(tr("Video"), p4);
     videoFileEdit = lineEdit(videoFrame, "Text6");
-    browseVideoButton =
-        browse::pictureButton(videoFrame, "Command7", openIcon, QStringLiteral("Browse for file..."));
+    browseVideoButton = browse::pictureButton(videoFrame, "Command7", openIcon, tr("Browse for file..."));
     videoLoopBox =
         editableCombo(videoFrame, "Combo2",
                       {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
@@ -347,20 +346,19 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     videoStartBox = editableCombo(
         videoFrame, "Combo3",
         {QStringLiteral("FileOpen"), QStringLiteral("MouseOver"), QStringLiteral("FileOpen and MouseOver")});
-    videoControlsCheck = new QCheckBox(QStringLiteral("VCR Controls"), videoFrame);
+    videoControlsCheck = new QCheckBox(tr("VCR Controls"), videoFrame);
     videoControlsCheck->setObjectName(QStringLiteral("Check1"));
-    auto *videoLabel = new QLabel(QStringLiteral("Enter filename of Video Clip:"), videoFrame);
+    auto *videoLabel = new QLabel(tr("Enter filename of Video Clip:"), videoFrame);
     videoLabel->setBuddy(videoFileEdit);
-    auto *loopLabel = new QLabel(QStringLiteral("Loop:"), videoFrame);
+    auto *loopLabel = new QLabel(tr("Loop:"), videoFrame);
     loopLabel->setBuddy(videoLoopBox);
-    auto *startLabel = new QLabel(QStringLiteral("Start:"), videoFrame);
+    auto *startLabel = new QLabel(tr("Start:"), videoFrame);
     startLabel->setBuddy(videoStartBox);
     videoLoopBox->lineEdit()->setAccessibleName(tr("Loop"));
     videoStartBox->lineEdit()->setAccessibleName(tr("Start"));
-    auto *note = new QLabel(
-        QStringLiteral("In the Image input box, be sure to include the filename for a graphic that "
-                       "will replace the video in browsers that don't support video."),
-        videoFrame);
+    auto *note = new QLabel(tr("In the Image input box, be sure to include the filename for a graphic that "
+                               "will replace the video in browsers that don't support video."),
+                            videoFrame);
     note->setObjectName(QStringLiteral("Label18"));
     note->setWordWrap(true);
     auto *videoLayout = new QGridLayout(videoFrame);
@@ -378,18 +376,18 @@ InsertImageDialog::InsertImageDialog(surface::EditSurface *surface, QWidget *par
     l4->addWidget(videoFrame);
     l4->addStretch();
 
-    tabs->addTab(p0, QStringLiteral(" Select Image "));
-    tabs->addTab(p1, QStringLiteral(" Alternatives "));
-    tabs->addTab(p2, QStringLiteral(" Layout "));
-    tabs->addTab(p3, QStringLiteral(" Link to URL "));
-    tabs->addTab(p4, QStringLiteral(" Advanced "));
+    tabs->addTab(p0, tr(" Select Image "));
+    tabs->addTab(p1, tr(" Alternatives "));
+    tabs->addTab(p2, tr(" Layout "));
+    tabs->addTab(p3, tr(" Link to URL "));
+    tabs->addTab(p4, tr(" Advanced "));
     // No special-effects page: it could only say that there are none.
 
-    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), QStringLiteral("Help"));
-    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    helpButton = browse::pictureButton(this, "Command8", browse::helpIcon(this), tr("Help"));
+    okButton = new QPushButton(tr("&OK"), this);
     okButton->setObjectName(QStringLiteral("LgraphOK"));
     okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("CANCELBUT"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -551,8 +549,8 @@ void InsertImageDialog::showImage(const QString &path, bool fillSizes)
     if (picture) {
         imagePreview->setPixmap(QPixmap::fromImage(*picture));
         imagePreview->resize(picture->size());
-        widthReading->setText(QStringLiteral("Image width (pixels):  %1").arg(picture->width()));
-        heightReading->setText(QStringLiteral("Image height (pixels):  %1").arg(picture->height()));
+        widthReading->setText(tr("Image width (pixels):  %1").arg(picture->width()));
+        heightReading->setText(tr("Image height (pixels):  %1").arg(picture->height()));
     } else {
         imagePreview->clear();
         imagePreview->resize(0, 0);
@@ -570,7 +568,7 @@ void InsertImageDialog::browseImage()
 {
     browse::ChosenFileName().clear();
     // A cancel leaves the box, the preview and the sizes as the user had them.
-    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder())) {
+    if (browse::BrowseForFile(this, graphicsFilter(), 2, startFolder())) {
         imageFileEdit->setText(browse::ChosenFileName());
         showImage(browse::ChosenFileName(), true);
         rememberFolderOf(browse::ChosenFileName());
@@ -598,7 +596,7 @@ void InsertImageDialog::browseLowResImage()
 {
     // Only a file chosen now goes in: what an earlier browse left in
     // ChosenFileName has nothing to do with this box.
-    if (!browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+    if (!browse::BrowseForFile(this, graphicsFilter(), 2, startFolder()))
         return;
     rememberFolderOf(browse::ChosenFileName());
     lowResEdit->setText(browse::ChosenFileName());
@@ -613,10 +611,9 @@ void InsertImageDialog::browseLinkFile()
     browse::ChosenFileName().clear();
     if (!browse::BrowseForFile(
             this,
-            QStringLiteral(
-                "All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
-                "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
-                "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
+            tr("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
+               "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg|AU "
+               "Files (*.au)|*.au|WAV Files (*.wav)|*.wav|HTML Files (*.htm, *.html)|*.htm;*.html"),
             7, startFolder()))
         return;
     linkAddressBox->setEditText(linkTargetCase(browse::ChosenFileName()));
@@ -632,7 +629,7 @@ void InsertImageDialog::browseFavourites()
 void InsertImageDialog::browseVideo()
 {
     browse::ChosenFileName().clear();
-    if (browse::BrowseForFile(this, kGraphicsFilter, 2, startFolder()))
+    if (browse::BrowseForFile(this, graphicsFilter(), 2, startFolder()))
         videoFileEdit->setText(browse::ChosenFileName());
     videoFileEdit->setFocus();
 }
@@ -707,22 +704,15 @@ void InsertImageDialog::insertImage()
     f.videoLoop = videoLoopBox->currentText();
     f.videoStart = videoStartBox->currentText();
     f.videoControls = videoControlsCheck->isChecked();
-    const std::optional<QString> fragment = image::composeImage(f, m_alignPiece);
-    if (!fragment) {
-        ui::messageBox(this, QStringLiteral("Please enter image filename in the box below."), QMessageBox::Ok,
+    if (!insertPicture(m_surface, f, m_alignPiece)) {
+        ui::messageBox(this, tr("Please enter image filename in the box below."), QMessageBox::Ok,
                        QMessageBox::NoIcon);
         tabs->setCurrentIndex(0);
         imageFileEdit->setFocus();
         return;
     }
+    // A refused paste still closes the dialog.
     rememberFolderOf(imageFileEdit->text());
-    // A composed picture takes the place of a selected one. A refused paste
-    // still closes the dialog.
-    const surface::Selection selection = m_surface->DOM().selection();
-    if (std::optional<surface::ControlRange> picture = selection.createControlRange())
-        picture->pasteHTML(*fragment);
-    else if (std::optional<surface::TextRange> range = selection.createRange())
-        range->pasteHTML(*fragment);
     accept();
 }
 

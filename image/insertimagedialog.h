@@ -28,10 +28,10 @@ class UpDown final : public QWidget
 public:
     explicit UpDown(QLineEdit *buddy, int minimum, int maximum, QWidget *parent);
     void step(int delta);
-    QToolButton *up = nullptr;
-    QToolButton *down = nullptr;
 
 private:
+    QToolButton *up = nullptr;
+    QToolButton *down = nullptr;
     QLineEdit *m_buddy;
     int m_min;
     int m_max;
@@ -48,6 +48,31 @@ class InsertImageDialog final : public QDialog
 public:
     explicit InsertImageDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
+    QString alignPiece() const { return m_alignPiece; }
+    QString folder() const { return m_folder; }
+    // Shows the folder in the folder and file lists; false when it cannot be read.
+    bool setFolder(const QString &path);
+    // Where the lists and the image browses start: the folder of the last
+    // image used, else the page's folder, else (a page never saved) the
+    // user's Pictures folder, else home.
+    QString startFolder() const;
+    // The folder of the last image used in any opening of the dialog.
+    static QString &lastImageFolder();
+    // Twips per pixel of the screen the diagram is drawn on.
+    static double twipsPerPixel();
+
+public slots:
+    void insertImage();
+    void browseImage();
+    void browseLowResImage();
+    void browseLinkFile();
+    void browseFavourites();
+    void browseVideo();
+    void clientMapToggled();
+    void alignPicked(int index);
+    void pickListedFile(QListWidgetItem *item);
+
+private:
     QTabWidget *tabs = nullptr;
     // Select Image
     QLineEdit *imageFileEdit = nullptr;
@@ -101,31 +126,6 @@ public:
     QPushButton *okButton = nullptr;
     QPushButton *cancelButton = nullptr;
 
-    QString alignPiece() const { return m_alignPiece; }
-    QString folder() const { return m_folder; }
-    // Shows the folder in the folder and file lists; false when it cannot be read.
-    bool setFolder(const QString &path);
-    // Where the lists and the image browses start: the folder of the last
-    // image used, else the page's folder, else (a page never saved) the
-    // user's Pictures folder, else home.
-    QString startFolder() const;
-    // The folder of the last image used in any opening of the dialog.
-    static QString &lastImageFolder();
-    // Twips per pixel of the screen the diagram is drawn on.
-    static double twipsPerPixel();
-
-public slots:
-    void insertImage();
-    void browseImage();
-    void browseLowResImage();
-    void browseLinkFile();
-    void browseFavourites();
-    void browseVideo();
-    void clientMapToggled();
-    void alignPicked(int index);
-    void pickListedFile(QListWidgetItem *item);
-
-private:
     void prepare();
     void showImage(const QString &path, bool fillSizes);
     QString localPath(const QString &typed) const;

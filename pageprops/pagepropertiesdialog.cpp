@@ -60,7 +60,7 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     : QDialog(parent), m_surface(surface)
 {
     setObjectName(QStringLiteral("BGCOLOR"));
-    setWindowTitle(QStringLiteral("Web Page Properties"));
+    setWindowTitle(tr("Web Page Properties"));
     browse::installHelpKey(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("TabStrip1"));
@@ -68,7 +68,7 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     // Page title.
     auto *page0 = new QWidget;
     page0->setObjectName(QStringLiteral("Picture2_0"));
-    auto *titleFrame = new QGroupBox(QStringLiteral("Enter the Title of your Web page"), page0);
+    auto *titleFrame = new QGroupBox(tr("Enter the Title of your Web page"), page0);
     titleEdit = new QLineEdit(titleFrame);
     titleEdit->setObjectName(QStringLiteral("Text5"));
     (new QVBoxLayout(titleFrame))->addWidget(titleEdit);
@@ -79,11 +79,10 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     // Colours.
     auto *page1 = new QWidget;
     page1->setObjectName(QStringLiteral("Picture2_1"));
-    auto *rowsFrame =
-        new QGroupBox(QStringLiteral("Click on the \"Select\" boxes to select Web page colors."), page1);
+    auto *rowsFrame = new QGroupBox(tr("Click on the \"Select\" boxes to select Web page colors."), page1);
     auto *grid = new QGridLayout(rowsFrame);
-    const char *rowLabels[] = {
-        "Background color:", "Text Color:", "Link Color:", "Visited Link Color:", "Active Link Color:"};
+    const QString rowLabels[] = {tr("Background color:"), tr("Text Color:"), tr("Link Color:"),
+                                 tr("Visited Link Color:"), tr("Active Link Color:")};
     const char *boxNames[] = {"Text1", "Text2", "Text3", "Text4", "Text10"};
     const char *swatchNames[] = {"Label9", "Label10", "Label11", "Label12", "Label13"};
     QLineEdit **boxes[] = {&backgroundColourEdit, &textColourEdit, &linkColourEdit, &visitedColourEdit,
@@ -93,11 +92,11 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
         edit->setObjectName(QString::fromLatin1(boxNames[row]));
         edit->setMaxLength(7); // a "#" and six digits
         *boxes[row] = edit;
-        auto *label = new QLabel(QString::fromLatin1(rowLabels[row]), rowsFrame);
+        auto *label = new QLabel(rowLabels[row], rowsFrame);
         label->setBuddy(edit);
-        auto *swatch = new QLabel(QStringLiteral("Select"), rowsFrame);
+        auto *swatch = new QLabel(tr("Select"), rowsFrame);
         swatch->setObjectName(QString::fromLatin1(swatchNames[row]));
-        swatch->setToolTip(QStringLiteral("Click here to select a color"));
+        swatch->setToolTip(tr("Click here to select a color"));
         swatch->setFrameShape(QFrame::Box);
         swatch->setAlignment(Qt::AlignCenter);
         swatch->setMinimumWidth(60);
@@ -109,12 +108,13 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
         grid->addWidget(swatch, row, 2);
         connect(edit, &QLineEdit::textChanged, this, [this, row] { colourChanged(row); });
     }
-    colourPreview = new QGroupBox(QStringLiteral("Preview"), page1);
+    colourPreview = new QGroupBox(tr("Preview"), page1);
     colourPreview->setObjectName(QStringLiteral("Frame4"));
     auto *previewLayout = new QVBoxLayout(colourPreview);
-    const char *sampleTexts[] = {"Normal Text", "Linked Text", "Visited Link Text", "Active Link Text"};
+    const QString sampleTexts[] = {tr("Normal Text"), tr("Linked Text"), tr("Visited Link Text"),
+                                   tr("Active Link Text")};
     for (int i = 0; i < 4; ++i) {
-        samples[i] = new QLabel(QString::fromLatin1(sampleTexts[i]), colourPreview);
+        samples[i] = new QLabel(sampleTexts[i], colourPreview);
         samples[i]->setObjectName(QStringLiteral("Label6_%1").arg(i));
         previewLayout->addWidget(samples[i]);
     }
@@ -125,41 +125,38 @@ PagePropertiesDialog::PagePropertiesDialog(surface::EditSurface *surface, QWidge
     // Background picture.
     auto *page2 = new QWidget;
     page2->setObjectName(QStringLiteral("Picture2_2"));
-    auto *fileFrame = new QGroupBox(QStringLiteral("Enter image filename for background:"), page2);
+    auto *fileFrame = new QGroupBox(tr("Enter image filename for background:"), page2);
     backgroundImageEdit = new QLineEdit(fileFrame);
     backgroundImageEdit->setObjectName(QStringLiteral("Text9"));
-    browseBackgroundButton =
-        browse::pictureButton(fileFrame, "Command6", style()->standardIcon(QStyle::SP_DialogOpenButton),
-                              QStringLiteral("Browse for image..."));
+    browseBackgroundButton = browse::pictureButton(
+        fileFrame, "Command6", style()->standardIcon(QStyle::SP_DialogOpenButton), tr("Browse for image..."));
     auto *fileRow = new QHBoxLayout(fileFrame);
     fileRow->addWidget(backgroundImageEdit, 1);
     fileRow->addWidget(browseBackgroundButton);
-    auto *previewFrame = new QGroupBox(QStringLiteral("Preview"), page2);
+    auto *previewFrame = new QGroupBox(tr("Preview"), page2);
     backgroundPreview = new QLabel(previewFrame);
     backgroundPreview->setObjectName(QStringLiteral("Picture1"));
     backgroundPreview->setMinimumSize(160, 120);
     backgroundPreview->setAlignment(Qt::AlignCenter);
     (new QVBoxLayout(previewFrame))->addWidget(backgroundPreview);
     watermarkCheck = new QCheckBox(
-        QStringLiteral(
-            "Make background image a fixed watermark on page (Only supported by Internet Explorer)"),
-        page2);
+        tr("Make background image a fixed watermark on page (Only supported by Internet Explorer)"), page2);
     watermarkCheck->setObjectName(QStringLiteral("Check1"));
     auto *l2 = new QVBoxLayout(page2);
     l2->addWidget(fileFrame);
     l2->addWidget(previewFrame, 1);
     l2->addWidget(watermarkCheck);
 
-    tabs->addTab(page0, QStringLiteral(" Page Title "));
-    tabs->addTab(page1, QStringLiteral(" Colors "));
-    tabs->addTab(page2, QStringLiteral(" Background Image "));
+    tabs->addTab(page0, tr(" Page Title "));
+    tabs->addTab(page1, tr(" Colors "));
+    tabs->addTab(page2, tr(" Background Image "));
 
-    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton = new QPushButton(tr("&OK"), this);
     okButton->setObjectName(QStringLiteral("Command2"));
     okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Command1"));
-    helpButton = browse::pictureButton(this, "Command5", browse::helpIcon(this), QStringLiteral("Help"));
+    helpButton = browse::pictureButton(this, "Command5", browse::helpIcon(this), tr("Help"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(helpButton);
     buttons->addStretch();
@@ -283,8 +280,8 @@ void PagePropertiesDialog::browseBackground()
     // A cancel leaves the box, and with it the page's background on OK.
     if (!browse::BrowseForFile(
             this,
-            QStringLiteral("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
-                           "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg"),
+            tr("All Files (*.*)|*.*|Graphics Files (*.jpeg, *.jpg, *.gif, *.png)|*.jpeg;*.jpg;"
+               "*.gif;*.png|GIF Files (*.gif)|*.gif|JPEG Files (*.jpeg, *.jpg)|*.jpeg;*.jpg"),
             2))
         return;
     backgroundImageEdit->setText(browse::ChosenFileName());

@@ -28,6 +28,18 @@ class PagePropertiesDialog final : public QDialog
 public:
     explicit PagePropertiesDialog(surface::EditSurface *surface, QWidget *parent = nullptr);
 
+    // A colour box's colour as the preview shows it.
+    QColor previewColor(int row) const;
+
+public slots:
+    void applyToPage();
+    void browseBackground();
+    void swatchClicked(int row);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     QTabWidget *tabs = nullptr;
     QLineEdit *titleEdit = nullptr; // title
     // Colour boxes: background, text, link, visited link, active link.
@@ -47,18 +59,6 @@ public:
     QPushButton *cancelButton = nullptr; // Cancel
     QToolButton *helpButton = nullptr;   // Help
 
-    // A colour box's colour as the preview shows it.
-    QColor previewColor(int row) const;
-
-public slots:
-    void applyToPage();
-    void browseBackground();
-    void swatchClicked(int row);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void prepare();
     void colourChanged(int row);
     void applyPreview(int row, const QColor &color);

@@ -155,6 +155,7 @@ PublishDialog::PublishDialog(surface::EditSurface *surface, std::unique_ptr<Pass
     layout->addWidget(status);
 
     transfer = new Transfer(this);
+    transfer->setObjectName(QStringLiteral("Inet1"));
     connect(transfer, &Transfer::stateChanged, this, &PublishDialog::transferStateChanged);
     connect(connectButton, &QPushButton::clicked, this, &PublishDialog::connectToServer);
     connect(refreshButton, &QPushButton::clicked, this, &PublishDialog::refreshListing);
@@ -174,9 +175,9 @@ void PublishDialog::prepare()
 {
     QSettings s = ftpSettings();
     s.beginGroup(QStringLiteral("FTP"));
-    serverEdit->setText(s.value(QStringLiteral("URL")).toString());
+    serverEdit->setText(s.value(tr("URL")).toString());
     userEdit->setText(s.value(QStringLiteral("U")).toString());
-    folderEdit->setText(s.value(QStringLiteral("Dir")).toString());
+    folderEdit->setText(s.value(tr("Dir")).toString());
     const QString plain = s.value(QStringLiteral("P")).toString();
     s.endGroup();
     // The keychain answers while the dialog is already in use; what it
@@ -312,11 +313,11 @@ void PublishDialog::connectToServer()
     }
     hourglass(true);
     // What completes next is the folder change, not the last recorded command.
-    pendingCommand = QStringLiteral("CD ") + folder;
+    m_pendingCommand = QStringLiteral("CD ") + folder;
     // Listed only once the login and the folder change have succeeded.
     if (!waitFor(transfer->cd(folder)))
         return;
-    pendingCommand = QStringLiteral("DIR");
+    m_pendingCommand = QStringLiteral("DIR");
     hourglass(true);
     transfer->list();
 }
@@ -326,7 +327,7 @@ void PublishDialog::refreshListing()
     if (transfer->isRunning() || !m_listed)
         return;
     hourglass(true);
-    pendingCommand = QStringLiteral("DIR");
+    m_pendingCommand = QStringLiteral("DIR");
     panels[1]->clear();
     panels[2]->clear();
     transfer->list();
@@ -350,11 +351,11 @@ void PublishDialog::uploadPage()
                    .arg(target));
         return;
     }
-    pendingCommand = QStringLiteral("PUT");
+    m_pendingCommand = QStringLiteral("PUT");
     hourglass(true);
-    uploadSource = path;
-    uploadTarget = target;
-    if (waitFor(transfer->put(uploadSource, uploadTarget)))
+    m_uploadSource = path;
+    m_uploadTarget = target;
+    if (waitFor(transfer->put(m_uploadSource, m_uploadTarget)))
         refreshListing();
 }
 
@@ -373,10 +374,10 @@ void PublishDialog::openListedEntry()
     if (isDirectoryEntry(entry)) {
         QCoreApplication::processEvents();
         const bool up = entry == QLatin1String("..");
-        pendingCommand = up ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
+        m_pendingCommand = up ? QStringLiteral("CDUP") : QStringLiteral("CD ") + entry.chopped(1);
         if (!waitFor(up ? transfer->cdUp() : transfer->cd(entry.chopped(1))))
             return;
-        pendingCommand = QStringLiteral("DIR");
+        m_pendingCommand = QStringLiteral("DIR");
         hourglass(true);
         transfer->list();
         return;
@@ -400,12 +401,12 @@ void PublishDialog::openListedEntry()
         refuse(tr("\"%1\" in the working folder is a link, which is not replaced.").arg(entry));
         return;
     }
-    pendingCommand = QStringLiteral("SIZE");
+    m_pendingCommand = QStringLiteral("SIZE");
     panels[0]->setText(tr("Retrieving:\r\n") + entry);
     // Fetched only when the server knows the file.
     if (!waitFor(transfer->size(entry)))
         return;
-    pendingCommand = QStringLiteral("GET");
+    m_pendingCommand = QStringLiteral("GET");
     hourglass(true);
     if (QFileInfo::exists(local)) {
         const QMessageBox::StandardButton answer =
@@ -418,8 +419,8 @@ void PublishDialog::openListedEntry()
         }
         // The old file stays until the new one has fully arrived.
     }
-    downloadTarget = local;
-    transfer->get(entry, downloadTarget);
+    m_downloadTarget = local;
+    transfer->get(entry, m_downloadTarget);
 }
 
 void PublishDialog::disconnectFromServer()
@@ -428,7 +429,7 @@ void PublishDialog::disconnectFromServer()
         return;
     panels[1]->clear();
     panels[2]->clear();
-    pendingCommand = QStringLiteral("QUIT");
+    m_pendingCommand = QStringLiteral("QUIT");
     transfer->quit();
     listing->clear();
     enableSessionCommands(false);
@@ -437,11 +438,11 @@ void PublishDialog::disconnectFromServer()
 bool PublishDialog::enterLink(const QString &name)
 {
     QCoreApplication::processEvents();
-    pendingCommand = QStringLiteral("CD ") + name;
+    m_pendingCommand = QStringLiteral("CD ") + name;
     // Quiet: a link that leads to a file is no failure.
     if (!waitFor(transfer->cd(name, true)))
         return false;
-    pendingCommand = QStringLiteral("DIR");
+    m_pendingCommand = QStringLiteral("DIR");
     hourglass(true);
     transfer->list();
     return true;
@@ -461,33 +462,65 @@ QString PublishDialog::readReplyText()
     return text;
 }
 
-void PublishDialog::transferStateChanged(int state)
+namespace {
+// What panel 1 says while a command runs.
+QString stateText(Transfer::State state)
 {
-    const QHash<int, QString> texts = {
-        {1, tr("Resolving Host")},     {2, tr("Host Resolved")},     {3, tr("Connecting")},
-        {4, tr("Connected")},          {5, tr("Sending Request")},   {6, tr("Request Sent")},
-        {7, tr("Receiving Response")}, {8, tr("Response Received")}, {9, tr("Disconnecting")},
-        {10, tr("Disconnected")},      {11, tr("Remote Error")}};
-    if (state == 11) {
+    using State = Transfer::State;
+    switch (state) {
+    case State::ResolvingHost:
+        return PublishDialog::tr("Resolving Host");
+    case State::HostResolved:
+        return PublishDialog::tr("Host Resolved");
+    case State::Connecting:
+        return PublishDialog::tr("Connecting");
+    case State::Connected:
+        return PublishDialog::tr("Connected");
+    case State::SendingRequest:
+        return PublishDialog::tr("Sending Request");
+    case State::RequestSent:
+        return PublishDialog::tr("Request Sent");
+    case State::ReceivingResponse:
+        return PublishDialog::tr("Receiving Response");
+    case State::ResponseReceived:
+        return PublishDialog::tr("Response Received");
+    case State::Disconnecting:
+        return PublishDialog::tr("Disconnecting");
+    case State::Disconnected:
+        return PublishDialog::tr("Disconnected");
+    case State::RemoteError:
+        return PublishDialog::tr("Remote Error");
+    case State::ResponseCompleted:
+        return PublishDialog::tr("Response Completed");
+    case State::Idle:
+        break;
+    }
+    return {};
+}
+} // namespace
+
+void PublishDialog::transferStateChanged(Transfer::State state)
+{
+    using State = Transfer::State;
+    if (state == State::RemoteError) {
         // The reason goes with the state text, and to a message box while
         // the dialog is still open.
         hourglass(false);
         const QString why = transfer->errorText();
-        panels[0]->setText(why.isEmpty() ? texts.value(state)
-                                         : texts.value(state) + QStringLiteral(": ") + why);
+        panels[0]->setText(why.isEmpty() ? stateText(state) : stateText(state) + QStringLiteral(": ") + why);
         if (!m_closing && !why.isEmpty())
             ui::messageBox(this, why, QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    if (state != 12) {
-        if (state == 10)
+    if (state != State::ResponseCompleted) {
+        if (state == State::Disconnected)
             hourglass(false);
-        panels[0]->setText(texts.value(state));
+        panels[0]->setText(stateText(state));
         return;
     }
-    panels[0]->setText(tr("Response Completed"));
+    panels[0]->setText(stateText(state));
     QCoreApplication::processEvents();
-    if (pendingCommand == QLatin1String("DIR")) {
+    if (m_pendingCommand == QLatin1String("DIR")) {
         panels[1]->setText(tr("Bytes Received: "));
         listing->clear();
         // Each entry keeps the server's own name, to tell whether the shown
@@ -511,13 +544,13 @@ void PublishDialog::transferStateChanged(int state)
         }
         if (!notes.isEmpty())
             panels[0]->setText(notes.join(QStringLiteral(" \u2014 ")));
-    } else if (pendingCommand == QLatin1String("SIZE")) {
+    } else if (m_pendingCommand == QLatin1String("SIZE")) {
         panels[1]->setText(tr("Bytes To Go: "));
         panels[2]->setText(readReplyText().trimmed());
-    } else if (pendingCommand == QLatin1String("GET")) {
-        panels[0]->setText(tr("File Retrieved: ") + downloadTarget);
-    } else if (pendingCommand == QLatin1String("PUT")) {
-        panels[0]->setText(tr("File Sent: ") + uploadSource);
+    } else if (m_pendingCommand == QLatin1String("GET")) {
+        panels[0]->setText(tr("File Retrieved: ") + m_downloadTarget);
+    } else if (m_pendingCommand == QLatin1String("PUT")) {
+        panels[0]->setText(tr("File Sent: ") + m_uploadSource);
     }
     hourglass(false);
 }

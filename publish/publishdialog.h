@@ -1,5 +1,7 @@
 #pragma once
 
+#include "publish/transfer.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -17,7 +19,6 @@ class EditSurface;
 }
 
 namespace publish {
-class Transfer;
 
 // Where the password is kept: the system's keychain, or nowhere. A keychain
 // may take seconds to answer, or never answer: each call returns at once and
@@ -46,6 +47,25 @@ public:
                   QWidget *parent = nullptr);
     ~PublishDialog() override;
 
+    // The command the dialog waits on, as the server is asked it ("DIR", "CD x").
+    QString pendingCommand() const { return m_pendingCommand; }
+
+public slots:
+    void connectToServer();
+    void refreshListing();
+    void uploadPage();
+    void disconnectFromServer();
+    void openListedEntry();
+    void transferStateChanged(publish::Transfer::State state);
+
+    // Esc, the close button and accept() all end here: the running command
+    // stops at once and no further step of a handler is sent.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     QLineEdit *serverEdit = nullptr;
     QLineEdit *userEdit = nullptr;
     QLineEdit *passwordEdit = nullptr;
@@ -59,27 +79,6 @@ public:
     QPushButton *disconnectButton = nullptr;
     Transfer *transfer = nullptr;
 
-    QString pendingCommand;
-    QString downloadTarget;
-    QString uploadSource;
-    QString uploadTarget;
-
-public slots:
-    void connectToServer();
-    void refreshListing();
-    void uploadPage();
-    void disconnectFromServer();
-    void openListedEntry();
-    void transferStateChanged(int state);
-
-    // Esc, the close button and accept() all end here: the running command
-    // stops at once and no further step of a handler is sent.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     void prepare();
     QString readReplyText();
     // Lets events run until the command ends; true only when it completed
@@ -97,6 +96,10 @@ private:
 
     surface::EditSurface *m_surface;
     std::unique_ptr<PasswordStore> m_passwords;
+    QString m_pendingCommand;
+    QString m_downloadTarget;
+    QString m_uploadSource;
+    QString m_uploadTarget;
     bool m_busyCursor = false;
     QString m_passwordNote;
     bool m_closing = false;

@@ -131,6 +131,8 @@ struct SList
 class TransferWorker final : public QObject
 {
     Q_OBJECT
+    using State = Transfer::State;
+
 public:
     TransferWorker(Transfer *owner, CURLM *multi) : m_owner(owner), m_multi(multi) {}
     ~TransferWorker() override
@@ -142,7 +144,7 @@ public:
     void run(const Transfer::Job &job)
     {
         m_job = &job;
-        m_lastState = 0;
+        m_lastState = State::Idle;
         m_muted = false;
         const Transfer::Outcome outcome = execute(job);
         m_job = nullptr;
@@ -154,7 +156,7 @@ public:
 private:
     // States only move forward within a command; the owner drops those of a
     // command that is no longer the running one.
-    void state(int s)
+    void state(State s)
     {
         if (m_muted || s <= m_lastState)
             return;
@@ -181,14 +183,14 @@ private:
         switch (type) {
         case CURLINFO_TEXT:
             if (text.trimmed().startsWith("Trying "))
-                w->state(3);
+                w->state(State::Connecting);
             else if (text.startsWith("Connected to "))
-                w->state(4);
+                w->state(State::Connected);
             break;
         case CURLINFO_HEADER_OUT:
             w->m_storSent = w->m_storSent || text.startsWith("STOR ");
-            w->state(5);
-            w->state(6);
+            w->state(State::SendingRequest);
+            w->state(State::RequestSent);
             break;
         case CURLINFO_HEADER_IN: {
             w->m_lastReply = QString::fromUtf8(text).trimmed();
@@ -200,8 +202,8 @@ private:
         }
             [[fallthrough]];
         case CURLINFO_DATA_IN:
-            if (w->m_lastState >= 6)
-                w->state(7);
+            if (w->m_lastState >= State::RequestSent)
+                w->state(State::ReceivingResponse);
             break;
         default:
             break;
@@ -378,7 +380,7 @@ private:
 
     Transfer::Outcome completed(const QString &reply = {})
     {
-        state(8);
+        state(State::ResponseReceived);
         Transfer::Outcome outcome = succeeded();
         outcome.reply = reply;
         return outcome;
@@ -448,7 +450,7 @@ private:
 
     Transfer::Outcome quit(const Transfer::Job &job)
     {
-        state(9);
+        state(State::Disconnecting);
         if (m_connected) {
             // A last exchange on the kept connection, which is then closed
             // with QUIT instead of being kept.
@@ -460,7 +462,7 @@ private:
             m_muted = false;
         }
         m_connected = false;
-        state(10);
+        state(State::Disconnected);
         return succeeded();
     }
 
@@ -468,7 +470,7 @@ private:
     CURLM *m_multi;
     CURL *m_easy = nullptr;
     const Transfer::Job *m_job = nullptr;
-    int m_lastState = 0;
+    State m_lastState = State::Idle;
     bool m_muted = false;
     bool m_connected = false;
     bool m_storSent = false;
@@ -614,7 +616,7 @@ void Transfer::cancel()
     emit commandEnded(std::exchange(m_running, 0), false);
 }
 
-void Transfer::workerState(quint64 command, int state)
+void Transfer::workerState(quint64 command, State state)
 {
     if (command == m_running)
         emit stateChanged(state);
@@ -628,7 +630,7 @@ void Transfer::finished(quint64 command, const Outcome &outcome)
     if (!outcome.ok) {
         m_error = outcome.error;
         if (!m_quiet)
-            emit stateChanged(11);
+            emit stateChanged(State::RemoteError);
         emit commandEnded(command, false);
         return;
     }
@@ -640,7 +642,7 @@ void Transfer::finished(quint64 command, const Outcome &outcome)
     m_replyPos = 0;
     // quit() ends on "disconnected", which the worker has already reported.
     if (!std::exchange(m_quitting, false))
-        emit stateChanged(12);
+        emit stateChanged(State::ResponseCompleted);
     emit commandEnded(command, true);
 }
 

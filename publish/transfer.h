@@ -14,17 +14,37 @@ namespace publish {
 class TransferWorker;
 
 // The transfer component of the publish dialog: FTP commands run one at a
-// time on a worker thread, over libcurl; their progress arrives as state
-// numbers on the thread that made the component, in this order:
-//   3 connecting, 4 connected, 5 sending request, 6 request sent,
-//   7 receiving response, 8 response received, 12 response completed;
-//   9 disconnecting and 10 disconnected for quit(); 11 for any failure.
+// time on a worker thread, over libcurl; their progress arrives as states
+// on the thread that made the component, in this order: connecting,
+// connected, sending request, request sent, receiving response, response
+// received, response completed; disconnecting and disconnected for quit();
+// remote error for any failure.
 class Transfer final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Transfer)
 
 public:
+    // Numbered as the transfer components of old numbered them, which is
+    // also their order within a command.
+    enum class State
+    {
+        Idle = 0,
+        ResolvingHost = 1,
+        HostResolved = 2,
+        Connecting = 3,
+        Connected = 4,
+        SendingRequest = 5,
+        RequestSent = 6,
+        ReceivingResponse = 7,
+        ResponseReceived = 8,
+        Disconnecting = 9,
+        Disconnected = 10,
+        RemoteError = 11,
+        ResponseCompleted = 12,
+    };
+    Q_ENUM(State)
+
     explicit Transfer(QObject *parent = nullptr);
     ~Transfer() override;
 
@@ -69,7 +89,7 @@ public:
     QStringList listedLinks() const { return m_links; }
 
 signals:
-    void stateChanged(int state);
+    void stateChanged(publish::Transfer::State state);
     // Once for every command: completed, failed, or cancelled (ok false).
     void commandEnded(quint64 command, bool ok);
 
@@ -78,7 +98,7 @@ private:
     struct Job;
     struct Outcome;
     quint64 start(int kind, const QString &remote = {}, const QString &local = {});
-    void workerState(quint64 command, int state);
+    void workerState(quint64 command, State state);
     void finished(quint64 command, const Outcome &outcome);
 
     QThread *m_thread = nullptr;

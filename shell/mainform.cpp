@@ -1,16 +1,9 @@
 #include "shell/mainform.h"
 
-#include "about/aboutbox.h"
 #include "document/documentsession.h"
 #include "document/saverules.h"
-#include "hyperlink/hyperlinkdialog.h"
-#include "image/imagefragment.h"
-#include "image/insertimagedialog.h"
-#include "pageprops/pagepropertiesdialog.h"
 #include "pathrel/references.h"
-#include "publish/publishdialog.h"
 #include "shell/capslock.h"
-#include "shell/insertHTMLdlg.h"
 #include "shell/menutable.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
@@ -32,7 +25,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,8 +60,8 @@ public:
     {
         if (kind == Kind::Open)
             return ui::openFile(parent, title,
-                                QStringLiteral("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"),
-                                1, startPath);
+                                MainForm::tr("HTML Files (*.htm, *.html)|*.htm;*.html|All Files (*.*)|*"), 1,
+                                startPath);
         return ui::saveFile(parent, title, filter, startPath, QStringLiteral("html"));
     }
     bool offerToStopWaiting(QWidget *parent, const QString &text,
@@ -103,8 +95,8 @@ const char *const kBlockFormatNames[] = {"FormatSub_0",  "FormatSub_1",  "Format
                                          "FormatSub_12", "FormatSub_13", "FormatSub_14", "FormatSub_15"};
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
-    : QMainWindow(parent), m_surface(std::move(editSurface))
+MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, ui::menus::Registry offers, QWidget *parent)
+    : QMainWindow(parent), m_surface(std::move(editSurface)), m_offers(std::move(offers))
 {
     setObjectName(QStringLiteral("MainForm"));
     pictures::chooseTheme();
@@ -114,7 +106,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     surface()->setFilePicker(m_picker);
     m_session = new DocumentSession(surface(), std::make_unique<WindowPrompts>(this), this);
     connect(m_session, &DocumentSession::titleChanged, this, &QWidget::setWindowTitle);
-    connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::DisableFormatControls);
+    connect(m_session, &DocumentSession::aboutToChangeDocument, this, &MainForm::disableFormatControls);
     // A notice stands until the page changes again.
     connect(m_session, &DocumentSession::titleChanged, statusBar(), &QStatusBar::clearMessage);
     connect(m_session, &DocumentSession::pageOnDisk, this, [this](const QString &path) {
@@ -180,7 +172,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
 
     browse::installHelpKey(this);
 
-    Form_Load();
+    prepare();
 }
 
 MainForm::~MainForm()
@@ -258,22 +250,18 @@ void MainForm::buildMenus()
     const Menu menus[] = {
         {"File",
          tr("&File"),
-         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::FileNew_Click)},
+         {{"FileNew", tr("&New"), Qt::CTRL | Qt::Key_N, call(this, &MainForm::newPage)},
           separator("FileNewSep1"),
-          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::FileOpen_Click)},
+          {"FileOpen", tr("&Open..."), Qt::CTRL | Qt::Key_O, call(this, &MainForm::open)},
           {.name = "mnuFileRecent", .caption = tr("&Recent Pages"), .submenu = true},
-          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::FileSave_Click)},
-          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::FileSaveAs_Click)},
+          {"FileSave", tr("&Save"), Qt::CTRL | Qt::Key_S, call(this, &MainForm::save)},
+          {"FileSaveAs", tr("Save &As..."), {}, call(this, &MainForm::saveAs)},
           separator("sep10"),
-          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::mnuFilePrint_Click)},
+          {"mnuFilePrint", tr("&Print..."), Qt::CTRL | Qt::Key_P, call(this, &MainForm::print)},
           {.name = "FileSep2", .enabled = false, .separator = true},
-          // Built and wired, never offered.
-          {.name = "mnuFilePublish",
-           .caption = tr("P&ublish file..."),
-           .handler = call(this, &MainForm::mnuFilePublish_Click),
-           .enabled = false},
+          placeFor(Place::Publishing),
           separator("FileSep3"),
-          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::FileExit_Click)}},
+          {"FileExit", tr("E&xit"), {}, call(this, &MainForm::exit)}},
          // Another window may have changed the list since.
          [this] { refreshRecentPages(); }},
         {"Edit",
@@ -303,37 +291,20 @@ void MainForm::buildMenus()
            .checkable = true}}},
         {"Insert",
          tr("&Insert"),
-         {{"mnuInsertPageProperties",
-           tr("&Page Properties..."),
-           {},
-           call(this, &MainForm::mnuInsertPageProperties_Click)},
-          separator("sep1"),
-          {"mnuInsertHyperlink", tr("&Hyperlink..."), {}, call(this, &MainForm::mnuInsertHyperlink_Click)},
-          {"mnuInsertImage", tr("&Image..."), {}, call(this, &MainForm::mnuInsertImage_Click)},
-          // Raw HTML does not replace a selected object.
-          {.name = "InsertHTML",
-           .caption = tr("H&TML..."),
-           .handler = call(this, &MainForm::InsertHTML_Click),
-           .offered = [this] { return surface()->DOM().selection().type() != QLatin1String("Control"); }}}},
+         {placeFor(Place::PageSettings), separator("sep1"), placeFor(Place::Inserting)}},
         {"Format", tr("F&ormat"), formats, [this] { refreshFormatMenu(); }},
-        {"mnuSpecialEffects",
-         tr("&Special Effects"),
-         {{"mnuFizzet",
-           tr("Fizzet: Web page special effects..."),
-           {},
-           call(this, &MainForm::mnuFizzet_Click)}}},
+        {"mnuSpecialEffects", tr("&Special Effects"), {placeFor(Place::SpecialEffects)}},
         {"Help",
          tr("&Help"),
-         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::ShowHelp)},
+         {{"mnuHelpContents", tr("&Contents..."), {}, call(this, &MainForm::showHelp)},
           separator("sep2"),
-          {"mnuHelpIncreaseTraffic",
-           tr("&Increase traffic to your Web site..."),
-           {},
-           call(this, &MainForm::mnuHelpIncreaseTraffic_Click)},
+          placeFor(Place::OtherProducts),
           separator("sep3"),
-          {"mnuAbout", tr("&About..."), {}, call(this, &MainForm::mnuAbout_Click)}}},
+          placeFor(Place::AboutProgram)}},
     };
-    for (const Menu &menu : menus) {
+    const ui::menus::Window here{surface(), this};
+    for (Menu menu : menus) {
+        menu.entries = withOffers(menu.entries, m_offers, here);
         const std::function<void()> refresh = addMenu(menuBar(), this, menu);
         // The Edit menu's items carry window keys (Find): a menu opened while
         // the page was loading left them disabled, so they follow the page
@@ -378,16 +349,11 @@ void MainForm::refreshFormatMenu()
 void MainForm::buildToolbars()
 {
     const auto command = [this](int c) { return [this, c](QAction *) { surface()->ExecCommand(c); }; };
-    const Entry standard[] = {
-        {"New", tr("New"), {}, call(this, &MainForm::FileNew_Click), "document-new", tr("New (Ctrl-N)")},
-        {"Open", tr("Open"), {}, call(this, &MainForm::FileOpen_Click), "document-open", tr("Open (Ctrl-O)")},
-        {"Save", tr("Save"), {}, call(this, &MainForm::FileSave_Click), "document-save", tr("Save (Ctrl-S)")},
-        {"Print",
-         tr("Print"),
-         {},
-         call(this, &MainForm::mnuFilePrint_Click),
-         "document-print",
-         tr("Print (Ctrl-P)")},
+    const QList<Entry> standard = {
+        {"New", tr("New"), {}, call(this, &MainForm::newPage), "document-new", tr("New (Ctrl-N)")},
+        {"Open", tr("Open"), {}, call(this, &MainForm::open), "document-open", tr("Open (Ctrl-O)")},
+        {"Save", tr("Save"), {}, call(this, &MainForm::save), "document-save", tr("Save (Ctrl-S)")},
+        {"Print", tr("Print"), {}, call(this, &MainForm::print), "document-print", tr("Print (Ctrl-P)")},
         {"Cut", tr("Cut"), {}, command(DECMD_CUT), "edit-cut", tr("Cut (Ctrl-X)")},
         {"Copy", tr("Copy"), {}, command(DECMD_COPY), "edit-copy", tr("Copy (Ctrl-C)")},
         {"Paste", tr("Paste"), {}, command(DECMD_PASTE), "edit-paste", tr("Paste (Ctrl-V)")},
@@ -402,28 +368,11 @@ void MainForm::buildToolbars()
          },
          "edit-find",
          tr("Find/Search")},
-        {"Page Properties",
-         tr("Page Properties"),
-         {},
-         call(this, &MainForm::mnuInsertPageProperties_Click),
-         "document-properties",
-         tr("Page Properties")},
-        {"Hyperlink",
-         tr("Hyperlink"),
-         {},
-         call(this, &MainForm::mnuInsertHyperlink_Click),
-         "insert-link",
-         tr("Insert Hyperlink")},
-        {"Image",
-         tr("Image"),
-         {},
-         call(this, &MainForm::mnuInsertImage_Click),
-         "insert-image",
-         tr("Insert image")},
+        placeFor(Place::InsertButtons),
     };
     QToolBar *standardBar = addToolBar(tr("Standard"));
     standardBar->setObjectName(QStringLiteral("Toolbar2"));
-    for (const Entry &e : standard)
+    for (const Entry &e : withOffers(standard, m_offers, {surface(), this}))
         addEntry(standardBar, this, e);
 
     addToolBarBreak();
@@ -473,7 +422,7 @@ void MainForm::buildToolbars()
         {"Color",
          tr("Color"),
          {},
-         call(this, &MainForm::Color_Click),
+         call(this, &MainForm::chooseTextColor),
          "format-text-color",
          tr("Color"),
          DECMD_SETFORECOLOR},
@@ -513,8 +462,8 @@ void MainForm::buildStatusBar()
             bar->addPermanentWidget(label);
         m_panels.append(label);
     }
-    m_panels[0]->setText(QStringLiteral("Press F1 for Help"));
-    m_panels[4]->setText(QStringLiteral("INS"));
+    m_panels[0]->setText(tr("Press F1 for Help"));
+    m_panels[4]->setText(tr("INS"));
     // Keys reach the page's own widgets, not this one: every key is seen on
     // its way through the program.
     m_capsLock = capslock::state;
@@ -544,7 +493,7 @@ void MainForm::refreshCapsLock()
 {
     // Where the platform cannot say, the panel stays empty rather than guess.
     const std::optional<bool> on = m_capsLock ? m_capsLock() : std::nullopt;
-    m_panels[3]->setText(on.value_or(false) ? QStringLiteral("CAPS") : QString());
+    m_panels[3]->setText(on.value_or(false) ? tr("CAPS") : QString());
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
@@ -607,7 +556,7 @@ void MainForm::restoreGeometryFromSettings()
     move(frame.topLeft());
 }
 
-void MainForm::Form_Load()
+void MainForm::prepare()
 {
     documentReady = false;
     restoreGeometryFromSettings();
@@ -617,7 +566,7 @@ void MainForm::Form_Load()
         m_fontSizeCombo->addItem(QString::number(i));
     m_fontCombo->setCurrentIndex(0);
     m_fontSizeCombo->setCurrentIndex(0);
-    DisableFormatControls();
+    disableFormatControls();
     surface()->widget()->raise();
     // Typing in a new window goes into the page, not into the font box that
     // would otherwise come first.
@@ -652,13 +601,13 @@ void MainForm::onDisplayChanged()
         m_formatButtons[i]->setEnabled(s >= DECMDF_ENABLED);
         m_formatButtons[i]->setChecked(s == DECMDF_LATCHED);
     }
-    RefreshFontBoxes();
+    refreshFontBoxes();
     if (surface()->QueryStatus(DECMD_GETBLOCKFMT) >= DECMDF_ENABLED)
         m_panels[0]->setText(
             surface()->ExecCommand(DECMD_GETBLOCKFMT, OLECMDEXECOPT_DONTPROMPTUSER).toString());
 }
 
-void MainForm::RefreshFontBoxes()
+void MainForm::refreshFontBoxes()
 {
     int s = surface()->QueryStatus(DECMD_GETFONTNAME);
     if (s == DECMDF_ENABLED || s == DECMDF_LATCHED) {
@@ -686,7 +635,7 @@ void MainForm::execFormatCommand(int command)
     onDisplayChanged(); // the button's pressed look follows the page, not the click
 }
 
-void MainForm::Color_Click()
+void MainForm::chooseTextColor()
 {
     const std::optional<QColor> c = ui::pickColor(this, Qt::black);
     if (!c)
@@ -695,7 +644,7 @@ void MainForm::Color_Click()
                            c->name(QColor::HexRgb).toUpper());
 }
 
-void MainForm::DisableFormatControls()
+void MainForm::disableFormatControls()
 {
     m_fontCombo->setEditText(QString());
     m_fontCombo->setEnabled(false);
@@ -706,32 +655,32 @@ void MainForm::DisableFormatControls()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void MainForm::FileNew_Click()
+void MainForm::newPage()
 {
     m_session->newPage();
 }
 
-void MainForm::FileOpen_Click()
+void MainForm::open()
 {
     m_session->open();
 }
 
-bool MainForm::SaveCurrentDocument(bool saveAs)
+bool MainForm::savePage(bool saveAs)
 {
     return saveAs ? m_session->saveAs() : m_session->save();
 }
 
-void MainForm::FileSave_Click()
+void MainForm::save()
 {
-    SaveCurrentDocument(false);
+    savePage(false);
 }
 
-void MainForm::FileSaveAs_Click()
+void MainForm::saveAs()
 {
-    SaveCurrentDocument(true);
+    savePage(true);
 }
 
-void MainForm::mnuFilePrint_Click()
+void MainForm::print()
 {
     surface()->PrintDocument(true);
 }
@@ -807,8 +756,8 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
         if (type.inherits(QStringLiteral("text/html")) ||
             type.inherits(QStringLiteral("application/xhtml+xml")))
             pages << path;
-        else if (type.name().startsWith(QLatin1String("image/")))
-            insertPicture(path); // into the page shown now, before a dropped page may replace it
+        else if (const ui::menus::DropTaker take = m_offers.dropTaker(type.name()))
+            take({surface(), this}, path); // into the page shown now, before a dropped page may replace it
         else
             others << QFileInfo(path).fileName();
     }
@@ -825,37 +774,19 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
     }
 }
 
-void MainForm::insertPicture(const QString &path)
-{
-    // As Insert Image composes a chosen picture: its full path, and its size
-    // where the picture can be read, so that a save makes the path relative.
-    image::ImageFields fields;
-    fields.imageFile = path;
-    if (const QSize size = QImageReader(path).size(); size.isValid()) {
-        fields.width = QString::number(size.width());
-        fields.height = QString::number(size.height());
-    }
-    const std::optional<QString> fragment = image::composeImage(fields, QString());
-    std::optional<TextRange> range = surface()->DOM().selection().createRange();
-    if (!range && surface()->collapseSelection(false))
-        range = surface()->DOM().selection().createRange(); // an object was selected: after it
-    if (fragment && range)
-        range->pasteHTML(*fragment);
-}
-
-void MainForm::FileExit_Click()
+void MainForm::exit()
 {
     close();
 }
 
-bool MainForm::Form_QueryUnload()
+bool MainForm::queryClose()
 {
     // The same question as before New and Open: only Cancel, or a save that
     // failed, keeps the window open.
     return m_session->checkSaveChanges() != DocumentSession::SaveAnswer::Cancelled;
 }
 
-void MainForm::Form_Unload()
+void MainForm::rememberGeometry()
 {
     if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
@@ -878,11 +809,11 @@ void MainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!Form_QueryUnload()) {
+    if (!queryClose()) {
         event->ignore();
         return;
     }
-    Form_Unload();
+    rememberGeometry();
     event->accept();
     emit closed();
     // Closing the last page's window ends the program, every other window with it.
@@ -893,7 +824,7 @@ void MainForm::closeEvent(QCloseEvent *event)
         QMetaObject::invokeMethod(qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
 }
 
-void MainForm::ShowHelp()
+void MainForm::showHelp()
 {
     browse::showHelp(this);
 }
@@ -1042,65 +973,6 @@ void MainForm::setSpellingDictionary(const QString &dictionary)
 void MainForm::applySpelling()
 {
     surface()->setSpellCheckDictionary(m_dictionaries->engineName(m_spellingDictionary));
-}
-
-void MainForm::InsertHTML_Click()
-{
-    InsertHTMLDlg dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuFilePublish_Click()
-{
-    if (surface()->IsDirty()) {
-        ui::messageBox(this,
-                       QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                           QStringLiteral("Please save the document before publishing it to your Web site."),
-                       QMessageBox::Ok, QMessageBox::NoIcon);
-        return;
-    }
-    publish::PublishDialog dialog(surface(), publish::systemPasswordStore(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuAbout_Click()
-{
-    about::AboutBox about([this](const QString &target) { ui::ShellOpen(this, target); }, this);
-    about.exec();
-}
-
-void MainForm::mnuFizzet_Click()
-{
-    about::InfoBox box(
-        about::InfoBox::Product::Fizzet, [this](const QString &target) { ui::ShellOpen(this, target); },
-        this);
-    box.exec();
-}
-
-void MainForm::mnuHelpIncreaseTraffic_Click()
-{
-    about::InfoBox box(
-        about::InfoBox::Product::IncreaseTraffic,
-        [this](const QString &target) { ui::ShellOpen(this, target); }, this);
-    box.exec();
-}
-
-void MainForm::mnuInsertHyperlink_Click()
-{
-    hyperlink::HyperlinkDialog dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuInsertPageProperties_Click()
-{
-    pageprops::PagePropertiesDialog dialog(surface(), this);
-    dialog.exec();
-}
-
-void MainForm::mnuInsertImage_Click()
-{
-    image::InsertImageDialog dialog(surface(), this);
-    dialog.exec();
 }
 
 } // namespace shell

@@ -2,6 +2,7 @@
 
 #include "shell/commands.h"
 #include "surface/editsurface.h"
+#include "uikit/menuentry.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -43,8 +44,10 @@ class MainForm final : public QMainWindow
 
 public:
     // The surface is made by the caller (the program passes the Qt WebEngine
-    // one) and owned by the window.
-    explicit MainForm(std::unique_ptr<surface::EditSurface> editSurface, QWidget *parent = nullptr);
+    // one) and owned by the window; the dialogs' menu and toolbar items come
+    // from offers.
+    MainForm(std::unique_ptr<surface::EditSurface> editSurface, ui::menus::Registry offers,
+             QWidget *parent = nullptr);
     ~MainForm() override;
 
     // The editing surface; its widget keeps the name "DHTMLEdit1".
@@ -53,9 +56,11 @@ public:
     // Known at the last right-click, read by the next menu choice.
     commands::ContextMenu contextMenu;
 
-    bool SaveCurrentDocument(bool saveAs);
-    void DisableFormatControls();
-    void ShowHelp();
+    // Saves the page, asking where when saveAs; false when it was not saved.
+    bool savePage(bool saveAs);
+    // The font boxes and format buttons wait for the page to say what holds.
+    void disableFormatControls();
+    void showHelp();
     document::DocumentSession *session() const { return m_session; }
     // The page's text pane; null until first shown.
     SourceView *sourceView() const { return m_source; }
@@ -63,21 +68,15 @@ public:
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 
 public slots:
-    void FileNew_Click();
-    void FileOpen_Click();
-    void FileSave_Click();
-    void FileSaveAs_Click();
-    void mnuFilePrint_Click();
-    void FileExit_Click();
-    void InsertHTML_Click();
-    void mnuInsertHyperlink_Click();
-    void mnuInsertPageProperties_Click();
-    void mnuInsertImage_Click();
-    void mnuFilePublish_Click();
-    void mnuAbout_Click();
-    void mnuFizzet_Click();
-    void mnuHelpIncreaseTraffic_Click();
-    void Color_Click();
+    // The File menu's items, each after its caption.
+    void newPage();
+    void open();
+    void save(); // Save As for a page never saved
+    void saveAs();
+    void print();
+    void exit();
+    // The Color button: the colour of the text at the selection.
+    void chooseTextColor();
 
 signals:
     // The window was closed for good: its page is saved or given up.
@@ -93,9 +92,13 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void Form_Load();
-    bool Form_QueryUnload();
-    void Form_Unload();
+    // As the window opens: the geometry of the last run, the font boxes and
+    // the blank page.
+    void prepare();
+    // Whether the window may close: the page is saved or given up.
+    bool queryClose();
+    // The window's place and size, for the next start.
+    void rememberGeometry();
     void buildMenus();
     // The Format menu's checks follow the block format at the caret.
     void refreshFormatMenu();
@@ -104,7 +107,7 @@ private:
     void restoreGeometryFromSettings();
     void onDocumentComplete();
     void onDisplayChanged();
-    void RefreshFontBoxes();
+    void refreshFontBoxes();
     void execFormatCommand(int command);
     void onShowContextMenu();
     void onContextMenuAction(int position);
@@ -112,9 +115,8 @@ private:
     void refreshCapsLock();
     void refreshRecentPages();
     void reopenLastPage();
-    // Pages dropped open, pictures go into the page at the caret.
+    // Pages dropped open; other files go to whoever takes their type.
     void takeDroppedFiles(const QStringList &paths);
-    void insertPicture(const QString &path);
     // View > HTML Source: the page's text beside the page or instead of it.
     void showSource(bool on);
     void rememberSourceLayout();
@@ -127,6 +129,7 @@ private:
     void fillSpellingMenu();
 
     std::unique_ptr<surface::EditSurface> m_surface;
+    ui::menus::Registry m_offers;
     document::DocumentSession *m_session = nullptr;
     std::shared_ptr<surface::FilePicker> m_picker;
     QComboBox *m_fontCombo = nullptr;

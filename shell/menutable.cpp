@@ -8,9 +8,17 @@
 
 namespace shell::menus {
 
-Entry separator(const char *name)
+QList<Entry> withOffers(const QList<Entry> &table, const ui::menus::Registry &offers,
+                        const ui::menus::Window &window)
 {
-    return {.name = name, .separator = true};
+    QList<Entry> out;
+    for (const Entry &e : table) {
+        if (e.place == Place::None)
+            out.append(e);
+        else
+            out += offers.entries(e.place, window);
+    }
+    return out;
 }
 
 QAction *addEntry(QWidget *to, QObject *context, const Entry &e)

@@ -50,8 +50,8 @@ void prepareInBackground(bool picturesFromFiles)
 }
 } // namespace
 
-Program::Program(SurfaceFactory makeSurface, QObject *parent)
-    : QObject(parent), m_makeSurface(std::move(makeSurface))
+Program::Program(SurfaceFactory makeSurface, ui::menus::Registry offers, QObject *parent)
+    : QObject(parent), m_makeSurface(std::move(makeSurface)), m_offers(std::move(offers))
 {}
 
 // The windows go before the application does: the engine behind their pages
@@ -111,7 +111,7 @@ std::optional<int> Program::start(const QStringList &arguments)
 
 MainForm *Program::openWindow(const QString &path)
 {
-    auto owned = std::make_unique<MainForm>(m_makeSurface());
+    auto owned = std::make_unique<MainForm>(m_makeSurface(), m_offers);
     MainForm *window = owned.get();
     // Each further window a step down and right, so that none hides another,
     // and no larger than what is left of the screen.

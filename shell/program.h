@@ -1,6 +1,7 @@
 #pragma once
 
 #include "surface/editsurface.h"
+#include "uikit/menuentry.h"
 
 #include <QList>
 #include <QObject>
@@ -23,7 +24,8 @@ class Program final : public QObject
 
 public:
     using SurfaceFactory = std::function<std::unique_ptr<surface::EditSurface>()>;
-    explicit Program(SurfaceFactory makeSurface, QObject *parent = nullptr);
+    // Every window gets the menu and toolbar items the dialogs offer.
+    Program(SurfaceFactory makeSurface, ui::menus::Registry offers, QObject *parent = nullptr);
     ~Program() override;
 
     // Reads the command line (the program's name first): the first page
@@ -37,6 +39,7 @@ public:
 
 private:
     SurfaceFactory m_makeSurface;
+    ui::menus::Registry m_offers;
     std::vector<std::unique_ptr<MainForm>> m_windows;
 };
 

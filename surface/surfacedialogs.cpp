@@ -33,7 +33,7 @@ std::optional<FontChoice> FilePicker::pickFont(QWidget *parent, const FontChoice
 FontDialog::FontDialog(const FontChoice &current, QWidget *parent) : QDialog(parent), m_color(current.color)
 {
     setObjectName(QStringLiteral("FontDialog"));
-    setWindowTitle(QStringLiteral("Font"));
+    setWindowTitle(tr("Font"));
     face = new QComboBox(this);
     face->setEditable(true);
     QStringList families = {QStringLiteral("Times New Roman"), QStringLiteral("Arial"),
@@ -50,13 +50,13 @@ FontDialog::FontDialog(const FontChoice &current, QWidget *parent) : QDialog(par
     for (int i = 1; i <= 7; ++i)
         size->addItem(QString::number(i));
     size->setCurrentIndex(current.size >= 1 && current.size <= 7 ? current.size : 0);
-    bold = new QCheckBox(QStringLiteral("&Bold"), this);
+    bold = new QCheckBox(tr("&Bold"), this);
     bold->setChecked(current.bold);
-    italic = new QCheckBox(QStringLiteral("&Italic"), this);
+    italic = new QCheckBox(tr("&Italic"), this);
     italic->setChecked(current.italic);
-    underline = new QCheckBox(QStringLiteral("&Underline"), this);
+    underline = new QCheckBox(tr("&Underline"), this);
     underline->setChecked(current.underline);
-    colorButton = new QPushButton(QStringLiteral("C&olor..."), this);
+    colorButton = new QPushButton(tr("C&olor..."), this);
     connect(colorButton, &QPushButton::clicked, this, [this] {
         const QColor c =
             QColorDialog::getColor(m_color.isEmpty() ? QColor(Qt::black) : QColor(m_color), this);
@@ -64,8 +64,8 @@ FontDialog::FontDialog(const FontChoice &current, QWidget *parent) : QDialog(par
             m_color = c.name().toUpper();
     });
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("&Font:"), face);
-    form->addRow(QStringLiteral("&Size:"), size);
+    form->addRow(tr("&Font:"), face);
+    form->addRow(tr("&Size:"), size);
     auto *styles = new QHBoxLayout;
     styles->addWidget(bold);
     styles->addWidget(italic);
@@ -95,23 +95,23 @@ FontChoice FontDialog::choice() const
 FindDialog::FindDialog(Finder finder, QWidget *parent) : QDialog(parent), m_finder(std::move(finder))
 {
     setObjectName(QStringLiteral("FindDialog"));
-    setWindowTitle(QStringLiteral("Find"));
+    setWindowTitle(tr("Find"));
     text = new QLineEdit(this);
-    auto *label = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    auto *label = new QLabel(tr("Fi&nd what:"), this);
     label->setBuddy(text);
-    matchCase = new QCheckBox(QStringLiteral("Match &case"), this);
-    wholeWord = new QCheckBox(QStringLiteral("Match &whole word only"), this);
-    auto *direction = new QGroupBox(QStringLiteral("Direction"), this);
-    up = new QRadioButton(QStringLiteral("&Up"), direction);
-    down = new QRadioButton(QStringLiteral("&Down"), direction);
+    matchCase = new QCheckBox(tr("Match &case"), this);
+    wholeWord = new QCheckBox(tr("Match &whole word only"), this);
+    auto *direction = new QGroupBox(tr("Direction"), this);
+    up = new QRadioButton(tr("&Up"), direction);
+    down = new QRadioButton(tr("&Down"), direction);
     down->setChecked(true);
     auto *dirLayout = new QHBoxLayout(direction);
     dirLayout->addWidget(up);
     dirLayout->addWidget(down);
-    findNext = new QPushButton(QStringLiteral("&Find Next"), this);
+    findNext = new QPushButton(tr("&Find Next"), this);
     findNext->setDefault(true);
     findNext->setEnabled(false);
-    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    auto *close = new QPushButton(tr("Close"), this);
     feedback = new QLabel(this);
     feedback->setObjectName(QStringLiteral("feedback"));
     connect(text, &QLineEdit::textChanged, this, [this](const QString &t) {
@@ -149,7 +149,7 @@ void FindDialog::findNextClicked()
         feedback->clear();
         return;
     }
-    feedback->setText(QStringLiteral("Cannot find \"%1\".").arg(text->text()));
+    feedback->setText(tr("Cannot find \"%1\".").arg(text->text()));
     QApplication::beep();
 }
 

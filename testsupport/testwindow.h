@@ -3,14 +3,35 @@
 // The whole program under test: the real main window with the real editing
 // surface, its dialogs answered from a script. Shared by the tests that drive
 // the program end to end.
+#include "about/entries.h"
+#include "hyperlink/entries.h"
+#include "image/entries.h"
+#include "pageprops/entries.h"
+#include "publish/entries.h"
+#include "shell/inserthtmldialog.h"
 #include "shell/mainform.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testfiles.h"
+#include "uikit/menuentry.h"
 #include "uikit/uiseam.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTest>
+
+// What the dialogs offer the window, registered as the program does it.
+inline ui::menus::Registry programOffers()
+{
+    ui::menus::Registry offers;
+    pageprops::registerEntries(offers);
+    hyperlink::registerEntries(offers);
+    image::registerEntries(offers);
+    shell::registerInsertHtml(offers);
+    publish::registerEntries(offers);
+    about::registerEntries(offers);
+    return offers;
+}
 
 struct TestWindow
 {
@@ -22,7 +43,8 @@ struct TestWindow
     {
         QStandardPaths::setTestModeEnabled(true);
         ui::setScript(&script);
-        form = std::make_unique<shell::MainForm>(std::make_unique<surface::WebEngineSurface>());
+        form =
+            std::make_unique<shell::MainForm>(std::make_unique<surface::WebEngineSurface>(), programOffers());
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             return false;
@@ -40,7 +62,16 @@ struct TestWindow
     void openPage(const QString &path)
     {
         script.fileAnswers << path;
-        form->FileOpen_Click();
+        form->open();
+    }
+
+    // The menu item or toolbar button of that objectName, chosen.
+    void trigger(const QString &name)
+    {
+        if (auto *a = form->findChild<QAction *>(name))
+            a->trigger();
+        else
+            QTest::qFail(qPrintable(QStringLiteral("no item %1").arg(name)), __FILE__, __LINE__);
     }
 
     // The widget that takes the page's keys and clicks.

@@ -3,6 +3,7 @@
 #include "uikit/uiseam.h"
 #include "uikit/urlshortcut.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -31,8 +32,8 @@ bool BrowseForFile(QWidget *parent, const QString &filter, int filterIndex, cons
 {
     // Without a folder of its own the dialog would open wherever the program
     // was started from; the user's home is a better guess.
-    const QString path = ui::openFile(parent, QStringLiteral("Browse..."), filter, filterIndex,
-                                      startFolder.isEmpty() ? QDir::homePath() : startFolder);
+    const QString path = ui::openFile(parent, QCoreApplication::translate("browse", "Browse..."), filter,
+                                      filterIndex, startFolder.isEmpty() ? QDir::homePath() : startFolder);
     if (path.isEmpty())
         return false;
     ChosenFileName() = path;
@@ -51,8 +52,9 @@ QString readInternetShortcut(const QString &path)
 std::optional<QString> browseFavorites(QWidget *parent)
 {
     ChosenFileName().clear();
-    if (!BrowseForFile(parent, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"), 2,
-                       favoritesFolder()))
+    if (!BrowseForFile(parent,
+                       QCoreApplication::translate("browse", "All Files (*.*)|*.*|URL files (*.url)|*.url"),
+                       2, favoritesFolder()))
         return std::nullopt;
     return readInternetShortcut(ChosenFileName());
 }
@@ -94,7 +96,7 @@ void showHelp(QWidget *parent)
         window = new QDialog(nullptr, Qt::Window);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setObjectName(QStringLiteral("HelpWindow"));
-        window->setWindowTitle(QStringLiteral("Quillon Kiv Help"));
+        window->setWindowTitle(QCoreApplication::translate("browse", "Quillon Kiv Help"));
         auto *layout = new QVBoxLayout(window);
         auto *text = new QTextBrowser(window);
         text->setSource(QUrl(QStringLiteral("qrc:/uikit/help.html")));

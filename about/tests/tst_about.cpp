@@ -1,4 +1,5 @@
 #include "about/aboutbox.h"
+#include "testsupport/children.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -26,25 +27,26 @@ void TestAbout::linkColourAndOpening()
     AboutBox about([&](const QString &t) { opened << t; });
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
-    QVERIFY(!about.productPicture->pixmap().isNull()); // the picture is found in the resources
-    auto linkColor = [&] { return about.webLink->palette().color(QPalette::WindowText); };
+    QVERIFY(!child<QLabel>(about, "Picture1")->pixmap().isNull()); // the picture is found in the resources
+    auto linkColor = [&] { return child<QLabel>(about, "Label3")->palette().color(QPalette::WindowText); };
     QCOMPARE(linkColor(), QColor(255, 255, 255));
-    QTest::mouseMove(about.webLink, about.webLink->rect().center());
+    QTest::mouseMove(child<QLabel>(about, "Label3"), child<QLabel>(about, "Label3")->rect().center());
     QTRY_COMPARE(linkColor(), QColor(0, 0, 255));
     // Leaving the label straight off the window keeps it blue ...
-    QTest::mouseMove(about.okButton, about.okButton->rect().center());
+    QTest::mouseMove(child<QPushButton>(about, "Command1"),
+                     child<QPushButton>(about, "Command1")->rect().center());
     QCOMPARE(linkColor(), QColor(0, 0, 255));
     // ... until the pointer moves over the picture or the window itself.
-    QTest::mouseMove(about.productPicture, about.productPicture->rect().center());
+    QTest::mouseMove(child<QLabel>(about, "Picture1"), child<QLabel>(about, "Picture1")->rect().center());
     QTRY_COMPARE(linkColor(), QColor(255, 255, 255));
 
-    QTest::mouseClick(about.webLink, Qt::LeftButton);
+    QTest::mouseClick(child<QLabel>(about, "Label3"), Qt::LeftButton);
     QCOMPARE(opened, QStringList{AboutBox::webAddress()});
     QVERIFY(about.isVisible()); // clicking the link does not close the box
-    about.webLink->setFocus();
-    QTest::keyClick(about.webLink, Qt::Key_Space);
+    child<QLabel>(about, "Label3")->setFocus();
+    QTest::keyClick(child<QLabel>(about, "Label3"), Qt::Key_Space);
     QCOMPARE(opened.size(), 2);
-    QTest::mouseClick(about.okButton, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(about, "Command1"), Qt::LeftButton);
     QVERIFY(!about.isVisible());
 }
 
@@ -86,10 +88,10 @@ void TestAbout::infoBoxes()
     InfoBox box(InfoBox::Product(product), [&](const QString &t) { opened << t; });
     box.show();
     QVERIFY(!box.address().isEmpty());
-    QTest::mouseClick(box.downloadButton, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(box, "downloadButton"), Qt::LeftButton);
     QCOMPARE(opened, QStringList{box.address()});
     QVERIFY(box.isVisible());
-    QTest::mouseClick(box.okButton, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(box, "okButton"), Qt::LeftButton);
     QVERIFY(!box.isVisible());
 }
 

@@ -2,6 +2,7 @@
 // of the pasted link (a trimmed selection, anchors split around it) is tried
 // end to end in the shell's tests.
 #include "hyperlink/hyperlinkdialog.h"
+#include "testsupport/children.h"
 #include "testsupport/fakeeditsurface.h"
 #include "testsupport/testfiles.h"
 #include "uikit/browse.h"
@@ -94,13 +95,14 @@ void TestHyperlinkDialog::selectionFillsTheLinkText()
         m_surface.placeCaret(before.indexOf(QLatin1String("</body>")));
     HyperlinkDialog d(&m_surface);
     d.show();
-    QCOMPARE(d.linkTextEdit->text(), linkText);
-    QCOMPARE(d.linkTextEdit->isEnabled(), !picture);
-    QTRY_COMPARE(QApplication::focusWidget(), focusOnAddress ? static_cast<QWidget *>(d.addressBox)
-                                                             : static_cast<QWidget *>(d.linkTextEdit));
+    QCOMPARE(child<QLineEdit>(d, "LText1")->text(), linkText);
+    QCOMPARE(child<QLineEdit>(d, "LText1")->isEnabled(), !picture);
+    QTRY_COMPARE(QApplication::focusWidget(), focusOnAddress
+                                                  ? static_cast<QWidget *>(child<QComboBox>(d, "httpsite"))
+                                                  : static_cast<QWidget *>(child<QLineEdit>(d, "LText1")));
     if (!typed.isNull())
-        d.linkTextEdit->setText(typed);
-    d.addressBox->setEditText(QStringLiteral("products.html"));
+        child<QLineEdit>(d, "LText1")->setText(typed);
+    child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("products.html"));
     d.insertLink();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(m_surface.pasted, QStringList{link});
@@ -114,17 +116,17 @@ void TestHyperlinkDialog::anchorName()
 {
     HyperlinkDialog d(&m_surface);
     d.show();
-    QVERIFY(d.anchorNameEdit->isHidden() && d.anchorNameLabel->isHidden());
-    d.anchorCheck->click();
-    QVERIFY(d.anchorNameEdit->isVisible() && d.anchorNameLabel->isVisible());
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.anchorNameEdit));
-    d.anchorNameEdit->setText(QStringLiteral("q3"));
-    d.anchorCheck->click();
-    QVERIFY(d.anchorNameEdit->isHidden());
-    QCOMPARE(d.anchorNameEdit->text(), QStringLiteral("q3")); // hidden, not cleared
-    d.anchorCheck->click();
-    d.linkTextEdit->setText(QStringLiteral("Question 3"));
-    d.addressBox->setEditText(QStringLiteral("faq.html"));
+    QVERIFY(child<QLineEdit>(d, "Text1")->isHidden() && child<QLabel>(d, "Label3")->isHidden());
+    child<QCheckBox>(d, "Check1")->click();
+    QVERIFY(child<QLineEdit>(d, "Text1")->isVisible() && child<QLabel>(d, "Label3")->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(child<QLineEdit>(d, "Text1")));
+    child<QLineEdit>(d, "Text1")->setText(QStringLiteral("q3"));
+    child<QCheckBox>(d, "Check1")->click();
+    QVERIFY(child<QLineEdit>(d, "Text1")->isHidden());
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("q3")); // hidden, not cleared
+    child<QCheckBox>(d, "Check1")->click();
+    child<QLineEdit>(d, "LText1")->setText(QStringLiteral("Question 3"));
+    child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("faq.html"));
     d.insertLink();
     QCOMPARE(m_surface.pasted, QStringList{QStringLiteral("<a href=\"faq.html#q3\">Question 3</a>")});
 }
@@ -133,22 +135,22 @@ void TestHyperlinkDialog::checksKeepTheDialogOpen()
 {
     HyperlinkDialog d(&m_surface);
     d.show();
-    d.linkTextEdit->setText(QStringLiteral("x"));
-    d.addressBox->setEditText(QStringLiteral("http://"));
+    child<QLineEdit>(d, "LText1")->setText(QStringLiteral("x"));
+    child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("http://"));
     d.insertLink();
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Please enter Web site to be linked in the appropriate box")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::NoIcon);
     QVERIFY(d.isVisible());
-    QCOMPARE(d.addressBox->currentText(), QStringLiteral("http://"));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.addressBox));
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), QStringLiteral("http://"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(child<QComboBox>(d, "httpsite")));
     QVERIFY(m_surface.pasted.isEmpty());
     // The bare scheme with an anchor links within the page and empties the box.
-    d.anchorCheck->click();
-    d.anchorNameEdit->setText(QStringLiteral("top"));
+    child<QCheckBox>(d, "Check1")->click();
+    child<QLineEdit>(d, "Text1")->setText(QStringLiteral("top"));
     d.insertLink();
     QCOMPARE(d.result(), int(QDialog::Accepted));
-    QCOMPARE(d.addressBox->currentText(), QString());
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), QString());
     QCOMPARE(m_surface.pasted, QStringList{QStringLiteral("<a href=\"#top\">x</a>")});
 }
 
@@ -160,24 +162,24 @@ void TestHyperlinkDialog::browsing()
         "[DEFAULT]\nBASEURL=http://wrong.example/\n[InternetShortcut]\nURL=http://right.example/\n");
 
     HyperlinkDialog d(&m_surface);
-    d.addressBox->setEditText(QStringLiteral("typed"));
+    child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("typed"));
     d.browsePage(); // cancelled: the address typed stays
-    QCOMPARE(d.addressBox->currentText(), QStringLiteral("typed"));
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), QStringLiteral("typed"));
     QCOMPARE(m_script.lastFilterIndex, 2);
     QCOMPARE(m_script.lastFilter,
              QStringLiteral("All Files (*.*)|*.*|HTML files (*.html, *.htm)|*.html;*.htm"));
 
     m_script.fileAnswers << dir.filePath(QStringLiteral("page.html"));
     d.browsePage();
-    QCOMPARE(d.addressBox->currentText(), dir.filePath(QStringLiteral("page.html")));
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), dir.filePath(QStringLiteral("page.html")));
 
     m_script.fileAnswers << shortcut;
     d.browseFavourites();
-    QCOMPARE(d.addressBox->currentText(), QStringLiteral("http://right.example/"));
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), QStringLiteral("http://right.example/"));
     QCOMPARE(m_script.lastFilter, QStringLiteral("All Files (*.*)|*.*|URL files (*.url)|*.url"));
     QCOMPARE(m_script.lastStartFolder, browse::favoritesFolder());
     d.browseFavourites(); // cancelled
-    QCOMPARE(d.addressBox->currentText(), QStringLiteral("http://right.example/"));
+    QCOMPARE(child<QComboBox>(d, "httpsite")->currentText(), QStringLiteral("http://right.example/"));
 }
 
 QTEST_MAIN(TestHyperlinkDialog)

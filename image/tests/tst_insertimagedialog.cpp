@@ -1,5 +1,6 @@
 // The Insert Image dialog against a page held in memory.
 #include "image/insertimagedialog.h"
+#include "testsupport/children.h"
 #include "testsupport/fakeeditsurface.h"
 #include "testsupport/testfiles.h"
 #include "uikit/browse.h"
@@ -87,15 +88,15 @@ void TestInsertImageDialog::missingImageKeepsTheDialog()
 {
     InsertImageDialog d(&m_surface);
     d.show();
-    d.altTextEdit->setText(QStringLiteral("kept"));
-    d.tabs->setCurrentIndex(1);
+    child<QLineEdit>(d, "Alt")->setText(QStringLiteral("kept"));
+    child<QTabWidget>(d, "TabStrip1")->setCurrentIndex(1);
     d.insertImage();
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Please enter image filename in the box below.")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::NoIcon);
     QVERIFY(d.isVisible());
-    QCOMPARE(d.altTextEdit->text(), QStringLiteral("kept"));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(d.imageFileEdit));
+    QCOMPARE(child<QLineEdit>(d, "Alt")->text(), QStringLiteral("kept"));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(child<QLineEdit>(d, "GraphText")));
 }
 
 void TestInsertImageDialog::replacesTheSelectedPicture()
@@ -103,8 +104,8 @@ void TestInsertImageDialog::replacesTheSelectedPicture()
     m_surface.setPage(QStringLiteral("<html><body><p>a <img src=\"old.gif\"> b</p></body></html>"));
     QVERIFY(m_surface.selectObject(QStringLiteral("<img src=\"old.gif\">")));
     InsertImageDialog d(&m_surface);
-    d.imageFileEdit->setText(QStringLiteral("new.gif"));
-    d.altTextEdit->setText(QStringLiteral("New"));
+    child<QLineEdit>(d, "GraphText")->setText(QStringLiteral("new.gif"));
+    child<QLineEdit>(d, "Alt")->setText(QStringLiteral("New"));
     d.insertImage();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(m_surface.page(),
@@ -135,10 +136,10 @@ void TestInsertImageDialog::fileList()
     const QString path = writeTestFile(m_dir->filePath(name), QByteArray());
     InsertImageDialog d(&m_surface);
     QVERIFY(d.setFolder(m_dir->path()));
-    QCOMPARE(d.fileList->findItems(name, Qt::MatchExactly).size(), listed ? 1 : 0);
+    QCOMPARE(child<QListWidget>(d, "File1")->findItems(name, Qt::MatchExactly).size(), listed ? 1 : 0);
     QListWidgetItem item(name);
     d.pickListedFile(&item);
-    QCOMPARE(d.imageFileEdit->text(), listed ? path : QString());
+    QCOMPARE(child<QLineEdit>(d, "GraphText")->text(), listed ? path : QString());
 }
 
 void TestInsertImageDialog::folderLists()
@@ -146,12 +147,12 @@ void TestInsertImageDialog::folderLists()
     QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
     InsertImageDialog d(&m_surface);
     QVERIFY(d.setFolder(m_dir->path()));
-    QVERIFY(!d.folderList->findItems(QStringLiteral("sub"), Qt::MatchExactly).isEmpty());
+    QVERIFY(!child<QListWidget>(d, "Dir1")->findItems(QStringLiteral("sub"), Qt::MatchExactly).isEmpty());
     // At the root of a volume there is still exactly one separator.
     QVERIFY(d.setFolder(QStringLiteral("/")));
     QListWidgetItem root(QStringLiteral("logo.gif"));
     d.pickListedFile(&root);
-    QCOMPARE(d.imageFileEdit->text(), QStringLiteral("/logo.gif"));
+    QCOMPARE(child<QLineEdit>(d, "GraphText")->text(), QStringLiteral("/logo.gif"));
     QCOMPARE(browse::ChosenFileName(), QStringLiteral("/logo.gif"));
     QVERIFY(!d.setFolder(m_dir->filePath(QStringLiteral("missing"))));
     QCOMPARE(d.folder(), QStringLiteral("/"));
@@ -213,30 +214,30 @@ void TestInsertImageDialog::previewsAndReadings()
     InsertImageDialog d(&m_surface);
     m_script.fileAnswers << jpg;
     d.browseImage();
-    QCOMPARE(d.imageFileEdit->text(), jpg);
-    QCOMPARE(d.widthReading->text(), QStringLiteral("Image width (pixels):  120"));
-    QCOMPARE(d.heightReading->text(), QStringLiteral("Image height (pixels):  60"));
-    QCOMPARE(d.widthEdit->text(), QStringLiteral("120"));
-    QCOMPARE(d.heightEdit->text(), QStringLiteral("60"));
-    QVERIFY(!d.widthReading->isHidden());
+    QCOMPARE(child<QLineEdit>(d, "GraphText")->text(), jpg);
+    QCOMPARE(child<QLabel>(d, "Label15")->text(), QStringLiteral("Image width (pixels):  120"));
+    QCOMPARE(child<QLabel>(d, "Label16")->text(), QStringLiteral("Image height (pixels):  60"));
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("120"));
+    QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("60"));
+    QVERIFY(!child<QLabel>(d, "Label15")->isHidden());
 
     // The path goes in all the same; the picture shown before and its size
     // go, so that they cannot be taken for this file's.
     for (const QString &bad : {damaged, huge}) {
         m_script.fileAnswers << bad;
         d.browseImage();
-        QCOMPARE(d.imageFileEdit->text(), bad);
-        QVERIFY(d.imagePreview->pixmap().isNull());
-        QVERIFY(d.widthReading->isHidden());
-        QCOMPARE(d.widthEdit->text(), QString());
-        QCOMPARE(d.heightEdit->text(), QString());
+        QCOMPARE(child<QLineEdit>(d, "GraphText")->text(), bad);
+        QVERIFY(child<QLabel>(d, "Picture2")->pixmap().isNull());
+        QVERIFY(child<QLabel>(d, "Label15")->isHidden());
+        QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QString());
+        QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QString());
     }
 
-    d.widthEdit->setText(QStringLiteral("7")); // typed before choosing
+    child<QLineEdit>(d, "Text1")->setText(QStringLiteral("7")); // typed before choosing
     m_script.fileAnswers << gif;
     d.browseImage();
-    QCOMPARE(d.widthEdit->text(), QStringLiteral("2"));
-    QCOMPARE(d.heightEdit->text(), QStringLiteral("3"));
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("2"));
+    QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("3"));
 }
 
 void TestInsertImageDialog::typedPath_data()
@@ -282,22 +283,23 @@ void TestInsertImageDialog::typedPath()
     InsertImageDialog d(&m_surface);
     d.show();
     QVERIFY(d.setFolder(folder + QStringLiteral("/img")));
-    d.pickListedFile(d.fileList->findItems(QStringLiteral("b.jpg"), Qt::MatchExactly).value(0));
-    QCOMPARE(d.widthEdit->text(), QStringLiteral("100"));
+    d.pickListedFile(
+        child<QListWidget>(d, "File1")->findItems(QStringLiteral("b.jpg"), Qt::MatchExactly).value(0));
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("100"));
     if (!typedWidth.isNull()) {
-        d.widthEdit->selectAll();
-        QTest::keyClicks(d.widthEdit, typedWidth);
+        child<QLineEdit>(d, "Text1")->selectAll();
+        QTest::keyClicks(child<QLineEdit>(d, "Text1"), typedWidth);
     }
-    d.imageFileEdit->selectAll();
+    child<QLineEdit>(d, "GraphText")->selectAll();
     if (paste) {
         QGuiApplication::clipboard()->setText(path.arg(folder));
-        QTest::keySequence(d.imageFileEdit, QKeySequence::Paste);
+        QTest::keySequence(child<QLineEdit>(d, "GraphText"), QKeySequence::Paste);
     } else {
-        QTest::keyClicks(d.imageFileEdit, path.arg(folder));
+        QTest::keyClicks(child<QLineEdit>(d, "GraphText"), path.arg(folder));
     }
-    QCOMPARE(d.imageFileEdit->text(), path.arg(folder));
-    QCOMPARE(d.imagePreview->pixmap().width(), width.isEmpty() ? 0 : 120);
-    QCOMPARE(d.widthReading->isVisible(), !width.isEmpty());
+    QCOMPARE(child<QLineEdit>(d, "GraphText")->text(), path.arg(folder));
+    QCOMPARE(child<QLabel>(d, "Picture2")->pixmap().width(), width.isEmpty() ? 0 : 120);
+    QCOMPARE(child<QLabel>(d, "Label15")->isVisible(), !width.isEmpty());
     d.insertImage();
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(m_surface.pasted.size(), 1);
@@ -313,14 +315,14 @@ void TestInsertImageDialog::browsing()
     // The link target keeps its letter case on a case-sensitive file system.
     m_script.fileAnswers << QStringLiteral("/Web/About.html");
     d.browseLinkFile();
-    QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("/Web/About.html"));
+    QCOMPARE(child<QComboBox>(d, "XimageLink")->currentText(), QStringLiteral("/Web/About.html"));
     QCOMPARE(m_script.lastFilterIndex, 7);
     m_script.fileAnswers << shortcut;
     d.browseFavourites();
-    QCOMPARE(d.linkAddressBox->currentText(), QStringLiteral("http://site.example/"));
+    QCOMPARE(child<QComboBox>(d, "XimageLink")->currentText(), QStringLiteral("http://site.example/"));
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("clip.avi"));
     d.browseVideo();
-    QCOMPARE(d.videoFileEdit->text(), m_dir->filePath(QStringLiteral("clip.avi")));
+    QCOMPARE(child<QLineEdit>(d, "Text6")->text(), m_dir->filePath(QStringLiteral("clip.avi")));
 }
 
 void TestInsertImageDialog::cancelledBrowseKeepsTheBox_data()
@@ -358,8 +360,8 @@ void TestInsertImageDialog::cancelledBrowseKeepsTheBox()
     QCOMPARE(m_script.filesAsked, 2);
     QCOMPARE(line ? line->text() : combo->currentText(), typed);
     // The picture shown and the sizes it gave stay too.
-    QVERIFY(!d.imagePreview->pixmap().isNull());
-    QCOMPARE(d.widthEdit->text(), QStringLiteral("2"));
+    QVERIFY(!child<QLabel>(d, "Picture2")->pixmap().isNull());
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("2"));
 }
 
 void TestInsertImageDialog::blueBoxAgainstCurrentGeometry_data()
@@ -402,12 +404,13 @@ void TestInsertImageDialog::blueBoxAgainstCurrentGeometry()
     large.setPointSize(16);
     d.setFont(large);
     d.show();
-    d.tabs->setCurrentIndex(2);
-    const int index = d.alignBox->findText(entry);
-    d.alignBox->setCurrentIndex(index);
+    child<QTabWidget>(d, "TabStrip1")->setCurrentIndex(2);
+    const int index = child<QComboBox>(d, "Combo1")->findText(entry);
+    child<QComboBox>(d, "Combo1")->setCurrentIndex(index);
     d.alignPicked(index);
-    QVERIFY(d.neighbourText->height() > 2 * 195 / InsertImageDialog::twipsPerPixel()); // it wraps
-    const QRect blue = d.inlineImageBox->geometry();
+    QVERIFY(child<QLabel>(d, "Toplabel")->height() >
+            2 * 195 / InsertImageDialog::twipsPerPixel()); // it wraps
+    const QRect blue = child<QWidget>(d, "Leftimage")->geometry();
     const QRect other = d.findChild<QWidget *>(against)->geometry();
     auto at = [&](const QRect &r) {
         return edge == QLatin1String("top")      ? r.top()

@@ -1,5 +1,6 @@
 // The Web Page Properties dialog against a page held in memory.
 #include "pageprops/pagepropertiesdialog.h"
+#include "testsupport/children.h"
 #include "testsupport/fakeeditsurface.h"
 #include "uikit/uiseam.h"
 
@@ -17,6 +18,11 @@
 #include <QToolButton>
 
 using pageprops::PagePropertiesDialog;
+
+namespace {
+// The colour swatches, from background to active link.
+const char *const kSwatchNames[] = {"Label9", "Label10", "Label11", "Label12", "Label13"};
+} // namespace
 
 class TestPagePropertiesDialog final : public QObject
 {
@@ -121,20 +127,20 @@ void TestPagePropertiesDialog::titleRules()
     m_surface.setPage(QStringLiteral("<html><head><title>keep</title></head><body>x</body></html>"));
     {
         PagePropertiesDialog d(&m_surface);
-        d.titleEdit->clear();
+        child<QLineEdit>(d, "Text5")->clear();
         d.applyToPage();
     }
     QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("keep"));
     {
         PagePropertiesDialog d(&m_surface);
-        d.titleEdit->setText(QStringLiteral("A & B <new>"));
+        child<QLineEdit>(d, "Text5")->setText(QStringLiteral("A & B <new>"));
         d.applyToPage();
     }
     QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("A & B <new>"));
     QVERIFY(m_surface.IsDirty());
     {
         PagePropertiesDialog d(&m_surface);
-        d.titleEdit->setText(QStringLiteral("cancelled"));
+        child<QLineEdit>(d, "Text5")->setText(QStringLiteral("cancelled"));
         d.reject();
     }
     QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("A & B <new>"));
@@ -145,15 +151,15 @@ void TestPagePropertiesDialog::colourBoxes()
     m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
     PagePropertiesDialog d(&m_surface);
     QCOMPARE(d.previewColor(0), QColor(192, 192, 192)); // empty shows grey
-    d.textColourEdit->clear();
-    QTest::keyClicks(d.textColourEdit, QStringLiteral("#00FF00"));
-    QCOMPARE(d.textColourEdit->text(), QStringLiteral("00FF00"));
+    child<QLineEdit>(d, "Text2")->clear();
+    QTest::keyClicks(child<QLineEdit>(d, "Text2"), QStringLiteral("#00FF00"));
+    QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("00FF00"));
     QCOMPARE(d.previewColor(1), QColor(0, 255, 0));
-    QCOMPARE(d.samples[0]->palette().color(QPalette::WindowText), QColor(0, 255, 0));
-    d.backgroundColourEdit->setText(QStringLiteral("##12"));
-    QCOMPARE(d.backgroundColourEdit->text(), QStringLiteral("12"));
-    QCOMPARE(d.colourPreview->palette().color(QPalette::Window), QColor(18, 0, 0));
-    QCOMPARE(d.samples[3]->palette().color(QPalette::Window), QColor(18, 0, 0));
+    QCOMPARE(child<QLabel>(d, "Label6_0")->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    child<QLineEdit>(d, "Text1")->setText(QStringLiteral("##12"));
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("12"));
+    QCOMPARE(child<QGroupBox>(d, "Frame4")->palette().color(QPalette::Window), QColor(18, 0, 0));
+    QCOMPARE(child<QLabel>(d, "Label6_3")->palette().color(QPalette::Window), QColor(18, 0, 0));
 }
 
 void TestPagePropertiesDialog::swatches()
@@ -163,11 +169,11 @@ void TestPagePropertiesDialog::swatches()
     PagePropertiesDialog d(&m_surface);
     m_script.colorAnswers << QColor(); // cancelled
     d.swatchClicked(0);
-    QCOMPARE(d.swatches[0]->text(), QString());
-    QCOMPARE(d.backgroundColourEdit->text(), QStringLiteral("112233"));
+    QCOMPARE(child<QLabel>(d, "Label9")->text(), QString());
+    QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("112233"));
     m_script.colorAnswers << QColor(255, 128, 0);
     d.swatchClicked(2);
-    QCOMPARE(d.linkColourEdit->text(), QStringLiteral("FF8000"));
+    QCOMPARE(child<QLineEdit>(d, "Text3")->text(), QStringLiteral("FF8000"));
     QCOMPARE(d.previewColor(2), QColor(255, 128, 0));
 }
 
@@ -194,31 +200,32 @@ void TestPagePropertiesDialog::swatchCaptionContrast()
     m_surface.setPage(
         QStringLiteral("<html><head><title>t</title></head><body %1>x</body></html>").arg(attributes));
     PagePropertiesDialog d(&m_surface);
-    QLineEdit *boxes[] = {d.backgroundColourEdit, d.textColourEdit, d.linkColourEdit, d.visitedColourEdit,
-                          d.activeColourEdit};
+    QLineEdit *boxes[] = {child<QLineEdit>(d, "Text1"), child<QLineEdit>(d, "Text2"),
+                          child<QLineEdit>(d, "Text3"), child<QLineEdit>(d, "Text4"),
+                          child<QLineEdit>(d, "Text10")};
     if (!typed.isNull()) {
         boxes[row]->clear();
         QTest::keyClicks(boxes[row], typed);
     }
-    QCOMPARE(d.swatches[row]->text(), QStringLiteral("Select"));
-    QCOMPARE(d.swatches[row]->palette().color(QPalette::WindowText), caption);
+    QCOMPARE(child<QLabel>(d, kSwatchNames[row])->text(), QStringLiteral("Select"));
+    QCOMPARE(child<QLabel>(d, kSwatchNames[row])->palette().color(QPalette::WindowText), caption);
 }
 
 void TestPagePropertiesDialog::watermarkAndBackground()
 {
     m_surface.setPage(QStringLiteral("<html><head><title>t</title></head><body>x</body></html>"));
     PagePropertiesDialog d(&m_surface);
-    d.backgroundImageEdit->setText(QStringLiteral("/srv/site/bg.gif"));
-    d.watermarkCheck->click();
-    QCOMPARE(d.backgroundImageEdit->text(),
+    child<QLineEdit>(d, "Text9")->setText(QStringLiteral("/srv/site/bg.gif"));
+    child<QCheckBox>(d, "Check1")->click();
+    QCOMPARE(child<QLineEdit>(d, "Text9")->text(),
              QStringLiteral("/srv/site/bg.gif")); // the check leaves the box alone
     d.applyToPage();
     QCOMPARE(bodyAttr("background"), QStringLiteral("file:///srv/site/bg.gif"));
     QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED"));
     // Reopened, the box shows the path; OK writes it back unchanged.
     PagePropertiesDialog again(&m_surface);
-    QCOMPARE(again.backgroundImageEdit->text(), QStringLiteral("/srv/site/bg.gif"));
-    again.backgroundImageEdit->setText(QStringLiteral("img/bg.gif"));
+    QCOMPARE(child<QLineEdit>(again, "Text9")->text(), QStringLiteral("/srv/site/bg.gif"));
+    child<QLineEdit>(again, "Text9")->setText(QStringLiteral("img/bg.gif"));
     again.applyToPage();
     QCOMPARE(bodyAttr("background"), QStringLiteral("img/bg.gif"));
     QCOMPARE(bodyAttr("bgproperties"), QStringLiteral("FIXED")); // unchecked writes nothing
@@ -237,19 +244,19 @@ void TestPagePropertiesDialog::browseCancelled()
         PagePropertiesDialog d(&m_surface);
         d.browseBackground();
         QCOMPARE(m_script.filesAsked, 1);
-        QCOMPARE(d.backgroundImageEdit->text(), QStringLiteral("img/bg.gif"));
+        QCOMPARE(child<QLineEdit>(d, "Text9")->text(), QStringLiteral("img/bg.gif"));
         d.applyToPage();
         QCOMPARE(bodyAttr("background"), QStringLiteral("img/bg.gif"));
     }
     PagePropertiesDialog d(&m_surface);
     m_script.fileAnswers << picture;
     d.browseBackground();
-    QCOMPARE(d.backgroundImageEdit->text(), picture);
-    QVERIFY(!d.backgroundPreview->pixmap().isNull());
+    QCOMPARE(child<QLineEdit>(d, "Text9")->text(), picture);
+    QVERIFY(!child<QLabel>(d, "Picture1")->pixmap().isNull());
     QCOMPARE(m_script.lastFilterIndex, 2);
     d.browseBackground(); // cancelled: the chosen picture and its preview stay
-    QCOMPARE(d.backgroundImageEdit->text(), picture);
-    QVERIFY(!d.backgroundPreview->pixmap().isNull());
+    QCOMPARE(child<QLineEdit>(d, "Text9")->text(), picture);
+    QVERIFY(!child<QLabel>(d, "Picture1")->pixmap().isNull());
 }
 
 // The dialog's values are its own: a page whose text has no body tag does
@@ -260,13 +267,13 @@ void TestPagePropertiesDialog::pageWithoutBodyTagShowsNoOtherPagesBackground()
         QStringLiteral("<html><head><title>a</title></head><body background=\"a.gif\">x</body></html>"));
     {
         PagePropertiesDialog d(&m_surface);
-        QCOMPARE(d.backgroundImageEdit->text(), QStringLiteral("a.gif"));
+        QCOMPARE(child<QLineEdit>(d, "Text9")->text(), QStringLiteral("a.gif"));
         d.reject();
     }
     m_surface.setPage(QStringLiteral("<html><head><title>b</title></head><p>no body tag</p></html>"));
     PagePropertiesDialog d(&m_surface);
-    QCOMPARE(d.backgroundImageEdit->text(), QString());
-    d.titleEdit->setText(QStringLiteral("b2"));
+    QCOMPARE(child<QLineEdit>(d, "Text9")->text(), QString());
+    child<QLineEdit>(d, "Text5")->setText(QStringLiteral("b2"));
     d.applyToPage();
     QCOMPARE(bodyAttr("background"), QString());
     QCOMPARE(m_surface.DocumentTitle(), QStringLiteral("b2"));

@@ -1,6 +1,7 @@
 // The password store against a real Secret Service: a private D-Bus session
 // with gnome-keyring in it, so that nothing touches the user's own keyring.
 #include "publish/publishdialog.h"
+#include "testsupport/children.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -144,15 +145,15 @@ void TestKeychain::keychainThatHangs()
     publish::PublishDialog d(nullptr, publish::systemPasswordStore());
     auto closedEarly = std::make_unique<publish::PublishDialog>(nullptr, publish::systemPasswordStore());
     d.show();
-    QTest::keyClicks(d.serverEdit, QStringLiteral("ftp.example.org"));
+    QTest::keyClicks(child<QLineEdit>(d, "txtURL"), QStringLiteral("ftp.example.org"));
     const qint64 took = clock.elapsed();
     closedEarly.reset(); // gone before the keychain answers
     kill(keyring, SIGCONT);
     QVERIFY2(took < 3000, qPrintable(QStringLiteral("the dialog took %1 ms").arg(took)));
-    QCOMPARE(d.serverEdit->text(), QStringLiteral("ftp.example.org"));
+    QCOMPARE(child<QLineEdit>(d, "txtURL")->text(), QStringLiteral("ftp.example.org"));
     // Once it answers, the stored password arrives.
-    QTRY_COMPARE_WITH_TIMEOUT(d.passwordEdit->text(), QStringLiteral("kept"), 20000);
-    QVERIFY(d.savePasswordCheck->isChecked());
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(d, "txtPassword")->text(), QStringLiteral("kept"), 20000);
+    QVERIFY(child<QCheckBox>(d, "Check1")->isChecked());
 }
 
 int main(int argc, char *argv[])

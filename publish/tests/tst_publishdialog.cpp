@@ -1,6 +1,7 @@
 // The publish dialog against a real FTP server on 127.0.0.1.
 #include "publish/publishdialog.h"
 #include "publish/transfer.h"
+#include "testsupport/children.h"
 #include "testsupport/fakeeditsurface.h"
 #include "testsupport/testfiles.h"
 #include "uikit/uiseam.h"
@@ -176,24 +177,25 @@ private:
         if (passwords)
             *passwords = store.get();
         auto d = std::make_unique<PublishDialog>(m_surface.get(), std::move(store));
-        d->transfer->connectTimeoutMs = 5000;
-        d->transfer->stallTimeoutMs = 2000;
+        child<publish::Transfer>(*d, "Inet1")->connectTimeoutMs = 5000;
+        child<publish::Transfer>(*d, "Inet1")->stallTimeoutMs = 2000;
         return d;
     }
     void connectTo(PublishDialog &d, const FtpServer &server, const QString &folder = {},
                    const QString &password = QStringLiteral("secret"))
     {
-        d.serverEdit->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
-        d.userEdit->setText(server.user());
-        d.passwordEdit->setText(password);
-        d.folderEdit->setText(server.folder(folder));
+        child<QLineEdit>(d, "txtURL")->setText(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        child<QLineEdit>(d, "txtUsername")->setText(server.user());
+        child<QLineEdit>(d, "txtPassword")->setText(password);
+        child<QLineEdit>(d, "txtInitDir")->setText(server.folder(folder));
         d.connectToServer();
     }
     void doubleClick(PublishDialog &d, const QString &entry)
     {
-        const QList<QListWidgetItem *> items = d.listing->findItems(entry, Qt::MatchExactly);
+        const QList<QListWidgetItem *> items =
+            child<QListWidget>(d, "lstData")->findItems(entry, Qt::MatchExactly);
         QVERIFY2(!items.isEmpty(), qPrintable(entry));
-        d.listing->setCurrentItem(items.first());
+        child<QListWidget>(d, "lstData")->setCurrentItem(items.first());
         d.openListedEntry();
     }
     QString remote(const QString &name) const { return QDir(m_rootPath).filePath(name); }
@@ -268,12 +270,13 @@ void TestPublishDialog::fieldsAreChecked()
 {
     auto d = dialog();
     // Nothing to refresh, upload or end before a listing came; the password is masked.
-    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled() &&
-            !d->disconnectButton->isEnabled());
-    QCOMPARE(d->passwordEdit->echoMode(), QLineEdit::Password);
-    d->serverEdit->setText(QStringLiteral("  "));
-    d->userEdit->setText(QStringLiteral("u"));
-    d->passwordEdit->setText(QStringLiteral("p"));
+    QVERIFY(!child<QPushButton>(*d, "cmdRefresh")->isEnabled() &&
+            !child<QPushButton>(*d, "cmdUpload")->isEnabled() &&
+            !child<QPushButton>(*d, "cmdQuit")->isEnabled());
+    QCOMPARE(child<QLineEdit>(*d, "txtPassword")->echoMode(), QLineEdit::Password);
+    child<QLineEdit>(*d, "txtURL")->setText(QStringLiteral("  "));
+    child<QLineEdit>(*d, "txtUsername")->setText(QStringLiteral("u"));
+    child<QLineEdit>(*d, "txtPassword")->setText(QStringLiteral("p"));
     d->connectToServer();
     QCOMPARE(m_script.messagesShown,
              QStringList{
@@ -303,18 +306,20 @@ void TestPublishDialog::session()
     QK_START_SERVER(server, m_rootPath, mode);
     auto d = dialog();
     if (mode == QLatin1String("tls"))
-        d->transfer->trustedCertificates = m_settings.filePath(QStringLiteral("cert.pem"));
+        child<publish::Transfer>(*d, "Inet1")->trustedCertificates =
+            m_settings.filePath(QStringLiteral("cert.pem"));
     connectTo(*d, server);
     // The name with a line break is one entry, and hides nothing; the pipe is no entry of ours.
     const QStringList top{QStringLiteral(".."),           QStringLiteral("images/"),
                           QStringLiteral("index.html"),   QStringLiteral("latest.html"),
                           QStringLiteral("my page.html"), QStringLiteral("new\nline.txt"),
                           QStringLiteral("www")};
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
-    QVERIFY(d->refreshButton->isEnabled() && d->uploadButton->isEnabled() &&
-            d->disconnectButton->isEnabled());
-    QCOMPARE(d->panels[0]->text(), mode == QLatin1String("tls") ? kEncrypted : kNotEncrypted);
-    QCOMPARE(d->panels[1]->text(), QStringLiteral("Bytes Received: "));
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), top, 15000);
+    QVERIFY(child<QPushButton>(*d, "cmdRefresh")->isEnabled() &&
+            child<QPushButton>(*d, "cmdUpload")->isEnabled() &&
+            child<QPushButton>(*d, "cmdQuit")->isEnabled());
+    QCOMPARE(child<QLabel>(*d, "Panel1")->text(), mode == QLatin1String("tls") ? kEncrypted : kNotEncrypted);
+    QCOMPARE(child<QLabel>(*d, "Panel2")->text(), QStringLiteral("Bytes Received: "));
     QSettings s(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     QCOMPARE(s.value(QStringLiteral("FTP/URL")).toString(),
              QStringLiteral("ftp://127.0.0.1:%1").arg(server.port()));
@@ -322,33 +327,34 @@ void TestPublishDialog::session()
 
     // Into a folder and back.
     doubleClick(*d, QStringLiteral("images/"));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")),
                               (QStringList{QStringLiteral(".."), QStringLiteral("logo.gif")}), 15000);
     doubleClick(*d, QStringLiteral("logo.gif"));
-    QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(),
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(*d, "Panel1")->text(),
                               QStringLiteral("File Retrieved: ") +
                                   QDir::current().absoluteFilePath(QStringLiteral("logo.gif")),
                               15000);
     QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("logo.gif"))), QByteArray("GIF89a-logo"));
-    QCOMPARE(d->panels[2]->text(), QStringLiteral("11")); // the size
+    QCOMPARE(child<QLabel>(*d, "Panel3")->text(), QStringLiteral("11")); // the size
     doubleClick(*d, QStringLiteral(".."));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), top, 15000);
     // A link to a folder is entered, a link to a file is fetched.
     doubleClick(*d, QStringLiteral("www"));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")),
                               (QStringList{QStringLiteral(".."), QStringLiteral("logo.gif")}), 15000);
     doubleClick(*d, QStringLiteral(".."));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), top, 15000);
     doubleClick(*d, QStringLiteral("latest.html"));
     QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(QStringLiteral("latest.html"))),
                               QByteArray("<html>remote index</html>"), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
 
     // A name with a space, and an existing local file: No keeps it, Yes replaces it.
     writeTestFile(m_work->filePath(QStringLiteral("my page.html")), "local");
     m_script.messageAnswers << QMessageBox::No;
     doubleClick(*d, QStringLiteral("my page.html"));
-    QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(), QStringLiteral("Operation Cancelled"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Operation Cancelled"),
+                              15000);
     QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("my page.html"))), QByteArray("local"));
     QCOMPARE(m_script.messagesShown.constLast(), QStringLiteral("File already exists. Overwrite?"));
     QCOMPARE(m_script.iconsShown.constLast(), QMessageBox::Question);
@@ -356,25 +362,27 @@ void TestPublishDialog::session()
     doubleClick(*d, QStringLiteral("my page.html"));
     QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(QStringLiteral("my page.html"))),
                               QByteArray("spaced"), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
 
     // Connecting again reports the folder change, not the download before it.
     QStringList completed;
-    const QMetaObject::Connection watch = connect(d->transfer, &publish::Transfer::commandEnded, d.get(),
-                                                  [&] { completed << d->panels[0]->text(); });
+    const QMetaObject::Connection watch =
+        connect(child<publish::Transfer>(*d, "Inet1"), &publish::Transfer::commandEnded, d.get(),
+                [&] { completed << child<QLabel>(*d, "Panel1")->text(); });
     connectTo(*d, server);
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), top, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), top, 15000);
     disconnect(watch);
     QCOMPARE(completed.first(), QStringLiteral("Response Completed"));
-    QCOMPARE(d->pendingCommand, QStringLiteral("DIR"));
+    QCOMPARE(d->pendingCommand(), QStringLiteral("DIR"));
     // A failed Connect leaves nothing of the last session to act on.
     connectTo(*d, server, {}, QStringLiteral("wrong"));
-    QTRY_VERIFY(!d->transfer->isRunning());
-    QCOMPARE(d->listing->count(), 0);
-    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled() &&
-            !d->disconnectButton->isEnabled());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
+    QCOMPARE(child<QListWidget>(*d, "lstData")->count(), 0);
+    QVERIFY(!child<QPushButton>(*d, "cmdRefresh")->isEnabled() &&
+            !child<QPushButton>(*d, "cmdUpload")->isEnabled() &&
+            !child<QPushButton>(*d, "cmdQuit")->isEnabled());
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(*d, "cmdUpload")->isEnabled(), 15000);
 
     // The open page goes up under its own name, even with a file named like
     // the first part of its path beside it, and replaces the old one whole.
@@ -382,35 +390,39 @@ void TestPublishDialog::session()
     writeTestFile(page, "<html><body>published</body></html>");
     writeTestFile(m_work->filePath(QStringLiteral("my")), "not the page");
     QCOMPARE(m_surface->LoadDocument(page, false), Ok);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     const QStringList before = remoteFiles();
     d->uploadPage();
-    QTRY_COMPARE_WITH_TIMEOUT(d->panels[0]->text(), QStringLiteral("Response Completed"), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Response Completed"),
+                              15000);
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(readTestFile(remote(QStringLiteral("my page.html"))),
              QByteArray("<html><body>published</body></html>"));
     QCOMPARE(remoteFiles(), before);
 
     // States arrive in their order; Disconnect ends on its own.
-    QSignalSpy states(d->transfer, &publish::Transfer::stateChanged);
+    QSignalSpy states(child<publish::Transfer>(*d, "Inet1"), &publish::Transfer::stateChanged);
     d->refreshListing();
-    QTRY_VERIFY(!d->transfer->isRunning());
-    QList<int> seen;
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
+    QList<publish::Transfer::State> seen;
     for (const QList<QVariant> &args : std::as_const(states))
-        seen << args.first().toInt();
-    QVERIFY2(std::is_sorted(seen.begin(), seen.end()) && seen.constLast() == 12,
+        seen << args.first().value<publish::Transfer::State>();
+    QVERIFY2(std::is_sorted(seen.begin(), seen.end()) &&
+                 seen.constLast() == publish::Transfer::State::ResponseCompleted,
              qPrintable(QDebug::toString(seen)));
     states.clear();
     d->disconnectFromServer();
-    QCOMPARE(d->listing->count(), 0);
-    QVERIFY(!d->refreshButton->isEnabled() && !d->uploadButton->isEnabled());
-    QTRY_VERIFY(!d->transfer->isRunning());
-    QCOMPARE(d->panels[0]->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(child<QListWidget>(*d, "lstData")->count(), 0);
+    QVERIFY(!child<QPushButton>(*d, "cmdRefresh")->isEnabled() &&
+            !child<QPushButton>(*d, "cmdUpload")->isEnabled());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
+    QCOMPARE(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Disconnected"));
     QCOMPARE(states.size(), 2);
 
     // Reopened, the dialog shows the saved address.
     auto again = dialog();
-    QCOMPARE(again->serverEdit->text(), QStringLiteral("ftp://127.0.0.1:%1").arg(server.port()));
+    QCOMPARE(child<QLineEdit>(*again, "txtURL")->text(),
+             QStringLiteral("ftp://127.0.0.1:%1").arg(server.port()));
 }
 
 void TestPublishDialog::failures_data()
@@ -454,7 +466,7 @@ void TestPublishDialog::failures()
     auto d = dialog();
     connectTo(*d, server, folder, password);
     if (!file.isEmpty()) {
-        QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(file), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")).contains(file), 15000);
         QFile::remove(remote(QStringLiteral("gone.txt")));
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
@@ -472,9 +484,9 @@ void TestPublishDialog::failures()
     QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
     QVERIFY(!message.contains(password));
     QCOMPARE(m_script.iconsShown.constLast(), QMessageBox::Critical);
-    QCOMPARE(d->panels[0]->text(), QStringLiteral("Remote Error: ") + message);
+    QCOMPARE(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Remote Error: ") + message);
     // Nothing more was asked once a step failed: no second login, no second connection.
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(server.count(QStringLiteral("\"PASS")), logins);
     QCOMPARE(server.count(QStringLiteral("\"LIST")), listings);
     QCOMPARE(server.count(QStringLiteral("CONNECT:")), 1);
@@ -513,18 +525,18 @@ void TestPublishDialog::remoteNames()
     QK_START_SERVER(server, m_rootPath, mode);
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(shown), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")).contains(shown), 15000);
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     doubleClick(*d, shown);
     if (!fetched.isEmpty()) {
         QTRY_COMPARE_WITH_TIMEOUT(readTestFile(m_work->filePath(shown)), fetched, 15000);
         return;
     }
-    QCOMPARE(d->panels[0]->text(), QStringLiteral("Operation Cancelled"));
+    QCOMPARE(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Operation Cancelled"));
     QCOMPARE(m_script.messagesShown,
              QStringList{
                  QStringLiteral("\"%1\" cannot be requested from the server as it is listed.").arg(shown)});
-    QVERIFY(!d->transfer->isRunning());
+    QVERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
@@ -547,8 +559,8 @@ void TestPublishDialog::pageNames()
     QK_START_SERVER(server, m_rootPath, QStringLiteral("normal"));
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(*d, "cmdUpload")->isEnabled(), 15000);
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     if (page.isEmpty()) {
         m_surface->NewDocument();
     } else {
@@ -558,7 +570,7 @@ void TestPublishDialog::pageNames()
     const QStringList before = remoteFiles();
     d->uploadPage();
     QCOMPARE(m_script.messagesShown, QStringList{message});
-    QVERIFY(!d->transfer->isRunning());
+    QVERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(remoteFiles(), before);
 }
 
@@ -572,15 +584,15 @@ void TestPublishDialog::hostileServer()
                           QStringLiteral("a/b.txt"),           QStringLiteral("/tmp/absolute.txt"),
                           QStringLiteral("../../escaped.txt"), nulName()};
     const QStringList listed = QStringList{QStringLiteral(".."), QStringLiteral("fine.txt")} + bad;
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), listed, 20000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), listed, 20000);
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     // Names that would leave the working folder, or that cannot be asked for
     // as listed, are refused before anything is asked of the server.
     for (const QString &entry : bad) {
-        d->panels[0]->clear();
+        child<QLabel>(*d, "Panel1")->clear();
         doubleClick(*d, entry);
-        QCOMPARE(d->panels[0]->text(), QStringLiteral("Operation Cancelled"));
-        QVERIFY(!d->transfer->isRunning());
+        QCOMPARE(child<QLabel>(*d, "Panel1")->text(), QStringLiteral("Operation Cancelled"));
+        QVERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     }
     QCOMPARE(m_script.messagesShown.size(), bad.size());
     QCOMPARE(server.count(QStringLiteral("\"SIZE")), 0);
@@ -594,12 +606,12 @@ void TestPublishDialog::hostileServer()
     // stick to none of them.
     QDir(m_rootPath).mkpath(QStringLiteral("odd/public_html"));
     connectTo(*d, server, QStringLiteral("odd"));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing),
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")),
                               (QStringList{QStringLiteral(".."), QStringLiteral("public_html/"),
                                            QStringLiteral("cgi-bin/"), QStringLiteral("backup/")}),
                               15000);
     doubleClick(*d, QStringLiteral("public_html/"));
-    QTRY_COMPARE_WITH_TIMEOUT(entries(d->listing), listed, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")), listed, 15000);
 }
 
 void TestPublishDialog::stalledServer()
@@ -607,16 +619,17 @@ void TestPublishDialog::stalledServer()
     QK_START_SERVER(server, m_rootPath, QStringLiteral("stall"));
     auto d = dialog();
     connectTo(*d, server); // the folder change answers; the listing never does
-    QVERIFY(d->transfer->isRunning());
+    QVERIFY(child<publish::Transfer>(*d, "Inet1")->isRunning());
     // The busy rule: nothing else starts meanwhile.
     d->refreshListing();
     d->disconnectFromServer();
-    QCOMPARE(d->pendingCommand, QStringLiteral("DIR"));
+    QCOMPARE(d->pendingCommand(), QStringLiteral("DIR"));
     // The window answers while it waits, and the stall ends in an error.
     bool answered = false;
     QTimer::singleShot(200, [&] { answered = true; });
     QTRY_VERIFY(answered);
-    QTRY_VERIFY_WITH_TIMEOUT(d->panels[0]->text().startsWith(QStringLiteral("Remote Error: ")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(*d, "Panel1")->text().startsWith(QStringLiteral("Remote Error: ")),
+                             20000);
 }
 
 void TestPublishDialog::closingCancels_data()
@@ -642,9 +655,9 @@ void TestPublishDialog::closingCancels()
     });
     connectTo(*d, server, QStringLiteral("stalled"));
     QVERIFY(!d->isVisible());
-    QVERIFY(!d->transfer->isRunning());
+    QVERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(d->pendingCommand, QStringLiteral("CD stalled")); // no listing asked for
+    QCOMPARE(d->pendingCommand(), QStringLiteral("CD stalled")); // no listing asked for
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 
@@ -653,17 +666,19 @@ void TestPublishDialog::reconnectCancels()
     QK_START_SERVER(stalled, m_rootPath, QStringLiteral("stall"));
     QK_START_SERVER(normal, m_rootPath, QStringLiteral("normal"));
     auto d = dialog();
-    d->transfer->stallTimeoutMs = 600000;
+    child<publish::Transfer>(*d, "Inet1")->stallTimeoutMs = 600000;
     connectTo(*d, stalled); // the listing never comes
-    QVERIFY(d->transfer->isRunning());
-    QSignalSpy states(d->transfer, &publish::Transfer::stateChanged);
+    QVERIFY(child<publish::Transfer>(*d, "Inet1")->isRunning());
+    QSignalSpy states(child<publish::Transfer>(*d, "Inet1"), &publish::Transfer::stateChanged);
     // Should the new Connect queue behind the stalled listing, this ends its
     // wait, so that the check below fails instead of hanging.
-    QTimer::singleShot(20000, d->transfer, [&] { d->transfer->cancel(); });
+    QTimer::singleShot(20000, child<publish::Transfer>(*d, "Inet1"),
+                       [&] { child<publish::Transfer>(*d, "Inet1")->cancel(); });
     connectTo(*d, normal);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("index.html")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        entries(child<QListWidget>(*d, "lstData")).contains(QStringLiteral("index.html")), 15000);
     for (const QList<QVariant> &args : std::as_const(states))
-        QVERIFY(args.first().toInt() != 11);
+        QVERIFY(args.first().value<publish::Transfer::State>() != publish::Transfer::State::RemoteError);
     QCOMPARE(m_script.messagesShown, QStringList());
 }
 
@@ -673,8 +688,9 @@ void TestPublishDialog::interruptedUpload()
     QK_START_SERVER(server, m_rootPath, QStringLiteral("full"));
     auto d = dialog();
     connectTo(*d, server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("page.html")), 15000);
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")).contains(QStringLiteral("page.html")),
+                             15000);
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     const QStringList before = remoteFiles();
     const QString page = m_work->filePath(QStringLiteral("page.html"));
     writeTestFile(page, "<html><body>" + QByteArray(256 * 1024, 'p') + "</body></html>");
@@ -684,7 +700,7 @@ void TestPublishDialog::interruptedUpload()
     // the user is told.
     QTRY_VERIFY_WITH_TIMEOUT(!m_script.messagesShown.isEmpty(), 15000);
     // The published page stays whole, and what part arrived is gone.
-    QTRY_VERIFY(!d->transfer->isRunning());
+    QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     QCOMPARE(readTestFile(remote(QStringLiteral("page.html"))), QByteArray("old page"));
     QCOMPARE(remoteFiles(), before);
 }
@@ -697,13 +713,15 @@ void TestPublishDialog::cutDownload()
     QVERIFY(server->port() > 0);
     auto d = dialog();
     connectTo(*d, *server);
-    QTRY_VERIFY_WITH_TIMEOUT(entries(d->listing).contains(QStringLiteral("big.bin")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(entries(child<QListWidget>(*d, "lstData")).contains(QStringLiteral("big.bin")),
+                             15000);
     m_script.messageAnswers << QMessageBox::Yes;
     doubleClick(*d, QStringLiteral("big.bin"));
     // Stopped half-way: at 20 KB/s the file takes a hundred seconds.
     QTRY_COMPARE_WITH_TIMEOUT(server->count(QStringLiteral("\"RETR")), 1, 15000);
     server->stop();
-    QTRY_VERIFY_WITH_TIMEOUT(d->panels[0]->text().startsWith(QStringLiteral("Remote Error")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QLabel>(*d, "Panel1")->text().startsWith(QStringLiteral("Remote Error")),
+                             20000);
     QCOMPARE(readTestFile(m_work->filePath(QStringLiteral("big.bin"))), QByteArray("old contents"));
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("big.bin")});
@@ -720,13 +738,13 @@ void TestPublishDialog::passwords()
         auto d = dialog(&store);
         connectTo(*d, server, {}, password);
         QVERIFY(!store->stored);
-        QTRY_VERIFY_WITH_TIMEOUT(d->uploadButton->isEnabled(), 15000);
-        QTRY_VERIFY(!d->transfer->isRunning());
-        d->savePasswordCheck->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(*d, "cmdUpload")->isEnabled(), 15000);
+        QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
+        child<QCheckBox>(*d, "Check1")->setChecked(true);
         connectTo(*d, server, {}, password);
         QCOMPARE(store->stored.value_or(QString()), password);
         QVERIFY(!QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).contains(QStringLiteral("FTP/P")));
-        QTRY_VERIFY(!d->transfer->isRunning());
+        QTRY_VERIFY(!child<publish::Transfer>(*d, "Inet1")->isRunning());
     }
     {
         // A plain-text password an older version left moves into the keychain.
@@ -735,8 +753,8 @@ void TestPublishDialog::passwords()
         auto owned = std::make_unique<MemoryPasswords>();
         MemoryPasswords *store = owned.get();
         PublishDialog d(m_surface.get(), std::move(owned));
-        QCOMPARE(d.passwordEdit->text(), QStringLiteral("old"));
-        QTRY_VERIFY(d.savePasswordCheck->isChecked());
+        QCOMPARE(child<QLineEdit>(d, "txtPassword")->text(), QStringLiteral("old"));
+        QTRY_VERIFY(child<QCheckBox>(d, "Check1")->isChecked());
         QCOMPARE(store->stored.value_or(QString()), QStringLiteral("old"));
         QVERIFY(!QSettings(QStringLiteral("QNKV"), QStringLiteral("QNKV")).contains(QStringLiteral("FTP/P")));
     }
@@ -745,11 +763,11 @@ void TestPublishDialog::passwords()
         auto store = std::make_unique<MemoryPasswords>();
         store->available = false;
         PublishDialog d(m_surface.get(), std::move(store));
-        d.transfer->connectTimeoutMs = 5000;
-        d.savePasswordCheck->setChecked(true);
+        child<publish::Transfer>(d, "Inet1")->connectTimeoutMs = 5000;
+        child<QCheckBox>(d, "Check1")->setChecked(true);
         connectTo(d, server, {}, password);
         QTRY_COMPARE_WITH_TIMEOUT(
-            d.panels[0]->text(),
+            child<QLabel>(d, "Panel1")->text(),
             QStringLiteral("Password not saved: no keychain service is running \u2014 ") + kNotEncrypted,
             15000);
     }

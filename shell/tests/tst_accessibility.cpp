@@ -5,7 +5,7 @@
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
 #include "publish/publishdialog.h"
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
 #include "surface/surfacedialogs.h"
 #include "testsupport/testwindow.h"
 
@@ -106,7 +106,7 @@ std::unique_ptr<QWidget> TestAccessibility::make(const QString &window)
     if (window == QLatin1String("Web Page Properties"))
         return std::make_unique<pageprops::PagePropertiesDialog>(s, form);
     if (window == QLatin1String("Insert HTML"))
-        return std::make_unique<shell::InsertHTMLDlg>(s, form);
+        return std::make_unique<shell::InsertHtmlDialog>(s, form);
     if (window == QLatin1String("Publish"))
         return std::make_unique<publish::PublishDialog>(s, std::make_unique<NoPasswords>(), form);
     if (window == QLatin1String("About"))

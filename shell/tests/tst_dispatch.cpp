@@ -1,5 +1,6 @@
 // Command dispatch and state refresh on the real main window and surface.
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QAction>
@@ -207,10 +208,10 @@ void TestDispatch::colourButton()
     js(selectScript(QStringLiteral("p"), false));
     QTRY_VERIFY(action("Color")->isEnabled());
     m_script.colorAnswers << QColor(); // cancelled
-    m_form->Color_Click();
+    m_form->chooseTextColor();
     QVERIFY(!m_surface->IsDirty());
     m_script.colorAnswers << QColor(0x56, 0x34, 0x12);
-    m_form->Color_Click();
+    m_form->chooseTextColor();
     QVERIFY2(m_surface->DocumentHTML().contains(QStringLiteral("#563412"), Qt::CaseInsensitive),
              qPrintable(m_surface->DocumentHTML()));
 }
@@ -289,12 +290,14 @@ void TestDispatch::insertHtml()
     QFETCH(QString, gone);
     load(QStringLiteral("<html><body><p id=p>a<span id=s>XY</span>b</p></body></html>"));
     js(selectScript(QStringLiteral("s"), false));
-    InsertHTMLDlg dialog(m_surface, m_form.get());
-    QCOMPARE(dialog.HTMLText->selectedText(), dialog.HTMLText->text());
-    QCOMPARE(dialog.HTMLText->text(), QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"));
+    InsertHtmlDialog dialog(m_surface, m_form.get());
+    QCOMPARE(child<QLineEdit>(dialog, "HTMLText")->selectedText(),
+             child<QLineEdit>(dialog, "HTMLText")->text());
+    QCOMPARE(child<QLineEdit>(dialog, "HTMLText")->text(),
+             QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"));
     if (!typed.isNull())
-        dialog.HTMLText->setText(typed);
-    dialog.CmdOK_Click();
+        child<QLineEdit>(dialog, "HTMLText")->setText(typed);
+    dialog.insert();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     const QString html = m_surface->DocumentHTML();
     QVERIFY2(html.contains(expected, Qt::CaseInsensitive), qPrintable(html));

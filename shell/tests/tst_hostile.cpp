@@ -83,7 +83,7 @@ void TestHostile::activePage()
     QVERIFY(!m_form->surface()->IsDirty());
 
     // Saved back unchanged: scripts, comments and event attributes are still there.
-    QVERIFY(m_form->SaveCurrentDocument(false));
+    QVERIFY(m_form->savePage(false));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray saved = f.readAll();
@@ -145,7 +145,7 @@ void TestHostile::pages()
     m_script.fileAnswers << path;
     QElapsedTimer t;
     t.start();
-    m_form->FileOpen_Click();
+    m_form->open();
     if (message.isEmpty()) {
         QVERIFY2(m_script.messagesShown.isEmpty(), qPrintable(m_script.messagesShown.join(u'\n')));
         QCOMPARE(m_form->surface()->CurrentDocumentPath(), path);

@@ -305,7 +305,7 @@ void TestMainForm::typingReplacesTheStartPlaceholder()
 // made active, which a window manager does after the window is shown.
 void TestMainForm::typingGoesIntoThePageAtOnce()
 {
-    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>(), programOffers());
     QCOMPARE(form->focusWidget(), form->surface()->widget());
     form->setAttribute(Qt::WA_ShowWithoutActivating);
     form->show();
@@ -323,7 +323,7 @@ void TestMainForm::startsWithoutReadingPictureFiles()
 {
     // Every picture the window shows as it opens is baked in: reading one
     // file, even a PNG, loads every image format plugin (about 1 MiB).
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
     MainForm *window = program.windows().value(0);
     QVERIFY(window);
@@ -343,7 +343,7 @@ void TestMainForm::shippedPicturesShow()
     // The window's pictures are baked at build time: lost on the way, or a
     // toolbar picture missing from the list baked, a button would be blank
     // here (this platform has no icon theme of its own).
-    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>());
+    form = std::make_unique<MainForm>(std::make_unique<surface::WebEngineSurface>(), programOffers());
     QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     QStringList themed;
     for (const QToolBar *bar : form->findChildren<QToolBar *>()) {
@@ -429,7 +429,7 @@ void TestMainForm::newOpenSave()
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv - ") + page);
 
     makeDirty(QStringLiteral("<i>more</i>"));
-    form->FileSave_Click();
+    form->save();
     QVERIFY(m_script.messagesShown.isEmpty());
     const QByteArray saved = readTestFile(page);
     QVERIFY(saved.contains("<i>more</i>"));
@@ -440,7 +440,7 @@ void TestMainForm::newOpenSave()
     // New on a changed page: the prompt, then an empty page without a path.
     makeDirty();
     m_script.messageAnswers << QMessageBox::No;
-    form->FileNew_Click();
+    form->newPage();
     QCOMPARE(m_script.messagesShown.size(), 1);
     QCOMPARE(form->surface()->CurrentDocumentPath(), QString());
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillon Kiv"));
@@ -451,7 +451,7 @@ void TestMainForm::newOpenSave()
     const QString other = m_dir->filePath(QStringLiteral("site/other.html"));
     makeDirty(QStringLiteral("<u>new page</u>"));
     m_script.fileAnswers << other;
-    form->FileSave_Click();
+    form->save();
     QCOMPARE(form->surface()->CurrentDocumentPath(), other);
     QVERIFY2(readTestFile(other).contains("<u>new page</u>"), readTestFile(other).constData());
 }
@@ -473,7 +473,7 @@ void TestMainForm::saveAs()
         }
     });
     poll.start(50);
-    QVERIFY(!form->SaveCurrentDocument(true));
+    QVERIFY(!form->savePage(true));
     ui::setScript(&m_script);
     QCOMPARE(suffix, QStringLiteral("html"));
 }
@@ -488,7 +488,7 @@ void TestMainForm::cancelBeforeOpenKeepsControlsDisabled()
     QVERIFY(m_window.js(QStringLiteral("true")).toBool());
     QCoreApplication::sendPostedEvents();
     m_script.messageAnswers << QMessageBox::Cancel;
-    form->FileOpen_Click();
+    form->open();
     QCOMPARE(m_script.filesAsked, 0);
     QVERIFY(!form->findChild<QComboBox *>(QStringLiteral("FontCombo"))->isEnabled());
     QVERIFY(!form->findChild<QAction *>(QStringLiteral("Bold"))->isEnabled());
@@ -499,7 +499,7 @@ void TestMainForm::openFailureShowsMessage()
 {
     QVERIFY(m_window.open());
     m_script.fileAnswers << m_dir->filePath(QStringLiteral("missing.html"));
-    form->FileOpen_Click();
+    form->open();
     QCOMPARE(m_script.messagesShown,
              QStringList{QStringLiteral("Error occurred while loading document: File not found.")});
     QCOMPARE(m_script.iconsShown.constFirst(), QMessageBox::Critical);
@@ -507,7 +507,7 @@ void TestMainForm::openFailureShowsMessage()
 
     // A dismissed open dialog: nothing happens at all.
     m_script.messagesShown.clear();
-    form->FileOpen_Click();
+    form->open();
     QVERIFY(m_script.messagesShown.isEmpty());
 }
 
@@ -518,7 +518,7 @@ void TestMainForm::nonLatinTextSurvivesSaveAndReopen()
     QVERIFY(m_window.open());
     makeDirty(QStringLiteral("<p>%1</p>").arg(text));
     m_script.fileAnswers << page;
-    QVERIFY(form->SaveCurrentDocument(true));
+    QVERIFY(form->savePage(true));
     QVERIFY(readTestFile(page).contains(text.toUtf8()));
     form->surface()->NewDocument();
     m_window.openPage(page);
@@ -594,7 +594,7 @@ void TestMainForm::commandLineOpensPages()
     const QString second =
         writeTestFile(m_dir->filePath(QStringLiteral("second page.html")), "<p>second</p>");
     const QString missing = m_dir->filePath(QStringLiteral("new.html"));
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv"), first, QUrl::fromLocalFile(second).toString(),
                             QStringLiteral("https://example.org/a.html"), missing}));
     const QList<MainForm *> windows = program.windows();
@@ -608,7 +608,7 @@ void TestMainForm::commandLineOpensPages()
     QVERIFY(fresh->statusBar()->currentMessage().contains(missing));
     QVERIFY(!fresh->surface()->IsDirty());
     QVERIFY(!QFile::exists(missing));
-    fresh->FileSave_Click();
+    fresh->save();
     QVERIFY(QFile::exists(missing));
     QVERIFY(m_script.messagesShown.isEmpty());
     // Closing one window leaves the others.
@@ -631,13 +631,13 @@ void TestMainForm::recentPages()
         s.setValue(QStringLiteral("Recent/Page1"), gone);
         s.setValue(QStringLiteral("Recent/Page2"), kept);
     }
-    Program program([] { return std::make_unique<WebEngineSurface>(); });
+    Program program([] { return std::make_unique<WebEngineSurface>(); }, programOffers());
     QVERIFY(!program.start({QStringLiteral("quillon-kiv")}));
     MainForm *form = program.windows().constFirst();
     m_script.fileAnswers << opened;
-    form->FileOpen_Click();
+    form->open();
     m_script.fileAnswers << saved;
-    form->FileSaveAs_Click();
+    form->saveAs();
     auto *file = form->findChild<QMenu *>(QStringLiteral("File"));
     const auto entries = [&] {
         emit file->aboutToShow();
@@ -738,7 +738,7 @@ void TestMainForm::droppedPictureGoesWhereItFalls()
          view->mapTo(form.get(),
                      QPoint(b.value(QStringLiteral("x")).toInt(), b.value(QStringLiteral("y")).toInt())));
     QTRY_VERIFY(form->surface()->IsDirty());
-    form->FileSave_Click();
+    form->save();
     const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=b>se<img src=\"images/dot.png\" width=\"3\" height=\"2\">cond line</p>"),
              saved.constData());

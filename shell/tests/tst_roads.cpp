@@ -5,6 +5,7 @@
 #include "image/insertimagedialog.h"
 #include "pageprops/pagepropertiesdialog.h"
 #include "shell/sourceview.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
@@ -198,11 +199,11 @@ void TestRoads::linkReplacesWhatTheSelectionShows()
     bool answered = false;
     whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
         if (!linkText.isNull())
-            d.linkTextEdit->setText(linkText);
-        d.addressBox->setEditText(address);
+            child<QLineEdit>(d, "LText1")->setText(linkText);
+        child<QComboBox>(d, "httpsite")->setEditText(address);
         d.insertLink();
     });
-    m_window.form->mnuInsertHyperlink_Click();
+    m_window.trigger(QStringLiteral("mnuInsertHyperlink"));
     QVERIFY(answered);
     QCOMPARE(body(), expected);
     // The link is one step to undo, and the page reads back as it stands.
@@ -245,17 +246,19 @@ void TestRoads::insertedFileIsSavedRelative()
     if (menu == QLatin1String("image")) {
         whenShown<image::InsertImageDialog>(answered, [&](image::InsertImageDialog &d) {
             d.setFolder(QFileInfo(picture).absolutePath());
-            d.pickListedFile(d.fileList->findItems(QFileInfo(picture).fileName(), Qt::MatchExactly).value(0));
-            d.altTextEdit->setText(QStringLiteral("Logo"));
+            d.pickListedFile(child<QListWidget>(d, "File1")
+                                 ->findItems(QFileInfo(picture).fileName(), Qt::MatchExactly)
+                                 .value(0));
+            child<QLineEdit>(d, "Alt")->setText(QStringLiteral("Logo"));
             d.insertImage();
         });
-        m_window.form->mnuInsertImage_Click();
+        m_window.trigger(QStringLiteral("mnuInsertImage"));
     } else {
         whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
-            d.backgroundImageEdit->setText(picture);
+            child<QLineEdit>(d, "Text9")->setText(picture);
             d.applyToPage();
         });
-        m_window.form->mnuInsertPageProperties_Click();
+        m_window.trigger(QStringLiteral("mnuInsertPageProperties"));
     }
     QVERIFY(answered);
     const QString inserted = attribute + QStringLiteral("=\"file://") + picture + u'"';
@@ -263,7 +266,7 @@ void TestRoads::insertedFileIsSavedRelative()
     if (menu == QLatin1String("image"))
         QTRY_COMPARE(m_window.js(QStringLiteral("document.querySelector('img').naturalWidth")).toInt(), 2);
 
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray relative = (attribute + QStringLiteral("=\"") + file + u'"').toUtf8();
     QVERIFY2(readTestFile(page).contains(relative), readTestFile(page).constData());
     QVERIFY(surface()->DocumentHTML().contains(QString::fromUtf8(relative)));
@@ -313,7 +316,7 @@ void TestRoads::referencesSavedAsTheyRead()
         QVERIFY(
             m_window.js(QStringLiteral("qk.recipe = () => { throw new Error('no recipe'); }; 1")).toBool());
     }
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray file = readTestFile(page);
     for (const QString &reference : saved)
         QVERIFY2(file.contains(reference.toUtf8()), file.constData());
@@ -343,18 +346,18 @@ void TestRoads::pagePropertiesEditThePageInPlace()
     const QString title = QString::fromLatin1("Neu \xE9t\xE9 & <mehr>");
     bool answered = false;
     whenShown<pageprops::PagePropertiesDialog>(answered, [&](pageprops::PagePropertiesDialog &d) {
-        d.titleEdit->setText(title);
+        child<QLineEdit>(d, "Text5")->setText(title);
         if (colour)
-            d.textColourEdit->setText(QStringLiteral("ff0000"));
+            child<QLineEdit>(d, "Text2")->setText(QStringLiteral("ff0000"));
         d.applyToPage();
     });
-    m_window.form->mnuInsertPageProperties_Click();
+    m_window.trigger(QStringLiteral("mnuInsertPageProperties"));
     QVERIFY(answered);
     QCOMPARE(surface()->DocumentTitle(), title);
     QVERIFY(surface()->IsDirty());
     QVERIFY(m_window.js(QStringLiteral("window.notReadAgain === true")).toBool());
 
-    QVERIFY(m_window.form->SaveCurrentDocument(false));
+    QVERIFY(m_window.form->savePage(false));
     const QByteArray file = readTestFile(page);
     const QByteArray newTitle = "Neu \xE9t\xE9 &amp; &lt;mehr&gt;";
     if (colour) {

@@ -110,7 +110,7 @@ void TestSaveSafety::failedReadsWriteNothing()
     } else {
         QVERIFY(web()->evaluate(
             QStringLiteral("qk.recipe = qk.wholePage = () => { throw new Error('broken'); }; 1")));
-        QVERIFY(!form()->SaveCurrentDocument(false));
+        QVERIFY(!form()->savePage(false));
         QCOMPARE(m_script.messagesShown,
                  QStringList{saveMessage("The page could not be read from the display engine")});
         QVERIFY(form()->surface()->IsDirty());
@@ -135,7 +135,7 @@ void TestSaveSafety::referencesFollowThePage()
     open(page);
     // Saved as it stands: the background becomes relative, the text after the
     // tag stays as it was.
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(!form()->surface()->IsDirty());
     QVERIFY2(readTestFile(page).startsWith(
                  "<HTML><BODY BACKGROUND=bg.gif>\r\n<P>http://example.com/../x.html</P>"),
@@ -145,7 +145,7 @@ void TestSaveSafety::referencesFollowThePage()
     const QString copy = m_dir->filePath(QStringLiteral("site/sub/copy.html"));
     QDir().mkpath(QFileInfo(copy).absolutePath());
     m_script.fileAnswers << copy;
-    QVERIFY(form()->SaveCurrentDocument(true));
+    QVERIFY(form()->savePage(true));
     const QByteArray saved = readTestFile(copy);
     for (const char *expected : {"BACKGROUND=../bg.gif>", "src=\"../images/a.png\"", "href=\"page2.html\""})
         QVERIFY2(saved.contains(expected), saved.constData());
@@ -197,7 +197,7 @@ void TestSaveSafety::namesAndContents()
     // Read as a page, not as text, and saved as one after an edit.
     QVERIFY(m_window.js(QStringLiteral("!!document.getElementById('t')")).toBool());
     edit();
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     const QByteArray saved = readTestFile(page);
     QVERIFY2(saved.contains("<p id=\"t\">") && saved.contains("<b>edit</b>") && !saved.contains("&lt;"),
              saved.constData());
@@ -215,24 +215,24 @@ void TestSaveSafety::unchangedMeansUnchanged()
         const QString page = write(name, original);
         open(page);
         for (int round = 0; round < 2; ++round) {
-            QVERIFY(form()->SaveCurrentDocument(false));
+            QVERIFY(form()->savePage(false));
             QVERIFY2(readTestFile(page) == original, qPrintable(name));
         }
     }
     QVERIFY(m_script.messagesShown.isEmpty());
 
     // A page made here does not grow from save to save.
-    form()->FileNew_Click();
+    form()->newPage();
     edit(QStringLiteral("abc"));
     const QString made = m_dir->filePath(QStringLiteral("made.html"));
     m_script.fileAnswers << made;
-    QVERIFY(form()->SaveCurrentDocument(true));
+    QVERIFY(form()->savePage(true));
     const QByteArray first = readTestFile(made);
     QVERIFY2(first.startsWith("<!DOCTYPE html>") && !first.contains("charset") && first.endsWith("</HTML>"),
              first.constData());
     edit(QStringLiteral("d"));
-    QVERIFY(form()->SaveCurrentDocument(false));
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
+    QVERIFY(form()->savePage(false));
     QCOMPARE(readTestFile(made).size(), first.size() + 1);
 }
 
@@ -248,7 +248,7 @@ void TestSaveSafety::caretAndUndoSurviveSave()
                     " const s = getSelection(); s.removeAllRanges(); s.addRange(r); return true; })()"))
                 .toBool());
     edit(QStringLiteral("X"));
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QVERIFY(!form()->surface()->IsDirty());
     QWidget *input = m_window.input();
     form()->surface()->widget()->setFocus();
@@ -256,7 +256,7 @@ void TestSaveSafety::caretAndUndoSurviveSave()
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXY world")));
     // Undo goes on working across a save, one step at a time: typing after
     // the save undoes alone, and a change undone after a save is a change.
-    QVERIFY(form()->SaveCurrentDocument(false));
+    QVERIFY(form()->savePage(false));
     QTest::keyClicks(input, QStringLiteral("Z"));
     QTRY_VERIFY(form()->surface()->DocumentHTML().contains(QStringLiteral("helloXYZ world")));
     QVERIFY(form()->surface()->ExecCommand(DECMD_UNDO).isValid());
@@ -297,7 +297,7 @@ void TestSaveSafety::slowReads()
             said = m;
     });
     sample.start(20);
-    const bool saved = form()->SaveCurrentDocument(false);
+    const bool saved = form()->savePage(false);
     sample.stop();
     const int offers = m_script.stopWaitingOffers;
     const int reads = web()->evaluate(QStringLiteral("window.qkReads")).value_or(-1).toInt();

@@ -1,15 +1,20 @@
-// What the link and image dialogs do with what the user selected, end to end
-// in the real window: a picture clicked on, or text that holds markup
-// characters.
+// What the link and image dialogs and a dropped picture do with what the
+// user selected, end to end in the real window: a picture clicked on, or
+// text that holds markup characters.
 #include "hyperlink/hyperlinkdialog.h"
 #include "image/insertimagedialog.h"
+#include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace surface;
 
@@ -93,7 +98,7 @@ void TestSelectionRoads::click(const QString &selector)
 
 void TestSelectionRoads::selectedPicture_data()
 {
-    QTest::addColumn<QString>("menu");     // "hyperlink" or "image"
+    QTest::addColumn<QString>("menu");     // "hyperlink", "image", or a picture file dropped on the toolbar
     QTest::addColumn<QString>("picture");  // in the paragraph "a ... b"
     QTest::addColumn<QString>("expected"); // the paragraph's markup after OK
     const QString old = QStringLiteral("<img id=\"p\" src=\"old.gif\" width=\"40\" height=\"30\">");
@@ -102,6 +107,12 @@ void TestSelectionRoads::selectedPicture_data()
     QTest::newRow("replaced") << "image" << old << QStringLiteral("a %1 b").arg(made);
     QTest::newRow("replaced in its link") << "image" << QStringLiteral("<a href=\"l.html\">%1</a>").arg(old)
                                           << QStringLiteral("a <a href=\"l.html\">%1</a> b").arg(made);
+    // As Insert Image puts it: %1 is the dropped file.
+    const QString dropped = QStringLiteral("<img src=\"%1\" width=\"3\" height=\"2\">");
+    QTest::newRow("replaced by a drop") << "drop" << old << QStringLiteral("a %1 b").arg(dropped);
+    QTest::newRow("replaced by a drop in its link")
+        << "drop" << QStringLiteral("<a href=\"l.html\">%1</a>").arg(old)
+        << QStringLiteral("a <a href=\"l.html\">%1</a> b").arg(dropped);
 }
 
 // A picture clicked on is linked as it is, or replaced by the one composed.
@@ -120,27 +131,42 @@ void TestSelectionRoads::selectedPicture()
         QString shown;
         bool enabled = true;
         whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
-            shown = d.linkTextEdit->text();
-            enabled = d.linkTextEdit->isEnabled();
-            d.addressBox->setEditText(QStringLiteral("x.html"));
+            shown = child<QLineEdit>(d, "LText1")->text();
+            enabled = child<QLineEdit>(d, "LText1")->isEnabled();
+            child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("x.html"));
             d.insertLink();
             if (d.isVisible())
                 d.reject(); // a field check kept it open
         });
-        m_window.form->mnuInsertHyperlink_Click();
+        m_window.trigger(QStringLiteral("mnuInsertHyperlink"));
         QCOMPARE(shown, QStringLiteral("The selected picture is linked"));
         QVERIFY(!enabled);
+    } else if (menu == QLatin1String("drop")) {
+        const QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("new.png"));
+        QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(file));
+        expected = expected.arg(file);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QWidget *bar = m_window.form->findChild<QWidget *>(QStringLiteral("Toolbar2"));
+        const QPoint at = bar->mapTo(m_window.form.get(), bar->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_window.form->windowHandle(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_window.form->windowHandle(), &drop);
+        QTRY_VERIFY(surface()->IsDirty());
+        answered = true;
     } else {
         whenShown<image::InsertImageDialog>(answered, [&](image::InsertImageDialog &d) {
-            d.imageFileEdit->setText(QStringLiteral("new.gif"));
-            d.altTextEdit->setText(QStringLiteral("New"));
-            d.widthEdit->setText(QStringLiteral("20"));
-            d.heightEdit->setText(QStringLiteral("10"));
+            child<QLineEdit>(d, "GraphText")->setText(QStringLiteral("new.gif"));
+            child<QLineEdit>(d, "Alt")->setText(QStringLiteral("New"));
+            child<QLineEdit>(d, "Text1")->setText(QStringLiteral("20"));
+            child<QLineEdit>(d, "Text2")->setText(QStringLiteral("10"));
             d.insertImage();
             if (d.isVisible())
                 d.reject();
         });
-        m_window.form->mnuInsertImage_Click();
+        m_window.trigger(QStringLiteral("mnuInsertImage"));
     }
     QVERIFY(answered);
     QCOMPARE(paragraph(), expected);
@@ -167,12 +193,12 @@ void TestSelectionRoads::linkedTextKeepsItsCharacters()
     QTRY_COMPARE(surface()->selectionType(), QStringLiteral("Text"));
     bool answered = false;
     whenShown<hyperlink::HyperlinkDialog>(answered, [&](hyperlink::HyperlinkDialog &d) {
-        d.addressBox->setEditText(QStringLiteral("x.html"));
+        child<QComboBox>(d, "httpsite")->setEditText(QStringLiteral("x.html"));
         d.insertLink();
         if (d.isVisible())
             d.reject();
     });
-    m_window.form->mnuInsertHyperlink_Click();
+    m_window.trigger(QStringLiteral("mnuInsertHyperlink"));
     QVERIFY(answered);
     QCOMPARE(m_window.js(QStringLiteral("document.getElementById('s').innerHTML")).toString(),
              QStringLiteral("<a href=\"x.html\">a&lt;b and c&gt;d &amp;copy</a>"));

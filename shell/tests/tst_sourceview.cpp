@@ -180,7 +180,7 @@ void TestSourceView::sourceEditGoesIntoPageAndSaves()
 
     // Saved at once, before any pause: the save writes what the pane holds.
     insertBeforeBody(QStringLiteral("<p id=three>Three</p>\n"));
-    w.form->FileSave_Click();
+    w.form->save();
     QByteArray expected = kPage;
     expected.replace("</body>", "<p id=two>Two</p>\r\n<p id=three>Three</p>\r\n</body>");
     QCOMPARE(readTestFile(path), expected);
@@ -224,9 +224,9 @@ void TestSourceView::refusedSourceKeepsThePage()
     if (road == QLatin1String("hide"))
         w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
     else if (road == QLatin1String("save"))
-        w.form->FileSave_Click();
+        w.form->save();
     else if (road == QLatin1String("new"))
-        w.form->FileNew_Click();
+        w.form->newPage();
     else
         w.form->close();
     QVERIFY(!w.script.messagesShown.isEmpty());
@@ -272,7 +272,7 @@ void TestSourceView::untouchedPageStaysByteIdentical()
     w.form->findChild<QAction *>(QStringLiteral("mnuViewSource"))->trigger();
     QVERIFY(!w.form->sourceView()->isVisible());
     QVERIFY(!w.form->surface()->IsDirty());
-    w.form->FileSave_Click();
+    w.form->save();
     QCOMPARE(readTestFile(path), bytes);
 }
 

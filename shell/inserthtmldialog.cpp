@@ -1,6 +1,7 @@
-#include "shell/insertHTMLdlg.h"
+#include "shell/inserthtmldialog.h"
 
 #include "surface/editsurface.h"
+#include "uikit/menuentry.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,21 +11,21 @@
 
 namespace shell {
 
-InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
+InsertHtmlDialog::InsertHtmlDialog(surface::EditSurface *surface, QWidget *owner)
     : QDialog(owner), m_surface(surface)
 {
     setObjectName(QStringLiteral("InsertHTMLDlg"));
-    setWindowTitle(QStringLiteral("Insert HTML"));
-    auto *label = new QLabel(QStringLiteral("Type the HTML source you would like to insert:"), this);
+    setWindowTitle(tr("Insert HTML"));
+    auto *label = new QLabel(tr("Type the HTML source you would like to insert:"), this);
     label->setObjectName(QStringLiteral("Label1"));
-    HTMLText = new QLineEdit(QStringLiteral("<B> Quillon Kiv is <I>great!</></B>"), this);
+    HTMLText = new QLineEdit(tr("<B> Quillon Kiv is <I>great!</></B>"), this);
     HTMLText->setObjectName(QStringLiteral("HTMLText"));
     HTMLText->setMinimumWidth(420);
     label->setBuddy(HTMLText);
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("CmdOK"));
     ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto *buttons = new QHBoxLayout;
@@ -36,7 +37,7 @@ InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     layout->addWidget(HTMLText);
     layout->addLayout(buttons);
 
-    connect(ok, &QPushButton::clicked, this, &InsertHTMLDlg::CmdOK_Click);
+    connect(ok, &QPushButton::clicked, this, &InsertHtmlDialog::insert);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Esc is the Cancel button.
     connect(this, &QDialog::rejected, this, [this] {
@@ -48,13 +49,32 @@ InsertHTMLDlg::InsertHTMLDlg(surface::EditSurface *surface, QWidget *owner)
     HTMLText->setFocus();
 }
 
-void InsertHTMLDlg::CmdOK_Click()
+void InsertHtmlDialog::insert()
 {
     if (m_surface->widget())
         m_surface->widget()->setFocus();
     if (std::optional<surface::TextRange> range = m_surface->DOM().selection().createRange())
         range->pasteHTML(HTMLText->text()); // a refused paste is not the user's concern here
     accept();
+}
+
+void insertHtml(const ui::menus::Window &window)
+{
+    InsertHtmlDialog dialog(window.surface, window.widget);
+    dialog.exec();
+}
+
+void registerInsertHtml(ui::menus::Registry &registry)
+{
+    using namespace ui::menus;
+    registry.offer(Place::Inserting, [](const Window &w) {
+        // Raw HTML does not replace a selected object.
+        return QList<Entry>{
+            {.name = "InsertHTML",
+             .caption = InsertHtmlDialog::tr("H&TML..."),
+             .handler = [w](QAction *) { insertHtml(w); },
+             .offered = [s = w.surface] { return s->DOM().selection().type() != QLatin1String("Control"); }}};
+    });
 }
 
 } // namespace shell
