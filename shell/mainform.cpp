@@ -234,6 +234,10 @@ void MainForm::buildMenus()
     Entry findItem =
         editing("EditSub_8", tr("&Find..."), Qt::CTRL | Qt::Key_F, DECMD_FINDTEXT, &SourceView::showFind);
     findItem.pageKey = false; // the find dialog is ours to open, from anywhere in the window
+    // The page has no key of its own for it: the shortcut is the window's.
+    Entry pastePlain = editing("mnuEditPastePlainText", tr("Paste as Plain Text"),
+                               Qt::CTRL | Qt::SHIFT | Qt::Key_V, DECMD_PASTEPLAINTEXT, &SourceView::paste);
+    pastePlain.pageKey = false;
 
     // The block formats, empty until the surface names them.
     QList<Entry> formats;
@@ -282,6 +286,7 @@ void MainForm::buildMenus()
           editing("EditSub_3", tr("Cu&t"), Qt::CTRL | Qt::Key_X, DECMD_CUT, &SourceView::cut),
           editing("EditSub_4", tr("&Copy"), Qt::CTRL | Qt::Key_C, DECMD_COPY, &SourceView::copy),
           editing("EditSub_5", tr("&Paste"), Qt::CTRL | Qt::Key_V, DECMD_PASTE, &SourceView::paste),
+          pastePlain,
           editing("EditSub_6", tr("Select &All"), Qt::CTRL | Qt::Key_A, DECMD_SELECTALL,
                   &SourceView::selectAll),
           separator("EditSub_7"), findItem, separator("EditSub_9"),

@@ -50,7 +50,8 @@ namespace surface {
     X(SETFORECOLOR, 5046)                                                                                    \
     X(UNDERLINE, 5048)                                                                                       \
     X(UNDO, 5049)                                                                                            \
-    X(UNORDERLIST, 5051)
+    X(UNORDERLIST, 5051)                                                                                     \
+    X(PASTEPLAINTEXT, 5100)
 
 // QueryStatus answers. NINCHED: the selection is mixed.
 #define QK_SURFACE_STATUSES(X)                                                                               \

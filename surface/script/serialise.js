@@ -33,7 +33,28 @@
         return false;
     }
 
+    // A span or font the engine made and that lost the style it carried
+    // (see paste.js) means nothing: its content is written in its place.
+    function isBareWrapper(n) {
+        return (n.localName === 'span' || n.localName === 'font') && !n.attributes.length;
+    }
+
+    function unwrapBare(root) {
+        for (const el of [...root.querySelectorAll('span,font')].reverse())
+            if (isBareWrapper(el))
+                el.replaceWith(...el.childNodes);
+    }
+
+    function withoutBareWrappers(n) {
+        if (!n.querySelector('span,font'))
+            return n.outerHTML;
+        const copy = n.cloneNode(true);
+        unwrapBare(copy);
+        return copy.outerHTML;
+    }
+
     function fixTree(root) {
+        unwrapBare(root);
         // Local references read as "file://" followed by the path. A path
         // from the root ("/about.html") may be a site's own address: the
         // program turns it into a file's only where that file exists.
@@ -282,6 +303,8 @@
                 out.push(id);
                 return false;
             }
+            if (id === undefined && isBareWrapper(n))
+                return emitChildren(childrenOf(n), out);
             const withoutId = drop.has(n);
             const typedAs = id === undefined && !withoutId ? typedNodes.get(n) : undefined;
             if (typedAs && typedAs.made.intact) {
@@ -303,7 +326,7 @@
             // Markup without anything of the source in it goes as the engine
             // writes it, unless a reference in it must be read as a local file.
             if (fresh && !withoutId && !needsFileForm(n) && !n.querySelector('[id]')) {
-                out.push({h: n.outerHTML});
+                out.push({h: withoutBareWrappers(n)});
                 return true;
             }
             out.push({f: n.localName, a: attrs(n, withoutId), c: kids});
