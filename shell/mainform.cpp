@@ -10,6 +10,7 @@
 #include "shell/documentsession.h"
 #include "shell/insertHTMLdlg.h"
 #include "shell/menutable.h"
+#include "shell/pastedpicture.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
 #include "shell/session.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -29,6 +31,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -174,6 +177,7 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     connect(surface(), &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(surface(), &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
     connect(surface(), &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    connect(surface(), &EditSurface::PicturePasted, this, &MainForm::pastePicture);
     // Files dropped beside the page (on a toolbar, the status bar) count too.
     setAcceptDrops(true);
 
@@ -836,6 +840,33 @@ void MainForm::insertPicture(const QString &path)
         range = surface()->DOM().selection().createRange(); // an object was selected: after it
     if (fragment && range)
         range->pasteHTML(*fragment);
+}
+
+void MainForm::pastePicture()
+{
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull())
+        return;
+    // The picture becomes a file beside its page: a page never saved is
+    // given its name first. Dismissed, nothing is pasted and the picture
+    // stays on the clipboard.
+    if (surface()->CurrentDocumentPath().isEmpty()) {
+        FileSaveAs_Click();
+        if (surface()->CurrentDocumentPath().isEmpty()) {
+            statusBar()->showMessage(tr("The picture was not pasted: a pasted picture is kept as a file "
+                                        "beside its page, and this page has no name yet."));
+            return;
+        }
+    }
+    const QString folder = pastedPictureFolder(QFileInfo(surface()->CurrentDocumentPath()).absolutePath());
+    QString error;
+    const QString path = storePastedPicture(picture, folder, &error);
+    if (path.isEmpty()) {
+        statusBar()->showMessage(
+            tr("The picture could not be written in %1: %2").arg(QDir::toNativeSeparators(folder), error));
+        return;
+    }
+    insertPicture(path);
 }
 
 void MainForm::FileExit_Click()

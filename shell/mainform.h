@@ -112,6 +112,7 @@ private:
     // Pages dropped open, pictures go into the page at the caret.
     void takeDroppedFiles(const QStringList &paths);
     void insertPicture(const QString &path);
+    void pastePicture();
     // View > HTML Source: the page's text beside the page or instead of it.
     void showSource(bool on);
     void rememberSourceLayout();

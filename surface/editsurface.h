@@ -362,6 +362,10 @@ signals:
     // Files from outside the program were dropped on the page; the caret
     // stands where they fell.
     void FilesDropped(const QStringList &paths);
+    // A picture alone was pasted (a screenshot, a picture copied in another
+    // program), which the page can only hold as a file: the program makes it
+    // one from the clipboard. The caret stands where it goes.
+    void PicturePasted();
     // A call into the page takes long: what to tell the user while it
     // waits, and "" when it is over.
     void waitNotice(const QString &text);

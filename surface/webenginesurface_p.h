@@ -38,6 +38,8 @@ public:
     // The script's reports: the page is ready for editing; the page's state.
     std::function<void(const QVariantMap &)> ready;
     std::function<void(const QVariantMap &)> push;
+    // A picture alone was pasted: the program makes a file of it.
+    std::function<void()> picturePasted;
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
