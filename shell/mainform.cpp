@@ -178,6 +178,12 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, QWidget *parent)
     connect(surface(), &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
     connect(surface(), &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
     connect(surface(), &EditSurface::PicturePasted, this, &MainForm::pastePicture);
+    connect(surface(), &EditSurface::SizeShown, this, [this](int width, int height) {
+        if (width > 0 && height > 0)
+            statusBar()->showMessage(tr("%1 x %2 pixels").arg(width).arg(height));
+        else
+            statusBar()->clearMessage();
+    });
     // Files dropped beside the page (on a toolbar, the status bar) count too.
     setAcceptDrops(true);
 

@@ -366,6 +366,9 @@ signals:
     // program), which the page can only hold as a file: the program makes it
     // one from the clipboard. The caret stands where it goes.
     void PicturePasted();
+    // An object is being resized with its handles: the size it would get,
+    // in pixels; both 0 once the drag is over.
+    void SizeShown(int width, int height);
     // A call into the page takes long: what to tell the user while it
     // waits, and "" when it is over.
     void waitNotice(const QString &text);

@@ -120,9 +120,16 @@ void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, c
     static const QString readyMark = QStringLiteral("\u0001qk-ready ");
     static const QString pushMark = QStringLiteral("\u0001qk-push ");
     static const QString pictureMark = QStringLiteral("\u0001qk-picture ");
+    static const QString resizeMark = QStringLiteral("\u0001qk-resize ");
     if (level == InfoMessageLevel && message == pictureMark) {
         if (picturePasted)
             picturePasted();
+        return;
+    }
+    if (level == InfoMessageLevel && message.startsWith(resizeMark)) {
+        const QStringList size = message.mid(resizeMark.size()).split(u' ', Qt::SkipEmptyParts);
+        if (sizeShown)
+            sizeShown(size.size() == 2 ? size[0].toInt() : 0, size.size() == 2 ? size[1].toInt() : 0);
         return;
     }
     for (const auto &[mark, report] : {std::pair{&readyMark, &ready}, std::pair{&pushMark, &push}}) {
@@ -208,6 +215,7 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     m_page->push = [this](const QVariantMap &snap) { onSnapshot(snap); };
     // Not from inside the engine's paste: what the program does with the
     // picture (a question, a file written) must not run while it is answered.
+    m_page->sizeShown = [this](int width, int height) { emit SizeShown(width, height); };
     m_page->picturePasted = [this] {
         QMetaObject::invokeMethod(this, &EditSurface::PicturePasted, Qt::QueuedConnection);
     };

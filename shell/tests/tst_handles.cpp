@@ -1,0 +1,115 @@
+// The handles of a selected picture, driven with the mouse in the whole window.
+#include "testsupport/testwindow.h"
+
+#include <QImage>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+using namespace surface;
+
+class TestHandles final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dragResizes_data();
+    void dragResizes();
+    void arrowKeysMoveNothing();
+
+private:
+    // The picture's box in the view, as the page lays it out.
+    QRect pictureBox() const
+    {
+        const QVariantMap r = w.js(QStringLiteral("(() => { const b = document.getElementById('g')"
+                                                  ".getBoundingClientRect(); return {x: b.left, y: b.top,"
+                                                  " w: b.width, h: b.height}; })()"))
+                                  .toMap();
+        return QRect(
+            qRound(r.value(QStringLiteral("x")).toDouble()), qRound(r.value(QStringLiteral("y")).toDouble()),
+            qRound(r.value(QStringLiteral("w")).toDouble()), qRound(r.value(QStringLiteral("h")).toDouble()));
+    }
+    void selectPicture()
+    {
+        const QPoint center = pictureBox().center();
+        QTest::mouseMove(w.input(), center);
+        QTest::mouseClick(w.input(), Qt::LeftButton, {}, center);
+        QTRY_COMPARE(w.form->surface()->selectionType(), QStringLiteral("Control"));
+        QTRY_VERIFY(w.js(QStringLiteral("!!document.querySelector('qk-handles')")).toBool());
+    }
+    QString page() const { return w.form->surface()->DocumentHTML(); }
+
+    TestWindow w;
+    QTemporaryDir m_dir;
+};
+
+void TestHandles::init()
+{
+    QImage picture(100, 50, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(m_dir.filePath(QStringLiteral("g.png"))));
+    const QString path = writeTestFile(m_dir.filePath(QStringLiteral("page.html")),
+                                       "<html><body><p>Pic: <img id=\"g\" src=\"g.png\"></p></body></html>");
+    QVERIFY(w.open());
+    w.openPage(path);
+    QTRY_COMPARE(w.form->surface()->CurrentDocumentPath(), path);
+    QTRY_COMPARE(pictureBox().size(), QSize(100, 50));
+}
+
+void TestHandles::cleanup()
+{
+    w.close();
+}
+
+void TestHandles::dragResizes_data()
+{
+    QTest::addColumn<QPointF>("handle"); // where on the picture's box, 0 to 1
+    QTest::addColumn<QPoint>("drag");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("corner keeps the proportions") << QPointF(1, 1) << QPoint(40, 5) << "140 x 70";
+    QTest::newRow("right edge: the width") << QPointF(1, 0.5) << QPoint(30, 40) << "130 x 50";
+    QTest::newRow("bottom edge: the height") << QPointF(0.5, 1) << QPoint(30, -20) << "100 x 30";
+}
+
+void TestHandles::dragResizes()
+{
+    QFETCH(QPointF, handle);
+    QFETCH(QPoint, drag);
+    QFETCH(QString, size);
+    selectPicture();
+    const QRect box = pictureBox();
+    const QPoint from(box.x() + qRound(handle.x() * box.width()),
+                      box.y() + qRound(handle.y() * box.height()));
+    QTest::mouseMove(w.input(), from);
+    QTest::mousePress(w.input(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(w.input(), from + drag / 2);
+    QTest::mouseMove(w.input(), from + drag);
+    QTRY_COMPARE(w.form->statusBar()->currentMessage(), size + QStringLiteral(" pixels"));
+    QTest::mouseRelease(w.input(), Qt::LeftButton, {}, from + drag);
+    const QStringList wh = size.split(QStringLiteral(" x "));
+    const QString resized =
+        QStringLiteral("<img id=\"g\" src=\"g.png\" width=\"%1\" height=\"%2\">").arg(wh[0], wh[1]);
+    QTRY_VERIFY2(page().contains(resized), qPrintable(page()));
+    QVERIFY(w.form->statusBar()->currentMessage().isEmpty());
+    QCOMPARE(w.form->surface()->selectionType(),
+             QStringLiteral("Control")); // still selected, handles and all
+    // One step to undo.
+    QVERIFY(w.form->surface()->ExecCommand(DECMD_UNDO).isValid());
+    QTRY_VERIFY2(page().contains(QStringLiteral("<img id=\"g\" src=\"g.png\">")), qPrintable(page()));
+}
+
+void TestHandles::arrowKeysMoveNothing()
+{
+    const QString before = page();
+    selectPicture();
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Down, Qt::Key_Up})
+        QTest::keyClick(w.input(), key);
+    QTRY_VERIFY(!w.js(QStringLiteral("!!document.querySelector('qk-handles')")).toBool());
+    QCOMPARE(page(), before);
+    QVERIFY(!w.form->surface()->IsDirty());
+}
+
+QK_WINDOW_TEST_MAIN(TestHandles)
+#include "tst_handles.moc"
