@@ -453,6 +453,9 @@
     // A copy of the page's own content: its markup as it stands here,
     // pasted back as such.
     let ownCopy = null;
+    function sameText(s) {
+        return String(s).replace(/[ \t\r\n\u00a0]+/g, ' ').trim();
+    }
     function rememberCopy() {
         const r = selectionRange();
         if (!r || r.collapsed) {
@@ -462,7 +465,8 @@
         const holder = document.createElement('div');
         holder.appendChild(r.cloneContents());
         withoutAids(holder);
-        ownCopy = {text: r.toString(), html: holder.innerHTML};
+        // The text as the engine puts it on the clipboard, lines and all.
+        ownCopy = {text: sameText(document.getSelection().toString()), html: holder.innerHTML};
     }
     document.addEventListener('copy', rememberCopy, true);
     document.addEventListener('cut', rememberCopy, true);
@@ -486,7 +490,7 @@
             return;
         }
         let markup;
-        if (ownCopy && text === ownCopy.text && html)
+        if (ownCopy && html && sameText(text) === ownCopy.text)
             markup = ownCopy.html;
         else if (html)
             markup = qk.cleanPastedHtml(html);
