@@ -350,6 +350,8 @@
                 } else {
                     el.removeAttribute('style');
                 }
+                if (!el.attributes.length && (el.localName === 'span' || el.localName === 'font'))
+                    engineWrappers.add(el);
             }
     }
 

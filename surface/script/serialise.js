@@ -35,26 +35,33 @@
 
     // A span or font the engine made and that lost the style it carried
     // (see paste.js) means nothing: its content is written in its place.
+    // The page's own spans, bare or not, stay as they are.
+    const engineWrappers = new Set();
     function isBareWrapper(n) {
-        return (n.localName === 'span' || n.localName === 'font') && !n.attributes.length;
+        return engineWrappers.has(n) && !n.attributes.length;
     }
 
-    function unwrapBare(root) {
-        for (const el of [...root.querySelectorAll('span,font')].reverse())
-            if (isBareWrapper(el))
-                el.replaceWith(...el.childNodes);
+    // A deep copy of n without the engine's bare wrappers.
+    function copyWithoutWrappers(n) {
+        const copy = n.cloneNode(true);
+        if (!engineWrappers.size)
+            return copy;
+        const a = document.createTreeWalker(n, NodeFilter.SHOW_ALL);
+        const b = document.createTreeWalker(copy, NodeFilter.SHOW_ALL);
+        const drop = [];
+        for (let x = a.currentNode, y = b.currentNode; x && y; x = a.nextNode(), y = b.nextNode())
+            if (x.nodeType === Node.ELEMENT_NODE && isBareWrapper(x))
+                drop.push(y);
+        for (const el of drop.reverse())
+            el.replaceWith(...el.childNodes);
+        return copy;
     }
 
     function withoutBareWrappers(n) {
-        if (!n.querySelector('span,font'))
-            return n.outerHTML;
-        const copy = n.cloneNode(true);
-        unwrapBare(copy);
-        return copy.outerHTML;
+        return engineWrappers.size && n.querySelector('span,font') ? copyWithoutWrappers(n).outerHTML : n.outerHTML;
     }
 
     function fixTree(root) {
-        unwrapBare(root);
         // Local references read as "file://" followed by the path. A path
         // from the root ("/about.html") may be a site's own address: the
         // program turns it into a file's only where that file exists.
@@ -118,7 +125,7 @@
         const root = document.documentElement;
         let html = '';
         if (root) {
-            const copy = root.cloneNode(true);
+            const copy = copyWithoutWrappers(root);
             withoutAids(copy);
             fixTree(copy);
             html = copy.outerHTML;
