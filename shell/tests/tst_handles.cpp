@@ -18,6 +18,7 @@ private slots:
     void dragResizes_data();
     void dragResizes();
     void arrowKeysMoveNothing();
+    void tableByItsFrame();
 
 private:
     // The picture's box in the view, as the page lays it out.
@@ -109,6 +110,34 @@ void TestHandles::arrowKeysMoveNothing()
     QTRY_VERIFY(!w.js(QStringLiteral("!!document.querySelector('qk-handles')")).toBool());
     QCOMPARE(page(), before);
     QVERIFY(!w.form->surface()->IsDirty());
+}
+
+// A click on a table's frame selects the table; a corner resizes it.
+void TestHandles::tableByItsFrame()
+{
+    const QString path = writeTestFile(m_dir.filePath(QStringLiteral("table.html")),
+                                       "<html><body><table id=\"t\" border=\"8\" width=\"200\" height=\"60\">"
+                                       "<tr><td>cell</td></tr></table><p>after</p></body></html>");
+    w.openPage(path);
+    QTRY_COMPARE(w.form->surface()->CurrentDocumentPath(), path);
+    const QVariantMap r = w.js(QStringLiteral("(() => { const b = document.getElementById('t')"
+                                              ".getBoundingClientRect(); return {x: b.left, y: b.top}; })()"))
+                              .toMap();
+    const QPoint corner(qRound(r.value(QStringLiteral("x")).toDouble()),
+                        qRound(r.value(QStringLiteral("y")).toDouble()));
+    const QPoint frame = corner + QPoint(3, 30); // on the left border
+    QTest::mouseMove(w.input(), frame);
+    QTest::mouseClick(w.input(), Qt::LeftButton, {}, frame);
+    QTRY_COMPARE(w.form->surface()->selectionType(), QStringLiteral("Control"));
+    const QPoint handle = corner + QPoint(200, 60);
+    QTest::mouseMove(w.input(), handle);
+    QTest::mousePress(w.input(), Qt::LeftButton, {}, handle);
+    QTest::mouseMove(w.input(), handle + QPoint(100, 0));
+    QTest::mouseRelease(w.input(), Qt::LeftButton, {}, handle + QPoint(100, 0));
+    QTRY_VERIFY2(page().contains(QStringLiteral(
+                     "<table id=\"t\" border=\"8\" width=\"300\" "
+                     "height=\"90\"><tbody><tr><td>cell</td></tr></tbody></table><p>after</p>")),
+                 qPrintable(page()));
 }
 
 QK_WINDOW_TEST_MAIN(TestHandles)

@@ -1,6 +1,6 @@
     // ---- handles on a selected object ---------------------------------------
     //
-    // A selected picture (or another object) shows eight handles in a layer
+    // A selected picture (or another object, or a table) shows eight handles in a layer
     // of our own: a corner resizes it keeping its proportions, an edge one
     // side. The size goes into its width and height attributes, as the image
     // dialog writes them, in one step the engine's Undo takes back.
@@ -138,7 +138,18 @@
 
     document.addEventListener('mousedown', (e) => {
         const t = e.target;
-        if (e.button !== 0 || !t || t.localName !== 'qk-handle' || !t.hasAttribute('data-edge'))
+        if (e.button !== 0 || !t)
+            return;
+        // A click on a table's own frame (its border, the space between its
+        // cells) selects the table as a whole, handles and all.
+        if (t.localName === 'table' && !e.altKey && !isOurs(t)) {
+            e.preventDefault();
+            e.stopImmediatePropagation();
+            selectControl(t);
+            schedulePush();
+            return;
+        }
+        if (t.localName !== 'qk-handle' || !t.hasAttribute('data-edge'))
             return;
         e.preventDefault();
         e.stopImmediatePropagation();
