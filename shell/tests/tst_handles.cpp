@@ -19,6 +19,7 @@ private slots:
     void dragResizes();
     void arrowKeysMoveNothing();
     void tableByItsFrame();
+    void positionedBlockByItsEdge();
 
 private:
     // The picture's box in the view, as the page lays it out.
@@ -138,6 +139,28 @@ void TestHandles::tableByItsFrame()
                      "<table id=\"t\" border=\"8\" width=\"300\" "
                      "height=\"90\"><tbody><tr><td>cell</td></tr></tbody></table><p>after</p>")),
                  qPrintable(page()));
+}
+
+// A click on the edge of a positioned block selects it; an edge resizes it.
+void TestHandles::positionedBlockByItsEdge()
+{
+    const QString path =
+        writeTestFile(m_dir.filePath(QStringLiteral("box.html")),
+                      "<html><body><div id=\"b\" style=\"position: absolute; left: 50px; top: 40px;"
+                      " width: 120px; height: 80px; border: 2px solid\">boxed</div></body></html>");
+    w.openPage(path);
+    QTRY_COMPARE(w.form->surface()->CurrentDocumentPath(), path);
+    const QPoint edge(51, 80);
+    QTest::mouseMove(w.input(), edge);
+    QTest::mouseClick(w.input(), Qt::LeftButton, {}, edge);
+    QTRY_COMPARE(w.form->surface()->selectionType(), QStringLiteral("Control"));
+    const QPoint handle(50 + 124, 40 + 42); // the right edge's handle
+    QTest::mouseMove(w.input(), handle);
+    QTest::mousePress(w.input(), Qt::LeftButton, {}, handle);
+    QTest::mouseMove(w.input(), handle + QPoint(36, 20));
+    QTest::mouseRelease(w.input(), Qt::LeftButton, {}, handle + QPoint(36, 20));
+    QTRY_VERIFY2(page().contains(QStringLiteral("width: 156px; height: 80px;")), qPrintable(page()));
+    QVERIFY(page().contains(QStringLiteral("left: 50px; top: 40px;"))); // it stays where it was
 }
 
 QK_WINDOW_TEST_MAIN(TestHandles)

@@ -62,8 +62,31 @@
         return {w: Math.max(1, Math.round(w)), h: Math.max(1, Math.round(h))};
     }
 
-    // The object again with its new size, put in its place as one edit.
+    // Elements whose size is written in width and height attributes.
+    const SIZED_BY_ATTRIBUTES = new Set(['img', 'table', 'iframe', 'video', 'object', 'embed', 'canvas', 'applet',
+                                         'input', 'marquee']);
+
+    // The object again with its new size, put in its place as one edit. A
+    // positioned block has its size in its style, set on the element itself
+    // as its place is (its HTML inserted again would merge with its
+    // neighbours).
     function applySize(el, size) {
+        if (!SIZED_BY_ATTRIBUTES.has(el.localName)) {
+            // The handles frame the border box; the style may size the content.
+            const cs = getComputedStyle(el);
+            const px = (name) => parseFloat(cs.getPropertyValue(name)) || 0;
+            const inner = cs.boxSizing === 'border-box' ? {w: 0, h: 0} : {
+                w: px('padding-left') + px('padding-right') + px('border-left-width') + px('border-right-width'),
+                h: px('padding-top') + px('padding-bottom') + px('border-top-width') + px('border-bottom-width'),
+            };
+            el.style.width = Math.max(1, Math.round(size.w - inner.w)) + 'px';
+            el.style.height = Math.max(1, Math.round(size.h - inner.h)) + 'px';
+            flushMutations();
+            selectControl(el);
+            markDirty();
+            schedulePush();
+            return;
+        }
         const copy = el.cloneNode(true);
         copy.setAttribute('width', String(size.w));
         copy.setAttribute('height', String(size.h));
@@ -148,6 +171,23 @@
             selectControl(t);
             schedulePush();
             return;
+        }
+        // A click on the edge of a positioned block selects the block.
+        let positioned = isOurs(t) ? null : t;
+        while (positioned && positioned !== document.body && !(positioned.style && positioned.style.position === 'absolute'))
+            positioned = positioned.parentElement;
+        if (positioned === document.body)
+            positioned = null;
+        if (positioned && positioned !== controlEl && !e.altKey && !CONTROL_TAGS.has(t.tagName)) {
+            const b = positioned.getBoundingClientRect();
+            const edge = Math.min(e.clientX - b.left, b.right - e.clientX, e.clientY - b.top, b.bottom - e.clientY);
+            if (edge >= 0 && edge <= 4) {
+                e.preventDefault();
+                e.stopImmediatePropagation();
+                selectControl(positioned);
+                schedulePush();
+                return;
+            }
         }
         if (t.localName !== 'qk-handle' || !t.hasAttribute('data-edge'))
             return;
