@@ -150,7 +150,11 @@
         }
         if (PASTE_DROP.has(tag) || /mso-list\s*:\s*ignore|display\s*:\s*none|mso-hide\s*:\s*all/i.test(style))
             return;
-        if (PASTE_KEEP.has(tag)) {
+        // Emphasis a style takes back (a whole document wrapped in a bold
+        // tag of normal weight) is none.
+        const undone = ((tag === 'B' || tag === 'STRONG') && /font-weight\s*:\s*(normal|[1-5]00)/i.test(style)) ||
+                       ((tag === 'I' || tag === 'EM') && /font-style\s*:\s*normal/i.test(style));
+        if (PASTE_KEEP.has(tag) && !undone) {
             const el = doc.createElement(tag.toLowerCase());
             for (const name of PASTE_ATTRS[tag] || []) {
                 const v = n.getAttribute(name);
@@ -497,6 +501,9 @@
         else if (html)
             markup = qk.cleanPastedHtml(html);
         else
+            markup = plainMarkup(text);
+        // Markup that keeps nothing (only comments, say) leaves its text.
+        if (markup === '' && html && /[^ \t\r\n\u00a0]/.test(text))
             markup = plainMarkup(text);
         if (markup === '')
             return;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QTest>
@@ -22,6 +24,8 @@ private slots:
     void fromOtherPrograms_data();
     void fromOtherPrograms();
     void inlineFromABrowserJoinsTheParagraph();
+    void cleaningRules_data();
+    void cleaningRules();
     void ownContentKeepsItsMarkup();
     void plainTextAsParagraphs();
     void pasteUndoesInOneStep();
@@ -180,6 +184,36 @@ void TestPaste::inlineFromABrowserJoinsTheParagraph()
     paste();
     QCOMPARE(savedBody().trimmed(),
              QStringLiteral("<p id=\"t\">StartBread needs <b>flour</b>, <em>water</em></p>"));
+}
+
+// Markup from elsewhere, as the page keeps it.
+void TestPaste::cleaningRules_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("emphasis written as a style") << "<span style=\"font-weight:bold\">b</span><span "
+                                                    "style=\"font-style: italic\">i</span>"
+                                                 << "<b>b</b><i>i</i>";
+    QTest::newRow("a bold tag of normal weight around it all")
+        << "<b style=\"font-weight:normal;\" id=\"docs-internal-guid-1\"><p>text</p></b>"
+        << "<p>text</p>";
+    QTest::newRow("script links and handlers") << "<a href=\"javascript:alert(1)\" onclick=\"x()\">go</a>"
+                                               << "<a>go</a>";
+    QTest::newRow("scripts and frames") << "<p>a<script>x()</script><iframe src=\"http://x/\"></iframe></p>"
+                                        << "<p>a</p>";
+}
+
+void TestPaste::cleaningRules()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, kept);
+    load(QStringLiteral("<p>x</p>"));
+    QCOMPARE(js(QStringLiteral("qk.cleanPastedHtml(%1)")
+                    .arg(QString::fromUtf8(QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact))
+                             .mid(1)
+                             .chopped(1)))
+                 .toString(),
+             kept);
 }
 
 // Copying a paragraph of the page and pasting it elsewhere gives the
