@@ -52,6 +52,7 @@ ContextMenu buildContextMenu(const std::function<int(int)> &queryStatus)
     item(tr("Cut"), DECMD_CUT);
     item(tr("Copy"), DECMD_COPY);
     item(tr("Paste"), DECMD_PASTE);
+    item(tr("Paste as Plain Text"), DECMD_PASTEPLAINTEXT);
     separator();
     item(tr("Select All"), DECMD_SELECTALL);
     separator();

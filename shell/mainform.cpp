@@ -5,6 +5,7 @@
 #include "pathrel/references.h"
 #include "shell/capslock.h"
 #include "shell/menutable.h"
+#include "shell/pastedpicture.h"
 #include "shell/pictures.h"
 #include "shell/recentpages.h"
 #include "shell/sourceview.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -25,6 +27,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,6 +170,13 @@ MainForm::MainForm(std::unique_ptr<EditSurface> editSurface, ui::menus::Registry
     connect(surface(), &EditSurface::ContextMenuAction, this, &MainForm::onContextMenuAction);
     connect(surface(), &EditSurface::DisplayChanged, this, &MainForm::onDisplayChanged);
     connect(surface(), &EditSurface::FilesDropped, this, &MainForm::takeDroppedFiles);
+    connect(surface(), &EditSurface::PicturePasted, this, &MainForm::pastePicture);
+    connect(surface(), &EditSurface::SizeShown, this, [this](int width, int height) {
+        if (width > 0 && height > 0)
+            statusBar()->showMessage(tr("%1 x %2 pixels").arg(width).arg(height));
+        else
+            statusBar()->clearMessage();
+    });
     // Files dropped beside the page (on a toolbar, the status bar) count too.
     setAcceptDrops(true);
 
@@ -228,6 +238,10 @@ void MainForm::buildMenus()
     Entry findItem =
         editing("EditSub_8", tr("&Find..."), Qt::CTRL | Qt::Key_F, DECMD_FINDTEXT, &SourceView::showFind);
     findItem.pageKey = false; // the find dialog is ours to open, from anywhere in the window
+    // The page has no key of its own for it: the shortcut is the window's.
+    Entry pastePlain = editing("mnuEditPastePlainText", tr("Paste as Plain Text"),
+                               Qt::CTRL | Qt::SHIFT | Qt::Key_V, DECMD_PASTEPLAINTEXT, &SourceView::paste);
+    pastePlain.pageKey = false;
 
     // The block formats, empty until the surface names them.
     QList<Entry> formats;
@@ -272,6 +286,7 @@ void MainForm::buildMenus()
           editing("EditSub_3", tr("Cu&t"), Qt::CTRL | Qt::Key_X, DECMD_CUT, &SourceView::cut),
           editing("EditSub_4", tr("&Copy"), Qt::CTRL | Qt::Key_C, DECMD_COPY, &SourceView::copy),
           editing("EditSub_5", tr("&Paste"), Qt::CTRL | Qt::Key_V, DECMD_PASTE, &SourceView::paste),
+          pastePlain,
           editing("EditSub_6", tr("Select &All"), Qt::CTRL | Qt::Key_A, DECMD_SELECTALL,
                   &SourceView::selectAll),
           separator("EditSub_7"), findItem, separator("EditSub_9"),
@@ -772,6 +787,35 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
         else
             emit openInNewWindow(pages[i]);
     }
+}
+
+void MainForm::pastePicture()
+{
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull())
+        return;
+    // The picture becomes a file beside its page: a page never saved is
+    // given its name first. Dismissed, nothing is pasted and the picture
+    // stays on the clipboard.
+    if (surface()->CurrentDocumentPath().isEmpty()) {
+        saveAs();
+        if (surface()->CurrentDocumentPath().isEmpty()) {
+            statusBar()->showMessage(tr("The picture was not pasted: a pasted picture is kept as a file "
+                                        "beside its page, and this page has no name yet."));
+            return;
+        }
+    }
+    const QString folder = pastedPictureFolder(QFileInfo(surface()->CurrentDocumentPath()).absolutePath());
+    QString error;
+    const QString path = storePastedPicture(picture, folder, &error);
+    if (path.isEmpty()) {
+        statusBar()->showMessage(
+            tr("The picture could not be written in %1: %2").arg(QDir::toNativeSeparators(folder), error));
+        return;
+    }
+    // In through the road of a dropped picture, as Insert Image composes one.
+    if (const ui::menus::DropTaker take = m_offers.dropTaker(QStringLiteral("image/png")))
+        take({surface(), this}, path);
 }
 
 void MainForm::exit()

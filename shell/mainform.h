@@ -117,6 +117,7 @@ private:
     void reopenLastPage();
     // Pages dropped open; other files go to whoever takes their type.
     void takeDroppedFiles(const QStringList &paths);
+    void pastePicture();
     // View > HTML Source: the page's text beside the page or instead of it.
     void showSource(bool on);
     void rememberSourceLayout();

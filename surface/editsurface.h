@@ -50,7 +50,8 @@ namespace surface {
     X(SETFORECOLOR, 5046)                                                                                    \
     X(UNDERLINE, 5048)                                                                                       \
     X(UNDO, 5049)                                                                                            \
-    X(UNORDERLIST, 5051)
+    X(UNORDERLIST, 5051)                                                                                     \
+    X(PASTEPLAINTEXT, 5100)
 
 // QueryStatus answers. NINCHED: the selection is mixed.
 #define QK_SURFACE_STATUSES(X)                                                                               \
@@ -384,6 +385,13 @@ signals:
     // Files from outside the program were dropped on the page; the caret
     // stands where they fell.
     void FilesDropped(const QStringList &paths);
+    // A picture alone was pasted (a screenshot, a picture copied in another
+    // program), which the page can only hold as a file: the program makes it
+    // one from the clipboard. The caret stands where it goes.
+    void PicturePasted();
+    // An object is being resized with its handles: the size it would get,
+    // in pixels; both 0 once the drag is over.
+    void SizeShown(int width, int height);
     // A call into the page takes long: what to tell the user while it
     // waits, and "" when it is over.
     void waitNotice(const QString &text);

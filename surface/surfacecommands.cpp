@@ -3,7 +3,11 @@
 #include "surface/surfacedialogs.h"
 #include "surface/webenginesurface_p.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
+#include <QTextDocumentFragment>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -139,6 +143,21 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
         if (!chosen)
             return {};
         return applyFont(*chosen) ? QVariant(true) : QVariant();
+    }
+    case DECMD_PASTEPLAINTEXT: {
+        // The clipboard's text alone, whatever else it holds; a program that
+        // offers only HTML has its text read from that.
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        if (!data)
+            return {};
+        QString text = data->text();
+        if (text.isEmpty() && data->hasHtml())
+            text = QTextDocumentFragment::fromHtml(data->html()).toPlainText();
+        if (text.isEmpty())
+            return {};
+        if (callJsOk(QStringLiteral("qk.pastePlain(%1)").arg(jsArg(text))))
+            return true;
+        return {};
     }
     case DECMD_INSERTROW:
     case DECMD_INSERTCOL:

@@ -167,7 +167,8 @@ void WebEngineSurface::loadStartPage()
     if (!m_startPage)
         return; // another page came first
     std::unique_ptr<QTemporaryFile> file = std::move(m_startPage);
-    startLoad(file->fileName(), QStringLiteral("write"));
+    // Tagged as the start-up page: its first line becomes a paragraph once typed into.
+    startLoad(file->fileName(), QStringLiteral("start"));
     m_pendingCopy = std::move(file); // until the engine has read it
     m_finishWhenReady = true;
 }

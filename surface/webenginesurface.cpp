@@ -121,6 +121,19 @@ void EditorPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, c
     // reading when the page misbehaves.
     static const QString readyMark = QStringLiteral("\u0001qk-ready ");
     static const QString pushMark = QStringLiteral("\u0001qk-push ");
+    static const QString pictureMark = QStringLiteral("\u0001qk-picture ");
+    static const QString resizeMark = QStringLiteral("\u0001qk-resize ");
+    if (level == InfoMessageLevel && message == pictureMark) {
+        if (picturePasted)
+            picturePasted();
+        return;
+    }
+    if (level == InfoMessageLevel && message.startsWith(resizeMark)) {
+        const QStringList size = message.mid(resizeMark.size()).split(u' ', Qt::SkipEmptyParts);
+        if (sizeShown)
+            sizeShown(size.size() == 2 ? size[0].toInt() : 0, size.size() == 2 ? size[1].toInt() : 0);
+        return;
+    }
     for (const auto &[mark, report] : {std::pair{&readyMark, &ready}, std::pair{&pushMark, &push}}) {
         if (level != InfoMessageLevel || !message.startsWith(*mark))
             continue;
@@ -195,6 +208,12 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
     m_page = new EditorPage(m_profile, this);
     m_page->ready = [this](const QVariantMap &info) { onReady(info); };
     m_page->push = [this](const QVariantMap &snap) { onSnapshot(snap); };
+    // Not from inside the engine's paste: what the program does with the
+    // picture (a question, a file written) must not run while it is answered.
+    m_page->sizeShown = [this](int width, int height) { emit SizeShown(width, height); };
+    m_page->picturePasted = [this] {
+        QMetaObject::invokeMethod(this, &EditSurface::PicturePasted, Qt::QueuedConnection);
+    };
     QWebEngineSettings *s = m_page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false); // page scripts never run
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);

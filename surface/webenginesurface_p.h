@@ -38,6 +38,10 @@ public:
     // The script's reports: the page is ready for editing; the page's state.
     std::function<void(const QVariantMap &)> ready;
     std::function<void(const QVariantMap &)> push;
+    // A picture alone was pasted: the program makes a file of it.
+    std::function<void()> picturePasted;
+    // The size an object being resized would get (0 x 0: the drag is over).
+    std::function<void(int, int)> sizeShown;
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override

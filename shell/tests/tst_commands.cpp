@@ -41,6 +41,7 @@ void TestCommands::everyItemActs()
                                     {DECMD_CUT, selection ? 3 : 1},
                                     {DECMD_COPY, selection ? 3 : 1},
                                     {DECMD_PASTE, 3},
+                                    {DECMD_PASTEPLAINTEXT, 3},
                                     {DECMD_SELECTALL, 3},
                                     {DECMD_FONT, 3}};
     const QStringList suggestions = {QStringLiteral("receive"), QStringLiteral("relieve")};
@@ -59,6 +60,7 @@ void TestCommands::everyItemActs()
     // Greyed exactly where the surface cannot act; sections only where they apply.
     QCOMPARE(stateOf.value(DECMD_CUT), selection ? 0 : 2);
     QCOMPARE(stateOf.value(DECMD_PASTE), 0);
+    QVERIFY(stateOf.contains(DECMD_PASTEPLAINTEXT) && stateOf.value(DECMD_PASTEPLAINTEXT) == 0);
     QCOMPARE(stateOf.contains(DECMD_MAKE_ABSOLUTE), positioning);
     QCOMPARE(stateOf.contains(DECMD_INSERTROW) && stateOf.contains(DECMD_DELETECOLS), table);
     QCOMPARE(replacements, misspelt.isEmpty() ? QStringList() : suggestions);

@@ -288,6 +288,8 @@ void TestMainForm::menusOpenByTheirLetters()
     }
 }
 
+// What is typed takes the place of the start page's no-break space, in a
+// paragraph: the line the page starts with becomes one.
 void TestMainForm::typingReplacesTheStartPlaceholder()
 {
     QVERIFY(m_window.open());
@@ -296,7 +298,7 @@ void TestMainForm::typingReplacesTheStartPlaceholder()
     // Into the line, as a person clicks before typing.
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 20));
     QTest::keyClicks(input, QStringLiteral("abc"));
-    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
+    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<p>abc</p>")),
                  qPrintable(form->surface()->DocumentHTML()));
 }
 
@@ -315,7 +317,7 @@ void TestMainForm::typingGoesIntoThePageAtOnce()
     QWidget *focus = QApplication::focusWidget();
     QVERIFY2(focus == m_window.input(), focus ? qPrintable(focus->objectName()) : "nothing");
     QTest::keyClicks(focus, QStringLiteral("abc"));
-    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<DIV>abc</DIV>")),
+    QTRY_VERIFY2(form->surface()->DocumentHTML().contains(QStringLiteral("<p>abc</p>")),
                  qPrintable(form->surface()->DocumentHTML()));
 }
 

@@ -33,6 +33,34 @@
         return false;
     }
 
+    // A span or font the engine made and that lost the style it carried
+    // (see paste.js) means nothing: its content is written in its place.
+    // The page's own spans, bare or not, stay as they are.
+    const engineWrappers = new Set();
+    function isBareWrapper(n) {
+        return engineWrappers.has(n) && !n.attributes.length;
+    }
+
+    // A deep copy of n without the engine's bare wrappers.
+    function copyWithoutWrappers(n) {
+        const copy = n.cloneNode(true);
+        if (!engineWrappers.size)
+            return copy;
+        const a = document.createTreeWalker(n, NodeFilter.SHOW_ALL);
+        const b = document.createTreeWalker(copy, NodeFilter.SHOW_ALL);
+        const drop = [];
+        for (let x = a.currentNode, y = b.currentNode; x && y; x = a.nextNode(), y = b.nextNode())
+            if (x.nodeType === Node.ELEMENT_NODE && isBareWrapper(x))
+                drop.push(y);
+        for (const el of drop.reverse())
+            el.replaceWith(...el.childNodes);
+        return copy;
+    }
+
+    function withoutBareWrappers(n) {
+        return engineWrappers.size && n.querySelector('span,font') ? copyWithoutWrappers(n).outerHTML : n.outerHTML;
+    }
+
     function fixTree(root) {
         // Local references read as "file://" followed by the path. A path
         // from the root ("/about.html") may be a site's own address: the
@@ -97,7 +125,7 @@
         const root = document.documentElement;
         let html = '';
         if (root) {
-            const copy = root.cloneNode(true);
+            const copy = copyWithoutWrappers(root);
             withoutAids(copy);
             fixTree(copy);
             html = copy.outerHTML;
@@ -282,6 +310,8 @@
                 out.push(id);
                 return false;
             }
+            if (id === undefined && isBareWrapper(n))
+                return emitChildren(childrenOf(n), out);
             const withoutId = drop.has(n);
             const typedAs = id === undefined && !withoutId ? typedNodes.get(n) : undefined;
             if (typedAs && typedAs.made.intact) {
@@ -303,7 +333,7 @@
             // Markup without anything of the source in it goes as the engine
             // writes it, unless a reference in it must be read as a local file.
             if (fresh && !withoutId && !needsFileForm(n) && !n.querySelector('[id]')) {
-                out.push({h: n.outerHTML});
+                out.push({h: withoutBareWrappers(n)});
                 return true;
             }
             out.push({f: n.localName, a: attrs(n, withoutId), c: kids});

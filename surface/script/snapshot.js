@@ -35,6 +35,7 @@
         st[DECMD.CUT] = on(editable && type !== 'None');
         st[DECMD.COPY] = on(editable && type !== 'None');
         st[DECMD.PASTE] = on(editable);
+        st[DECMD.PASTEPLAINTEXT] = on(editable && type !== 'Control');
         st[DECMD.UNDO] = on(editable && document.queryCommandEnabled('undo'));
         st[DECMD.REDO] = on(editable && document.queryCommandEnabled('redo'));
         const cell = textual ? closest(el, 'td,th') : null;

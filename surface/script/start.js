@@ -46,6 +46,8 @@
         }
         withQuiet(() => {
             document.designMode = 'on';
+            // Enter outside any block makes a paragraph, not a division.
+            document.execCommand('defaultParagraphSeparator', false, 'p');
             if (!document.body && document.documentElement)
                 document.documentElement.appendChild(document.createElement('body'));
         });

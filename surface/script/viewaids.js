@@ -87,7 +87,7 @@
     }
 
     function withoutAids(root) {
-        for (const layer of root.querySelectorAll('qk-view-aids, base[data-quillon-kiv]'))
+        for (const layer of root.querySelectorAll('qk-view-aids, qk-handles, base[data-quillon-kiv]'))
             layer.remove();
     }
 
