@@ -46,7 +46,6 @@ struct EncodedPage
 };
 EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
 
-
 // Failure code of a file error, for the save error box.
 qint64 saveErrorCode(int fileError, int osError, bool folderExists);
 

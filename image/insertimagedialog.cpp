@@ -1,8 +1,8 @@
 #include "image/insertimagedialog.h"
 
 #include "image/imagefragment.h"
-#include "pathrel/references.h"
 #include "image/insertpicture.h"
+#include "pathrel/references.h"
 #include "surface/editsurface.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"

@@ -319,7 +319,8 @@ bool SourceView::apply(bool offerToDiscard)
     const qint64 code = m_surface->applySource(text, caret);
     if (code != codes::Ok) {
         m_refused = text;
-        const QString why = tr("Error occurred while loading document: ") + document::loadMessage(code) + u'.';
+        const QString why =
+            tr("Error occurred while loading document: ") + document::loadMessage(code) + u'.';
         if (!offerToDiscard) {
             ui::messageBox(window(), why, QMessageBox::Ok, QMessageBox::Critical);
             return false;
