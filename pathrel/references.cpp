@@ -517,6 +517,30 @@ bool isFileUrl(const QString &address)
     return address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
 }
 
+std::optional<QString> fileAddressTarget(const QString &written,
+                                         const std::function<QString(const QString &)> &decode)
+{
+    if (!isFileUrl(written))
+        return std::nullopt;
+    QString path = decode(written.mid(5));
+    if (path.startsWith(QLatin1StringView("//localhost/"), Qt::CaseInsensitive))
+        path.remove(0, 11);
+    while (path.startsWith(QLatin1StringView("//")))
+        path.remove(0, 1);
+    // "/c:/x": a drive path behind the slash of the address.
+    const auto asciiLetter = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    if (path.size() >= 4 && path[0] == u'/' && asciiLetter(path[1]) && path[2] == u':' &&
+        (path[3] == u'/' || path[3] == u'\\'))
+        path.remove(0, 1);
+    return path;
+}
+
+QString fileAddressPrefix(const QString &written)
+{
+    const qsizetype pathStart = written.indexOf(u'/', written.indexOf(QLatin1StringView("//")) + 2);
+    return written.left(pathStart < 0 ? 7 : pathStart);
+}
+
 std::optional<QString> localFile(const QUrl &url)
 {
     if (!url.isLocalFile())

@@ -95,6 +95,14 @@ QString fileReferenceOfPath(const QString &text);
 QUrl fileUrl(const QString &path);
 // Whether an address typed or written somewhere is a file URL.
 bool isFileUrl(const QString &address);
+// The local path a file address written in a page names ("file:///a/b",
+// "FILE://localhost/c:/x", "file:////a"), its path part read by decode;
+// nothing for an address that is no file address.
+std::optional<QString> fileAddressTarget(const QString &written,
+                                         const std::function<QString(const QString &)> &decode);
+// How a file address's scheme and host were written ("file://", "FILE:///",
+// "file://localhost"), so that the address keeps them when its path changes.
+QString fileAddressPrefix(const QString &written);
 // The local file an address names; nothing when it names none.
 std::optional<QString> localFile(const QUrl &url);
 // The local files among urls (dropped, pasted), in their order.

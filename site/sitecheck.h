@@ -14,7 +14,7 @@ enum class FindingKind
     MissingTarget,     // a local file or folder named that is not there
     LetterCase,        // named in another letter case than the file's own
     LeavesSite,        // names a file outside the site's folder
-    FileUrl,           // still a "file://" address or a drive path
+    FileUrl,           // still a file address or a drive path
     MissingAnchor,     // "#place" that no element of the page carries
     PictureWithoutAlt, // an img element without alt text
     PageWithoutTitle,

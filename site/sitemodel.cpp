@@ -1,6 +1,7 @@
 #include "site/sitemodel.h"
 
 #include "pathrel/cssreferences.h"
+#include "pathrel/references.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -135,19 +136,13 @@ void resolve(Reference &ref, const QString &sourcePath, const QString &siteFolde
         return;
     }
     if (const QRegularExpressionMatch m = scheme.match(written); m.hasMatch()) {
-        if (m.captured().compare(u"file:", Qt::CaseInsensitive) != 0) {
+        const std::optional<QString> path = pathrel::fileAddressTarget(written, decodedAddressPath);
+        if (!path) {
             ref.form = Form::External;
             return;
         }
         ref.form = Form::FileUrl;
-        QString path = decodedAddressPath(written.mid(5));
-        if (path.startsWith(QLatin1StringView("//localhost/"), Qt::CaseInsensitive))
-            path.remove(0, 11);
-        while (path.startsWith(QLatin1StringView("//")))
-            path.remove(0, 1);
-        if (path.size() >= 3 && path[0] == u'/' && drive.match(path.mid(1)).hasMatch())
-            path.remove(0, 1);
-        ref.target = QDir::cleanPath(path);
+        ref.target = QDir::cleanPath(*path);
         return;
     }
     if (written.startsWith(QLatin1StringView("//")) || written.startsWith(QLatin1StringView("\\\\"))) {

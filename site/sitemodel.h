@@ -58,7 +58,7 @@ enum class Form
 {
     Relative, // "pictures/a.png", "../index.html"
     SiteRoot, // "/pictures/a.png": from the site's folder, as a server reads it
-    FileUrl,  // "file:///home/...", or a drive path: breaks on upload
+    FileUrl,  // a file address or a drive path: breaks on upload
     Fragment, // "#part": a place in the same page
     External, // another scheme, or "//host/...": not a file of the site
 };

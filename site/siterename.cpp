@@ -1,5 +1,7 @@
 #include "site/siterename.h"
 
+#include "pathrel/references.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -134,11 +136,9 @@ std::optional<QString> renamedAddress(const Reference &ref, const QString &sourc
         path = relativePath(siteFolder, newTarget);
         break;
     case Form::FileUrl: {
-        if (newTarget == ref.target || !written.startsWith(QLatin1StringView("file:"), Qt::CaseInsensitive))
+        if (newTarget == ref.target || !pathrel::isFileUrl(written))
             return std::nullopt;
-        // The scheme and host as written ("file://", "FILE:///", "file://localhost").
-        const qsizetype pathStart = written.indexOf(u'/', written.indexOf(QLatin1StringView("//")) + 2);
-        prefix = written.left(pathStart < 0 ? 7 : pathStart);
+        prefix = pathrel::fileAddressPrefix(written);
         return prefix + encodedPath(newTarget, raw) + (ref.namesFolder ? QStringLiteral("/") : QString()) +
                ref.value.mid(cut);
     }
