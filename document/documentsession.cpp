@@ -86,9 +86,8 @@ DocumentSession::SaveAnswer DocumentSession::checkSaveChanges()
         return SaveAnswer::Cancelled;
     if (!m_surface->IsDirty())
         return SaveAnswer::NothingChanged;
-    const Prompts::Answer answer =
-        m_prompts->saveChanges(QStringLiteral("The current document has changed.") + crlf() + crlf() +
-                               QStringLiteral("Do you want to save changes?"));
+    const Prompts::Answer answer = m_prompts->saveChanges(tr("The current document has changed.") + crlf() +
+                                                          crlf() + tr("Do you want to save changes?"));
     if (answer == Prompts::Answer::No) {
         throwAwayChanges();
         return SaveAnswer::Declined;
@@ -116,7 +115,7 @@ void DocumentSession::newPage()
 
 void DocumentSession::showLoadError(qint64 code)
 {
-    m_prompts->error(QStringLiteral("Error occurred while loading document: ") + loadMessage(code) + u'.');
+    m_prompts->error(tr("Error occurred while loading document: ") + loadMessage(code) + u'.');
 }
 
 void DocumentSession::open(const QString &path)
@@ -210,7 +209,7 @@ bool DocumentSession::saveTo(bool saveAs)
         return false;
     const Outcome outcome = writePage(target);
     if (!outcome.ok) {
-        m_prompts->error(QStringLiteral("Error occurred while saving document: ") + outcome.message + u'.');
+        m_prompts->error(tr("Error occurred while saving document: ") + outcome.message + u'.');
         refreshTitle();
         return false;
     }

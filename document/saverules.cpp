@@ -3,6 +3,7 @@
 #include "pathrel/references.h"
 #include "surface/editsurface.h"
 
+#include <QCoreApplication>
 #include <QFileDevice>
 #include <QRegularExpression>
 #include <QStringEncoder>
@@ -152,15 +153,15 @@ QString sharedMessage(qint64 code)
     using namespace surface::codes;
     switch (code) {
     case Unexpected:
-        return QStringLiteral("Unexpected error");
+        return QCoreApplication::translate("document", "Unexpected error");
     case PathNotFound:
-        return QStringLiteral("Path not found");
+        return QCoreApplication::translate("document", "Path not found");
     case InvalidArgument:
-        return QStringLiteral("Invalid argument");
+        return QCoreApplication::translate("document", "Invalid argument");
     case AccessDenied:
-        return QStringLiteral("Access denied");
+        return QCoreApplication::translate("document", "Access denied");
     default:
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("document", "Unknown error");
     }
 }
 } // namespace
@@ -170,13 +171,13 @@ QString loadMessage(qint64 code)
     using namespace surface::codes;
     switch (code) {
     case FileNotFound:
-        return QStringLiteral("File not found");
+        return QCoreApplication::translate("document", "File not found");
     case Frameset:
-        return QStringLiteral("Document contains a frameset");
+        return QCoreApplication::translate("document", "Document contains a frameset");
     case ServerScript:
-        return QStringLiteral("Document is primarily server side script");
+        return QCoreApplication::translate("document", "Document is primarily server side script");
     case NotText:
-        return QStringLiteral("File holds binary data, not text");
+        return QCoreApplication::translate("document", "File holds binary data, not text");
     default:
         return sharedMessage(code);
     }
@@ -184,7 +185,8 @@ QString loadMessage(qint64 code)
 
 QString saveMessage(qint64 code)
 {
-    return code == surface::codes::DiskFull ? QStringLiteral("Disk is full") : sharedMessage(code);
+    return code == surface::codes::DiskFull ? QCoreApplication::translate("document", "Disk is full")
+                                            : sharedMessage(code);
 }
 
 } // namespace document
