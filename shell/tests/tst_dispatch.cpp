@@ -1,14 +1,22 @@
-// Command dispatch and state refresh on the real main window and surface.
+// Command dispatch and state refresh on the real main window and surface,
+// and pasting and typing there with the keys a user presses.
 #include "shell/inserthtmldialog.h"
 #include "testsupport/children.h"
 #include "testsupport/testwindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace shell;
@@ -34,6 +42,10 @@ private slots:
     void contextMenuInThreeSituations();
     void insertHtml_data();
     void insertHtml();
+    void newPageMakesParagraphs();
+    void plainTextByKeyAndFromTheContextMenu();
+    void pictureIntoASavedPage();
+    void pictureIntoAPageNeverSaved();
 
 private:
     void load(const QString &html);
@@ -41,6 +53,23 @@ private:
     QAction *action(const char *name) { return m_form->findChild<QAction *>(QString::fromLatin1(name)); }
     QComboBox *combo(const char *name) { return m_form->findChild<QComboBox *>(QString::fromLatin1(name)); }
     void clickElement(const QString &id);
+    static void putOnClipboard(const QString &html, const QString &text)
+    {
+        auto *data = new QMimeData; // the clipboard owns it
+        data->setHtml(html);
+        data->setText(text);
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+    static void putPictureOnClipboard()
+    {
+        QImage picture(30, 20, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        auto *data = new QMimeData;
+        data->setImageData(picture);
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+    static QString fileText(const QString &path) { return QString::fromUtf8(readTestFile(path)); }
+    QString page() const { return m_window.form->surface()->DocumentHTML(); }
 
     TestWindow m_window;
     ui::Script &m_script = m_window.script;
@@ -54,6 +83,7 @@ void TestDispatch::init()
     QVERIFY(m_window.open());
     m_form->resize(900, 700);
     m_surface = static_cast<WebEngineSurface *>(m_form->surface());
+    m_surface->widget()->setFocus();
 }
 
 void TestDispatch::cleanup()
@@ -303,6 +333,81 @@ void TestDispatch::insertHtml()
     QVERIFY2(html.contains(expected, Qt::CaseInsensitive), qPrintable(html));
     if (!gone.isEmpty())
         QVERIFY2(!html.contains(gone), qPrintable(html));
+}
+
+void TestDispatch::newPageMakesParagraphs()
+{
+    QTest::keyClicks(m_window.input(), QStringLiteral("one"));
+    QTest::keyClick(m_window.input(), Qt::Key_Return);
+    QTest::keyClicks(m_window.input(), QStringLiteral("two"));
+    QTRY_VERIFY2(page().contains(QStringLiteral("<p>one</p><p>two</p>")), qPrintable(page()));
+    QVERIFY2(!page().contains(QStringLiteral("<div"), Qt::CaseInsensitive), qPrintable(page()));
+}
+
+void TestDispatch::plainTextByKeyAndFromTheContextMenu()
+{
+    QTest::keyClicks(m_window.input(), QStringLiteral("a"));
+    QTRY_VERIFY(m_window.form->surface()->IsDirty());
+    putOnClipboard(QStringLiteral("<b style=\"color:red\">bold</b>"), QStringLiteral("bold"));
+    QTest::keyClick(m_window.input(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY2(page().contains(QStringLiteral("<p>abold</p>")), qPrintable(page()));
+
+    putOnClipboard(QStringLiteral("<i>more</i>"), QStringLiteral("more"));
+    emit m_window.form->surface()->ShowContextMenu();
+    const QStringList captions = m_window.form->contextMenu.captions();
+    const qsizetype at = captions.indexOf(QStringLiteral("Paste as Plain Text"));
+    QCOMPARE(at, captions.indexOf(QStringLiteral("Paste")) + 1);
+    emit m_window.form->surface()->ContextMenuAction(int(at));
+    QTRY_VERIFY2(page().contains(QStringLiteral("<p>aboldmore</p>")), qPrintable(page()));
+}
+
+// A screenshot pasted with Ctrl+V: a file of its own in the page's images
+// folder, beside a picture it must not replace, and relative once saved.
+void TestDispatch::pictureIntoASavedPage()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("images")));
+    writeTestFile(dir.filePath(QStringLiteral("images/pasted-picture-1.png")), "not to be replaced");
+    const QString pagePath = dir.filePath(QStringLiteral("page.html"));
+    writeTestFile(pagePath, "<html><body><p id=\"p\">text</p></body></html>");
+    m_window.openPage(pagePath);
+    QTRY_COMPARE(m_window.form->surface()->CurrentDocumentPath(), pagePath);
+    m_window.form->surface()->widget()->setFocus();
+    QTest::keyClick(m_window.input(), Qt::Key_End, Qt::ControlModifier);
+    putPictureOnClipboard();
+    QTest::keyClick(m_window.input(), Qt::Key_V, Qt::ControlModifier);
+    const QString made = dir.filePath(QStringLiteral("images/pasted-picture-2.png"));
+    QTRY_VERIFY(QFileInfo::exists(made));
+    QCOMPARE(QImage(made).size(), QSize(30, 20));
+    QVERIFY(QFileInfo(made).permissions().testFlag(QFileDevice::ReadOther)); // the site's reader reads it
+    QCOMPARE(fileText(dir.filePath(QStringLiteral("images/pasted-picture-1.png"))),
+             QStringLiteral("not to be replaced"));
+    QTRY_VERIFY(m_window.form->surface()->IsDirty());
+    m_window.form->save();
+    QVERIFY2(fileText(pagePath).contains(QStringLiteral(
+                 "<p id=\"p\">text<img src=\"images/pasted-picture-2.png\" width=\"30\" height=\"20\"></p>")),
+             qPrintable(fileText(pagePath)));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("images"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A page never saved is given its name first; dismissed, nothing is pasted.
+void TestDispatch::pictureIntoAPageNeverSaved()
+{
+    QTemporaryDir dir;
+    putPictureOnClipboard();
+    QTest::keyClick(m_window.input(), Qt::Key_V, Qt::ControlModifier);
+    QTRY_VERIFY(m_window.form->statusBar()->currentMessage().contains(QStringLiteral("not pasted")));
+    QVERIFY(!page().contains(QStringLiteral("<img")));
+
+    const QString pagePath = dir.filePath(QStringLiteral("new.html"));
+    m_window.script.fileAnswers << pagePath;
+    QTest::keyClick(m_window.input(), Qt::Key_V, Qt::ControlModifier);
+    QTRY_VERIFY(page().contains(QStringLiteral("<img")));
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("pasted-picture-1.png"))).size(), QSize(30, 20));
+    m_window.form->save();
+    QVERIFY2(fileText(pagePath).contains(
+                 QStringLiteral("<img src=\"pasted-picture-1.png\" width=\"30\" height=\"20\">")),
+             qPrintable(fileText(pagePath)));
 }
 
 QK_WINDOW_TEST_MAIN(TestDispatch)
