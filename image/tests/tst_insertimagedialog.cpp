@@ -329,16 +329,13 @@ void TestInsertImageDialog::cancelledBrowseKeepsTheBox_data()
 {
     QTest::addColumn<QString>("button"); // the browse button
     QTest::addColumn<QString>("box");    // the box it fills
-    QTest::newRow("image") << "Command2"
-                           << "GraphText";
-    QTest::newRow("low-resolution image") << "Command3"
-                                          << "Text8";
-    QTest::newRow("link target") << "Command5"
-                                 << "XimageLink";
-    QTest::newRow("favourite") << "Command1"
-                               << "XimageLink";
-    QTest::newRow("video") << "Command7"
-                           << "Text6";
+    const char *const rows[][3] = {{"image", "Command2", "GraphText"},
+                                   {"low-resolution image", "Command3", "Text8"},
+                                   {"link target", "Command5", "XimageLink"},
+                                   {"favourite", "Command1", "XimageLink"},
+                                   {"video", "Command7", "Text6"}};
+    for (const auto &r : rows)
+        QTest::newRow(r[0]) << QString::fromLatin1(r[1]) << QString::fromLatin1(r[2]);
 }
 
 // What the user typed or chose before is not theirs to lose by changing
@@ -369,27 +366,16 @@ void TestInsertImageDialog::blueBoxAgainstCurrentGeometry_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("edge"); // of the blue box: top, middle or bottom
     QTest::addColumn<QString>("against");
-    QTest::newRow("Top") << "Top"
-                         << "top"
-                         << "Redtext";
-    QTest::newRow("Middle") << "Middle"
-                            << "middle"
-                            << "Toplabel";
-    QTest::newRow("Bottom") << "Bottom(Default)"
-                            << "bottom"
-                            << "Toplabel";
-    QTest::newRow("Baseline") << "Baseline"
-                              << "bottom"
-                              << "Toplabel";
-    QTest::newRow("Texttop") << "Texttop"
-                             << "top"
-                             << "Toplabel";
-    QTest::newRow("Absmiddle") << "Absmiddle"
-                               << "middle"
-                               << "Redtext";
-    QTest::newRow("Absbottom") << "Absbottom"
-                               << "bottom"
-                               << "Redtext";
+    const char *const rows[][4] = {{"Top", "Top", "top", "Redtext"},
+                                   {"Middle", "Middle", "middle", "Toplabel"},
+                                   {"Bottom", "Bottom(Default)", "bottom", "Toplabel"},
+                                   {"Baseline", "Baseline", "bottom", "Toplabel"},
+                                   {"Texttop", "Texttop", "top", "Toplabel"},
+                                   {"Absmiddle", "Absmiddle", "middle", "Redtext"},
+                                   {"Absbottom", "Absbottom", "bottom", "Redtext"}};
+    for (const auto &r : rows)
+        QTest::newRow(r[0]) << QString::fromLatin1(r[1]) << QString::fromLatin1(r[2])
+                            << QString::fromLatin1(r[3]);
 }
 
 // The text label wraps to more lines than it was drawn for; the blue box is

@@ -25,10 +25,8 @@ private slots:
     void listLines();
     void requests_data();
     void requests();
-    void addresses_data();
-    void addresses();
-    void folders_data();
-    void folders();
+    void typedFields_data();
+    void typedFields();
     void localNames_data();
     void localNames();
 };
@@ -144,54 +142,38 @@ void TestListing::requests()
     QCOMPARE(requestable(entries.last()), ok);
 }
 
-void TestListing::addresses_data()
+// The address and the start folder as typed, and as the dialog uses them.
+void TestListing::typedFields_data()
 {
+    QTest::addColumn<bool>("folder"); // the start folder's box, else the address's
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("used");
     const struct
     {
-        const char *name, *typed, *address;
+        bool folder;
+        const char *name, *typed, *used;
     } rows[] = {
-        {"no scheme", "ftp.example.org", "ftp://ftp.example.org"},
-        {"ftp any case", "FtP://Host/x", "FtP://Host/x"},
-        {"http", "HTTP://host", "ftp://host"},
-        {"spaces trimmed", "  host  ", "ftp://host"},
+        {false, "address: no scheme", "ftp.example.org", "ftp://ftp.example.org"},
+        {false, "address: ftp any case", "FtP://Host/x", "FtP://Host/x"},
+        {false, "address: http", "HTTP://host", "ftp://host"},
+        {false, "address: spaces trimmed", "  host  ", "ftp://host"},
+        {true, "folder: slash", "/public_html", "public_html"},
+        {true, "folder: backslash", "\\site", "site"},
+        {true, "folder: double slash loses one", "//x", "/x"},
+        {true, "folder: empty", "", "."},
+        {true, "folder: plain", "www", "www"},
+        {true, "folder: trimmed", "  /a  ", "a"},
     };
     for (const auto &r : rows)
-        QTest::newRow(r.name) << QString::fromUtf8(r.typed) << QString::fromUtf8(r.address);
+        QTest::newRow(r.name) << r.folder << QString::fromUtf8(r.typed) << QString::fromUtf8(r.used);
 }
 
-void TestListing::addresses()
+void TestListing::typedFields()
 {
+    QFETCH(bool, folder);
     QFETCH(QString, typed);
-    QFETCH(QString, address);
-    QCOMPARE(normaliseAddress(typed), address);
-}
-
-void TestListing::folders_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("folder");
-    const struct
-    {
-        const char *name, *typed, *folder;
-    } rows[] = {
-        {"slash", "/public_html", "public_html"},
-        {"backslash", "\\site", "site"},
-        {"double slash loses one", "//x", "/x"},
-        {"empty", "", "."},
-        {"plain", "www", "www"},
-        {"trimmed", "  /a  ", "a"},
-    };
-    for (const auto &r : rows)
-        QTest::newRow(r.name) << QString::fromUtf8(r.typed) << QString::fromUtf8(r.folder);
-}
-
-void TestListing::folders()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, folder);
-    QCOMPARE(normaliseFolder(typed), folder);
+    QFETCH(QString, used);
+    QCOMPARE(folder ? normaliseFolder(typed) : normaliseAddress(typed), used);
 }
 
 void TestListing::localNames_data()

@@ -1,6 +1,6 @@
 // Saving changes only what the user edited: real pages written by others,
 // opened in the real engine, edited the ways people edit, and read back.
-#include "surface/webenginesurface.h"
+#include "testsupport/surfacehost.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,7 +57,7 @@ const char *const kFirstWord = R"((() => {
 
 } // namespace
 
-class TestLossless final : public QObject
+class TestLossless final : public QObject, SurfaceHost
 {
     Q_OBJECT
 
@@ -75,10 +75,7 @@ private:
     // The engine reads what was written as it reads its own writing of the
     // page in the editor (which leaves out ids an edit copied).
     bool readsAsTheEngineWritesIt(const QString &text);
-    QVariant js(const QString &code) { return m_surface->evaluate(code).value_or(QVariant()); }
 
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<WebEngineSurface> m_surface;
     QTemporaryDir m_dir;
     int m_fallbacks = 0;
     int m_pages = 0;
@@ -86,19 +83,13 @@ private:
 
 void TestLossless::initTestCase()
 {
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(900, 700);
-    m_surface = std::make_unique<WebEngineSurface>(m_window.get());
-    m_surface->widget()->resize(900, 700);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openSurface());
 }
 
 void TestLossless::cleanupTestCase()
 {
     qInfo("pages: %d, subtrees written afresh: %d", m_pages, m_fallbacks);
-    m_surface.reset();
-    m_window.reset();
+    closeSurface();
 }
 
 QString TestLossless::load(const QString &name)

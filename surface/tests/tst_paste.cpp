@@ -1,7 +1,7 @@
 // Pasting into the real engine: what other programs put on the clipboard
 // (the fixtures in paste/, see its README), the page's own content, plain
 // text, and the markup the engine adds by itself when blocks are joined.
-#include "surface/webenginesurface.h"
+#include "testsupport/surfacehost.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +14,7 @@
 
 using namespace surface;
 
-class TestPaste final : public QObject
+class TestPaste final : public QObject, SurfaceHost
 {
     Q_OBJECT
 
@@ -33,16 +33,6 @@ private slots:
     void editsLeaveNoEngineStyles();
 
 private:
-    void load(const QString &body)
-    {
-        m_surface->NewDocument();
-        QVERIFY(m_surface->setDocumentHTML(QStringLiteral("<html><body>%1</body></html>").arg(body)));
-    }
-    QVariant js(const QString &code)
-    {
-        const std::optional<QVariant> v = m_surface->evaluate(code);
-        return v ? *v : QVariant();
-    }
     // Selects the contents of the element (collapsed to its end when asked).
     void select(const QString &id, bool caretAtEnd = false, bool caretAtStart = false)
     {
@@ -79,24 +69,11 @@ private:
         QVERIFY(m_surface->ExecCommand(command).isValid());
         QTRY_VERIFY(savedBody() != before);
     }
-    QWidget *inputTarget()
-    {
-        QWidget *w = m_surface->widget();
-        return w->focusProxy() ? w->focusProxy() : w;
-    }
-
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<WebEngineSurface> m_surface;
 };
 
 void TestPaste::initTestCase()
 {
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(900, 700);
-    m_surface = std::make_unique<WebEngineSurface>(m_window.get());
-    m_surface->widget()->resize(900, 700);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openSurface());
 }
 
 // A row per structure kept and per thing of the other program's dropped.

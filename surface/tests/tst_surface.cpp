@@ -1,4 +1,4 @@
-#include "surface/webenginesurface.h"
+#include "testsupport/surfacehost.h"
 #include "testsupport/testfiles.h"
 
 #include <QApplication>
@@ -41,7 +41,7 @@ const QByteArray kFixture = "<!DOCTYPE html>\n"
                             "</body></html>\n";
 } // namespace
 
-class TestSurface final : public QObject
+class TestSurface final : public QObject, SurfaceHost
 {
     Q_OBJECT
 
@@ -69,13 +69,9 @@ private slots:
     void serialisationSurvivesReload();
 
 private:
-    QVariant js(const QString &code);
-    QWidget *inputTarget();
     void clickAt(const QPoint &pos, Qt::MouseButton button = Qt::LeftButton);
     QPoint elementCenter(const QString &id);
 
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<WebEngineSurface> m_surface;
     std::shared_ptr<ScriptedPicker> m_picker;
     std::unique_ptr<QTemporaryDir> m_dir;
     QStringList m_preparedEnvironment;
@@ -125,33 +121,14 @@ void TestSurface::graphicsDevice()
 void TestSurface::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(900, 700);
-    m_surface = std::make_unique<WebEngineSurface>(m_window.get());
-    m_surface->widget()->resize(900, 700);
     m_picker = std::make_shared<ScriptedPicker>();
-    m_surface->setFilePicker(m_picker);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openSurface(m_picker));
 }
 
 void TestSurface::cleanup()
 {
-    m_surface.reset();
-    m_window.reset();
+    closeSurface();
     m_dir.reset();
-}
-
-QVariant TestSurface::js(const QString &code)
-{
-    const std::optional<QVariant> v = m_surface->evaluate(code);
-    return v ? *v : QVariant();
-}
-
-QWidget *TestSurface::inputTarget()
-{
-    QWidget *w = m_surface->widget();
-    return w->focusProxy() ? w->focusProxy() : w;
 }
 
 void TestSurface::clickAt(const QPoint &pos, Qt::MouseButton button)

@@ -1,7 +1,7 @@
 // The surface's own commands: tables, positioning, find, font, view aids,
 // context menu and printing, on the real engine.
 #include "surface/surfacedialogs.h"
-#include "surface/webenginesurface.h"
+#include "testsupport/surfacehost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,7 +39,7 @@ const char kSpanned[] = "<table border=1 id=t><tr><td rowspan=2>a</td><td>b</td>
                         "<tr><td colspan=2>c</td></tr></table>";
 } // namespace
 
-class TestSurfaceCommands final : public QObject
+class TestSurfaceCommands final : public QObject, SurfaceHost
 {
     Q_OBJECT
 
@@ -62,16 +62,6 @@ private slots:
     void printsToPdf();
 
 private:
-    void load(const QString &body)
-    {
-        m_surface->NewDocument();
-        QVERIFY(m_surface->setDocumentHTML(QStringLiteral("<html><body>%1</body></html>").arg(body)));
-    }
-    QVariant js(const QString &code)
-    {
-        const std::optional<QVariant> v = m_surface->evaluate(code);
-        return v ? *v : QVariant();
-    }
     void caretIn(const QString &id)
     {
         js(QStringLiteral(
@@ -102,27 +92,17 @@ private:
     }
     QString body() { return js(QStringLiteral("document.body.innerHTML")).toString(); }
 
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<WebEngineSurface> m_surface;
-    std::shared_ptr<ScriptedFonts> m_picker;
+    std::shared_ptr<ScriptedFonts> m_picker = std::make_shared<ScriptedFonts>();
 };
 
 void TestSurfaceCommands::initTestCase()
 {
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(900, 700);
-    m_surface = std::make_unique<WebEngineSurface>(m_window.get());
-    m_surface->widget()->resize(900, 700);
-    m_picker = std::make_shared<ScriptedFonts>();
-    m_surface->setFilePicker(m_picker);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openSurface(m_picker));
 }
 
 void TestSurfaceCommands::cleanupTestCase()
 {
-    m_surface.reset();
-    m_window.reset();
+    closeSurface();
 }
 
 void TestSurfaceCommands::tables_data()
