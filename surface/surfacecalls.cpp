@@ -289,16 +289,21 @@ QString WebEngineSurface::selectionType() const
     return m_selType;
 }
 
-std::optional<QString> WebEngineSurface::rangeText()
+std::optional<QString> WebEngineSurface::textCall(const QString &code, const QString &field)
 {
-    const Call r = callJs(QStringLiteral("qk.rangeText()"));
+    const Call r = callJs(code);
     if (!r.ok())
         return std::nullopt;
     const QVariantMap m = r.value.toMap();
     applySnapshot(m.value(QStringLiteral("snap")));
     if (!m.value(QStringLiteral("ok")).toBool())
         return std::nullopt;
-    return m.value(QStringLiteral("text")).toString();
+    return m.value(field).toString();
+}
+
+std::optional<QString> WebEngineSurface::rangeText()
+{
+    return textCall(QStringLiteral("qk.rangeText()"), QStringLiteral("text"));
 }
 
 bool WebEngineSurface::pasteAtRange(const QString &html)
@@ -308,14 +313,7 @@ bool WebEngineSurface::pasteAtRange(const QString &html)
 
 std::optional<QString> WebEngineSurface::controlHTML()
 {
-    const Call r = callJs(QStringLiteral("qk.controlHTML()"));
-    if (!r.ok())
-        return std::nullopt;
-    const QVariantMap m = r.value.toMap();
-    applySnapshot(m.value(QStringLiteral("snap")));
-    if (!m.value(QStringLiteral("ok")).toBool())
-        return std::nullopt;
-    return m.value(QStringLiteral("html")).toString();
+    return textCall(QStringLiteral("qk.controlHTML()"), QStringLiteral("html"));
 }
 
 bool WebEngineSurface::pasteOverControl(const QString &html)

@@ -169,6 +169,9 @@ private:
     qint64 loadThroughCopy(const QByteArray &bytes, const QString &folder, bool bom);
     Call callJs(const QString &code, int timeoutMs = 10000);
     bool callJsOk(const QString &code);
+    // A call that answers ok, the page's state and a text in field: the
+    // text, or nothing when the call failed or said it could not.
+    std::optional<QString> textCall(const QString &code, const QString &field);
     bool waitUntil(const std::function<bool()> &done, int timeoutMs);
     // Runs loop until it is quit, the time is up, the renderer stops or the
     // user stops waiting (then true); done tells whether what is waited for

@@ -3,12 +3,7 @@
 // The whole program under test: the real main window with the real editing
 // surface, its dialogs answered from a script. Shared by the tests that drive
 // the program end to end.
-#include "about/entries.h"
-#include "hyperlink/entries.h"
-#include "image/entries.h"
-#include "pageprops/entries.h"
-#include "publish/entries.h"
-#include "shell/inserthtmldialog.h"
+#include "app/offers.h"
 #include "shell/mainform.h"
 #include "surface/webenginesurface.h"
 #include "testsupport/testfiles.h"
@@ -19,19 +14,6 @@
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTest>
-
-// What the dialogs offer the window, registered as the program does it.
-inline ui::menus::Registry programOffers()
-{
-    ui::menus::Registry offers;
-    pageprops::registerEntries(offers);
-    hyperlink::registerEntries(offers);
-    image::registerEntries(offers);
-    shell::registerInsertHtml(offers);
-    publish::registerEntries(offers);
-    about::registerEntries(offers);
-    return offers;
-}
 
 struct TestWindow
 {
