@@ -13,6 +13,9 @@ class QWidget;
 namespace surface {
 class EditSurface;
 }
+namespace ui {
+class PageHost;
+}
 
 // Menu and toolbar items written as data: each says what it is called, what
 // it shows and what it does. The window builds them; each dialog offers its
@@ -32,6 +35,8 @@ enum class Place
     OtherProducts,  // Help, between its separators
     AboutProgram,   // Help, last
     InsertButtons,  // the Standard toolbar, after Find
+    SiteFiles,      // File, after the recent pages
+    Panels,         // View, after its page views
 };
 
 // One item of a menu or a toolbar, as the user meets it.
@@ -76,6 +81,8 @@ struct Window
 {
     surface::EditSurface *surface = nullptr;
     QWidget *widget = nullptr;
+    // What works beyond the page (the site) asks of the window.
+    PageHost *host = nullptr;
 };
 
 // Items for one window, made as it builds its menus and toolbars.
