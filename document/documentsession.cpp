@@ -180,6 +180,65 @@ void DocumentSession::openPath(const QString &path)
     refreshTitle();
 }
 
+void DocumentSession::followSiteRename(const QString &newPath, const QList<QPair<QString, QString>> &changes)
+{
+    const QString path = m_surface->CurrentDocumentPath();
+    if (path.isEmpty() || newPath.isEmpty())
+        return;
+    const BusyGuard busy(m_busy);
+    flushEdits(); // the source pane's typing is part of what follows
+    const QString target = QFileInfo(newPath).absoluteFilePath();
+    const bool moved = target != QFileInfo(path).absoluteFilePath();
+    const bool modified = m_surface->IsDirty();
+    if (!modified && (moved || changes.isEmpty())) {
+        // Nothing of the user's to carry: the page as it is on disk now.
+        emit aboutToChangeDocument();
+        if (m_surface->LoadDocument(target, false) == codes::Ok) {
+            m_onDisk = stampOf(target);
+            emit pageOnDisk(target);
+        }
+        refreshTitle();
+        return;
+    }
+    const DocumentRead read = m_surface->readDocument();
+    if (!read.ok) {
+        m_prompts->error(tr("The page shown could not follow the renamed files (%1). Its file has been "
+                            "changed; what it shows is kept and is written at the next save.")
+                             .arg(read.error));
+        return;
+    }
+    const QString text = withAddressesChanged(read.text, path, changes);
+    emit aboutToChangeDocument();
+    if (moved) {
+        // The edits go on at the page's new place, not written there yet.
+        if (m_surface->loadRecovered(target, text)) {
+            m_onDisk = stampOf(target);
+            refreshTitle();
+        }
+        return;
+    }
+    if (text == read.text || m_surface->applySource(text, m_surface->caretElement()) != codes::Ok)
+        return;
+    m_onDisk = stampOf(path);
+    if (!modified) {
+        // The page is as its file is now: nothing for the user to save, and
+        // Undo still brings the old addresses back.
+        QFile file(path);
+        const DocumentRead now = m_surface->readDocument();
+        if (now.ok && file.open(QIODevice::ReadOnly)) {
+            SavedDocument saved;
+            saved.path = path;
+            saved.text = text;
+            saved.bytes = file.readAll();
+            saved.charset = read.charset;
+            saved.bom = read.bom;
+            saved.changes = now.changes;
+            m_surface->documentSaved(saved);
+        }
+    }
+    refreshTitle();
+}
+
 bool DocumentSession::save()
 {
     // A page never saved has no file to write to: it is saved as.

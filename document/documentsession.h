@@ -64,6 +64,13 @@ public:
     void addPendingEdits(PendingEdits *edits);
     void removePendingEdits(PendingEdits *edits);
 
+    // Files of the page's site were renamed and the page's file rewritten to
+    // match: the page shown follows, its unsaved edits kept. changes are the
+    // addresses that changed in it (as written before, and now); newPath is
+    // where the page lives now, which differs when it was itself moved.
+    // Where it stays, the change is one step Undo takes back.
+    void followSiteRename(const QString &newPath, const QList<QPair<QString, QString>> &changes);
+
     // Copies left by a program that crashed, offered one by one.
     void offerRecovery();
     // A copy of a changed page now, as when the user leaves for another

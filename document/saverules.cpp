@@ -189,4 +189,21 @@ QString saveMessage(qint64 code)
                                             : sharedMessage(code);
 }
 
+QString withAddressesChanged(const QString &text, const QString &pagePath,
+                             const QList<QPair<QString, QString>> &changes)
+{
+    QString out = text;
+    const QList<pathrel::Reference> references = pathrel::listReferences(text, pagePath);
+    // From the end, so that the offsets before each change still hold.
+    for (auto r = references.crbegin(); r != references.crend(); ++r) {
+        for (const auto &[old, value] : changes) {
+            if (r->value == old) {
+                out.replace(r->offset, r->length, value);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace document

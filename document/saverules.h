@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // What the page's handling decides without the page: its fixed texts, the
@@ -45,6 +47,12 @@ struct EncodedPage
     PageEncoding encoding; // what the bytes are in now
 };
 EncodedPage encodePage(const QString &html, const PageEncoding &encoding);
+
+// The page's text after files of its site were renamed: every reference
+// written as one of the changes' first texts is written as its second, and
+// every other character stays. pagePath is the page's file.
+QString withAddressesChanged(const QString &text, const QString &pagePath,
+                             const QList<QPair<QString, QString>> &changes);
 
 // Failure code of a file error, for the save error box.
 qint64 saveErrorCode(int fileError, int osError, bool folderExists);

@@ -11,6 +11,7 @@
 #include "shell/sourceview.h"
 #include "shell/startvalues.h"
 #include "shell/windowprompts.h"
+#include "surface/pagetext.h"
 #include "surface/spelling.h"
 #include "uikit/browse.h"
 #include "uikit/uiseam.h"
@@ -319,7 +320,7 @@ void MainForm::buildMenus()
           separator("sep3"),
           placeFor(Place::AboutProgram)}},
     };
-    const ui::menus::Window here{surface(), this};
+    const ui::menus::Window here{surface(), this, this};
     for (Menu menu : menus) {
         menu.entries = withOffers(menu.entries, m_offers, here);
         const std::function<void()> refresh = addMenu(menuBar(), this, menu);
@@ -389,7 +390,7 @@ void MainForm::buildToolbars()
     };
     QToolBar *standardBar = addToolBar(tr("Standard"));
     standardBar->setObjectName(QStringLiteral("Toolbar2"));
-    for (const Entry &e : withOffers(standard, m_offers, {surface(), this}))
+    for (const Entry &e : withOffers(standard, m_offers, {surface(), this, this}))
         addEntry(standardBar, this, e);
 
     addToolBarBreak();
@@ -682,6 +683,53 @@ void MainForm::open()
     m_session->open();
 }
 
+QString MainForm::pagePath() const
+{
+    return surface()->CurrentDocumentPath();
+}
+
+bool MainForm::pageModified() const
+{
+    return surface()->IsDirty();
+}
+
+bool MainForm::openPage(const QString &path)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo(pagePath()).absoluteFilePath() == target && !pagePath().isEmpty())
+        return true;
+    m_session->open(target);
+    return QFileInfo(pagePath()).absoluteFilePath() == target;
+}
+
+void MainForm::showPlace(qsizetype offset)
+{
+    const DocumentRead read = surface()->readDocument();
+    if (!read.ok)
+        return;
+    surface()->caretToElement(surface::elementAtOffset(read.text, offset));
+    surface()->widget()->setFocus();
+}
+
+void MainForm::siteRenamed(const QString &from, const QString &to, const QList<ui::AddressChange> &changes)
+{
+    const QString page = QFileInfo(pagePath()).absoluteFilePath();
+    if (pagePath().isEmpty())
+        return;
+    // The page moves with a renamed folder that holds it.
+    QString newPath = page;
+    if (page == from)
+        newPath = to;
+    else if (page.startsWith(from + u'/'))
+        newPath = to + page.mid(from.size());
+    if (newPath == page && changes.isEmpty())
+        return;
+    QList<QPair<QString, QString>> pairs;
+    for (const ui::AddressChange &c : changes)
+        pairs.append({c.old, c.value});
+    m_session->followSiteRename(newPath, pairs);
+}
+
 bool MainForm::savePage(bool saveAs)
 {
     return saveAs ? m_session->saveAs() : m_session->save();
@@ -774,7 +822,8 @@ void MainForm::takeDroppedFiles(const QStringList &paths)
             type.inherits(QStringLiteral("application/xhtml+xml")))
             pages << path;
         else if (const ui::menus::DropTaker take = m_offers.dropTaker(type.name()))
-            take({surface(), this}, path); // into the page shown now, before a dropped page may replace it
+            take({surface(), this, this},
+                 path); // into the page shown now, before a dropped page may replace it
         else
             others << QFileInfo(path).fileName();
     }
@@ -817,7 +866,7 @@ void MainForm::pastePicture()
     }
     // In through the road of a dropped picture, as Insert Image composes one.
     if (const ui::menus::DropTaker take = m_offers.dropTaker(QStringLiteral("image/png")))
-        take({surface(), this}, path);
+        take({surface(), this, this}, path);
 }
 
 void MainForm::exit()

@@ -3,6 +3,7 @@
 #include "shell/commands.h"
 #include "surface/editsurface.h"
 #include "uikit/menuentry.h"
+#include "uikit/pagehost.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -37,7 +38,7 @@ class SourceView;
 
 // The editor's one main window: menus, toolbars, font boxes, status bar and
 // the editing surface, and the handling of the one page being edited.
-class MainForm final : public QMainWindow
+class MainForm final : public QMainWindow, public ui::PageHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainForm)
@@ -64,6 +65,14 @@ public:
     document::DocumentSession *session() const { return m_session; }
     // The page's text pane; null until first shown.
     SourceView *sourceView() const { return m_source; }
+    // What the site panel asks of the window.
+    QMainWindow *mainWindow() override { return this; }
+    QString pagePath() const override;
+    bool pageModified() const override;
+    bool openPage(const QString &path) override;
+    void showPlace(qsizetype offset) override;
+    void siteRenamed(const QString &from, const QString &to,
+                     const QList<ui::AddressChange> &changes) override;
     // For tests: where the Caps Lock state comes from.
     void setCapsLockReader(std::function<std::optional<bool>()> reader);
 

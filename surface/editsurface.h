@@ -304,6 +304,13 @@ public:
     // The element holding the caret, numbered in document order (-1 when
     // none).
     virtual int caretElement() = 0;
+    // Puts the caret in the element numbered index (as caretElement counts)
+    // and scrolls it into view; false when there is no such element.
+    virtual bool caretToElement(int index)
+    {
+        Q_UNUSED(index);
+        return false;
+    }
     // Starts showing html and returns at once; DocumentComplete follows.
     virtual void beginDocumentHTML(const QString &html) = 0;
     // Shows the text of a recovery copy as the changed page at pagePath ("" for

@@ -234,6 +234,11 @@ void WebEngineSurface::scheduleDisplayChanged()
         Qt::QueuedConnection);
 }
 
+bool WebEngineSurface::caretToElement(int index)
+{
+    return m_ready && index >= 0 && callJsOk(QStringLiteral("qk.caretToElement(%1)").arg(index));
+}
+
 int WebEngineSurface::caretElement()
 {
     const Call r = callJs(QStringLiteral("qk.caretElement()"));

@@ -61,6 +61,7 @@ public:
     bool setDocumentHTML(const QString &html) override;
     qint64 applySource(const QString &html, int caretElement) override;
     int caretElement() override;
+    bool caretToElement(int index) override;
     void beginDocumentHTML(const QString &html) override;
     bool loadRecovered(const QString &pagePath, const QString &html) override;
     bool newDocumentAt(const QString &path, const QString &html) override;

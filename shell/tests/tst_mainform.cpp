@@ -98,6 +98,8 @@ private slots:
     void droppedFile();
     void droppedPictureGoesWhereItFalls();
     void capsLockReadFromTheXServer();
+    void pageFollowsSiteRename_data();
+    void pageFollowsSiteRename();
 
 private:
     void drop(MainForm &form, const QString &path, QPoint at);
@@ -802,3 +804,64 @@ int main(int argc, char *argv[])
 }
 
 #include "tst_mainform.moc"
+
+// The site panel renamed a picture, or moved the folder the page is in, and
+// rewrote the page's file: the page shown follows, with the user's edits.
+void TestMainForm::pageFollowsSiteRename_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("folderMoved");
+    QTest::newRow("unchanged page") << false << false;
+    QTest::newRow("page with edits") << true << false;
+    QTest::newRow("unchanged page, folder moved") << false << true;
+    QTest::newRow("page with edits, folder moved") << true << true;
+}
+
+void TestMainForm::pageFollowsSiteRename()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, folderMoved);
+    const QString folder = m_dir->filePath(QStringLiteral("site")),
+                  moved = m_dir->filePath(QStringLiteral("moved"));
+    const QString page = folder + QStringLiteral("/index.html");
+    const QByteArray before =
+        "<html><head><title>Home</title></head><body>\n<P>Pic <IMG SRC=a.png ALT=x></P>\n"
+        "<p id=\"e\">end</p></body></html>";
+    QByteArray after = before;
+    after.replace("SRC=a.png", "SRC=b.png");
+    writeTestFile(page, before);
+    writeTestFile(folder + QStringLiteral("/a.png"), "png");
+    QVERIFY(m_window.open());
+    m_window.openPage(page);
+    if (edited) {
+        QVERIFY(form->surface()->collapseSelection(false));
+        makeDirty(QStringLiteral("<i>mine</i>"));
+    }
+    // What the panel leaves on disk, then tells the window.
+    QVERIFY(QFile::rename(folder + QStringLiteral("/a.png"), folder + QStringLiteral("/b.png")));
+    writeTestFile(page, after);
+    const QString shownPath = folderMoved ? moved + QStringLiteral("/index.html") : page;
+    if (folderMoved) {
+        QVERIFY(QDir().rename(folder, moved));
+        form->siteRenamed(folder, moved, {{QStringLiteral("a.png"), QStringLiteral("b.png")}});
+    } else {
+        form->siteRenamed(folder + QStringLiteral("/a.png"), folder + QStringLiteral("/b.png"),
+                          {{QStringLiteral("a.png"), QStringLiteral("b.png")}});
+    }
+    QTRY_COMPARE(m_window.js(QStringLiteral("document.images[0].getAttribute('src')")).toString(),
+                 QStringLiteral("b.png"));
+    QCOMPARE(form->surface()->CurrentDocumentPath(), shownPath);
+    QCOMPARE(form->surface()->IsDirty(), edited);
+    QVERIFY(m_script.messagesShown.isEmpty());
+    QVERIFY(form->savePage(false));
+    QVERIFY(m_script.messagesShown.isEmpty()); // not taken for another program's change
+    const QByteArray saved = readTestFile(shownPath);
+    QVERIFY2(edited ? saved.contains("<i>mine</i>") && saved.contains("SRC=b.png") : saved == after,
+             saved.constData());
+    if (!edited && !folderMoved) {
+        // The rename is one step of the page's history.
+        QVERIFY(form->surface()->ExecCommand(DECMD_UNDO).isValid());
+        QTRY_COMPARE(m_window.js(QStringLiteral("document.images[0].getAttribute('src')")).toString(),
+                     QStringLiteral("a.png"));
+    }
+}
