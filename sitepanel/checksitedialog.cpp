@@ -4,6 +4,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -48,6 +49,14 @@ QString findingKindText(site::FindingKind kind)
         return CheckSiteDialog::tr("Nothing refers to it");
     }
     return {};
+}
+
+qsizetype elementStartAt(const QString &text, qsizetype offset)
+{
+    for (qsizetype i = std::min(offset, text.size() - 1); i >= 0; --i)
+        if (text[i] == u'<' && i + 1 < text.size() && text[i + 1].isLetter())
+            return i;
+    return offset;
 }
 
 CheckSiteDialog::CheckSiteDialog(ui::PageHost &host, const QString &siteFolder, QWidget *parent)
@@ -174,8 +183,14 @@ void CheckSiteDialog::choose(QTreeWidgetItem *item)
     const QString file = item->data(0, kFileRole).toString();
     if (site::kindOfFile(file) != site::FileKind::Page)
         return;
-    if (m_host.openPage(file))
-        m_host.showPlace(item->data(0, kOffsetRole).toLongLong());
+    if (!m_host.openPage(file))
+        return;
+    // A finding points at the address itself; the window is shown the
+    // element that carries it.
+    const qsizetype offset = item->data(0, kOffsetRole).toLongLong();
+    QFile page(file);
+    m_host.showPlace(page.open(QIODevice::ReadOnly) ? elementStartAt(site::fileText(page.readAll()), offset)
+                                                    : offset);
 }
 
 } // namespace sitepanel

@@ -25,6 +25,11 @@ namespace sitepanel {
 // The kind of a finding in words.
 QString findingKindText(site::FindingKind kind);
 
+// Where the element begins whose start tag holds offset of a page's text (an
+// address stands inside its tag, a style sheet's url() inside its style
+// element): the place the window shows.
+qsizetype elementStartAt(const QString &text, qsizetype offset);
+
 // File > Check Site: reads and checks the site in a worker thread, then lists
 // what would break on a server; choosing a finding shows its place in the
 // page.

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -35,6 +36,17 @@ QString shown(const QString &path, const QString &siteFolder)
 QString clean(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// The user's trash, with the two folders a file moved there needs; false
+// when it cannot be made.
+bool trashReady()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return false;
+    const QDir trash(data + QLatin1StringView("/Trash"));
+    return trash.mkpath(QStringLiteral("files")) && trash.mkpath(QStringLiteral("info"));
 }
 
 // How long a scan may take before its progress shows: a small site reads in
@@ -153,9 +165,9 @@ QStringList changeSummary(const site::RenamePlan &plan, const QString &siteFolde
 {
     QStringList lines;
     for (const site::FileChange &change : plan.changes)
-        lines << (change.references == 1 ? tr("%1: 1 reference") : tr("%1: %2 references"))
-                     .arg(shown(change.file, siteFolder))
-                     .arg(change.references);
+        lines << (change.references == 1
+                      ? tr("%1: 1 reference").arg(shown(change.file, siteFolder))
+                      : tr("%1: %2 references").arg(shown(change.file, siteFolder)).arg(change.references));
     return lines;
 }
 
@@ -221,8 +233,12 @@ bool deleteFromSite(ui::PageHost &host, const QString &siteFolder, const QString
                        referring.isEmpty() ? QMessageBox::Question : QMessageBox::Warning) !=
         QMessageBox::Yes)
         return false;
-    // Never deleted for good: a file the trash cannot take stays.
-    if (!QFile::moveToTrash(target)) {
+    // Never deleted for good: a file the trash cannot take stays. The trash
+    // is made ready first: where it cannot be, Qt's own move would put the
+    // file into a "files" folder of the working directory and call that a
+    // success.
+    QString inTrash;
+    if (!trashReady() || !QFile::moveToTrash(target, &inTrash)) {
         ui::messageBox(parent,
                        tr("%1 cannot be moved to the trash (there is no trash for it here, or it cannot be "
                           "moved). Nothing was deleted.")
