@@ -88,6 +88,7 @@ private slots:
     void checkSite_data();
     void checkSite();
     void cancelRunningCheck();
+    void finishesARenameCutShort();
 
 private:
     QString site(const QString &name = {}) const
@@ -452,6 +453,29 @@ void TestSitePanel::cancelRunningCheck()
     again->reject();
     QVERIFY(!guard || !guard->running());
     delete dialog;
+}
+
+void TestSitePanel::finishesARenameCutShort()
+{
+    const site::Model model = site::scanSite(site());
+    const site::RenamePlan plan = site::planRename(model, site(u"logo.gif"_s), site(u"lua-logo.gif"_s));
+    // The program stops after the first page is written, as a kill would.
+    try {
+        site::applyRename(plan, sitepanel::journalFolder(), [](int step) {
+            if (step == 1)
+                throw 1;
+        });
+    } catch (int) {
+    }
+    QVERIFY(QFileInfo::exists(sitepanel::journalFolder() + u"/rename.journal"_s));
+    sitepanel::finishInterruptedRename(&m_host->window);
+    QCOMPARE(m_script.messagesShown.size(), 1);
+    QVERIFY(m_script.messagesShown[0].contains(u"completed"_s));
+    QVERIFY(QFileInfo::exists(site(u"lua-logo.gif"_s)));
+    QVERIFY(bytesOf(site(u"index.html"_s)).contains("\"lua-logo.gif\""));
+    // Nothing left to finish: nothing to say.
+    sitepanel::finishInterruptedRename(&m_host->window);
+    QCOMPARE(m_script.messagesShown.size(), 1);
 }
 
 QTEST_MAIN(TestSitePanel)
