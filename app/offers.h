@@ -9,6 +9,7 @@
 #include "pageprops/entries.h"
 #include "publish/entries.h"
 #include "shell/inserthtmldialog.h"
+#include "sitepanel/entries.h"
 #include "uikit/menuentry.h"
 
 // The order here is the items' order where they share a place.
@@ -20,6 +21,7 @@ inline ui::menus::Registry programOffers()
     image::registerEntries(offers);
     shell::registerInsertHtml(offers);
     publish::registerEntries(offers);
+    sitepanel::registerEntries(offers);
     about::registerEntries(offers);
     return offers;
 }

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -159,6 +160,30 @@ QString saveFile(QWidget *parent, const QString &title, const QString &filter, c
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder)
+{
+    if (g_script) {
+        ++g_script->foldersAsked;
+        g_script->lastStartFolder = startFolder;
+        return g_script->folderAnswers.isEmpty() ? QString() : g_script->folderAnswers.takeFirst();
+    }
+    return QFileDialog::getExistingDirectory(parent, title, startFolder);
+}
+
+std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                               const QString &initial)
+{
+    if (g_script) {
+        g_script->textsAsked << label + u'|' + initial;
+        const QString answer =
+            g_script->textAnswers.isEmpty() ? QString() : g_script->textAnswers.takeFirst();
+        return answer.isNull() ? std::nullopt : std::optional<QString>(answer);
+    }
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 std::optional<QColor> pickColor(QWidget *parent, const QColor &initial)

@@ -41,6 +41,14 @@ QString openFile(QWidget *parent, const QString &title, const QString &filter, i
 QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &startPath,
                  const QString &defaultSuffix = QString());
 
+// A folder chosen, or empty when the dialog was cancelled.
+QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder);
+
+// A line of text the user typed (initial stands in the box, selected), or
+// nothing when the box was cancelled.
+std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                               const QString &initial);
+
 // The colour chosen, or nothing when the dialog was cancelled.
 std::optional<QColor> pickColor(QWidget *parent, const QColor &initial);
 
@@ -56,6 +64,10 @@ struct Script
     QStringList fileAnswers;
     QList<QColor> colorAnswers;
     QList<int> choiceAnswers;
+    // Typed lines (a null string is a cancel) and folders picked ("" is a
+    // cancel).
+    QStringList textAnswers;
+    QStringList folderAnswers;
     // What was asked, for the tests to check.
     QStringList messagesShown;
     QList<QMessageBox::Icon> iconsShown;
@@ -63,6 +75,8 @@ struct Script
     QString lastFilter;
     int lastFilterIndex = 0;
     QString lastStartFolder;
+    QStringList textsAsked; // the labels of the text boxes, with their initial text after "|"
+    int foldersAsked = 0;
     QStringList opened; // targets given to ShellOpen
     // Answers to the offer to stop a long wait (none: keep waiting), and how
     // often it was made.
