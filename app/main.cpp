@@ -1,6 +1,7 @@
 #include "app/offers.h"
 #include "quillonkiv_config.h"
 #include "shell/program.h"
+#include "sitepanel/siteactions.h"
 #include "surface/webenginesurface.h"
 
 #include <QApplication>
@@ -17,6 +18,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillon Kiv"));
     QApplication::setOrganizationName(QStringLiteral("QNKV"));
     QApplication::setApplicationVersion(QStringLiteral(QK_VERSION));
+    // A rename of site files cut short by a crash is finished or undone
+    // before any page of the site is opened.
+    sitepanel::finishInterruptedRename(nullptr);
     shell::Program program([] { return std::make_unique<surface::WebEngineSurface>(); }, programOffers());
     if (const std::optional<int> code = program.start(QApplication::arguments()))
         return *code;

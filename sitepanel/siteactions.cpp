@@ -88,14 +88,14 @@ void finishInterruptedRename(QWidget *parent)
 
 QString rememberedSiteFolder()
 {
-    QSettings settings;
+    QSettings settings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     settings.beginGroup(QStringLiteral("Site"));
     return settings.value(QStringLiteral("Folder")).toString();
 }
 
 void rememberSiteFolder(const QString &folder)
 {
-    QSettings settings;
+    QSettings settings(QStringLiteral("QNKV"), QStringLiteral("QNKV"));
     settings.beginGroup(QStringLiteral("Site"));
     settings.setValue(QStringLiteral("Folder"), folder);
 }
