@@ -167,10 +167,11 @@ void CheckSiteDialog::showResult()
     m_list->setUpdatesEnabled(true);
     for (int column = KindColumn; column < TextColumn; ++column)
         m_list->resizeColumnToContents(column);
-    m_status->setText(result.findings.isEmpty()
-                          ? tr("Nothing was found that would break on a server.")
-                          : tr("%n finding(s). Choose one to see its place in the page.", nullptr,
-                               int(result.findings.size())));
+    // Without a translation loaded "%n finding(s)" would show as it is written.
+    const qsizetype found = result.findings.size();
+    m_status->setText(found == 0   ? tr("Nothing was found that would break on a server.")
+                      : found == 1 ? tr("1 finding. Choose it to see its place in the page.")
+                                   : tr("%1 findings. Choose one to see its place in the page.").arg(found));
     if (!items.isEmpty())
         m_list->setCurrentItem(items.constFirst());
     emit checkDone();

@@ -190,7 +190,14 @@ protected:
 
 private:
     static QStringList localFiles(const QDropEvent *e) { return pathrel::localFiles(e->mimeData()->urls()); }
-    static bool takes(const QDropEvent *e) { return !e->source() && !localFiles(e).isEmpty(); }
+    // Files from another program, or from another part of this window (the
+    // site panel's tree); what the page itself drags is the engine's.
+    bool takes(const QDropEvent *e) const
+    {
+        const auto *from = qobject_cast<const QWidget *>(e->source());
+        const bool fromPage = e->source() && (!from || from == this || isAncestorOf(from));
+        return !fromPage && !localFiles(e).isEmpty();
+    }
 
     WebEngineSurface *m_owner;
 };
