@@ -10,6 +10,8 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace pathrel {
@@ -116,16 +118,13 @@ void collectReferences(const GumboNode *node, const QByteArray &utf8, std::vecto
     }
 }
 
-Scan scan(const QString &html)
+Scan scan(const ParsedPage &page)
 {
     Scan s;
-    s.utf8 = html.toUtf8();
-    GumboOutput *parsed =
-        gumbo_parse_with_options(&kGumboDefaultOptions, s.utf8.constData(), size_t(s.utf8.size()));
-    if (!parsed)
+    s.utf8 = page.utf8();
+    if (!page.document())
         return s;
-    collectReferences(parsed->document, s.utf8, s.spans, s.hasBase);
-    gumbo_destroy_output(&kGumboDefaultOptions, parsed);
+    collectReferences(page.document(), s.utf8, s.spans, s.hasBase);
     std::sort(s.spans.begin(), s.spans.end(),
               [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
     // An element the parser opens again (a link still open where a paragraph
@@ -135,6 +134,11 @@ Scan scan(const QString &html)
                   s.spans.end());
     s.parsed = true;
     return s;
+}
+
+Scan scan(const QString &html)
+{
+    return scan(ParsedPage(html));
 }
 
 QString spanText(const Scan &s, const ValueSpan &span)
@@ -384,26 +388,122 @@ QString folderOf(const QString &pagePath)
     return sep == 0 ? QStringLiteral("/") : QDir::cleanPath(pagePath.left(sep));
 }
 
+// The parser's memory, taken in large blocks and given back all at once
+// with the page: a parse makes many small allocations, and freeing them one
+// by one costs as much again as making them.
+class Arena
+{
+public:
+    static void *allocate(void *arena, size_t size) { return static_cast<Arena *>(arena)->take(size); }
+    static void release(void *, void *) {}
+
+private:
+    void *take(size_t size)
+    {
+        size = (size + 15) & ~size_t(15);
+        if (size > kBlock / 4) {
+            // Large requests (the parser's buffers) get a block of their own.
+            big.push_back(std::make_unique<std::byte[]>(size));
+            return big.back().get();
+        }
+        if (blocks.empty() || used + size > kBlock) {
+            blocks.push_back(std::make_unique<std::byte[]>(kBlock));
+            used = 0;
+        }
+        void *p = blocks.back().get() + used;
+        used += size;
+        return p;
+    }
+
+    static constexpr size_t kBlock = 256 * 1024;
+    std::vector<std::unique_ptr<std::byte[]>> blocks;
+    std::vector<std::unique_ptr<std::byte[]>> big;
+    size_t used = 0;
+};
+
 } // namespace
+
+struct ParsedPage::Data
+{
+    QString html;
+    QByteArray utf8;
+    Arena arena;
+    GumboOutput *output = nullptr;
+    bool ascii = true;
+    // Where the last offset asked for stood, in bytes and in units.
+    qsizetype byte = 0;
+    qsizetype unit = 0;
+};
+
+ParsedPage::ParsedPage(const QString &html) : d(std::make_unique<Data>())
+{
+    d->html = html;
+    d->utf8 = html.toUtf8();
+    d->ascii = d->utf8.size() == html.size();
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &Arena::allocate;
+    options.deallocator = &Arena::release;
+    options.userdata = &d->arena;
+    // The parse errors are not read: none are kept, which spares most of the
+    // parser's allocations on an old page.
+    options.max_errors = 0;
+    d->output = gumbo_parse_with_options(&options, d->utf8.constData(), size_t(d->utf8.size()));
+}
+
+// The parse is dropped with the arena that holds all of it.
+ParsedPage::~ParsedPage() = default;
+
+const QString &ParsedPage::html() const
+{
+    return d->html;
+}
+
+const QByteArray &ParsedPage::utf8() const
+{
+    return d->utf8;
+}
+
+const GumboInternalNode *ParsedPage::document() const
+{
+    return d->output ? d->output->document : nullptr;
+}
+
+qsizetype ParsedPage::textOffset(qsizetype byteOffset) const
+{
+    if (d->ascii)
+        return byteOffset;
+    // A character takes one unit for its first byte, and one more when it
+    // takes four bytes (a surrogate pair); continuation bytes take none.
+    const auto units = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return ((b & 0xC0) != 0x80 ? 1 : 0) + ((b & 0xF8) == 0xF0 ? 1 : 0);
+    };
+    const char *bytes = d->utf8.constData();
+    for (; d->byte < byteOffset; ++d->byte)
+        d->unit += units(bytes[d->byte]);
+    while (d->byte > byteOffset)
+        d->unit -= units(bytes[--d->byte]);
+    return d->unit;
+}
 
 QList<Reference> listReferences(const QString &html, const QString &pagePath)
 {
+    return listReferences(ParsedPage(html), pagePath);
+}
+
+QList<Reference> listReferences(const ParsedPage &page, const QString &pagePath)
+{
     QList<Reference> out;
-    const Scan s = scan(html);
+    const Scan s = scan(page);
     if (!s.parsed)
         return out;
+    const QString &html = page.html();
     // Relative addresses in a page with a base element resolve against it.
     const QString folder = s.hasBase ? QString() : folderOf(pagePath);
-    // The parser counts in UTF-8 bytes, the text in UTF-16 units; the spans
-    // come in text order, so one walk through the bytes converts them.
-    int byte = 0;
-    qsizetype unit = 0;
     for (const ValueSpan &span : s.spans) {
-        unit += QString::fromUtf8(s.utf8.constData() + byte, span.start - byte).size();
-        byte = span.start;
-        const qsizetype valueOffset = unit;
-        const QString value = html.mid(
-            valueOffset, QString::fromUtf8(s.utf8.constData() + span.start, span.end - span.start).size());
+        // The parser counts in UTF-8 bytes, the text in UTF-16 units.
+        const qsizetype valueOffset = page.textOffset(span.start);
+        const QString value = html.mid(valueOffset, page.textOffset(span.end) - valueOffset);
         // The addresses are found in the value as a browser reads it (a
         // style attribute holds url(&quot;a.png&quot;)), as the rebase finds
         // them; each is given as written. A value the rebase leaves as

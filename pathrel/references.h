@@ -7,7 +7,10 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+struct GumboInternalNode;
 
 // Every place a page names a file, found once for the whole program: the
 // save's rewrite, the move of a page to another folder, the surface's reading
@@ -46,6 +49,35 @@ struct Reference
 // move finds them; nothing is rewritten. pagePath is the page's file ("" for
 // a page never saved).
 QList<Reference> listReferences(const QString &html, const QString &pagePath);
+
+// A page parsed once for everyone who reads its elements: the references
+// below, and whatever else a caller looks for in the same tree (the site's
+// titles and anchors), so that no page is parsed twice.
+class ParsedPage
+{
+public:
+    explicit ParsedPage(const QString &html);
+    ~ParsedPage();
+    ParsedPage(const ParsedPage &) = delete;
+    ParsedPage &operator=(const ParsedPage &) = delete;
+
+    const QString &html() const;
+    // The text the parser read, whose byte offsets its nodes give.
+    const QByteArray &utf8() const;
+    // The parser's document node; null when the page could not be parsed.
+    // It lives as long as this page.
+    const GumboInternalNode *document() const;
+    // Where byte byteOffset of utf8() stands in html(), in UTF-16 units;
+    // cheapest when asked in text order.
+    qsizetype textOffset(qsizetype byteOffset) const;
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
+// The same as listReferences(page.html(), pagePath), from the parse at hand.
+QList<Reference> listReferences(const ParsedPage &page, const QString &pagePath);
 
 struct RewriteOptions
 {

@@ -1,42 +1,52 @@
-#include "site/sitemodel.h"
+#include "site/pagereferences.h"
 
 #include "pathrel/references.h"
 
 namespace site {
+namespace {
+
+ReferenceKind kindOf(pathrel::ReferenceKind kind)
+{
+    switch (kind) {
+    case pathrel::ReferenceKind::Src:
+        return ReferenceKind::Src;
+    case pathrel::ReferenceKind::Href:
+        return ReferenceKind::Href;
+    case pathrel::ReferenceKind::Background:
+        return ReferenceKind::Background;
+    case pathrel::ReferenceKind::Srcset:
+        return ReferenceKind::Srcset;
+    case pathrel::ReferenceKind::CssUrl:
+        return ReferenceKind::CssUrl;
+    case pathrel::ReferenceKind::Link:
+        return ReferenceKind::Link;
+    }
+    return ReferenceKind::Src;
+}
+
+} // namespace
+
+QList<ListedReference> listedReferences(const pathrel::ParsedPage &page, const QString &pagePath)
+{
+    const QList<pathrel::Reference> found = pathrel::listReferences(page, pagePath);
+    QList<ListedReference> out;
+    out.reserve(found.size());
+    for (const pathrel::Reference &r : found)
+        out.append({kindOf(r.kind), r.value, r.offset, r.length});
+    return out;
+}
+
+QList<ListedReference> SaveReferenceLister::operator()(const QString &html, const QString &pagePath) const
+{
+    return listedReferences(pathrel::ParsedPage(html), pagePath);
+}
 
 // The site reads a page's references with the same call the save rewrites
 // them with, so that what the check reports and what a rename changes are
 // what the save would see.
 ReferenceLister pageReferenceLister()
 {
-    return [](const QString &html, const QString &pagePath) {
-        QList<ListedReference> out;
-        for (const pathrel::Reference &r : pathrel::listReferences(html, pagePath)) {
-            ReferenceKind kind = ReferenceKind::Src;
-            switch (r.kind) {
-            case pathrel::ReferenceKind::Src:
-                kind = ReferenceKind::Src;
-                break;
-            case pathrel::ReferenceKind::Href:
-                kind = ReferenceKind::Href;
-                break;
-            case pathrel::ReferenceKind::Background:
-                kind = ReferenceKind::Background;
-                break;
-            case pathrel::ReferenceKind::Srcset:
-                kind = ReferenceKind::Srcset;
-                break;
-            case pathrel::ReferenceKind::CssUrl:
-                kind = ReferenceKind::CssUrl;
-                break;
-            case pathrel::ReferenceKind::Link:
-                kind = ReferenceKind::Link;
-                break;
-            }
-            out.append({kind, r.value, r.offset, r.length});
-        }
-        return out;
-    };
+    return SaveReferenceLister{};
 }
 
 } // namespace site

@@ -1,13 +1,15 @@
 #include "site/sitemodel.h"
 
+#include "site/pagereferences.h"
+
 #include "pathrel/cssreferences.h"
 #include "pathrel/references.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
@@ -15,6 +17,9 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 namespace site {
@@ -55,6 +60,18 @@ QString fileText(const QByteArray &bytes, bool *utf8)
     if (utf8)
         *utf8 = isUtf8;
     return isUtf8 ? text : QString::fromLatin1(bytes);
+}
+
+QByteArray contentFingerprint(const QByteArray &bytes)
+{
+    // Two 64-bit hashes with seeds of their own: a change a person or
+    // program makes to a file does not keep both. The journal, which must
+    // prove its copies whole on disk, keeps a cryptographic hash instead.
+    QByteArray out(16, Qt::Uninitialized);
+    const quint64 halves[] = {quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0x5157696b)),
+                              quint64(qHashBits(bytes.constData(), size_t(bytes.size()), 0x4b69765f))};
+    std::memcpy(out.data(), halves, sizeof halves);
+    return out;
 }
 
 QString decodedAddressPath(const QString &pathPart)
@@ -99,14 +116,10 @@ QString decodedAddressPath(const QString &pathPart)
 
 namespace {
 
-QByteArray hashOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-}
-
 // The form, target, fragment and query of one address written in the file
 // at sourcePath.
-void resolve(Reference &ref, const QString &sourcePath, const QString &siteFolder)
+void resolve(Reference &ref, const QString &sourcePath, const QString &sourceFolder,
+             const QString &siteFolder)
 {
     const QString &value = ref.value;
     qsizetype cut = value.size();
@@ -155,7 +168,7 @@ void resolve(Reference &ref, const QString &sourcePath, const QString &siteFolde
         ref.target = QDir::cleanPath(siteFolder + path);
     } else {
         ref.form = Form::Relative;
-        ref.target = QDir::cleanPath(QFileInfo(sourcePath).absolutePath() + u'/' + path);
+        ref.target = QDir::cleanPath(sourceFolder + u'/' + path);
     }
 }
 
@@ -180,21 +193,16 @@ private:
 };
 
 // What the check asks of a page's elements: its title, the names of its
-// places, its pictures without alt text. The parse is only read from, never
-// written back, so gumbo's byte offsets (in the UTF-8 of the text) are turned
-// into offsets in the text only for what is kept.
-void readPageFacts(SiteFile &file, const QString &text)
+// places, its pictures without alt text, read from the parse the references
+// were listed from.
+void readPageFacts(SiteFile &file, const pathrel::ParsedPage &page)
 {
-    const QByteArray utf8 = text.toUtf8();
-    // The parse errors are not read: none are kept, which spares most of
-    // the parser's allocations on an old page.
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0;
-    GumboOutput *parsed = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
-    if (!parsed)
+    const auto *document = static_cast<const GumboNode *>(page.document());
+    if (!document)
         return;
+    const QByteArray &utf8 = page.utf8();
     file.hasTitle = false;
-    std::vector<const GumboNode *> stack{parsed->document};
+    std::vector<const GumboNode *> stack{document};
     while (!stack.empty()) {
         const GumboNode *n = stack.back();
         stack.pop_back();
@@ -222,15 +230,60 @@ void readPageFacts(SiteFile &file, const QString &text)
                 const auto start = qsizetype(el.start_pos.offset);
                 const QString tag =
                     QString::fromUtf8(utf8.constData() + start, qsizetype(el.original_tag.length));
-                file.picturesWithoutAlt.append({QString::fromUtf8(utf8.constData(), start).size(),
-                                                int(el.start_pos.line), tag.simplified()});
+                file.picturesWithoutAlt.append(
+                    {page.textOffset(start), int(el.start_pos.line), tag.simplified()});
             }
         }
         if (kids)
             for (unsigned i = kids->length; i-- > 0;)
                 stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
     }
-    gumbo_destroy_output(&options, parsed);
+}
+
+// Reads one page or style sheet of the site at siteFolder: its facts into
+// file, its references into out.
+void scanFile(SiteFile &file, int index, const QString &siteFolder, const ReferenceLister &lister,
+              bool saveLister, QList<Reference> &out)
+{
+    QFile in(file.path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        file.readable = false;
+        return;
+    }
+    const QByteArray bytes = in.readAll();
+    file.hash = contentFingerprint(bytes);
+    const QString text = fileText(bytes, &file.utf8);
+    QList<ListedReference> listed;
+    if (file.kind == FileKind::Page) {
+        const pathrel::ParsedPage page(text);
+        if (saveLister)
+            listed = listedReferences(page, file.path);
+        else if (lister)
+            listed = lister(text, file.path);
+        readPageFacts(file, page);
+    } else {
+        for (const pathrel::CssAddress &a : pathrel::cssAddresses(text))
+            listed.append({ReferenceKind::SheetUrl, a.value, a.offset, a.length});
+    }
+    const Lines lines(text);
+    const QString sourceFolder = QFileInfo(file.path).absolutePath();
+    out.reserve(listed.size());
+    for (const ListedReference &l : listed) {
+        Reference ref;
+        ref.source = index;
+        ref.kind = l.kind;
+        ref.value = l.value;
+        ref.offset = l.offset;
+        ref.length = l.length;
+        ref.line = lines.at(l.offset);
+        resolve(ref, file.path, sourceFolder, siteFolder);
+        if (file.hasBase && (ref.form == Form::Relative || ref.form == Form::SiteRoot)) {
+            // Where these lead depends on the base address, which may be anywhere.
+            ref.form = Form::External;
+            ref.target.clear();
+        }
+        out.append(ref);
+    }
 }
 
 } // namespace
@@ -278,52 +331,51 @@ Model scanSite(const QString &folder, const ReferenceLister &lister, const Progr
     for (int i = 0; i < model.files.size(); ++i)
         model.fileByPath.insert(model.files[i].path, i);
 
+    // The save's own reader lists the references from the parse the page's
+    // other facts come from: each page is parsed once. It is also known to
+    // be safe on several threads at once; a reader given by the caller is
+    // called on the caller's thread only.
+    const bool saveLister = lister.target<SaveReferenceLister>() != nullptr;
     const int total = int(model.files.size());
-    for (int i = 0; i < total; ++i) {
-        if (progress.cancel && progress.cancel->load()) {
-            model.cancelled = true;
-            break;
-        }
-        if (progress.report)
-            progress.report(i, total);
-        SiteFile &file = model.files[i];
-        if (file.kind != FileKind::Page && file.kind != FileKind::StyleSheet)
-            continue;
-        QFile in(file.path);
-        if (!in.open(QIODevice::ReadOnly)) {
-            file.readable = false;
-            continue;
-        }
-        const QByteArray bytes = in.readAll();
-        file.hash = hashOf(bytes);
-        const QString text = fileText(bytes, &file.utf8);
-        QList<ListedReference> listed;
-        if (file.kind == FileKind::Page) {
-            if (lister)
-                listed = lister(text, file.path);
-            readPageFacts(file, text);
-        } else {
-            for (const pathrel::CssAddress &a : pathrel::cssAddresses(text))
-                listed.append({ReferenceKind::SheetUrl, a.value, a.offset, a.length});
-        }
-        const Lines lines(text);
-        for (const ListedReference &l : listed) {
-            Reference ref;
-            ref.source = i;
-            ref.kind = l.kind;
-            ref.value = l.value;
-            ref.offset = l.offset;
-            ref.length = l.length;
-            ref.line = lines.at(l.offset);
-            resolve(ref, file.path, model.folder);
-            if (file.hasBase && (ref.form == Form::Relative || ref.form == Form::SiteRoot)) {
-                // Where these lead depends on the base address, which may be anywhere.
-                ref.form = Form::External;
-                ref.target.clear();
+    std::vector<int> toRead;
+    for (int i = 0; i < total; ++i)
+        if (model.files[i].kind == FileKind::Page || model.files[i].kind == FileKind::StyleSheet)
+            toRead.push_back(i);
+    std::vector<QList<Reference>> found(static_cast<size_t>(total));
+    std::atomic_int next = 0;
+    std::atomic_int read = 0;
+    std::atomic_bool stopped = progress.cancel && progress.cancel->load();
+    // Each thread takes the next file to read; every file's results go to
+    // its own place, joined in the files' order afterwards, so that the model
+    // is the same whichever thread read what.
+    const auto work = [&](bool reports) {
+        for (int at; (at = next.fetch_add(1)) < int(toRead.size());) {
+            if (stopped.load() || (progress.cancel && progress.cancel->load())) {
+                stopped = true;
+                return;
             }
-            model.references.append(ref);
+            if (reports && progress.report)
+                progress.report(total - int(toRead.size()) + read.load(), total);
+            const int i = toRead[size_t(at)];
+            scanFile(model.files[i], i, model.folder, lister, saveLister, found[size_t(i)]);
+            ++read;
         }
-    }
+    };
+    const unsigned threads =
+        saveLister ? std::clamp(std::thread::hardware_concurrency(), 1u, 4u) : 1u; // beyond 4, the disk leads
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads && t * 8 < toRead.size(); ++t)
+        helpers.emplace_back(work, false);
+    work(true);
+    for (std::thread &t : helpers)
+        t.join();
+    model.cancelled = stopped.load();
+    qsizetype count = 0;
+    for (const QList<Reference> &refs : found)
+        count += refs.size();
+    model.references.reserve(count);
+    for (QList<Reference> &refs : found)
+        model.references.append(std::move(refs));
     if (progress.report && !model.cancelled)
         progress.report(total, total);
     return model;

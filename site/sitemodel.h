@@ -94,8 +94,8 @@ struct SiteFile
     QString path;         // absolute, clean
     QString relativePath; // from the site's folder, "/" separated
     FileKind kind = FileKind::Other;
-    // For pages and style sheets, which are read: the hash of the bytes and
-    // whether the text was read as UTF-8 (else as Latin-1, byte for character).
+    // For pages and style sheets, which are read: the contentFingerprint of
+    // the bytes and whether the text was read as UTF-8 (else as Latin-1, byte for character).
     QByteArray hash;
     bool utf8 = true;
     bool readable = true;
@@ -140,6 +140,11 @@ QStringList filesReferringTo(const Model &model, const QString &path);
 // when the bytes are UTF-8 (a byte order mark kept as a character), else
 // Latin-1.
 QString fileText(const QByteArray &bytes, bool *utf8 = nullptr);
+
+// A fingerprint of a file's bytes, to tell whether the file has changed
+// since it was read; cheap next to reading it. Kept only while the program
+// runs.
+QByteArray contentFingerprint(const QByteArray &bytes);
 
 // The path part of an address decoded once: character references of the page
 // ("&amp;") and then percent escapes.

@@ -299,7 +299,7 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
         if (!readFile(change.file, bytes))
             return failed(tr("%1 cannot be read.").arg(shown), change.file);
         const std::optional<QByteArray> edited =
-            hashOf(bytes) == change.hash ? editedBytes(bytes, change) : std::nullopt;
+            contentFingerprint(bytes) == change.hash ? editedBytes(bytes, change) : std::nullopt;
         if (!edited)
             return failed(tr("%1 has changed since the site was read.").arg(shown), change.file);
         oldBytes.append(bytes);

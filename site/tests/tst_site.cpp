@@ -94,6 +94,7 @@ private slots:
     void check_data();
     void check();
     void progressAndCancel();
+    void readInParallel();
     void rename_data();
     void rename();
     void refusedRename_data();
@@ -251,6 +252,37 @@ void TestSite::progressAndCancel()
     cancel = true;
     QVERIFY(scanSite(QStringLiteral(QK_SITE_FIXTURE), pageReferenceLister(), progress).cancelled);
     QVERIFY(checkSite(m, progress).cancelled);
+}
+
+// A site large enough to be read by several threads gives the model a
+// single reader gives, references and the places of pictures behind text
+// outside ASCII included.
+void TestSite::readInParallel()
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 60; ++i)
+        writeFile(dir.filePath(QStringLiteral("p%1.html").arg(i, 2, 10, QLatin1Char('0'))),
+                  QStringLiteral("<title>\u00e9</title><p>\u20ac %1 \U0001F600</p><img src=\"a%1.png\">"
+                                 "<a href=\"p%2.html#x\" id=x>\u00fc</a>")
+                      .arg(i)
+                      .arg((i + 1) % 60)
+                      .toUtf8());
+    const Model parallel = scanSite(dir.path());
+    const ReferenceLister save = pageReferenceLister();
+    const Model serial =
+        scanSite(dir.path(), [&](const QString &html, const QString &page) { return save(html, page); });
+    QCOMPARE(parallel.references.size(), 120);
+    QCOMPARE(parallel.references.size(), serial.references.size());
+    for (qsizetype i = 0; i < serial.references.size(); ++i) {
+        QCOMPARE(parallel.references[i].source, serial.references[i].source);
+        QCOMPARE(parallel.references[i].value, serial.references[i].value);
+        QCOMPARE(parallel.references[i].offset, serial.references[i].offset);
+    }
+    for (const SiteFile &f : parallel.files) {
+        QCOMPARE(f.picturesWithoutAlt.size(), 1);
+        QVERIFY(textOf(f.path).mid(f.picturesWithoutAlt[0].offset).startsWith(QLatin1StringView("<img src")));
+        QVERIFY(f.anchors.contains(QStringLiteral("x")));
+    }
 }
 
 void TestSite::rename_data()
