@@ -1,5 +1,6 @@
 #include "sitepanel/sitepanel.h"
 
+#include "pathrel/references.h"
 #include "site/sitemodel.h"
 #include "sitepanel/siteactions.h"
 #include "uikit/pagehost.h"
@@ -125,11 +126,12 @@ Qt::DropActions SiteFileModel::supportedDropActions() const
 
 QString SiteFileModel::droppedFile(const QMimeData *data, const QModelIndex &parent, QString *folder) const
 {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().constFirst().isLocalFile())
+    const QStringList files = data && data->hasUrls() ? pathrel::localFiles(data->urls()) : QStringList();
+    if (files.size() != 1 || data->urls().size() != 1)
         return {};
     const QString root = clean(rootPath());
     const QString target = clean(parent.isValid() ? filePath(parent) : root);
-    const QString path = clean(data->urls().constFirst().toLocalFile());
+    const QString path = clean(files.constFirst());
     // Only the site's own files, onto a folder of the site that is not
     // where they are already or inside themselves.
     if (!inside(path, root) || path == root || !inside(target, root) || !QFileInfo(target).isDir() ||

@@ -204,6 +204,8 @@ void TestMainForm::everyMenuItemActs()
                            QGuiApplication::clipboard()->text(),
                            a->isChecked() ? QStringLiteral("checked") : QString(),
                            QString::number(m_script.filesAsked),
+                           QString::number(m_script.foldersAsked),
+                           QString::number(m_script.messagesShown.size()),
                            m_script.opened.join(u' '),
                            windows.join(u' ')};
     };
