@@ -10,21 +10,17 @@
 // engine does after the page's own work: rastering, compositing and handing
 // the frame to the window, all of which the person waits for too.
 //
-// The pages are the bodies of the real pages of the test corpora, one after
-// another, until the page has the size asked for.
+// The page is made of the real pages of the test corpora (corpuspage.h).
 #include "surface/webenginesurface.h"
 
 #include "bench/benchutil.h"
+#include "surface/tests/corpuspage.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMimeData>
 #include <QPointer>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,49 +35,10 @@
 
 namespace {
 
-QString bodyOf(const QByteArray &bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString html = utf8.decode(bytes);
-    if (utf8.hasError())
-        html = QString::fromLatin1(bytes); // the corpus's other pages are Latin-1
-    static const QRegularExpression scripts(QStringLiteral("<script\\b.*?</script\\s*>"),
-                                            QRegularExpression::CaseInsensitiveOption |
-                                                QRegularExpression::DotMatchesEverythingOption);
-    html.remove(scripts);
-    qsizetype from = html.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
-    from = from < 0 ? html.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive) : from;
-    from = from < 0 ? 0 : html.indexOf(u'>', from) + 1;
-    qsizetype to = html.lastIndexOf(QLatin1String("</body"), -1, Qt::CaseInsensitive);
-    to = to < from ? html.size() : to;
-    return html.mid(from, to - from);
-}
-
-// The corpus pages' bodies in turn, each round in another order, until the
-// page is `size` bytes.
 QString writeCorpusPage(const QTemporaryDir &dir, const QString &name, qsizetype size)
 {
-    QStringList bodies;
-    for (const char *folder : {QK_SOURCE_DIR "/surface/tests/corpus", QK_SOURCE_DIR "/site/tests/site"}) {
-        const QDir d(QString::fromUtf8(folder));
-        for (const QString &file : d.entryList({QStringLiteral("*.htm*")}, QDir::Files)) {
-            QFile f(d.filePath(file));
-            if (f.open(QIODevice::ReadOnly))
-                bodies << bodyOf(f.readAll());
-        }
-    }
-    QByteArray html =
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Corpus</title></head><body>\n";
-    for (int round = 0; html.size() < size && !bodies.isEmpty(); ++round)
-        for (qsizetype i = 0; i < bodies.size() && html.size() < size; ++i)
-            html += "<div>" + bodies[(i * (round + 1) + round) % bodies.size()].toUtf8() + "</div>\n";
-    html += "</body></html>\n";
     const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    f.write(html);
-    return path;
+    return corpuspage::write(path, QStringLiteral(QK_SOURCE_DIR), size) ? path : QString();
 }
 
 // Puts the caret (or selects a word) in the k-th paragraph fit for `kind`
