@@ -42,11 +42,23 @@ inline QByteArray make(const QString &sourceDir, qsizetype size)
                 bodies << bodyOf(f.readAll());
         }
     }
+    // Some of the pages leave elements open: closed after each page, so that
+    // every page is a child of the body, as the sections of one large page
+    // are, and not nested ever deeper in the page before it. End tags of
+    // elements not open are ignored (never </p>, which would make one); the
+    // last </div> that counts closes the page's own.
+    QByteArray closers;
+    for (const char *tag : {"a", "font", "b", "i", "u", "em", "strong", "tt", "code", "span", "small", "big"})
+        closers += QByteArray("</") + tag + ">";
+    for (int depth = 0; depth < 4; ++depth)
+        closers += "</table></ul></ol></dl></pre></blockquote></center>";
+    for (int depth = 0; depth < 40; ++depth)
+        closers += "</div>";
     QByteArray html =
         "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Corpus</title></head><body>\n";
     for (int round = 0; html.size() < size && !bodies.isEmpty(); ++round)
         for (qsizetype i = 0; i < bodies.size() && html.size() < size; ++i)
-            html += "<div>" + bodies[(i * (round + 1) + round) % bodies.size()].toUtf8() + "</div>\n";
+            html += "<div>" + bodies[(i * (round + 1) + round) % bodies.size()].toUtf8() + closers + "\n";
     html += "</body></html>\n";
     return html;
 }
