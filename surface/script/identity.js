@@ -8,6 +8,8 @@
 
     let idOf = new WeakMap();      // node -> its number in the walk
     let nextIdAt = [];             // number -> the number of the node that followed it in its parent
+    let placeAt = [];              // number -> how many numbered nodes came before it in its parent
+    let unevenParents = new Set(); // parents of nodes the program found no clean source for
     let walkNodes = null;          // number -> node, until the program has matched the walk
     let shapeText = '';
     let indexed = false;
@@ -125,7 +127,9 @@
         const parts = [];
         walkNodes = [];
         nextIdAt = [];
-        const stack = [{kids: document.childNodes, i: 0, open: false, lastId: -1}];
+        placeAt = [];
+        unevenParents = new Set();
+        const stack = [{kids: document.childNodes, i: 0, open: false, lastId: -1, place: 0}];
         while (stack.length) {
             const f = stack[stack.length - 1];
             if (f.i >= f.kids.length) {
@@ -143,11 +147,13 @@
             if (f.lastId >= 0 && numbered)
                 nextIdAt[f.lastId] = walkNodes.length;
             f.lastId = numbered ? walkNodes.length : -1;
+            if (numbered)
+                placeAt[walkNodes.length] = f.place++;
             if (type === Node.ELEMENT_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
                 parts.push('E' + n.localName);
-                stack.push({kids: childrenOf(n), i: 0, open: true, lastId: -1});
+                stack.push({kids: childrenOf(n), i: 0, open: true, lastId: -1, place: 0});
             } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
@@ -181,8 +187,13 @@
     qk.setAlignment = function (a) {
         if (walkNodes) {
             for (const [from, to] of a.unaligned)
-                for (let i = from; i <= to && i < walkNodes.length; i++)
+                for (let i = from; i <= to && i < walkNodes.length; i++) {
+                    unevenParents.add(walkNodes[i].parentNode);
                     idOf.delete(walkNodes[i]);
+                }
+            for (const i of a.notWhole)
+                if (walkNodes[i])
+                    unevenParents.add(walkNodes[i].parentNode);
         }
         notWhole = new Set(a.notWhole);
         walkNodes = null;

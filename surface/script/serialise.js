@@ -233,9 +233,14 @@
     // {h: html} for new markup written as it stands, {m: text} for a comment.
     function recipeWriter() {
         const changedPath = new Set();
+        const changedUnder = new Map(); // parent -> its children on the changed path
         const mark = (n) => {
-            for (; n && !changedPath.has(n); n = n.parentNode)
+            for (; n && !changedPath.has(n); n = n.parentNode) {
                 changedPath.add(n);
+                const p = n.parentNode;
+                if (p)
+                    changedUnder.has(p) ? changedUnder.get(p).push(n) : changedUnder.set(p, [n]);
+            }
         };
         for (const set of [changedAttrs, changedData, changedKids])
             for (const n of set)
@@ -322,7 +327,8 @@
             if (SPLIT_BLOCKS.has(n.localName) && [...n.children].some((c) => LISTS.has(c.localName)))
                 return emitSplit(n, out, id, withoutId || changedAttributes);
             const kids = [];
-            const fresh = emitChildren(n.localName === 'title' ? titleText(n) : childrenOf(n), kids);
+            const fresh = n.localName === 'title' ? emitChildren(titleText(n), kids)
+                                                  : emitChildren(childrenOf(n), kids, n);
             if (id !== undefined) {
                 const item = {e: id, c: kids};
                 if (changedAttributes)
@@ -372,9 +378,53 @@
             return false;
         }
 
+        // The items of a long list of children that is as it was loaded but
+        // for the few on the changed path, without a look at the rest: the
+        // children between those go as runs, told by their numbers. Null
+        // when the list is not such a list.
+        function unchangedAround(parent, list) {
+            if (!parent || changedKids.has(parent) || !idOf.has(parent) ||
+                unevenParents.has(parent) || parent.localName === 'html' || parent.localName === 'head' ||
+                parent.localName === 'template')
+                return null;
+            const changed = changedUnder.get(parent) || [];
+            if (changed.some((c) => !idOf.has(c)))
+                return null;
+            changed.sort((a, b) => idOf.get(a) - idOf.get(b));
+            const plan = [];
+            let from = list[0];
+            for (const c of [...changed, null]) {
+                const to = c ? c.previousSibling : list[list.length - 1];
+                if (from && to && from !== c && (!c || to !== from.previousSibling)) {
+                    const first = idOf.get(from), last = idOf.get(to);
+                    if (first === undefined || last === undefined || last < first)
+                        return null;
+                    const count = placeAt[last] - placeAt[first] + 1;
+                    plan.push(count > 1 ? {r: [first, last, count]} : first);
+                }
+                if (c)
+                    plan.push(c);
+                from = c ? c.nextSibling : null;
+            }
+            return plan;
+        }
+
         // Unchanged nodes that followed each other at load go as one run
         // {r: [first, last, count]}, copied from the source in one piece.
-        function emitChildren(list, out) {
+        function emitChildren(list, out, parent) {
+            const plan = unchangedAround(parent, list);
+            if (plan) {
+                let fresh = true;
+                for (const step of plan) {
+                    if (step instanceof Node) {
+                        fresh = emit(step, out) && fresh;
+                    } else {
+                        out.push(step);
+                        fresh = false;
+                    }
+                }
+                return fresh;
+            }
             let fresh = true;
             let run = null;
             const endRun = () => {
@@ -465,6 +515,8 @@
         // when the page is idle, or at the first edit, whichever comes first.
         idOf = new WeakMap();
         nextIdAt = [];
+        placeAt = [];
+        unevenParents = new Set();
         textKindAtLoad = new WeakMap();
         fragments = new WeakMap();
         fragmentCount = 0;
