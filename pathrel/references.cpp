@@ -211,6 +211,23 @@ std::optional<bool> titleText(QByteArrayView text)
     return false;
 }
 
+// Whether text holds none of the characters the parser reads as U+FFFD:
+// controls other than white space, and noncharacters.
+bool plainCharacters(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f') || (c >= 0x7F && c <= 0x9F) ||
+            (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE)
+            return false;
+    }
+    return true;
+}
+
 // The references and facts read from the start tags alone; false where the
 // tree is needed for them.
 bool tagSpans(const QByteArray &utf8, std::vector<ValueSpan> &spans, bool &hasBase, PageFacts &facts,
@@ -228,10 +245,11 @@ bool tagSpans(const QByteArray &utf8, std::vector<ValueSpan> &spans, bool &hasBa
         return line;
     };
     const auto anchor = [&](QByteArrayView value) {
-        if (value.contains('&') || value.contains('\r'))
+        const QString text = QString::fromUtf8(value);
+        if (value.contains('&') || value.contains('\r') || !plainCharacters(text))
             sure = false; // read by the parser's own rules
         else
-            facts.anchors.insert(QString::fromUtf8(value));
+            facts.anchors.insert(text);
     };
     const bool whole = readStartTags(utf8, [&](const StartTag &tag) {
         const bool link = tag.is("link");

@@ -488,6 +488,7 @@ void TestPathRel::tagsReadAsTheTree_data()
     row("an html element with an id", "<p><html id=h>", 1);
     row("an id with a reference", "<p id=\"a&amp;b\">", 1);
     row("an unquoted value after a reference", "<img src=&lt;x.png>", 1);
+    row("a name with a control character", "<a name=\"x\x07y\">", 1);
 }
 
 // The start tags alone give what the full parser's tree gives, reference for
