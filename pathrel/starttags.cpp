@@ -41,10 +41,12 @@ bool sameNames(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
-bool oneOf(QByteArrayView name, std::initializer_list<const char *> lowerNames)
+// The names' lengths are known where they are written: a tag name is
+// compared with several lists of them.
+bool oneOf(QByteArrayView name, std::initializer_list<QByteArrayView> lowerNames)
 {
-    for (const char *n : lowerNames)
-        if (sameName(name, QByteArrayView(n)))
+    for (const QByteArrayView n : lowerNames)
+        if (sameName(name, n))
             return true;
     return false;
 }
