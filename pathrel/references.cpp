@@ -1,6 +1,7 @@
 #include "pathrel/references.h"
 
 #include "pathrel/cssreferences.h"
+#include "pathrel/starttags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -118,23 +119,191 @@ void collectReferences(const GumboNode *node, const QByteArray &utf8, std::vecto
     }
 }
 
-Scan scan(const ParsedPage &page)
+// The references as the full parser's tree holds them.
+void treeSpans(const GumboNode *document, const QByteArray &utf8, std::vector<ValueSpan> &spans,
+               bool &hasBase)
 {
-    Scan s;
-    s.utf8 = page.utf8();
-    if (!page.document())
-        return s;
-    collectReferences(page.document(), s.utf8, s.spans, s.hasBase);
-    std::sort(s.spans.begin(), s.spans.end(),
+    collectReferences(document, utf8, spans, hasBase);
+    std::sort(spans.begin(), spans.end(),
               [](const ValueSpan &a, const ValueSpan &b) { return a.start < b.start; });
     // An element the parser opens again (a link still open where a paragraph
     // ends) brings the attributes of the one in the text once more.
-    s.spans.erase(std::unique(s.spans.begin(), s.spans.end(),
-                              [](const ValueSpan &a, const ValueSpan &b) { return a.start == b.start; }),
-                  s.spans.end());
-    s.parsed = true;
-    return s;
+    spans.erase(std::unique(spans.begin(), spans.end(),
+                            [](const ValueSpan &a, const ValueSpan &b) { return a.start == b.start; }),
+                spans.end());
 }
+
+// An element's facts as the tree holds them; pictures as (tag start, tag
+// length, line) in bytes.
+struct RawPicture
+{
+    qsizetype start;
+    qsizetype length;
+    int line;
+};
+
+void treeFacts(const GumboNode *document, PageFacts &facts, std::vector<RawPicture> &pictures)
+{
+    std::vector<const GumboNode *> stack{document};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        const GumboVector *kids = nullptr;
+        if (n->type == GUMBO_NODE_DOCUMENT) {
+            kids = &n->v.document.children;
+        } else if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement &el = n->v.element;
+            kids = &el.children;
+            if (const GumboAttribute *id = gumbo_get_attribute(&el.attributes, "id"))
+                facts.anchors.insert(QString::fromUtf8(id->value));
+            if (el.tag == GUMBO_TAG_A)
+                if (const GumboAttribute *name = gumbo_get_attribute(&el.attributes, "name"))
+                    facts.anchors.insert(QString::fromUtf8(name->value));
+            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
+                facts.hasBase = true;
+            if (el.tag == GUMBO_TAG_TITLE)
+                for (unsigned i = 0; i < el.children.length && !facts.hasTitle; ++i) {
+                    const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
+                    facts.hasTitle = t->type == GUMBO_NODE_TEXT; // white space alone is no title
+                }
+            if (el.tag == GUMBO_TAG_IMG && el.original_tag.length > 0 &&
+                !gumbo_get_attribute(&el.attributes, "alt"))
+                pictures.push_back({qsizetype(el.start_pos.offset), qsizetype(el.original_tag.length),
+                                    int(el.start_pos.line)});
+        }
+        if (kids)
+            for (unsigned i = kids->length; i-- > 0;)
+                stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
+    }
+    // A picture the tree moves out of a table stands where it is written.
+    std::sort(pictures.begin(), pictures.end(),
+              [](const RawPicture &a, const RawPicture &b) { return a.start < b.start; });
+}
+
+// A value as written without its quotes.
+QByteArrayView unquoted(QByteArrayView utf8, const TagAttribute &a)
+{
+    QByteArrayView v = utf8.sliced(a.valueStart, a.valueLength);
+    if (!v.isEmpty() && (v.front() == '"' || v.front() == '\''))
+        v = v.sliced(1, v.size() - 2);
+    return v;
+}
+
+// Whether a title's text, as written, holds more than white space; nothing
+// when only character references could tell.
+std::optional<bool> titleText(QByteArrayView text)
+{
+    bool references = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '&') {
+            references = true;
+            while (i + 1 < text.size() && (QChar::isLetterOrNumber(uchar(text[i + 1])) || text[i + 1] == '#'))
+                ++i;
+            if (i + 1 < text.size() && text[i + 1] == ';')
+                ++i;
+        } else if (!QByteArrayView(" \t\n\r\f").contains(c)) {
+            return true;
+        }
+    }
+    if (references)
+        return std::nullopt;
+    return false;
+}
+
+// Whether text holds none of the characters the parser reads as U+FFFD:
+// controls other than white space, and noncharacters.
+bool plainCharacters(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f') || (c >= 0x7F && c <= 0x9F) ||
+            (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE)
+            return false;
+    }
+    return true;
+}
+
+// The references and facts read from the start tags alone; false where the
+// tree is needed for them.
+bool tagSpans(const QByteArray &utf8, std::vector<ValueSpan> &spans, bool &hasBase, PageFacts &facts,
+              std::vector<RawPicture> &pictures)
+{
+    bool sure = true;
+    // Lines as the parser counts them: a carriage return ends one too.
+    qsizetype counted = 0;
+    int line = 1;
+    const auto lineAt = [&](qsizetype offset) {
+        for (; counted < offset; ++counted)
+            if (utf8[counted] == '\n' ||
+                (utf8[counted] == '\r' && (counted + 1 >= utf8.size() || utf8[counted + 1] != '\n')))
+                ++line;
+        return line;
+    };
+    const auto anchor = [&](QByteArrayView value) {
+        const QString text = QString::fromUtf8(value);
+        if (value.contains('&') || value.contains('\r') || !plainCharacters(text))
+            sure = false; // read by the parser's own rules
+        else
+            facts.anchors.insert(text);
+    };
+    const bool whole = readStartTags(utf8, [&](const StartTag &tag) {
+        const bool link = tag.is("link");
+        for (const TagAttribute &a : tag.attributes) {
+            ValueSpan::Shape shape = ValueSpan::Address;
+            ReferenceKind kind = ReferenceKind::Src;
+            if (sameName(a.name, "id")) {
+                anchor(unquoted(utf8, a));
+                continue;
+            }
+            if (sameName(a.name, "name")) {
+                if (tag.is("a"))
+                    anchor(unquoted(utf8, a));
+                continue;
+            }
+            if (sameName(a.name, "srcset")) {
+                shape = ValueSpan::Srcset;
+                kind = ReferenceKind::Srcset;
+            } else if (sameName(a.name, "style")) {
+                shape = ValueSpan::Css;
+                kind = ReferenceKind::CssUrl;
+            } else if (sameName(a.name, "href")) {
+                kind = link ? ReferenceKind::Link : ReferenceKind::Href;
+            } else if (sameName(a.name, "background")) {
+                kind = ReferenceKind::Background;
+            } else if (!sameName(a.name, "src")) {
+                continue;
+            }
+            if (a.valueLength == 0)
+                continue; // no value, or an empty one without quotes: no place to write one
+            const char first = utf8[a.valueStart];
+            const char quote = (first == '"' || first == '\'') ? first : 0;
+            const int start = int(a.valueStart) + (quote ? 1 : 0);
+            const int end = int(a.valueStart + a.valueLength) - (quote ? 1 : 0);
+            spans.push_back({start, end, quote, shape, kind});
+        }
+        if (tag.is("base") && tag.attribute("href"))
+            hasBase = facts.hasBase = true;
+        if (tag.is("style") && tag.textEnd > tag.textStart)
+            spans.push_back({int(tag.textStart), int(tag.textEnd), 1, ValueSpan::Css, ReferenceKind::CssUrl});
+        if (tag.is("title") && !facts.hasTitle) {
+            const std::optional<bool> text =
+                titleText(QByteArrayView(utf8).sliced(tag.textStart, tag.textEnd - tag.textStart));
+            if (!text)
+                sure = false;
+            facts.hasTitle = text.value_or(false);
+        }
+        if (tag.is("img") && !tag.attribute("alt"))
+            pictures.push_back({tag.start, tag.end - tag.start, lineAt(tag.start)});
+    });
+    return whole && sure;
+}
+
+Scan scan(const ParsedPage &page);
 
 Scan scan(const QString &html)
 {
@@ -427,30 +596,65 @@ struct ParsedPage::Data
 {
     QString html;
     QByteArray utf8;
-    Arena arena;
-    GumboOutput *output = nullptr;
+    std::vector<ValueSpan> spans; // in text order
+    bool hasBase = false;
+    PageFacts facts;
+    bool tree = false;
     bool ascii = true;
     // Where the last offset asked for stood, in bytes and in units.
     qsizetype byte = 0;
     qsizetype unit = 0;
 };
 
-ParsedPage::ParsedPage(const QString &html) : d(std::make_unique<Data>())
+struct PageData
+{
+    static const ParsedPage::Data &of(const ParsedPage &page) { return *page.d; }
+};
+
+namespace {
+
+Scan scan(const ParsedPage &page)
+{
+    const auto &d = PageData::of(page);
+    return {d.utf8, d.spans, d.hasBase, true};
+}
+
+} // namespace
+
+ParsedPage::ParsedPage(const QString &html, Road road) : d(std::make_unique<Data>())
 {
     d->html = html;
     d->utf8 = html.toUtf8();
     d->ascii = d->utf8.size() == html.size();
-    GumboOptions options = kGumboDefaultOptions;
-    options.allocator = &Arena::allocate;
-    options.deallocator = &Arena::release;
-    options.userdata = &d->arena;
-    // The parse errors are not read: none are kept, which spares most of the
-    // parser's allocations on an old page.
-    options.max_errors = 0;
-    d->output = gumbo_parse_with_options(&options, d->utf8.constData(), size_t(d->utf8.size()));
+    std::vector<RawPicture> pictures;
+    if (road == Road::Tree || !tagSpans(d->utf8, d->spans, d->hasBase, d->facts, pictures)) {
+        d->tree = true;
+        d->spans.clear();
+        d->hasBase = false;
+        d->facts = {};
+        pictures.clear();
+        Arena arena;
+        GumboOptions options = kGumboDefaultOptions;
+        options.allocator = &Arena::allocate;
+        options.deallocator = &Arena::release;
+        options.userdata = &arena;
+        // The parse errors are not read: none are kept, which spares most of
+        // the parser's allocations on an old page.
+        options.max_errors = 0;
+        // The tree is dropped with the arena that holds all of it.
+        const GumboOutput *output =
+            gumbo_parse_with_options(&options, d->utf8.constData(), size_t(d->utf8.size()));
+        if (output) {
+            treeSpans(output->document, d->utf8, d->spans, d->hasBase);
+            treeFacts(output->document, d->facts, pictures);
+        }
+    }
+    for (const RawPicture &p : pictures)
+        d->facts.picturesWithoutAlt.append(
+            {textOffset(p.start), p.line,
+             QString::fromUtf8(d->utf8.constData() + p.start, p.length).simplified()});
 }
 
-// The parse is dropped with the arena that holds all of it.
 ParsedPage::~ParsedPage() = default;
 
 const QString &ParsedPage::html() const
@@ -458,14 +662,14 @@ const QString &ParsedPage::html() const
     return d->html;
 }
 
-const QByteArray &ParsedPage::utf8() const
+const PageFacts &ParsedPage::facts() const
 {
-    return d->utf8;
+    return d->facts;
 }
 
-const GumboInternalNode *ParsedPage::document() const
+bool ParsedPage::builtTree() const
 {
-    return d->output ? d->output->document : nullptr;
+    return d->tree;
 }
 
 qsizetype ParsedPage::textOffset(qsizetype byteOffset) const

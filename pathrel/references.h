@@ -3,14 +3,13 @@
 #include "pathrel/pathrel.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
 #include <optional>
-
-struct GumboInternalNode;
 
 // Every place a page names a file, found once for the whole program: the
 // save's rewrite, the move of a page to another folder, the surface's reading
@@ -50,30 +49,51 @@ struct Reference
 // a page never saved).
 QList<Reference> listReferences(const QString &html, const QString &pagePath);
 
-// A page parsed once for everyone who reads its elements: the references
-// below, and whatever else a caller looks for in the same tree (the site's
-// titles and anchors), so that no page is parsed twice.
+// What the site's check asks of a page's elements besides its references.
+struct PageFacts
+{
+    bool hasTitle = false; // a title element with text other than white space
+    bool hasBase = false;  // a base element with an href
+    QSet<QString> anchors; // ids, and names of a elements, as a browser reads them
+    struct Picture
+    {
+        qsizetype offset = 0; // of its tag in the page's text
+        int line = 1;
+        QString tag; // as written, white space made single spaces
+    };
+    QList<Picture> picturesWithoutAlt; // img elements without alt, in text order
+};
+
+// A page read once for everyone who reads its elements: the references
+// below and the page's facts, so that no page is read twice. Its start tags
+// are read straight from the text; only a page whose tree could change what
+// they say (foreign content, templates, tags the tree drops or merges) is
+// given to the full parser, which the Tree road asks for always.
 class ParsedPage
 {
 public:
-    explicit ParsedPage(const QString &html);
+    enum class Road
+    {
+        Tags,
+        Tree
+    };
+    explicit ParsedPage(const QString &html, Road road = Road::Tags);
     ~ParsedPage();
     ParsedPage(const ParsedPage &) = delete;
     ParsedPage &operator=(const ParsedPage &) = delete;
 
     const QString &html() const;
-    // The text the parser read, whose byte offsets its nodes give.
-    const QByteArray &utf8() const;
-    // The parser's document node; null when the page could not be parsed.
-    // It lives as long as this page.
-    const GumboInternalNode *document() const;
-    // Where byte byteOffset of utf8() stands in html(), in UTF-16 units;
-    // cheapest when asked in text order.
+    const PageFacts &facts() const;
+    // Whether the full parser read it.
+    bool builtTree() const;
+    // Where byte byteOffset of the page's UTF-8 stands in html(), in UTF-16
+    // units; cheapest when asked in text order.
     qsizetype textOffset(qsizetype byteOffset) const;
 
 private:
     struct Data;
     std::unique_ptr<Data> d;
+    friend struct PageData;
 };
 
 // The same as listReferences(page.html(), pagePath), from the parse at hand.

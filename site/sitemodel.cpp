@@ -14,8 +14,6 @@
 #include <QStringDecoder>
 #include <QUrl>
 
-#include <gumbo.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -192,52 +190,17 @@ private:
     std::vector<qsizetype> starts;
 };
 
-// What the check asks of a page's elements: its title, the names of its
-// places, its pictures without alt text, read from the parse the references
+// What the check asks of a page's elements, from the reading the references
 // were listed from.
 void readPageFacts(SiteFile &file, const pathrel::ParsedPage &page)
 {
-    const auto *document = static_cast<const GumboNode *>(page.document());
-    if (!document)
-        return;
-    const QByteArray &utf8 = page.utf8();
-    file.hasTitle = false;
-    std::vector<const GumboNode *> stack{document};
-    while (!stack.empty()) {
-        const GumboNode *n = stack.back();
-        stack.pop_back();
-        const GumboVector *kids = nullptr;
-        if (n->type == GUMBO_NODE_DOCUMENT) {
-            kids = &n->v.document.children;
-        } else if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
-            const GumboElement &el = n->v.element;
-            kids = &el.children;
-            if (const GumboAttribute *id = gumbo_get_attribute(&el.attributes, "id"))
-                file.anchors.insert(QString::fromUtf8(id->value));
-            if (el.tag == GUMBO_TAG_A)
-                if (const GumboAttribute *name = gumbo_get_attribute(&el.attributes, "name"))
-                    file.anchors.insert(QString::fromUtf8(name->value));
-            if (el.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&el.attributes, "href"))
-                file.hasBase = true;
-            if (el.tag == GUMBO_TAG_TITLE) {
-                for (unsigned i = 0; i < el.children.length && !file.hasTitle; ++i) {
-                    const auto *t = static_cast<const GumboNode *>(el.children.data[i]);
-                    file.hasTitle = t->type == GUMBO_NODE_TEXT; // white space alone is no title
-                }
-            }
-            if (el.tag == GUMBO_TAG_IMG && el.original_tag.length > 0 &&
-                !gumbo_get_attribute(&el.attributes, "alt")) {
-                const auto start = qsizetype(el.start_pos.offset);
-                const QString tag =
-                    QString::fromUtf8(utf8.constData() + start, qsizetype(el.original_tag.length));
-                file.picturesWithoutAlt.append(
-                    {page.textOffset(start), int(el.start_pos.line), tag.simplified()});
-            }
-        }
-        if (kids)
-            for (unsigned i = kids->length; i-- > 0;)
-                stack.push_back(static_cast<const GumboNode *>(kids->data[i]));
-    }
+    const pathrel::PageFacts &facts = page.facts();
+    file.hasTitle = facts.hasTitle;
+    file.hasBase = facts.hasBase;
+    file.anchors = facts.anchors;
+    file.picturesWithoutAlt.reserve(facts.picturesWithoutAlt.size());
+    for (const pathrel::PageFacts::Picture &p : facts.picturesWithoutAlt)
+        file.picturesWithoutAlt.append({p.offset, p.line, p.tag});
 }
 
 // Reads one page or style sheet of the site at siteFolder: its facts into

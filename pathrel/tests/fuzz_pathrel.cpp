@@ -83,6 +83,29 @@ void checkListingAndMove(const QString &text)
     }
 }
 
+// The start tags alone read what the full parser's tree holds, or leave the
+// page to the tree.
+void checkBothRoads(const QString &text)
+{
+    const pathrel::ParsedPage tags(text);
+    const pathrel::ParsedPage tree(text, pathrel::ParsedPage::Road::Tree);
+    const QString page = QStringLiteral("/home/u/site/index.html");
+    const QList<pathrel::Reference> a = pathrel::listReferences(tags, page);
+    const QList<pathrel::Reference> b = pathrel::listReferences(tree, page);
+    check(a.size() == b.size());
+    for (qsizetype i = 0; i < a.size() && i < b.size(); ++i)
+        check(a[i].kind == b[i].kind && a[i].offset == b[i].offset && a[i].length == b[i].length &&
+              a[i].localPath == b[i].localPath);
+    const pathrel::PageFacts &f = tags.facts();
+    const pathrel::PageFacts &g = tree.facts();
+    check(f.hasTitle == g.hasTitle && f.hasBase == g.hasBase && f.anchors == g.anchors);
+    check(f.picturesWithoutAlt.size() == g.picturesWithoutAlt.size());
+    for (qsizetype i = 0; i < f.picturesWithoutAlt.size() && i < g.picturesWithoutAlt.size(); ++i)
+        check(f.picturesWithoutAlt[i].offset == g.picturesWithoutAlt[i].offset &&
+              f.picturesWithoutAlt[i].line == g.picturesWithoutAlt[i].line &&
+              f.picturesWithoutAlt[i].tag == g.picturesWithoutAlt[i].tag);
+}
+
 // Paths the property check can judge: no ".", ".." or empty folder names.
 bool plainPath(const QString &p)
 {
@@ -112,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         checkOnlyValuesChange(text, QString::fromLatin1(key), page);
 
     checkListingAndMove(text);
+    checkBothRoads(text);
 
     QString once = text;
     rewriteAll(once, page);

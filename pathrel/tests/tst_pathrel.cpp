@@ -2,6 +2,8 @@
 #include "pathrel/references.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QUrl>
@@ -44,6 +46,8 @@ private slots:
     void rewriting_data();
     void rewriting();
     void movedPageNamesTheSameFiles();
+    void tagsReadAsTheTree_data();
+    void tagsReadAsTheTree();
 };
 
 void TestPathRel::relativePath_data()
@@ -420,6 +424,103 @@ void TestPathRel::movedPageNamesTheSameFiles()
     for (qsizetype i = 0; i < before.size(); ++i) {
         QCOMPARE(after[i].kind, before[i].kind);
         QCOMPARE(after[i].localPath, before[i].localPath);
+    }
+}
+
+void TestPathRel::tagsReadAsTheTree_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<int>("road"); // 0: the tags alone, 1: the tree, -1: either
+    const QString source = QStringLiteral(QK_SOURCE_DIR);
+    for (const QString &folder : {QStringLiteral("/surface/tests/corpus"), QStringLiteral("/site/tests/site"),
+                                  QStringLiteral("/pathrel/tests/corpus/pathrel")}) {
+        QDirIterator it(source + folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            if (f.fileName().endsWith(QLatin1String(".md")) || !f.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray bytes = f.readAll();
+            if (bytes.contains('<'))
+                QTest::newRow(qPrintable(folder + u'/' + it.fileName())) << QString::fromUtf8(bytes) << -1;
+        }
+    }
+    const auto row = [](const char *name, const char *html, int road) {
+        QTest::newRow(name) << QString::fromUtf8(html) << road;
+    };
+    row("comments and doctype",
+        "<!DOCTYPE html><!--><img src=a.png><!---><img src=b.png><!-- <img src=c> --!>"
+        "<? <img src=d> ><! x><img src=e.png></ 1 <img src=f><img src=g.png>",
+        0);
+    row("raw text and end tags with attributes",
+        "<title>T &amp; x</title><style>a{background:url(s.png)}</style x=\">\"><script>'<img "
+        "src=no>'</script>"
+        "<xmp><img src=no></xmp><textarea><a href=no></textarea><iframe><img src=no></iframe>"
+        "<noembed><img src=no></noembed><noframes><img src=no></noframes><img src='y.png'>",
+        0);
+    row("attribute forms",
+        "<img src = \"a b.png\"/ alt><a href=x.html/><p style='background:url(c.png)'"
+        "background=d.gif><img srcset=\"a.png 1x, b.png 2x\" src=><link href=s.css>"
+        "<img\tsrc=e.png\r\n id=\"p q\"><a name=n1 id=i1>",
+        0);
+    row("lines of pictures", "a\rb\r\nc\n<img src=x.png>\n\r<img src=y.png>", 0);
+    row("tables and forms",
+        "<body background=b.gif><table><tr><td background=t.gif><table><td id=in></table>"
+        "<td><form><img src=f.png></form><form id=f2></form></table><a href=after.html>",
+        0);
+    row("plain text", "<plaintext><img src=no.png>", 0);
+    row("noscript in the body", "<p><noscript><img src=n.png></noscript>", -1);
+    row("a title of white space", "<title> \n</title><title></title>", 0);
+    row("unfinished", "<img src=a.png><style>a{}", 0);
+    row("cut off", "<img src=a.png><img src=\"b.png", 0);
+    row("a cell outside a table", "<td background=c.gif><img src=x.png>", 1);
+    row("a second body", "<p>x<body background=b.gif>", 1);
+    row("a form in a form", "<form><form id=x style=\"background:url(b.png)\">", 1);
+    row("a table in a table", "<table><table><td background=x.gif>", 1);
+    row("foreign content", "<svg><image href=a.png /></svg><math><mi id=m>", 1);
+    row("a template", "<template><img src=t.png></template>", 1);
+    row("select", "<select><img src=x.png></select>", 1);
+    row("image", "<image src=x.png>", 1);
+    row("frames", "<frameset><frame src=a.html></frameset>", 1);
+    row("a repeated attribute", "<img src=a.png src=b.png>", 1);
+    row("an odd name", "<img \"src=a.png>", 1);
+    row("CDATA", "<![CDATA[<img src=a.png>]]>", 1);
+    row("a script that hides its end", "<script><!--<script></script><img src=no.png></script>-->", 1);
+    row("an html element with an id", "<p><html id=h>", 1);
+    row("an id with a reference", "<p id=\"a&amp;b\">", 1);
+    row("an unquoted value after a reference", "<img src=&lt;x.png>", 1);
+    row("a name with a control character", "<a name=\"x\x07y\">", 1);
+}
+
+// The start tags alone give what the full parser's tree gives, reference for
+// reference and fact for fact; where they cannot, the page goes to the tree.
+void TestPathRel::tagsReadAsTheTree()
+{
+    QFETCH(QString, html);
+    QFETCH(int, road);
+    const QString page = QStringLiteral("/s/p.html");
+    const pathrel::ParsedPage tags(html);
+    const pathrel::ParsedPage tree(html, pathrel::ParsedPage::Road::Tree);
+    if (road >= 0)
+        QCOMPARE(tags.builtTree(), road == 1);
+    const QList<pathrel::Reference> a = pathrel::listReferences(tags, page);
+    const QList<pathrel::Reference> b = pathrel::listReferences(tree, page);
+    QCOMPARE(a.size(), b.size());
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        QCOMPARE(a[i].kind, b[i].kind);
+        QCOMPARE(a[i].offset, b[i].offset);
+        QCOMPARE(a[i].value, b[i].value);
+        QCOMPARE(a[i].localPath, b[i].localPath);
+    }
+    const pathrel::PageFacts &f = tags.facts();
+    const pathrel::PageFacts &g = tree.facts();
+    QCOMPARE(f.hasTitle, g.hasTitle);
+    QCOMPARE(f.hasBase, g.hasBase);
+    QCOMPARE(f.anchors, g.anchors);
+    QCOMPARE(f.picturesWithoutAlt.size(), g.picturesWithoutAlt.size());
+    for (qsizetype i = 0; i < f.picturesWithoutAlt.size(); ++i) {
+        QCOMPARE(f.picturesWithoutAlt[i].offset, g.picturesWithoutAlt[i].offset);
+        QCOMPARE(f.picturesWithoutAlt[i].line, g.picturesWithoutAlt[i].line);
+        QCOMPARE(f.picturesWithoutAlt[i].tag, g.picturesWithoutAlt[i].tag);
     }
 }
 
