@@ -103,6 +103,7 @@ private slots:
     void rename();
     void refusedRename_data();
     void refusedRename();
+    void undoFailed();
     void killedRename_data();
     void killedRename();
     void foreignJournal_data();
@@ -410,6 +411,30 @@ void TestSite::refusedRename()
     QVERIFY(result.error.contains(QStringLiteral("introduction.html")));
     QCOMPARE(snapshot(folder), before);
     QVERIFY(QDir(dir.filePath(QStringLiteral("journal"))).isEmpty());
+}
+
+// A page that cannot be written stops the rename; one that then cannot be
+// put back keeps the journal, so that the next start settles it.
+void TestSite::undoFailed()
+{
+    QTemporaryDir dir;
+    const QString folder = copySite(dir);
+    const QString journal = dir.filePath(QStringLiteral("journal"));
+    const RenamePlan plan = planRename(scanSite(folder), folder + QStringLiteral("/logo.gif"),
+                                       folder + QStringLiteral("/lua-logo.gif"));
+    QCOMPARE(plan.changes.size(), 3);
+    const auto spoil = [](const QString &path) { QVERIFY(QFile::remove(path) && QDir().mkdir(path)); };
+    const RenameResult result = applyRename(plan, journal, [&](int step) {
+        if (step == 1) {
+            spoil(plan.changes[0].file); // written, now not to be put back
+            spoil(plan.changes[1].file); // not to be written
+        }
+    });
+    QVERIFY(!result.ok);
+    QCOMPARE(result.file, plan.changes[1].file);
+    QVERIFY(QFileInfo::exists(journal + QStringLiteral("/rename.journal")));
+    const RecoveryResult recovered = recoverJournal(journal);
+    QCOMPARE(recovered.conflicts, (QStringList{plan.changes[0].file, plan.changes[1].file}));
 }
 
 void TestSite::killedRename_data()
