@@ -13,11 +13,19 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <optional>
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
 
 namespace site {
 namespace {
 
 const QLatin1StringView kJournal("rename.journal");
+// The journal of edits; the first version, which has no number, kept whole
+// texts in the two stages.
+const int kJournalVersion = 2;
 const QLatin1StringView kStagedPrefix("rename-");
 const QLatin1StringView kOldStage("rename-old");
 const QLatin1StringView kNewStage("rename-new");
@@ -151,9 +159,17 @@ std::optional<QString> renamedAddress(const Reference &ref, const QString &sourc
     return prefix + encodedPath(path, raw) + ref.value.mid(cut);
 }
 
+// SHA-256 through OpenSSL, which uses the processor's own instructions for
+// it: every page a rename touches is hashed twice before the first is written.
 QByteArray hashOf(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    QByteArray out(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned int size = 0;
+    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), reinterpret_cast<unsigned char *>(out.data()),
+                    &size, EVP_sha256(), nullptr))
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    out.truncate(int(size));
+    return out;
 }
 
 bool readFile(const QString &path, QByteArray &bytes)
@@ -165,36 +181,86 @@ bool readFile(const QString &path, QByteArray &bytes)
     return in.error() == QFileDevice::NoError;
 }
 
+// QSaveFile flushes the new bytes to disk before they take the old name.
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile out(path);
     return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
 }
 
-// The file's bytes with the edits made: every byte outside the edited
-// addresses stays as it was. Empty when an edit no longer finds its address.
-std::optional<QByteArray> editedBytes(const QByteArray &bytes, const FileChange &change)
+// A file written or renamed keeps its new name through a power cut only once
+// the folder holding the name is flushed too: the journal's before any page
+// is touched, the pages' before the journal goes.
+bool syncFolders(QStringList folders)
 {
-    bool utf8 = true;
-    const QString text = fileText(bytes, &utf8);
-    if (utf8 != change.utf8)
+    folders.removeDuplicates();
+    bool ok = true;
+    for (const QString &folder : std::as_const(folders)) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ok = fd >= 0 && ::fsync(fd) == 0 && ok;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return ok;
+}
+
+QString folderOf(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+// One edit as made in one direction: forward the address as it stood becomes
+// the new one; backward, in the new text, the new one becomes the old again.
+struct Splice
+{
+    qsizetype offset = 0; // in the text it is made in
+    QStringView from;
+    QStringView to;
+};
+
+QList<Splice> splices(const QList<Edit> &edits, bool forward)
+{
+    QList<Splice> out;
+    out.reserve(edits.size());
+    qsizetype shift = 0; // how much the edits before this one lengthened the text
+    for (const Edit &e : edits) {
+        if (forward)
+            out.append({e.offset, e.old, e.value});
+        else
+            out.append({e.offset + shift, e.value, e.old});
+        shift += e.value.size() - e.old.size();
+    }
+    return out;
+}
+
+// The bytes with the splices made, read as the text the plan was made in
+// (UTF-8 or Latin-1, whatever the bytes look like now): every byte outside
+// the spliced addresses stays as it was. Empty when a splice no longer finds
+// its text.
+std::optional<QByteArray> spliced(const QByteArray &bytes, bool utf8, const QList<Splice> &splices)
+{
+    bool isUtf8 = true;
+    QString text = fileText(bytes, &isUtf8);
+    if (utf8 && !isUtf8)
         return std::nullopt;
+    if (!utf8 && isUtf8)
+        text = QString::fromLatin1(bytes);
     const auto byteLength = [&](qsizetype from, qsizetype length) {
         return utf8 ? QStringView(text).mid(from, length).toUtf8().size() : length;
     };
     QByteArray out;
-    out.reserve(bytes.size() + 64 * change.edits.size());
+    out.reserve(bytes.size() + 64 * splices.size());
     qsizetype textPos = 0;
     qsizetype bytePos = 0;
-    for (const Edit &edit : change.edits) {
-        if (edit.offset < textPos || edit.offset + edit.length > text.size() ||
-            QStringView(text).mid(edit.offset, edit.length) != edit.old)
+    for (const Splice &s : splices) {
+        if (s.offset < textPos || s.offset + s.from.size() > text.size() ||
+            QStringView(text).mid(s.offset, s.from.size()) != s.from)
             return std::nullopt;
-        const qsizetype skip = byteLength(textPos, edit.offset - textPos);
+        const qsizetype skip = byteLength(textPos, s.offset - textPos);
         out.append(bytes.constData() + bytePos, skip);
-        bytePos += skip + byteLength(edit.offset, edit.length);
-        textPos = edit.offset + edit.length;
-        out.append(utf8 ? edit.value.toUtf8() : edit.value.toLatin1());
+        bytePos += skip + byteLength(s.offset, s.from.size());
+        textPos = s.offset + s.from.size();
+        out.append(utf8 ? s.to.toUtf8() : s.to.toLatin1());
     }
     out.append(bytes.constData() + bytePos, bytes.size() - bytePos);
     return out;
@@ -218,6 +284,128 @@ void removeStaged(const QString &journalFolder)
     QDir dir(journalFolder);
     for (const QString &name : dir.entryList({kStagedPrefix + u'*'}, QDir::Files | QDir::Hidden))
         dir.remove(name);
+}
+
+// What a journal tells of one file.
+struct Entry
+{
+    QString file; // where it was before the rename
+    QByteArray oldHash, newHash;
+    bool utf8 = true;
+    QList<Edit> edits;
+    // Journals of the first version kept whole texts instead of edits.
+    bool staged = false;
+    QByteArray oldBytes, newBytes; // empty when lost
+};
+
+struct Journal
+{
+    QString from, to;
+    QList<Entry> entries;
+    bool finishable = true; // it holds all it needs to bring every file to its new text
+};
+
+QJsonObject journalEntry(const FileChange &change, const QByteArray &oldHash, const QByteArray &newHash)
+{
+    QJsonArray edits;
+    for (const Edit &e : change.edits)
+        edits.append(QJsonArray{qint64(e.offset), e.old, e.value});
+    return {{QStringLiteral("file"), change.file},
+            {QStringLiteral("before"), QString::fromLatin1(oldHash.toHex())},
+            {QStringLiteral("after"), QString::fromLatin1(newHash.toHex())},
+            {QStringLiteral("utf8"), change.utf8},
+            {QStringLiteral("edits"), edits}};
+}
+
+QByteArray hashIn(const QJsonObject &o, const char *key)
+{
+    const QByteArray hash = QByteArray::fromHex(o.value(QLatin1StringView(key)).toString().toLatin1());
+    return hash.size() == QCryptographicHash::hashLength(QCryptographicHash::Sha256) ? hash : QByteArray();
+}
+
+// A journal of edits, or nothing when it is not whole.
+std::optional<Journal> editJournal(const QJsonObject &journal)
+{
+    Journal out{journal.value(QStringLiteral("from")).toString(),
+                journal.value(QStringLiteral("to")).toString(),
+                {},
+                true};
+    if (out.from.isEmpty() || out.to.isEmpty())
+        return std::nullopt;
+    for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
+        const QJsonObject o = v.toObject();
+        Entry e;
+        e.file = o.value(QStringLiteral("file")).toString();
+        e.oldHash = hashIn(o, "before");
+        e.newHash = hashIn(o, "after");
+        e.utf8 = o.value(QStringLiteral("utf8")).toBool(true);
+        if (e.file.isEmpty() || e.oldHash.isEmpty() || e.newHash.isEmpty())
+            return std::nullopt;
+        for (const QJsonValue &ev : o.value(QStringLiteral("edits")).toArray()) {
+            const QJsonArray a = ev.toArray();
+            if (a.size() != 3 || !a[0].isDouble() || !a[1].isString() || !a[2].isString())
+                return std::nullopt;
+            const QString old = a[1].toString();
+            e.edits.append({qsizetype(a[0].toInteger(-1)), old.size(), old, a[2].toString()});
+        }
+        if (e.edits.isEmpty())
+            return std::nullopt;
+        out.entries.append(e);
+    }
+    return out;
+}
+
+// A journal of the first version, which kept the old and new texts of all
+// files beside it.
+Journal stagedJournal(const QJsonObject &journal, const QDir &dir)
+{
+    Journal out{journal.value(QStringLiteral("from")).toString(),
+                journal.value(QStringLiteral("to")).toString(),
+                {},
+                true};
+    QByteArray oldStage;
+    QByteArray newStage;
+    const bool oldRead = readFile(dir.filePath(kOldStage), oldStage);
+    out.finishable = readFile(dir.filePath(kNewStage), newStage) && !out.from.isEmpty() && !out.to.isEmpty();
+    const auto piece = [](const QByteArray &stage, const QJsonObject &o, const char *at, const char *size) {
+        const auto start = qsizetype(o.value(QLatin1StringView(at)).toInteger(-1));
+        const auto length = qsizetype(o.value(QLatin1StringView(size)).toInteger(-1));
+        return start >= 0 && length >= 0 && start + length <= stage.size() ? stage.mid(start, length)
+                                                                           : QByteArray();
+    };
+    for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
+        const QJsonObject o = v.toObject();
+        Entry e;
+        e.file = o.value(QStringLiteral("file")).toString();
+        e.oldHash = QByteArray::fromHex(o.value(QStringLiteral("old")).toString().toLatin1());
+        e.newHash = QByteArray::fromHex(o.value(QStringLiteral("new")).toString().toLatin1());
+        e.staged = true;
+        e.oldBytes = oldRead ? piece(oldStage, o, "oldAt", "oldSize") : QByteArray();
+        e.newBytes = piece(newStage, o, "newAt", "newSize");
+        if (hashOf(e.oldBytes) != e.oldHash)
+            e.oldBytes.clear();
+        if (hashOf(e.newBytes) != e.newHash)
+            e.newBytes.clear();
+        out.finishable = out.finishable && !e.newBytes.isEmpty();
+        out.entries.append(e);
+    }
+    return out;
+}
+
+// The bytes that bring a file, found holding now, to its new text (or back to
+// its old one), checked against the journal's hash of them.
+std::optional<QByteArray> settledBytes(const Entry &e, const QByteArray &now, bool toNew)
+{
+    std::optional<QByteArray> out;
+    if (e.staged) {
+        if (const QByteArray &kept = toNew ? e.newBytes : e.oldBytes; !kept.isEmpty())
+            out = kept;
+    } else {
+        out = spliced(now, e.utf8, splices(e.edits, toNew));
+    }
+    if (out && hashOf(*out) != (toNew ? e.newHash : e.oldHash))
+        return std::nullopt;
+    return out;
 }
 
 } // namespace
@@ -283,8 +471,9 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
     if (!plan.isValid())
         return failed(plan.error, plan.from);
     const QDir journalDir(journalFolder);
+    const QString journalPath = journalDir.filePath(kJournal);
     if (journalDir.exists(kJournal))
-        return failed(tr("An earlier rename is not finished yet."), journalDir.filePath(kJournal));
+        return failed(tr("An earlier rename is not finished yet."), journalPath);
 
     // Everything that could stop the rename is found before anything is
     // written: a file that is read-only or has changed since it was read.
@@ -299,7 +488,9 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
         if (!readFile(change.file, bytes))
             return failed(tr("%1 cannot be read.").arg(shown), change.file);
         const std::optional<QByteArray> edited =
-            contentFingerprint(bytes) == change.hash ? editedBytes(bytes, change) : std::nullopt;
+            contentFingerprint(bytes) == change.hash
+                ? spliced(bytes, change.utf8, splices(change.edits, true))
+                : std::nullopt;
         if (!edited)
             return failed(tr("%1 has changed since the site was read.").arg(shown), change.file);
         oldBytes.append(bytes);
@@ -314,47 +505,39 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
             tr("%1 cannot be renamed: its folder is read-only.").arg(QDir::toNativeSeparators(plan.from)),
             plan.from);
 
-    // The new and old bytes are kept beside the journal before the journal
-    // is written; once it is, the rename can be finished after a crash.
+    // The journal holds, per file, the hashes of its bytes before and after
+    // and the edits between them: enough to carry every file either way from
+    // wherever a crash leaves it, in one small write. Once it is on disk the
+    // rename can be finished or undone after a crash.
     if (!QDir().mkpath(journalFolder))
         return failed(tr("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(journalFolder)),
                       journalFolder);
-    // All old texts in one file and all new ones in another: two writes
-    // to disk, not two for every page.
-    QByteArray oldStage;
-    QByteArray newStage;
     QJsonArray entries;
-    for (qsizetype i = 0; i < plan.changes.size(); ++i) {
-        entries.append(QJsonObject{{QStringLiteral("file"), plan.changes[i].file},
-                                   {QStringLiteral("old"), QString::fromLatin1(hashOf(oldBytes[i]).toHex())},
-                                   {QStringLiteral("new"), QString::fromLatin1(hashOf(newBytes[i]).toHex())},
-                                   {QStringLiteral("oldAt"), oldStage.size()},
-                                   {QStringLiteral("oldSize"), oldBytes[i].size()},
-                                   {QStringLiteral("newAt"), newStage.size()},
-                                   {QStringLiteral("newSize"), newBytes[i].size()}});
-        oldStage += oldBytes[i];
-        newStage += newBytes[i];
-    }
-    if (!writeFile(journalDir.filePath(kOldStage), oldStage) ||
-        !writeFile(journalDir.filePath(kNewStage), newStage)) {
-        removeStaged(journalFolder);
-        return failed(tr("The folder %1 cannot be written to.").arg(QDir::toNativeSeparators(journalFolder)),
-                      journalFolder);
-    }
-    const QJsonObject journal{{QStringLiteral("from"), plan.from},
+    for (qsizetype i = 0; i < plan.changes.size(); ++i)
+        entries.append(journalEntry(plan.changes[i], hashOf(oldBytes[i]), hashOf(newBytes[i])));
+    const QJsonObject journal{{QStringLiteral("version"), kJournalVersion},
+                              {QStringLiteral("from"), plan.from},
                               {QStringLiteral("to"), plan.to},
                               {QStringLiteral("files"), entries}};
-    if (!writeFile(journalDir.filePath(kJournal), QJsonDocument(journal).toJson())) {
-        removeStaged(journalFolder);
+    if (!writeFile(journalPath, QJsonDocument(journal).toJson(QJsonDocument::Compact)) ||
+        !syncFolders({journalFolder})) {
+        QFile::remove(journalPath);
         return failed(tr("The folder %1 cannot be written to.").arg(QDir::toNativeSeparators(journalFolder)),
                       journalFolder);
     }
 
+    QStringList touchedFolders{folderOf(plan.from), folderOf(plan.to)};
+    for (const FileChange &change : plan.changes)
+        touchedFolders.append(folderOf(change.file));
     const auto rollBack = [&](qsizetype written) {
+        bool undone = true;
         for (qsizetype j = 0; j < written; ++j)
-            writeFile(plan.changes[j].file, oldBytes[j]);
-        QFile::remove(journalDir.filePath(kJournal));
-        removeStaged(journalFolder);
+            undone = writeFile(plan.changes[j].file, oldBytes[j]) && undone;
+        // A page left new keeps the journal: the next start settles it.
+        if (undone) {
+            syncFolders(touchedFolders);
+            QFile::remove(journalPath);
+        }
     };
     for (qsizetype i = 0; i < plan.changes.size(); ++i) {
         if (!writeFile(plan.changes[i].file, newBytes[i])) {
@@ -371,8 +554,12 @@ RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
     }
     if (afterStep)
         afterStep(int(plan.changes.size() + 1));
-    QFile::remove(journalDir.filePath(kJournal));
-    removeStaged(journalFolder);
+    for (QString &folder : touchedFolders)
+        folder = mapped(folder, plan.from, plan.to);
+    // Should the pages' new names not be flushed, the journal stays: the next
+    // start finds everything new and only removes it.
+    if (syncFolders(touchedFolders))
+        QFile::remove(journalPath);
     return {true, {}, {}};
 }
 
@@ -386,61 +573,49 @@ RecoveryResult recoverJournal(const QString &journalFolder)
         return result;
     }
     result.found = true;
-    const QJsonObject journal = QJsonDocument::fromJson(bytes).object();
-    const QString from = journal.value(QStringLiteral("from")).toString();
-    const QString to = journal.value(QStringLiteral("to")).toString();
-    struct Entry
-    {
-        QString file;
-        QByteArray oldHash, newHash;
-        QByteArray oldBytes, newBytes;
-    };
-    QList<Entry> entries;
-    // Both stages are read: undoing needs the old texts even when the new
-    // ones turn out lost.
-    QByteArray oldStage;
-    QByteArray newStage;
-    const bool oldRead = readFile(dir.filePath(kOldStage), oldStage);
-    bool staged = readFile(dir.filePath(kNewStage), newStage) && !from.isEmpty() && !to.isEmpty();
-    const auto piece = [](const QByteArray &stage, const QJsonObject &o, const char *at, const char *size) {
-        const auto start = qsizetype(o.value(QLatin1StringView(at)).toInteger(-1));
-        const auto length = qsizetype(o.value(QLatin1StringView(size)).toInteger(-1));
-        return start >= 0 && length >= 0 && start + length <= stage.size() ? stage.mid(start, length)
-                                                                           : QByteArray();
-    };
-    for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
-        const QJsonObject o = v.toObject();
-        Entry e{o.value(QStringLiteral("file")).toString(),
-                QByteArray::fromHex(o.value(QStringLiteral("old")).toString().toLatin1()),
-                QByteArray::fromHex(o.value(QStringLiteral("new")).toString().toLatin1()),
-                oldRead ? piece(oldStage, o, "oldAt", "oldSize") : QByteArray(),
-                piece(newStage, o, "newAt", "newSize")};
-        if (hashOf(e.oldBytes) != e.oldHash)
-            e.oldBytes.clear();
-        staged = staged && hashOf(e.newBytes) == e.newHash;
-        entries.append(e);
+    const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+    std::optional<Journal> journal;
+    if (!object.contains(QStringLiteral("version")))
+        journal = stagedJournal(object, dir);
+    else if (object.value(QStringLiteral("version")).toInt() == kJournalVersion)
+        journal = editJournal(object);
+    if (!journal) {
+        // Not a journal this program can read: no file is touched on its word.
+        // It is kept aside, named, so that later renames are not barred.
+        const QString kept = dir.filePath(kJournal + QLatin1StringView(".unreadable"));
+        QFile::remove(kept);
+        result.conflicts.append(QFile::rename(dir.filePath(kJournal), kept) ? kept : dir.filePath(kJournal));
+        return result;
     }
+    const QString &from = journal->from;
+    const QString &to = journal->to;
     bool renamed = !from.isEmpty() && !QFileInfo::exists(from) && QFileInfo::exists(to);
+    QStringList touchedFolders;
     // Every file brought to its new text (or back to its old one); a file
     // in neither state was changed by someone else and is left alone.
     const auto settle = [&](bool toNew) {
         QStringList conflicts;
-        for (const Entry &e : entries) {
+        for (const Entry &e : std::as_const(journal->entries)) {
             const QString path = renamed ? mapped(e.file, from, to) : e.file;
+            touchedFolders.append(folderOf(path));
             QByteArray now;
             const QByteArray hash = readFile(path, now) ? hashOf(now) : QByteArray();
             if (hash == (toNew ? e.newHash : e.oldHash))
                 continue;
-            const QByteArray &wanted = toNew ? e.newBytes : e.oldBytes;
-            if (hash != (toNew ? e.oldHash : e.newHash) || wanted.isEmpty() || !writeFile(path, wanted))
+            std::optional<QByteArray> wanted;
+            if (hash == (toNew ? e.oldHash : e.newHash))
+                wanted = settledBytes(e, now, toNew);
+            if (!wanted || !writeFile(path, *wanted))
                 conflicts.append(path);
         }
         return conflicts;
     };
-    // Every new text at hand and the rename still possible: it is finished.
-    // Otherwise (the journal outlived its copies, or another file took the
-    // new name) what was written is undone, as far as it can be.
-    result.completed = staged && (renamed || (QFileInfo::exists(from) && !QFileInfo::exists(to)));
+    // The rename still possible (or made): it is finished. Otherwise (another
+    // file took the new name, the file itself is gone, or a journal of the
+    // first version outlived its copies) what was written is undone, as far
+    // as it can be.
+    result.completed =
+        journal->finishable && (renamed || (QFileInfo::exists(from) && !QFileInfo::exists(to)));
     if (result.completed) {
         result.conflicts = settle(true);
         if (!renamed && !QDir().rename(from, to)) {
@@ -452,6 +627,9 @@ RecoveryResult recoverJournal(const QString &journalFolder)
             renamed = false;
         result.conflicts = settle(false);
     }
+    if (!from.isEmpty())
+        touchedFolders << folderOf(from) << folderOf(to);
+    syncFolders(touchedFolders);
     QFile::remove(dir.filePath(kJournal));
     removeStaged(journalFolder);
     return result;

@@ -53,9 +53,10 @@ struct RenameResult
 
 // Carries out a plan. Nothing is written unless every file to change can be
 // (a read-only file, or one changed since the model was read, stops it and is
-// named). Then the old and new texts of all files are kept in journalFolder,
-// the journal listing them is written, each file is replaced atomically, the
-// file or folder renamed, and the journal removed. afterStep, for tests, is
+// named). Then a journal in journalFolder is written and flushed (per file
+// the hashes of its bytes before and after and the edits between them), each
+// file is replaced atomically, once, the file or folder renamed, and the
+// journal removed. afterStep, for tests, is
 // called after each file written (1, 2, ...) and after the rename
 // (changes + 1).
 RenameResult applyRename(const RenamePlan &plan, const QString &journalFolder,
@@ -69,8 +70,10 @@ struct RecoveryResult
 };
 
 // At the start: finishes a rename the journal in journalFolder tells of, or
-// undoes it when it cannot be finished (the new texts lost, the new name
-// taken), so that every file is either all old or all new.
+// undoes it when it cannot be finished (the new name taken, the file gone),
+// so that every file is either all old or all new. A file in neither state
+// was changed by someone else: it is left alone and named, as is a journal
+// that cannot be read, which is kept aside without touching any file.
 RecoveryResult recoverJournal(const QString &journalFolder);
 
 } // namespace site

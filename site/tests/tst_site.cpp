@@ -2,9 +2,13 @@
 #include "site/sitemodel.h"
 #include "site/siterename.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -99,8 +103,11 @@ private slots:
     void rename();
     void refusedRename_data();
     void refusedRename();
+    void undoFailed();
     void killedRename_data();
     void killedRename();
+    void foreignJournal_data();
+    void foreignJournal();
 };
 
 void TestSite::siteFolder()
@@ -406,17 +413,41 @@ void TestSite::refusedRename()
     QVERIFY(QDir(dir.filePath(QStringLiteral("journal"))).isEmpty());
 }
 
+// A page that cannot be written stops the rename; one that then cannot be
+// put back keeps the journal, so that the next start settles it.
+void TestSite::undoFailed()
+{
+    QTemporaryDir dir;
+    const QString folder = copySite(dir);
+    const QString journal = dir.filePath(QStringLiteral("journal"));
+    const RenamePlan plan = planRename(scanSite(folder), folder + QStringLiteral("/logo.gif"),
+                                       folder + QStringLiteral("/lua-logo.gif"));
+    QCOMPARE(plan.changes.size(), 3);
+    const auto spoil = [](const QString &path) { QVERIFY(QFile::remove(path) && QDir().mkdir(path)); };
+    const RenameResult result = applyRename(plan, journal, [&](int step) {
+        if (step == 1) {
+            spoil(plan.changes[0].file); // written, now not to be put back
+            spoil(plan.changes[1].file); // not to be written
+        }
+    });
+    QVERIFY(!result.ok);
+    QCOMPARE(result.file, plan.changes[1].file);
+    QVERIFY(QFileInfo::exists(journal + QStringLiteral("/rename.journal")));
+    const RecoveryResult recovered = recoverJournal(journal);
+    QCOMPARE(recovered.conflicts, (QStringList{plan.changes[0].file, plan.changes[1].file}));
+}
+
 void TestSite::killedRename_data()
 {
     QTest::addColumn<int>("killAfter");
-    // 1: the staged new texts lost, 2: another file took the new name; the
-    // rename must be undone then.
+    // 1: a page changed by hand since, which is left as it is; 2: another
+    // file took the new name, so the rename must be undone.
     QTest::addColumn<int>("spoil");
     QTest::addColumn<bool>("allNew");
     QTest::newRow("after the first page") << 1 << 0 << true;
     QTest::newRow("half-way") << kPages / 2 << 0 << true;
     QTest::newRow("after the rename") << kPages + 1 << 0 << true;
-    QTest::newRow("half-way, copy lost") << kPages / 2 << 1 << false;
+    QTest::newRow("half-way, a page changed since") << kPages / 2 << 1 << true;
     QTest::newRow("half-way, name taken") << kPages / 2 << 2 << false;
 }
 
@@ -428,9 +459,13 @@ void TestSite::killedRename()
     const QString journal = dir.filePath(QStringLiteral("journal"));
     QFile readme(QStringLiteral(QK_SITE_FIXTURE "/readme.html"));
     QVERIFY(readme.open(QIODevice::ReadOnly));
-    const QByteArray oldPage = readme.readAll();
+    // A second reference after text outside ASCII: undoing must find it
+    // where the first edit's longer address moved it.
+    const QByteArray oldPage =
+        readme.readAll() + "<p>\xc3\x89t\xc3\xa9 \xe2\x80\x94 <img src=\"logo.gif\"></p>\n";
     QByteArray newPage = oldPage;
-    newPage.replace("SRC=\"logo.gif\"", "SRC=\"logo-2.gif\"");
+    newPage.replace("SRC=\"logo.gif\"", "SRC=\"logo-2.gif\"")
+        .replace("src=\"logo.gif\"", "src=\"logo-2.gif\"");
     QVERIFY(newPage != oldPage);
     writeFile(folder + QStringLiteral("/logo.gif"), "GIF89a");
     for (int i = 0; i < kPages; ++i)
@@ -441,26 +476,80 @@ void TestSite::killedRename()
                 {QStringLiteral("--rename-and-die"), folder, journal, QString::number(killAfter)});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    QVERIFY(QFileInfo::exists(journal + QStringLiteral("/rename.journal")));
+    // The journal alone, a small fraction of the pages it covers.
+    QCOMPARE(QDir(journal).entryList(QDir::Files), QStringList{QStringLiteral("rename.journal")});
+    QVERIFY(QFileInfo(journal + QStringLiteral("/rename.journal")).size() < oldPage.size() * kPages / 10);
     QFETCH(int, spoil);
+    const QString byHand = pagePath(folder, 3);
     if (spoil == 1)
-        QVERIFY(QFile::remove(journal + QStringLiteral("/rename-new")));
+        writeFile(byHand, "changed by hand");
     if (spoil == 2)
         writeFile(folder + QStringLiteral("/logo-2.gif"), "another picture");
 
     const RecoveryResult recovered = recoverJournal(journal);
     QVERIFY(recovered.found);
-    QVERIFY(recovered.conflicts.isEmpty());
+    QCOMPARE(recovered.conflicts, spoil == 1 ? QStringList{byHand} : QStringList());
     QFETCH(bool, allNew);
     QCOMPARE(recovered.completed, allNew);
     for (int i = 0; i < kPages; ++i) {
         QFile page(pagePath(folder, i));
         QVERIFY(page.open(QIODevice::ReadOnly));
-        QVERIFY2(page.readAll() == (allNew ? newPage : oldPage), qPrintable(page.fileName()));
+        const QByteArray wanted = spoil == 1 && i == 3 ? "changed by hand" : allNew ? newPage : oldPage;
+        QVERIFY2(page.readAll() == wanted, qPrintable(page.fileName()));
     }
     QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), allNew || spoil == 2);
     QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo.gif")), !allNew);
     QVERIFY(QDir(journal).isEmpty());
+    QVERIFY(!recoverJournal(journal).found);
+}
+
+void TestSite::foreignJournal_data()
+{
+    QTest::addColumn<bool>("firstVersion"); // else not a journal at all
+    QTest::newRow("first version, whole texts") << true;
+    QTest::newRow("unreadable") << false;
+}
+
+// A journal this version did not write: one of the first version, which kept
+// whole texts beside it, is still finished; one it cannot read touches nothing.
+void TestSite::foreignJournal()
+{
+    using namespace Qt::StringLiterals;
+    QFETCH(bool, firstVersion);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("site"));
+    const QString journal = dir.filePath(QStringLiteral("journal"));
+    const QByteArray oldPage = "<img src=\"logo.gif\">", newPage = "<img src=\"logo-2.gif\">";
+    writeFile(folder + QStringLiteral("/logo.gif"), "GIF89a");
+    writeFile(pagePath(folder, 0), newPage); // written before the crash
+    writeFile(pagePath(folder, 1), oldPage);
+    writeFile(journal + QStringLiteral("/rename-old"), oldPage + oldPage);
+    writeFile(journal + QStringLiteral("/rename-new"), newPage + newPage);
+    const auto hex = [](const QByteArray &b) {
+        return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+    };
+    QJsonArray files;
+    for (int i = 0; i < 2; ++i)
+        files.append(QJsonObject{{u"file"_s, pagePath(folder, i)},
+                                 {u"old"_s, hex(oldPage)},
+                                 {u"new"_s, hex(newPage)},
+                                 {u"oldAt"_s, i * oldPage.size()},
+                                 {u"oldSize"_s, oldPage.size()},
+                                 {u"newAt"_s, i * newPage.size()},
+                                 {u"newSize"_s, newPage.size()}});
+    const QJsonObject old{{u"from"_s, folder + QStringLiteral("/logo.gif")},
+                          {u"to"_s, folder + QStringLiteral("/logo-2.gif")},
+                          {u"files"_s, files}};
+    writeFile(journal + QStringLiteral("/rename.journal"),
+              firstVersion ? QJsonDocument(old).toJson() : QByteArray("{\"version\": 2, \"files\": 7}"));
+
+    const RecoveryResult recovered = recoverJournal(journal);
+    QVERIFY(recovered.found);
+    QCOMPARE(recovered.completed, firstVersion);
+    QCOMPARE(recovered.conflicts.size(), firstVersion ? 0 : 1); // the journal, kept aside
+    QCOMPARE(textOf(pagePath(folder, 0)), QString::fromLatin1(newPage));
+    QCOMPARE(textOf(pagePath(folder, 1)), QString::fromLatin1(firstVersion ? newPage : oldPage));
+    QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), firstVersion);
     QVERIFY(!recoverJournal(journal).found);
 }
 
