@@ -12,13 +12,24 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 struct TestWindow
 {
     ui::Script script; // reset it freely: the seam keeps pointing here
     std::unique_ptr<shell::MainForm> form;
+
+    // The suite runs test programs side by side: each keeps the program's
+    // settings (the source pane shown, the window's place) in a folder of its
+    // own, so that one does not start with what another just left.
+    TestWindow()
+    {
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    }
 
     // Opens the window and waits for its first page; false when it did not come up.
     bool open()
