@@ -584,6 +584,7 @@ RecoveryResult recoverJournal(const QString &journalFolder)
         // It is kept aside, named, so that later renames are not barred.
         const QString kept = dir.filePath(kJournal + QLatin1StringView(".unreadable"));
         QFile::remove(kept);
+        result.unreadable = true;
         result.conflicts.append(QFile::rename(dir.filePath(kJournal), kept) ? kept : dir.filePath(kJournal));
         return result;
     }

@@ -67,6 +67,9 @@ struct RecoveryResult
     bool found = false;     // a rename had been cut short
     bool completed = false; // it was finished (else rolled back)
     QStringList conflicts;  // files changed by someone else since: left as they are
+    // The journal could not be read: no file was touched, and the journal is
+    // kept aside at conflicts' only entry.
+    bool unreadable = false;
 };
 
 // At the start: finishes a rename the journal in journalFolder tells of, or

@@ -70,6 +70,16 @@ void finishInterruptedRename(QWidget *parent)
     const site::RecoveryResult result = site::recoverJournal(journalFolder());
     if (!result.found)
         return;
+    if (result.unreadable) {
+        ui::messageBox(
+            parent,
+            tr("A rename of files of your site was cut short the last time the program ran, and "
+               "what it had noted could not be read. No file was changed; the pages it touched may "
+               "still refer to old and new names. The note is kept as:") +
+                u'\n' + QDir::toNativeSeparators(result.conflicts.value(0)),
+            QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
     QString text = result.completed
                        ? tr("A rename of files of your site was cut short the last time the program ran. "
                             "It has now been completed: every page refers to the new names.")

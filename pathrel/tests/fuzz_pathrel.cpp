@@ -34,13 +34,26 @@ void checkOnlyValuesChange(const QString &input, const QString &key, const QStri
     const QString keyStart = key.left(key.size() - 7); // the key up to "FILE://"
     qsizetype in = 0;
     qsizetype out = 0;
+    const bool quoted = key.contains(u'"');
+    // Where a rewritten value stands: after its key, and ended as the key's
+    // values end (the same address may stand earlier in a value that runs on).
+    const auto standsAt = [&](const QString &from, qsizetype at) {
+        if (at < keyStart.size() || QStringView(input)
+                                            .mid(at - keyStart.size(), keyStart.size())
+                                            .compare(keyStart, Qt::CaseInsensitive) != 0)
+            return false;
+        const qsizetype end = at + from.size();
+        if (end >= input.size())
+            return false;
+        const QChar c = input[end];
+        return quoted ? c == u'"' : QStringLiteral(" \t\n\r\f>").contains(c);
+    };
     for (const pathrel::Rewrite &r : std::as_const(done)) {
         check(r.from.startsWith(QStringLiteral("file://"), Qt::CaseInsensitive));
-        const qsizetype at = input.indexOf(r.from, in);
+        qsizetype at = input.indexOf(r.from, in);
+        while (at >= 0 && !standsAt(r.from, at))
+            at = input.indexOf(r.from, at + 1);
         check(at >= in);
-        check(at >= keyStart.size() && QStringView(input)
-                                               .mid(at - keyStart.size(), keyStart.size())
-                                               .compare(keyStart, Qt::CaseInsensitive) == 0);
         check(QStringView(input).mid(in, at - in) == QStringView(output).mid(out, at - in));
         out += at - in;
         check(QStringView(output).mid(out, r.to.size()) == r.to);

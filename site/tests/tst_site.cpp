@@ -547,6 +547,7 @@ void TestSite::foreignJournal()
     QVERIFY(recovered.found);
     QCOMPARE(recovered.completed, firstVersion);
     QCOMPARE(recovered.conflicts.size(), firstVersion ? 0 : 1); // the journal, kept aside
+    QCOMPARE(recovered.unreadable, !firstVersion);
     QCOMPARE(textOf(pagePath(folder, 0)), QString::fromLatin1(newPage));
     QCOMPARE(textOf(pagePath(folder, 1)), QString::fromLatin1(firstVersion ? newPage : oldPage));
     QCOMPARE(QFileInfo::exists(folder + QStringLiteral("/logo-2.gif")), firstVersion);
