@@ -203,7 +203,8 @@ void TestPaste::ownContentKeepsItsMarkup()
     QGuiApplication::clipboard()->clear(); // what the copy puts there, nothing before it
     QVERIFY(m_surface->ExecCommand(DECMD_COPY).isValid());
     // The clipboard has no data at all until the engine's copy lands.
-    QTRY_VERIFY(QGuiApplication::clipboard()->mimeData() && QGuiApplication::clipboard()->mimeData()->hasHtml());
+    QTRY_VERIFY(QGuiApplication::clipboard()->mimeData() &&
+                QGuiApplication::clipboard()->mimeData()->hasHtml());
     select(QStringLiteral("b"), true);
     paste();
     const QString body = savedBody();
