@@ -195,10 +195,11 @@ QString withAddressesChanged(const QString &text, const QString &pagePath,
     QString out = text;
     const QList<pathrel::Reference> references = pathrel::listReferences(text, pagePath);
     // From the end, so that the offsets before each change still hold.
-    for (auto r = references.crbegin(); r != references.crend(); ++r) {
+    for (qsizetype i = references.size() - 1; i >= 0; --i) {
+        const pathrel::Reference &r = references[i];
         for (const auto &[old, value] : changes) {
-            if (r->value == old) {
-                out.replace(r->offset, r->length, value);
+            if (r.value == old) {
+                out.replace(r.offset, r.length, value);
                 break;
             }
         }

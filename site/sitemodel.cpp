@@ -25,7 +25,7 @@ namespace site {
 QString findSiteFolder(const QString &pagePath)
 {
     const QFileInfo page(pagePath);
-    const QString own = QDir::cleanPath(page.isDir() ? page.absoluteFilePath() : page.absolutePath());
+    QString own = QDir::cleanPath(page.isDir() ? page.absoluteFilePath() : page.absolutePath());
     for (QDir dir(own);;) {
         for (const char *index : {"index.html", "index.htm"})
             if (QFileInfo(dir.filePath(QLatin1StringView(index))).isFile())

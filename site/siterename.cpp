@@ -332,7 +332,7 @@ std::optional<Journal> editJournal(const QJsonObject &journal)
                 true};
     if (out.from.isEmpty() || out.to.isEmpty())
         return std::nullopt;
-    for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
+    for (const auto &v : journal.value(QStringLiteral("files")).toArray()) {
         const QJsonObject o = v.toObject();
         Entry e;
         e.file = o.value(QStringLiteral("file")).toString();
@@ -341,7 +341,7 @@ std::optional<Journal> editJournal(const QJsonObject &journal)
         e.utf8 = o.value(QStringLiteral("utf8")).toBool(true);
         if (e.file.isEmpty() || e.oldHash.isEmpty() || e.newHash.isEmpty())
             return std::nullopt;
-        for (const QJsonValue &ev : o.value(QStringLiteral("edits")).toArray()) {
+        for (const auto &ev : o.value(QStringLiteral("edits")).toArray()) {
             const QJsonArray a = ev.toArray();
             if (a.size() != 3 || !a[0].isDouble() || !a[1].isString() || !a[2].isString())
                 return std::nullopt;
@@ -373,7 +373,7 @@ Journal stagedJournal(const QJsonObject &journal, const QDir &dir)
         return start >= 0 && length >= 0 && start + length <= stage.size() ? stage.mid(start, length)
                                                                            : QByteArray();
     };
-    for (const QJsonValue &v : journal.value(QStringLiteral("files")).toArray()) {
+    for (const auto &v : journal.value(QStringLiteral("files")).toArray()) {
         const QJsonObject o = v.toObject();
         Entry e;
         e.file = o.value(QStringLiteral("file")).toString();

@@ -131,7 +131,7 @@ QString SiteFileModel::droppedFile(const QMimeData *data, const QModelIndex &par
         return {};
     const QString root = clean(rootPath());
     const QString target = clean(parent.isValid() ? filePath(parent) : root);
-    const QString path = clean(files.constFirst());
+    QString path = clean(files.constFirst());
     // Only the site's own files, onto a folder of the site that is not
     // where they are already or inside themselves.
     if (!inside(path, root) || path == root || !inside(target, root) || !QFileInfo(target).isDir() ||

@@ -43,7 +43,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 // A copy of the test site in dir, to be changed.
 QString copySite(const QTemporaryDir &dir)
 {
-    const QString to = dir.filePath(QStringLiteral("site"));
+    QString to = dir.filePath(QStringLiteral("site"));
     const QMap<QString, QByteArray> files = snapshot(QStringLiteral(QK_SITE_FIXTURE));
     for (auto it = files.begin(); it != files.end(); ++it)
         writeFile(to + u'/' + it.key(), it.value());

@@ -293,10 +293,9 @@ void TestSitePanel::rename()
     // Only the references changed: the new address put back gives every
     // file's bytes as they were.
     const QString renamedPart = QDir(site()).relativeFilePath(target);
-    const QString oldPart = from;
     int changed = 0;
     for (auto [path, bytes] : snapshot(site()).asKeyValueRange()) {
-        const QString was = path.startsWith(renamedPart) ? oldPart + path.mid(renamedPart.size()) : path;
+        const QString was = path.startsWith(renamedPart) ? from + path.mid(renamedPart.size()) : path;
         QVERIFY2(before.contains(was), qPrintable(path));
         QByteArray restored = bytes;
         restored.replace(newRef.toUtf8(), oldRef.toUtf8());
