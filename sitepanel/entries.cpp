@@ -34,7 +34,10 @@ void openSiteFolder(ui::PageHost &host)
 void checkSite(ui::PageHost &host)
 {
     QMainWindow *window = host.mainWindow();
-    const QString folder = siteFolderFor(host);
+    // A page not saved yet is checked with the site the panel shows.
+    QString folder = siteFolderFor(host);
+    if (const SitePanel *panel = SitePanel::find(window); folder.isEmpty() && panel)
+        folder = panel->siteFolder();
     if (folder.isEmpty()) {
         ui::messageBox(window,
                        CheckSiteDialog::tr("There is no site to check yet: save the page, or open a site "

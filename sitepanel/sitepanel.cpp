@@ -287,8 +287,12 @@ void SitePanel::setSiteFolder(const QString &folder)
 
 void SitePanel::followSite()
 {
-    if (!m_busy)
-        setSiteFolder(siteFolderFor(m_host));
+    if (m_busy)
+        return;
+    // A new page, not saved yet, is still made for the site shown: the panel
+    // keeps it rather than going blank.
+    if (const QString folder = siteFolderFor(m_host); !folder.isEmpty())
+        setSiteFolder(folder);
 }
 
 QString SitePanel::selectedPath() const

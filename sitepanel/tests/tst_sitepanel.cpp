@@ -229,6 +229,11 @@ void TestSitePanel::showsTheSite()
     select(u"readme.html"_s);
     QTest::keyClick(panel->tree(), Qt::Key_Return);
     QCOMPARE(m_host->opened, QStringList{site(u"readme.html"_s)});
+
+    // A new page, not saved yet, keeps the site shown.
+    m_host->page.clear();
+    panel->followSite();
+    QCOMPARE(panel->siteFolder(), site());
 }
 
 void TestSitePanel::rename_data()
