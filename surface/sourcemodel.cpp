@@ -633,7 +633,12 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, QString ne
         while (t > 0 && isSpace(oldData[t - 1]))
             --t;
         const QStringView trail = QStringView(oldData).mid(t);
-        if (trail.contains(u'\n') && (newData.isEmpty() || !isSpace(newData.back())))
+        const QStringView body = QStringView(oldData).left(t);
+        // Only while the text before it still ends the node: a node the
+        // engine split keeps its end with the half that holds it.
+        const bool stillEnds = body.isEmpty() || newData.isEmpty() || newData.back() == body.back() ||
+                               QStringView(newData).startsWith(body);
+        if (trail.contains(u'\n') && stillEnds && (newData.isEmpty() || !isSpace(newData.back())))
             newData += trail;
     }
     if (spaces.blockStart) {
@@ -641,7 +646,13 @@ SourceModel::Impl::Merged SourceModel::Impl::mergeText(const Node &n, QString ne
         while (h < oldData.size() && isSpace(oldData[h]))
             ++h;
         const QStringView lead = QStringView(oldData).left(h);
-        if (lead.contains(u'\n') && (newData.isEmpty() || !isSpace(newData.front())))
+        const QStringView body = QStringView(oldData).mid(h);
+        // Only while the text after it still starts the node (or was typed
+        // before): when Enter moves the node's start into a block of its
+        // own, its line break went with it, and the engine's text has none.
+        const bool stillStarts = body.isEmpty() || newData.isEmpty() || newData.front() == body.front() ||
+                                 QStringView(newData).endsWith(body);
+        if (lead.contains(u'\n') && stillStarts && (newData.isEmpty() || !isSpace(newData.front())))
             newData.prepend(lead);
     }
     // A space the engine turned into a no-break space beside what was

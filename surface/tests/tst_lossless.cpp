@@ -66,6 +66,7 @@ private slots:
     void cleanupTestCase();
     void pages_data();
     void pages();
+    void savedTextStaysAsWritten();
 
 private:
     QString load(const QString &name);
@@ -215,6 +216,50 @@ void TestLossless::pages()
                  !added.contains(u'\u00a9'),
              qPrintable(added));
     QVERIFY(readsAsTheEngineWritesIt(inserted));
+}
+
+// A paragraph split with Enter and saved: the next save, with nothing
+// changed there since, writes that paragraph as the first one did.
+void TestLossless::savedTextStaysAsWritten()
+{
+    const QString path = m_dir.filePath(QStringLiteral("split.html"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(
+        "<HTML><BODY>\n<P>\nLua is distributed in source form. The instructions given below for building Lua "
+        "are for Unix.\n<P>\nNext one.\n</BODY></HTML>");
+    f.close();
+    QVERIFY(m_surface->LoadDocument(path, false) == codes::Ok);
+    QVERIFY(
+        js(QStringLiteral("(() => { const t = document.querySelector('p').firstChild;"
+                          " const r = document.createRange(); r.setStart(t, t.data.indexOf('building'));"
+                          " getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()"))
+            .toBool());
+    QWidget *view = m_surface->widget();
+    view->setFocus();
+    QWidget *input = view->focusProxy() ? view->focusProxy() : view;
+    QTest::keyClick(input, Qt::Key_Return);
+    QTest::keyClicks(input, QStringLiteral("New "));
+    QTRY_VERIFY(js(QStringLiteral("document.querySelectorAll('p').length === 3")).toBool());
+    QTRY_VERIFY(readBack().contains(QStringLiteral("New building")));
+    const DocumentRead first = m_surface->readDocument();
+    QVERIFY(first.ok);
+    SavedDocument saved;
+    saved.path = path;
+    saved.text = first.text;
+    saved.bytes = first.text.toUtf8();
+    saved.changes = first.changes;
+    m_surface->documentSaved(saved);
+    QVERIFY(
+        js(QStringLiteral("(() => { const t = [...document.querySelectorAll('p')].pop().firstChild;"
+                          " const r = document.createRange(); r.setStart(t, t.data.indexOf('one'));"
+                          " getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()"))
+            .toBool());
+    QTest::keyClicks(input, QStringLiteral("more "));
+    QTRY_VERIFY(readBack().contains(QStringLiteral("more one")));
+    const Change second = changeBetween(first.text, readBack());
+    QCOMPARE(second.removed, QString());
+    QCOMPARE(second.added, QStringLiteral("more "));
 }
 
 int main(int argc, char *argv[])
