@@ -141,10 +141,11 @@ bool isHex(QChar c)
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
 
-// A relative path written as a web address's path: each "%", "#", "?",
+// A relative path written as a web address's path: each "%", "#", "?", ">",
 // space, control character and character outside ASCII escaped once (as the
-// bytes of its UTF-8). Everything else is left as it stands, since the path
-// goes into HTML text where "&" may start a character reference.
+// bytes of its UTF-8). A ">" would end the value were it ever written
+// unquoted. Everything else is left as it stands, since the path goes into
+// HTML text where "&" may start a character reference.
 QString encodedPath(const QString &rel)
 {
     QString out;
@@ -153,7 +154,7 @@ QString encodedPath(const QString &rel)
     static const char hex[] = "0123456789ABCDEF";
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?') {
+        if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?' || c == '>') {
             out += u'%';
             out += QLatin1Char(hex[c >> 4]);
             out += QLatin1Char(hex[c & 15]);

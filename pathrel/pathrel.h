@@ -13,7 +13,7 @@
 namespace pathrel {
 // Reference to the file strObjectFilePath (a plain path, not a URL) written
 // relative to the folder of pageFilePath as a web address's path: "/"
-// separators, and "%", "#", "?", spaces and characters outside ASCII escaped
+// separators, and "%", "#", "?", ">", spaces and characters outside ASCII escaped
 // once; empty when no relative path exists.
 QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath);
 // One reference the rewrite changed: the value as it stood ("file://" and the

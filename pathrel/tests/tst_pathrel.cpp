@@ -181,6 +181,8 @@ void TestPathRel::rewrite_data()
          R"(<IMG SRC="a%20b.gif">)"},
         {"escaped percent stays one", kSrc, &page, R"(<img src="file:///home/u/site/100%2541.png">)",
          R"(<img src="100%2541.png">)"},
+        {"a name holding > is written escaped", kSrc, &page, R"(<img src="file:///home/u/other/p>m.gif">)",
+         R"(<img src="../other/p%3Em.gif">)"},
         {"percent that starts no escape", kSrc, &page, R"(<img src="file:///home/u/site/100%.png">)",
          R"(<img src="100%25.png">)"},
         {"escapes that are no UTF-8 stay absolute", kSrc, &page,
