@@ -45,9 +45,10 @@ std::optional<QString> decodedFileUrlPath(QStringView path);
 // alone. When done is given, each reference rewritten is added to it.
 void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath,
                           QList<Rewrite> *done = nullptr);
-// The same for several keys in one pass over documentText, as if each key
-// were applied after the one before it; the text between references is read
-// once however many keys there are. done lists the rewrites in text order.
+// The same for several keys in one pass over documentText: it writes what
+// the keys applied one after another (quoted keys first) write, and reads the
+// text between references once however many keys there are. done lists the
+// rewrites in text order.
 void ChangeToRelativePaths(QString &documentText, const QStringList &keys, const QString &pageFilePath,
                            QList<Rewrite> *done = nullptr);
 } // namespace pathrel
