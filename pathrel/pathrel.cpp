@@ -1,10 +1,12 @@
 #include "pathrel/pathrel.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 #include <QStringView>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace pathrel {
@@ -139,10 +141,11 @@ bool isHex(QChar c)
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
 
-// A relative path written as a web address's path: each "%", "#", "?",
+// A relative path written as a web address's path: each "%", "#", "?", ">",
 // space, control character and character outside ASCII escaped once (as the
-// bytes of its UTF-8). Everything else is left as it stands, since the path
-// goes into HTML text where "&" may start a character reference.
+// bytes of its UTF-8). A ">" would end the value were it ever written
+// unquoted. Everything else is left as it stands, since the path goes into
+// HTML text where "&" may start a character reference.
 QString encodedPath(const QString &rel)
 {
     QString out;
@@ -151,7 +154,7 @@ QString encodedPath(const QString &rel)
     static const char hex[] = "0123456789ABCDEF";
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?') {
+        if (c <= 0x20 || c >= 0x7F || c == '%' || c == '#' || c == '?' || c == '>') {
             out += u'%';
             out += QLatin1Char(hex[c >> 4]);
             out += QLatin1Char(hex[c & 15]);
@@ -208,52 +211,145 @@ qsizetype terminatorAt(QStringView text, qsizetype from, bool quoted)
 }
 } // namespace
 
+namespace {
+// One key of the rewrite and where the search for it stands.
+struct KeyState
+{
+    QStringView key;
+    QChar anchor;
+    qsizetype anchorOffset;
+    Qt::CaseSensitivity anchorCase;
+    bool quoted;
+    qsizetype next = 0; // a hit before this index is not this key's
+};
+
+constexpr qsizetype kNoMore = std::numeric_limits<qsizetype>::max();
+
+KeyState keyState(QStringView key)
+{
+    // The keys end in "FILE://". A case-insensitive search for the whole key is
+    // slow on a large page, so look for its ':' (which has no case) and compare
+    // the key around each hit.
+    const qsizetype anchorInKey = key.indexOf(u':');
+    KeyState k;
+    k.key = key;
+    k.anchor = anchorInKey >= 0 ? key[anchorInKey] : key[0];
+    k.anchorOffset = std::max<qsizetype>(anchorInKey, 0);
+    k.anchorCase = anchorInKey >= 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    k.quoted = key.contains(u'"');
+    k.next = k.anchorOffset;
+    return k;
+}
+
+bool anchorMatches(const KeyState &k, QChar c)
+{
+    return k.anchorCase == Qt::CaseSensitive ? c == k.anchor : c.toCaseFolded() == k.anchor.toCaseFolded();
+}
+
+// The next place from `from` on where one of the keys could stand. Keys that
+// share their anchor (the save's all end in "FILE://") are found with one
+// search of the text.
+qsizetype nextHit(QStringView text, qsizetype from, const QVarLengthArray<KeyState, 8> &keys, bool oneAnchor)
+{
+    if (oneAnchor)
+        return text.indexOf(keys[0].anchor, from, keys[0].anchorCase);
+    for (qsizetype i = from; i < text.size(); ++i)
+        for (const KeyState &k : keys)
+            if (k.next <= i && anchorMatches(k, text[i]))
+                return i;
+    return -1;
+}
+
+// Whether the key stands at keyStart in the text as rewritten so far: its
+// first characters may lie in a path just rewritten (a path that ran into
+// `SRC=` before its closing quote), and are read there as written, the way a
+// second pass would read them.
+bool keyStandsAt(QStringView key, QStringView text, qsizetype keyStart, QStringView written,
+                 qsizetype writtenUpTo)
+{
+    const qsizetype inWritten = std::clamp<qsizetype>(writtenUpTo - keyStart, 0, key.size());
+    if (inWritten > written.size() ||
+        written.right(inWritten).compare(key.left(inWritten), Qt::CaseInsensitive) != 0)
+        return false;
+    return text.mid(keyStart + inWritten, key.size() - inWritten)
+               .compare(key.mid(inWritten), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath,
                           QList<Rewrite> *done)
 {
-    if (strToFind.isEmpty() || documentText.isEmpty())
+    ChangeToRelativePaths(documentText, QStringList{strToFind}, pageFilePath, done);
+}
+
+void ChangeToRelativePaths(QString &documentText, const QStringList &keysToFind, const QString &pageFilePath,
+                           QList<Rewrite> *done)
+{
+    if (documentText.isEmpty())
         return;
     const SplitPath page = splitAbsolute(pageFilePath);
     if (!page.valid)
         return; // a page never saved has no folder to be relative to
 
-    const bool quoted = strToFind.contains(u'"');
-
-    // The keys end in "FILE://". A case-insensitive search for the whole key is
-    // slow on a large page, so look for its ':' (which has no case) and compare
-    // the key around each hit.
-    const QStringView key(strToFind);
-    const qsizetype anchorInKey = key.indexOf(u':');
-    const QChar anchor = anchorInKey >= 0 ? key[anchorInKey] : key[0];
-    const qsizetype anchorOffset = std::max<qsizetype>(anchorInKey, 0);
-    const Qt::CaseSensitivity anchorCase = anchorInKey >= 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    QVarLengthArray<KeyState, 8> keys;
+    for (const QString &key : keysToFind)
+        if (!key.isEmpty())
+            keys.append(keyState(key));
+    if (keys.isEmpty())
+        return;
+    const bool oneAnchor = std::all_of(keys.begin(), keys.end(), [&](const KeyState &k) {
+        return k.anchor == keys[0].anchor && k.anchorCase == keys[0].anchorCase;
+    });
+    // Where a key may next stand once the text up to `end` is handled. Going
+    // on after the terminator, a key whose first characters ended that path
+    // is still found, so that one pass leaves nothing for a second.
+    const auto after = [](const KeyState &k, qsizetype end, qsizetype hit) {
+        return std::max(end + k.anchorOffset - k.key.size() + 7, hit + 1);
+    };
 
     const QStringView text(documentText);
     QString out;
     qsizetype copiedUpTo = 0; // text before this index is already in out
     bool changed = false;
 
-    qsizetype from = anchorOffset;
-    while (from < text.size()) {
-        const qsizetype hit = text.indexOf(anchor, from, anchorCase);
+    qsizetype from = 0;
+    for (;;) {
+        qsizetype earliest = kNoMore;
+        for (const KeyState &k : keys)
+            earliest = std::min(earliest, k.next);
+        from = std::max(from, earliest);
+        if (from >= text.size())
+            break;
+        const qsizetype hit = nextHit(text, from, keys, oneAnchor);
         if (hit < 0)
             break;
-        const qsizetype keyStart = hit - anchorOffset;
-        const qsizetype pathStart = keyStart + key.size();
-        if (pathStart > text.size() ||
-            text.mid(keyStart, key.size()).compare(key, Qt::CaseInsensitive) != 0) {
-            from = hit + 1;
-            continue;
-        }
-        const qsizetype end = terminatorAt(text, pathStart, quoted);
-        if (end < 0)
-            break; // no terminator: the rest of the page stays as it is
+        from = hit + 1;
+        // Several keys may end at the same hit; the first that rewrites the
+        // reference takes it, as when the keys are applied one after another.
+        for (KeyState &k : keys) {
+            if (k.next > hit || !anchorMatches(k, text[hit]))
+                continue;
+            const qsizetype keyStart = hit - k.anchorOffset;
+            const qsizetype pathStart = keyStart + k.key.size();
+            if (keyStart < 0 || pathStart > text.size() ||
+                !keyStandsAt(k.key, text, keyStart, out, changed ? copiedUpTo : 0))
+                continue;
+            const qsizetype end = terminatorAt(text, pathStart, k.quoted);
+            if (end < 0) {
+                k.next = kNoMore; // no terminator: the rest of the page stays as it is
+                continue;
+            }
 
-        // The reference is a file URL: its escapes are decoded once here,
-        // and the relative path is written escaped once.
-        const std::optional<QString> path = decodedFileUrlPath(text.mid(pathStart, end - pathStart));
-        const QString relative = path ? relativeTo(page, *path) : QString();
-        if (!relative.isEmpty()) {
+            // The reference is a file URL: its escapes are decoded once here,
+            // and the relative path is written escaped once.
+            const std::optional<QString> path = decodedFileUrlPath(text.mid(pathStart, end - pathStart));
+            const QString relative = path ? relativeTo(page, *path) : QString();
+            if (relative.isEmpty()) {
+                // Left alone, the path still holds the text other keys may
+                // find in it; only this key goes on after it.
+                k.next = after(k, end, hit);
+                continue;
+            }
             if (!changed) {
                 out.reserve(text.size());
                 changed = true;
@@ -266,11 +362,11 @@ void ChangeToRelativePath(QString &documentText, const QString &strToFind, const
             copiedUpTo = end;
             if (done)
                 done->append({text.mid(schemeStart, end - schemeStart).toString(), written});
+            for (KeyState &other : keys)
+                if (other.next != kNoMore)
+                    other.next = std::max(other.next, after(other, end, hit));
+            break;
         }
-        // Go on after the terminator; a key whose first characters ended the
-        // path just handled (a path that runs into `SRC=` before its closing
-        // quote) is still found, so that one pass leaves nothing for a second.
-        from = std::max(end + anchorOffset - key.size() + 7, hit + 1);
     }
     if (changed) {
         out.append(text.mid(copiedUpTo));

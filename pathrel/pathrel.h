@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -12,7 +13,7 @@
 namespace pathrel {
 // Reference to the file strObjectFilePath (a plain path, not a URL) written
 // relative to the folder of pageFilePath as a web address's path: "/"
-// separators, and "%", "#", "?", spaces and characters outside ASCII escaped
+// separators, and "%", "#", "?", ">", spaces and characters outside ASCII escaped
 // once; empty when no relative path exists.
 QString GetRelativePath(const QString &pageFilePath, const QString &strObjectFilePath);
 // One reference the rewrite changed: the value as it stood ("file://" and the
@@ -44,4 +45,10 @@ std::optional<QString> decodedFileUrlPath(QStringView path);
 // alone. When done is given, each reference rewritten is added to it.
 void ChangeToRelativePath(QString &documentText, const QString &strToFind, const QString &pageFilePath,
                           QList<Rewrite> *done = nullptr);
+// The same for several keys in one pass over documentText: it writes what
+// the keys applied one after another (quoted keys first) write, and reads the
+// text between references once however many keys there are. done lists the
+// rewrites in text order.
+void ChangeToRelativePaths(QString &documentText, const QStringList &keys, const QString &pageFilePath,
+                           QList<Rewrite> *done = nullptr);
 } // namespace pathrel

@@ -738,8 +738,13 @@ RewriteResult rewriteReferences(const QString &html, const RewriteOptions &optio
         return r; // no folder yet to make references relative to
     if (!options.origin.isEmpty())
         r.text = rebaseReferences(r.text, options.origin, options.pagePath, r.rewrites);
-    for (const char *key : kFileKeys)
-        ChangeToRelativePath(r.text, QString::fromLatin1(key), options.pagePath, &r.rewrites);
+    static const QStringList keys = [] {
+        QStringList k;
+        for (const char *key : kFileKeys)
+            k.append(QString::fromLatin1(key));
+        return k;
+    }();
+    ChangeToRelativePaths(r.text, keys, options.pagePath, &r.rewrites);
     return r;
 }
 

@@ -7,10 +7,22 @@
 #include <QString>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
 
 namespace {
-const char *const kKeys[] = {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=FILE://", "BACKGROUND=\"FILE://"};
+// The quoted keys first: an unquoted background can stand inside a quoted
+// path, and applied one after another the keys then meet them in text order.
+const char *const kKeys[] = {"SRC=\"FILE://", "HREF=\"FILE://", "BACKGROUND=\"FILE://", "BACKGROUND=FILE://"};
+
+QStringList allKeys()
+{
+    QStringList keys;
+    for (const char *key : kKeys)
+        keys.append(QString::fromLatin1(key));
+    return keys;
+}
 
 void check(bool ok)
 {
@@ -18,10 +30,42 @@ void check(bool ok)
         __builtin_trap();
 }
 
-void rewriteAll(QString &text, const QString &page)
+void rewriteAll(QString &text, const QString &page, QList<pathrel::Rewrite> *done = nullptr)
 {
+    pathrel::ChangeToRelativePaths(text, allKeys(), page, done);
+}
+
+bool byText(const pathrel::Rewrite &a, const pathrel::Rewrite &b)
+{
+    return std::tie(a.from, a.to) < std::tie(b.from, b.to);
+}
+
+// One pass over all the keys writes what the keys applied one after another
+// write, and reports the same rewrites (in text order, not key by key).
+void checkOnePassAsEachKey(const QString &text, const QString &page)
+{
+    QString each = text;
+    QList<pathrel::Rewrite> eachDone;
     for (const char *key : kKeys)
-        pathrel::ChangeToRelativePath(text, QString::fromLatin1(key), page);
+        pathrel::ChangeToRelativePath(each, QString::fromLatin1(key), page, &eachDone);
+    // Key by key, a path whose escapes decode to the start of an earlier
+    // key ("SR%43=") makes that key stand only after its own round; the one
+    // pass reads the key there, and the two are compared only where the keys
+    // one after another leave nothing for a second round.
+    QString again = each;
+    for (const char *key : kKeys)
+        pathrel::ChangeToRelativePath(again, QString::fromLatin1(key), page);
+    if (again != each)
+        return;
+    QString once = text;
+    QList<pathrel::Rewrite> onceDone;
+    rewriteAll(once, page, &onceDone);
+    check(once == each);
+    check(onceDone.size() == eachDone.size());
+    std::sort(eachDone.begin(), eachDone.end(), byText);
+    std::sort(onceDone.begin(), onceDone.end(), byText);
+    for (qsizetype i = 0; i < onceDone.size() && i < eachDone.size(); ++i)
+        check(onceDone[i].from == eachDone[i].from && onceDone[i].to == eachDone[i].to);
 }
 
 // The rewrite changes reference values and nothing else: the output is the
@@ -35,12 +79,13 @@ void checkOnlyValuesChange(const QString &input, const QString &key, const QStri
     qsizetype in = 0;
     qsizetype out = 0;
     const bool quoted = key.contains(u'"');
-    // Where a rewritten value stands: after its key, and ended as the key's
-    // values end (the same address may stand earlier in a value that runs on).
+    // Where a rewritten value stands: after its key as the text reads with
+    // the values before it rewritten, and ended as the key's values end (the
+    // same address may stand earlier in a value that runs on).
     const auto standsAt = [&](const QString &from, qsizetype at) {
-        if (at < keyStart.size() || QStringView(input)
-                                            .mid(at - keyStart.size(), keyStart.size())
-                                            .compare(keyStart, Qt::CaseInsensitive) != 0)
+        const qsizetype keyAt = out + (at - in) - keyStart.size();
+        if (keyAt < 0 ||
+            QStringView(output).mid(keyAt, keyStart.size()).compare(keyStart, Qt::CaseInsensitive) != 0)
             return false;
         const qsizetype end = at + from.size();
         if (end >= input.size())
@@ -147,6 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const char *key : kKeys)
         checkOnlyValuesChange(text, QString::fromLatin1(key), page);
 
+    checkOnePassAsEachKey(text, page);
     checkListingAndMove(text);
     checkBothRoads(text);
 

@@ -161,6 +161,8 @@ void TestPathRel::rewrite_data()
         {"key overlapping the previous path", kSrc, &page,
          "<img src=\"file:///home/u/site/x SRC=\"FILE:///home/u/site/y.gif\">",
          "<img src=\"x%20SRC=\"y.gif\">"},
+        {"key whose first characters were escaped in the previous path", kSrc, &page,
+         "<img src=\"file:///home/u/site/SR%43=\"FILE:///home/u/site/y.gif\">", "<img src=\"SRC=\"y.gif\">"},
         {"unquoted background running into a quote", kBackground, &page,
          "<body background=file:///home/u/site/\"g/b.gif x\">", nullptr},
         {"unquoted background ends at the tag, not in the text after it", kBackground, &page,
@@ -179,6 +181,8 @@ void TestPathRel::rewrite_data()
          R"(<IMG SRC="a%20b.gif">)"},
         {"escaped percent stays one", kSrc, &page, R"(<img src="file:///home/u/site/100%2541.png">)",
          R"(<img src="100%2541.png">)"},
+        {"a name holding > is written escaped", kSrc, &page, R"(<img src="file:///home/u/other/p>m.gif">)",
+         R"(<img src="../other/p%3Em.gif">)"},
         {"percent that starts no escape", kSrc, &page, R"(<img src="file:///home/u/site/100%.png">)",
          R"(<img src="100%25.png">)"},
         {"escapes that are no UTF-8 stay absolute", kSrc, &page,
@@ -382,6 +386,10 @@ void TestPathRel::rewriting_data()
         << R"(<a href="sub/mailto:a"><img src="file:///s/sub/C:x.gif">)"
         << R"(<a href="./mailto:a"><img src="./C:x.gif">)"
         << "sub/mailto:a|./mailto:a|file:///s/sub/C:x.gif|./C:x.gif";
+    QTest::newRow("a key inside a path left alone")
+        << R"(<body background=file:///s/x"src="file:///s/img/a.gif">)"
+        << R"(<body background=file:///s/x"src="../img/a.gif">)"
+        << "file:///s/img/a.gif|../img/a.gif";
     QTest::newRow("rebased, then local files made relative")
         << R"(<img src="a.png"><img src="file:///s/img/b%20c.png">)"
         << R"(<img src="../a.png"><img src="../img/b%20c.png">)"
