@@ -87,24 +87,54 @@ inline void printPairedRatio(const char *name, const std::vector<double> &ours,
     std::fflush(stdout);
 }
 
+// A process and every process it started, by the parent each names in its
+// /proc/<pid>/stat.
+inline std::vector<qint64> processTree(qint64 root)
+{
+    std::vector<std::pair<qint64, qint64>> parents; // pid, ppid
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            parents.emplace_back(pid, fields[1].toLongLong());
+    }
+    std::vector<qint64> tree{root};
+    for (size_t i = 0; i < tree.size(); ++i)
+        for (const auto &[pid, ppid] : parents)
+            if (ppid == tree[i])
+                tree.push_back(pid);
+    return tree;
+}
+
+// The processor time a process tree has used so far, in clock ticks: user
+// and system time of every thread of every process in it.
+inline qint64 treeCpuTicks(qint64 root)
+{
+    qint64 ticks = 0;
+    for (const qint64 pid : processTree(root)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // After the name: state is field 3, utime 14 and stime 15.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            ticks += fields[11].toLongLong() + fields[12].toLongLong();
+    }
+    return ticks;
+}
+
 // Proportional memory of a process and every process it started, in kB.
 inline double treePssKb(qint64 root)
 {
-    std::vector<qint64> tree{root};
-    for (size_t i = 0; i < tree.size(); ++i)
-        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            bool isPid = false;
-            const qint64 pid = entry.toLongLong(&isPid);
-            if (!isPid)
-                continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields[1].toLongLong() == tree[i])
-                tree.push_back(pid);
-        }
+    const std::vector<qint64> tree = processTree(root);
     double kb = 0;
     for (const qint64 pid : tree) {
         QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
