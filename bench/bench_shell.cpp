@@ -115,6 +115,7 @@ struct Start
     double readyMs = 0;
     double settledMs = 0;
     double pssKb = 0;
+    QStringList lastBusy; // the processes busy last before the tree settled
 };
 
 // The whole tree counts as settled once it has used no processor time for
@@ -135,7 +136,7 @@ Start runChild(const QString &mode)
     p.start(QCoreApplication::applicationFilePath(), {mode});
     if (!p.waitForStarted(30000))
         return start;
-    qint64 lastTicks = -1;
+    std::map<qint64, qint64> lastTicks;
     qint64 lastBusyMs = 0;
     while (p.state() == QProcess::Running && t.elapsed() < 60000) {
         p.waitForReadyRead(kSampleMs);
@@ -146,10 +147,14 @@ Start runChild(const QString &mode)
             else if (line == "ready")
                 start.readyMs = double(t.nsecsElapsed()) / 1e6;
         }
-        const qint64 ticks = treeCpuTicks(p.processId());
+        std::map<qint64, qint64> ticks = treeCpuTicks(p.processId());
         const qint64 now = t.elapsed();
         if (ticks != lastTicks) {
-            lastTicks = ticks;
+            start.lastBusy.clear();
+            for (const auto &[pid, used] : ticks)
+                if (lastTicks[pid] != used)
+                    start.lastBusy << processKind(pid);
+            lastTicks = std::move(ticks);
             lastBusyMs = now;
         } else if (start.readyMs > 0 && now - lastBusyMs >= kQuietMs) {
             start.settledMs = double(lastBusyMs);
@@ -231,6 +236,12 @@ int main(int argc, char *argv[])
             o = runChild(QStringLiteral("--ours"));
             f = runChild(QStringLiteral("--floor"));
         }
+        // Each start on its own, to tell a late one and what ran last in it.
+        std::fprintf(stderr,
+                     "start %d: ours shown %.0f ready %.0f settled %.0f ms (last %s); floor %.0f %.0f %.0f "
+                     "ms (last %s)\n",
+                     i + 1, o.shownMs, o.readyMs, o.settledMs, qPrintable(o.lastBusy.join(u',')), f.shownMs,
+                     f.readyMs, f.settledMs, qPrintable(f.lastBusy.join(u',')));
         shownFloor.push_back(f.shownMs);
         readyFloor.push_back(f.readyMs);
         settledFloor.push_back(f.settledMs);

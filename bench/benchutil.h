@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <vector>
 
 inline double median(std::vector<double> v)
@@ -113,11 +115,11 @@ inline std::vector<qint64> processTree(qint64 root)
     return tree;
 }
 
-// The processor time a process tree has used so far, in clock ticks: user
-// and system time of every thread of every process in it.
-inline qint64 treeCpuTicks(qint64 root)
+// The processor time each process of a tree has used so far, in clock ticks:
+// user and system time of all its threads.
+inline std::map<qint64, qint64> treeCpuTicks(qint64 root)
 {
-    qint64 ticks = 0;
+    std::map<qint64, qint64> ticks;
     for (const qint64 pid : processTree(root)) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
@@ -126,9 +128,23 @@ inline qint64 treeCpuTicks(qint64 root)
         // After the name: state is field 3, utime 14 and stime 15.
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 12)
-            ticks += fields[11].toLongLong() + fields[12].toLongLong();
+            ticks[pid] = fields[11].toLongLong() + fields[12].toLongLong();
     }
     return ticks;
+}
+
+// What a process is, for telling which one of a tree was busy: its name, or
+// the engine's --type of it.
+inline QString processKind(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString::number(pid);
+    const QList<QByteArray> args = file.readAll().split('\0');
+    for (const QByteArray &arg : args)
+        if (arg.startsWith("--type="))
+            return QString::fromLatin1(arg.mid(7));
+    return QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName();
 }
 
 // Proportional memory of a process and every process it started, in kB.
