@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <vector>
 
 inline double median(std::vector<double> v)
@@ -87,24 +89,68 @@ inline void printPairedRatio(const char *name, const std::vector<double> &ours,
     std::fflush(stdout);
 }
 
+// A process and every process it started, by the parent each names in its
+// /proc/<pid>/stat.
+inline std::vector<qint64> processTree(qint64 root)
+{
+    std::vector<std::pair<qint64, qint64>> parents; // pid, ppid
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            parents.emplace_back(pid, fields[1].toLongLong());
+    }
+    std::vector<qint64> tree{root};
+    for (size_t i = 0; i < tree.size(); ++i)
+        for (const auto &[pid, ppid] : parents)
+            if (ppid == tree[i])
+                tree.push_back(pid);
+    return tree;
+}
+
+// The processor time each process of a tree has used so far, in clock ticks:
+// user and system time of all its threads.
+inline std::map<qint64, qint64> treeCpuTicks(qint64 root)
+{
+    std::map<qint64, qint64> ticks;
+    for (const qint64 pid : processTree(root)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // After the name: state is field 3, utime 14 and stime 15.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            ticks[pid] = fields[11].toLongLong() + fields[12].toLongLong();
+    }
+    return ticks;
+}
+
+// What a process is, for telling which one of a tree was busy: its name, or
+// the engine's --type of it.
+inline QString processKind(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString::number(pid);
+    const QList<QByteArray> args = file.readAll().split('\0');
+    for (const QByteArray &arg : args)
+        if (arg.startsWith("--type="))
+            return QString::fromLatin1(arg.mid(7));
+    return QFileInfo(QString::fromLocal8Bit(args.value(0))).fileName();
+}
+
 // Proportional memory of a process and every process it started, in kB.
 inline double treePssKb(qint64 root)
 {
-    std::vector<qint64> tree{root};
-    for (size_t i = 0; i < tree.size(); ++i)
-        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            bool isPid = false;
-            const qint64 pid = entry.toLongLong(&isPid);
-            if (!isPid)
-                continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields[1].toLongLong() == tree[i])
-                tree.push_back(pid);
-        }
+    const std::vector<qint64> tree = processTree(root);
     double kb = 0;
     for (const qint64 pid : tree) {
         QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));

@@ -43,6 +43,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -53,6 +54,14 @@ using namespace surface;
 namespace shell {
 
 using namespace menus;
+
+namespace {
+// A little after the minute turns, so that the clock never reads the old one.
+int msecsToNextMinute(QTime now)
+{
+    return 60000 - now.msecsSinceStartOfDay() % 60000 + 20;
+}
+} // namespace
 
 namespace {
 // The surface's own open and save-as dialogs, through the dialog seam.
@@ -487,9 +496,16 @@ void MainForm::buildStatusBar()
     m_capsLock = capslock::state;
     qApp->installEventFilter(this);
     refreshCapsLock();
+    // The panels show the time to the minute: the clock wakes at each turn of
+    // the minute, not every second, so that an idle window uses no processor.
     auto *clock = new QTimer(this);
-    connect(clock, &QTimer::timeout, this, &MainForm::updateClock);
-    clock->start(1000);
+    clock->setSingleShot(true);
+    clock->setTimerType(Qt::PreciseTimer);
+    connect(clock, &QTimer::timeout, this, [this, clock] {
+        updateClock();
+        clock->start(msecsToNextMinute(QTime::currentTime()));
+    });
+    clock->start(msecsToNextMinute(QTime::currentTime()));
     updateClock();
 }
 
