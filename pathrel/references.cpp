@@ -347,16 +347,6 @@ bool isRelativeLocal(const QString &value)
     return colon < 0 || (slash >= 0 && slash < colon);
 }
 
-// Where the path part of an address ends: at its query or fragment.
-qsizetype pathEnd(const QString &address)
-{
-    qsizetype cut = address.size();
-    for (const QChar c : {u'?', u'#'})
-        if (const qsizetype at = address.indexOf(c); at >= 0 && at < cut)
-            cut = at;
-    return cut;
-}
-
 // The file a relative address names from folder, as a browser reads it: "\\"
 // in the address as "/", and ".." at the root staying at the root.
 QString resolvedRelative(const QString &address, const QString &folder)
@@ -864,6 +854,15 @@ QStringList localFiles(const QList<QUrl> &urls)
         if (url.isLocalFile())
             files << url.toLocalFile();
     return files;
+}
+
+qsizetype pathEnd(const QString &address)
+{
+    qsizetype cut = address.size();
+    for (const QChar c : {u'?', u'#'})
+        if (const qsizetype at = address.indexOf(c); at >= 0 && at < cut)
+            cut = at;
+    return cut;
 }
 
 } // namespace pathrel

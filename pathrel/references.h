@@ -155,6 +155,8 @@ std::optional<QString> fileAddressTarget(const QString &written,
 // How a file address's scheme and host were written ("file://", "FILE:///",
 // "file://localhost"), so that the address keeps them when its path changes.
 QString fileAddressPrefix(const QString &written);
+// Where the path part of an address ends: at its query or fragment.
+qsizetype pathEnd(const QString &address);
 // The local file an address names; nothing when it names none.
 std::optional<QString> localFile(const QUrl &url);
 // The local files among urls (dropped, pasted), in their order.

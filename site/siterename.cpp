@@ -104,16 +104,6 @@ bool hasRawNonAscii(QStringView s)
     return std::any_of(s.begin(), s.end(), [](QChar c) { return c.unicode() >= 0x80; });
 }
 
-// Where the path part of an address ends: at its query or fragment.
-qsizetype pathEnd(const QString &address)
-{
-    qsizetype cut = address.size();
-    for (const QChar c : {u'?', u'#'})
-        if (const qsizetype at = address.indexOf(c); at >= 0 && at < cut)
-            cut = at;
-    return cut;
-}
-
 // The new address for ref after the rename, or nothing when it stays as it is.
 std::optional<QString> renamedAddress(const Reference &ref, const QString &source, const QString &siteFolder,
                                       const QString &from, const QString &to, bool utf8File)
@@ -122,7 +112,7 @@ std::optional<QString> renamedAddress(const Reference &ref, const QString &sourc
     const QString newTarget = mapped(ref.target, from, to);
     if (newSource == source && newTarget == ref.target)
         return std::nullopt;
-    const qsizetype cut = pathEnd(ref.value);
+    const qsizetype cut = pathrel::pathEnd(ref.value);
     const QString written = ref.value.left(cut);
     const bool raw = utf8File && hasRawNonAscii(written);
     QString path;
