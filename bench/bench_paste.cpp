@@ -5,6 +5,7 @@
 #include "surface/webenginesurface.h"
 
 #include "bench/benchutil.h"
+#include "bench/loggingpage.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -47,20 +48,6 @@ void putOnClipboard(const QString &html)
     data->setText(QStringLiteral("Annual report"));
     QGuiApplication::clipboard()->setMimeData(data);
 }
-
-class LoggingPage final : public QWebEnginePage
-{
-public:
-    using QWebEnginePage::QWebEnginePage;
-    int messages = 0;
-
-protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
-                                  const QString &) override
-    {
-        ++messages;
-    }
-};
 
 // The engine's own paste into an editable page, reported by its input event.
 double barePasteMs()

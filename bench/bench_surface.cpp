@@ -4,6 +4,7 @@
 #include "surface/webenginesurface.h"
 
 #include "bench/benchutil.h"
+#include "bench/loggingpage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,22 +44,6 @@ QString writePage(const QTemporaryDir &dir, const QString &name, qsizetype size)
     f.write(html);
     return path;
 }
-
-// The engine's own latency from a key press to a selection change reported
-// back to the program: a bare editable page whose script logs the change.
-class LoggingPage final : public QWebEnginePage
-{
-public:
-    using QWebEnginePage::QWebEnginePage;
-    int messages = 0;
-
-protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
-                                  const QString &) override
-    {
-        ++messages;
-    }
-};
 
 // A plain Qt WebEngine view with nothing of ours, the floor every figure is
 // measured against. The page must go before its profile.
