@@ -25,6 +25,7 @@ enum class ReferenceKind
     Srcset,     // one address of a srcset attribute
     CssUrl,     // one url(...) of a style attribute or style element
     Link,       // a link element's href (style sheets, icons)
+    SheetUrl,   // one url(...) or @import of a style sheet file (cssAddresses)
 };
 
 // One address a page names.

@@ -3,28 +3,6 @@
 #include "pathrel/references.h"
 
 namespace site {
-namespace {
-
-ReferenceKind kindOf(pathrel::ReferenceKind kind)
-{
-    switch (kind) {
-    case pathrel::ReferenceKind::Src:
-        return ReferenceKind::Src;
-    case pathrel::ReferenceKind::Href:
-        return ReferenceKind::Href;
-    case pathrel::ReferenceKind::Background:
-        return ReferenceKind::Background;
-    case pathrel::ReferenceKind::Srcset:
-        return ReferenceKind::Srcset;
-    case pathrel::ReferenceKind::CssUrl:
-        return ReferenceKind::CssUrl;
-    case pathrel::ReferenceKind::Link:
-        return ReferenceKind::Link;
-    }
-    return ReferenceKind::Src;
-}
-
-} // namespace
 
 QList<ListedReference> listedReferences(const pathrel::ParsedPage &page, const QString &pagePath)
 {
@@ -32,7 +10,7 @@ QList<ListedReference> listedReferences(const pathrel::ParsedPage &page, const Q
     QList<ListedReference> out;
     out.reserve(found.size());
     for (const pathrel::Reference &r : found)
-        out.append({kindOf(r.kind), r.value, r.offset, r.length});
+        out.append({r.kind, r.value, r.offset, r.length});
     return out;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pathrel/references.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -28,16 +30,8 @@ enum class FileKind
 };
 FileKind kindOfFile(const QString &path);
 
-enum class ReferenceKind
-{
-    Src,        // a src attribute
-    Href,       // an href attribute other than a link element's
-    Background, // a background attribute
-    Srcset,     // one address of a srcset attribute
-    CssUrl,     // one url(...) of a style attribute or style element
-    Link,       // a link element's href (style sheets, icons)
-    SheetUrl,   // one url(...) or @import of a style sheet file
-};
+// The kinds the save's reader tells apart, and the addresses of style sheet files.
+using ReferenceKind = pathrel::ReferenceKind;
 
 // One address a page names, as the page reader lists it.
 struct ListedReference
