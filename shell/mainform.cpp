@@ -61,9 +61,7 @@ int msecsToNextMinute(QTime now)
 {
     return 60000 - now.msecsSinceStartOfDay() % 60000 + 20;
 }
-} // namespace
 
-namespace {
 // The surface's own open and save-as dialogs, through the dialog seam.
 class SurfacePicker final : public FilePicker
 {
