@@ -12,8 +12,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QThreadPool>
 #include <QUrl>
+#include <QWebEngineScript>
 
 namespace surface {
 
@@ -28,8 +30,11 @@ void WebEngineSurface::startSourceJob(const QString &text, const QByteArray &byt
     const QString charset = m_sourceCharset;
     const int quirks = m_sourceQuirks ? 1 : 0;
     QThreadPool::globalInstance()->start([job, text, body, charset, quirks] {
+        QElapsedTimer t;
+        t.start();
         job->model = std::make_shared<SourceModel>(text.isNull() ? decodePage(body, charset) : text, quirks);
         job->done = true;
+        qCDebug(lcSave, "source parsed: %lld ms", t.elapsed());
     });
     // The match with the page is made while the user looks at it, so that
     // the first save does not wait for it. The window's thread looks for the
@@ -43,11 +48,14 @@ void WebEngineSurface::alignWhenIdle()
         m_sourcePoll.stop();
         return;
     }
-    if (!m_sourceJob->done || m_waitDepth > 0 || m_busy || !m_ready)
+    using Match = SourceJob::Match;
+    // A match is started only while nothing else is going on; once started,
+    // it goes on wherever the window is.
+    if (m_sourceJob->match == Match::NotStarted && (m_waitDepth > 0 || m_busy))
         return;
-    m_sourcePoll.stop();
-    QString ignored;
-    ensureAligned(&ignored);
+    stepAlignment();
+    if (m_sourceJob->match != Match::NotStarted && m_sourceJob->match != Match::Aligning)
+        m_sourcePoll.stop(); // the engine's answer starts the next step
 }
 
 QString WebEngineSurface::sourceText() const
@@ -60,6 +68,80 @@ QString WebEngineSurface::sourceText() const
     return decodePage(body, m_sourceCharset);
 }
 
+void WebEngineSurface::stepAlignment()
+{
+    using Match = SourceJob::Match;
+    const std::shared_ptr<SourceJob> job = m_sourceJob;
+    if (!job || !job->done || !m_page || !m_ready || m_engineGone)
+        return;
+    // The walk the shape describes is the one the page was numbered with
+    // when it was loaded or last saved, whatever the user has typed since;
+    // the script takes the alignment against that same walk. An answer
+    // for a page since replaced, or a source since saved anew, is dropped.
+    const QPointer<WebEngineSurface> self(this);
+    switch (job->match) {
+    case Match::NotStarted:
+        job->match = Match::Shaping;
+        m_page->runJavaScript(QStringLiteral("qk.shape()"), QWebEngineScript::ApplicationWorld,
+                              [self, job](const QVariant &shape) {
+                                  if (!self || self->m_sourceJob != job)
+                                      return;
+                                  if (shape.typeId() != QMetaType::QString) {
+                                      job->match = Match::Failed;
+                                      job->error = self->readFailure(Call{Call::ScriptError, {}});
+                                      return;
+                                  }
+                                  job->match = Match::Aligning;
+                                  qCDebug(lcSave, "shape came: %lld chars", qint64(shape.toString().size()));
+                                  QThreadPool::globalInstance()->start([job, text = shape.toString()] {
+                                      QElapsedTimer t;
+                                      t.start();
+                                      job->alignment = job->model->align(text);
+                                      job->aligned = true;
+                                      qCDebug(lcSave, "aligned: %lld ms", t.elapsed());
+                                  });
+                                  self->m_sourcePoll.start();
+                              });
+        break;
+    case Match::Aligning: {
+        if (!job->aligned)
+            break;
+        job->match = Match::Setting;
+        QJsonArray unaligned;
+        for (const auto &[first, last] : job->alignment.unaligned)
+            unaligned.append(QJsonArray{first, last});
+        QJsonArray notWhole;
+        for (const int i : job->alignment.notWhole)
+            notWhole.append(i);
+        const QJsonObject message{{QStringLiteral("unaligned"), unaligned},
+                                  {QStringLiteral("notWhole"), notWhole}};
+        m_page->runJavaScript(
+            QStringLiteral("qk.setAlignment(%1)")
+                .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact))),
+            QWebEngineScript::ApplicationWorld, [self, job](const QVariant &set) {
+                if (!self || self->m_sourceJob != job)
+                    return;
+                if (!set.toBool()) {
+                    job->match = Match::Failed;
+                    job->error = self->readFailure(Call{Call::ScriptError, {}});
+                    return;
+                }
+                job->match = Match::Done;
+                qCDebug(lcSave, "alignment set");
+                self->m_aligned = true;
+                self->m_sourceFallbacks = job->alignment.fallbacks;
+                if (job->alignment.fallbacks)
+                    qCInfo(lcSave) << job->alignment.fallbacks
+                                   << "parts of the page differ between the engine and its source; they are "
+                                      "written afresh";
+            });
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 bool WebEngineSurface::ensureAligned(QString *error)
 {
     if (m_aligned)
@@ -67,40 +149,30 @@ bool WebEngineSurface::ensureAligned(QString *error)
     if (!m_sourceJob)
         startSourceJob(m_sourceText, m_sourceBytes);
     const std::shared_ptr<SourceJob> job = m_sourceJob;
-    waitUntil([&] { return job->done.load() || m_engineGone; }, kLoadTimeoutMs);
-    if (!job->done) {
+    using Match = SourceJob::Match;
+    if (job->match == Match::Failed)
+        job->match = Match::NotStarted; // the save asks once more
+    waitUntil(
+        [&] {
+            if (m_sourceJob != job || m_engineGone || !m_ready)
+                return true;
+            stepAlignment();
+            return job->match == Match::Done || job->match == Match::Failed;
+        },
+        kLoadTimeoutMs);
+    if (job->match == Match::Done && m_sourceJob == job)
+        return true;
+    if (m_engineGone)
+        *error = readFailure(Call{Call::EngineGone, {}});
+    else if (!m_ready || m_sourceJob != job)
+        *error = readFailure(Call{Call::NotReady, {}});
+    else if (!job->done)
         *error = tr("the page's source is still being read");
-        return false;
-    }
-    const Call shape = callJs(QStringLiteral("qk.shape()"), 60000);
-    if (!shape.ok()) {
-        *error = readFailure(shape);
-        return false;
-    }
-    const SourceModel::Alignment a = job->model->align(shape.value.toString());
-    QJsonArray unaligned;
-    for (const auto &[first, last] : a.unaligned)
-        unaligned.append(QJsonArray{first, last});
-    QJsonArray notWhole;
-    for (const int i : a.notWhole)
-        notWhole.append(i);
-    const QJsonObject message{{QStringLiteral("unaligned"), unaligned},
-                              {QStringLiteral("notWhole"), notWhole}};
-    const Call set =
-        callJs(QStringLiteral("qk.setAlignment(%1)")
-                   .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact))),
-               60000);
-    if (!set.ok()) {
-        *error = readFailure(set);
-        return false;
-    }
-    m_sourceFallbacks = a.fallbacks;
-    m_aligned = true;
-    if (a.fallbacks)
-        qCInfo(lcSave)
-            << a.fallbacks
-            << "parts of the page differ between the engine and its source; they are written afresh";
-    return true;
+    else if (job->match == Match::Failed)
+        *error = job->error;
+    else
+        *error = readFailure(Call{m_gaveUp ? Call::GaveUp : Call::Timeout, {}});
+    return false;
 }
 
 DocumentRead WebEngineSurface::readDocument()

@@ -265,6 +265,8 @@ WebEngineSurface::WebEngineSurface(QWidget *parentWidget, QObject *parent) : Edi
 
 WebEngineSurface::~WebEngineSurface()
 {
+    // Answers the page still owes find no source job to act on.
+    m_sourceJob.reset();
     // The page must go before its profile.
     if (m_view)
         m_view->setPage(nullptr);

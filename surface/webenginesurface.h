@@ -194,6 +194,9 @@ private:
     void startSourceJob(const QString &text, const QByteArray &bytes);
     bool ensureAligned(QString *error);
     void alignWhenIdle();
+    // Takes the match of the walk with the source one step on, as far as
+    // what has come in allows; it never waits.
+    void stepAlignment();
     QString sourceText() const;
 
     QPointer<QWebEngineView> m_view;

@@ -53,11 +53,29 @@ protected:
                                   const QString &source) override;
 };
 
-// The parse of the page's source, done on a thread of the pool.
+// The parse of the page's source, done on a thread of the pool, and its
+// match with the script's walk of the page. The match goes in steps that
+// never hold the window: the walk's shape is asked for, matched on the pool,
+// and the result handed back to the script, each step started by the answer
+// to the one before.
 struct WebEngineSurface::SourceJob
 {
     std::atomic<bool> done{false};
     std::shared_ptr<SourceModel> model;
+
+    enum class Match
+    {
+        NotStarted,
+        Shaping,
+        Aligning,
+        Setting,
+        Done,
+        Failed
+    };
+    Match match = Match::NotStarted;  // the window's thread only
+    std::atomic<bool> aligned{false}; // the pool has made the alignment
+    SourceModel::Alignment alignment;
+    QString error; // why the match failed, for the save that needed it
 };
 
 } // namespace surface

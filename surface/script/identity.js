@@ -177,6 +177,15 @@
         }
     }
 
+    // The walk is done once the page has been shown, so that the first key
+    // does not wait for it. Timers never fire here (the page's own scripts
+    // are off, and with them the page's timers), frames do: the walk runs
+    // at the page's second frame, after the first has put the page on the
+    // screen. A page never shown is walked at its first edit instead.
+    function indexWhenShown() {
+        requestAnimationFrame(() => requestAnimationFrame(ensureIndexed));
+    }
+
     qk.shape = function () {
         ensureIndexed();
         return shapeText;

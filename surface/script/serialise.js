@@ -512,7 +512,7 @@
             });
         }
         // The page as saved is numbered afresh before anything changes it:
-        // when the page is idle, or at the first edit, whichever comes first.
+        // once it has been shown again, or at the first edit, whichever comes first.
         idOf = new WeakMap();
         nextIdAt = [];
         placeAt = [];
@@ -534,7 +534,7 @@
         modelBroken = false;
         indexed = false;
         walkNodes = null;
-        setTimeout(ensureIndexed, 0);
+        indexWhenShown();
         // Typing after the save is a new step to undo, not the end of the
         // typing before it.
         const sel = getSelection();

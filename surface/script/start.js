@@ -106,7 +106,7 @@
         // Nothing may change the page before its nodes are numbered: the walk
         // runs as soon as the page is shown, or at the first edit if that
         // comes first (every command of ours numbers the page first too).
-        setTimeout(ensureIndexed, 0);
+        indexWhenShown();
         document.addEventListener('beforeinput', (e) => {
             ensureIndexed();
             replacePlaceholder(e);

@@ -101,8 +101,12 @@ private slots:
     void keysCostTheSameOnALargerPage_data();
     void keysCostTheSameOnALargerPage();
     void readingAnEditCostsTheSameOnALargerPage();
+    void firstKeyCostsTheSameOnALargerPage();
 
 private:
+    // Our steps for the first key on a page opened and then left alone a
+    // moment, as a person opens a page and starts to type.
+    QPair<int, QString> firstKeySteps(int megabytes);
     // Our steps for the keys ("\n" Enter, "\b" Backspace) with the caret
     // `at` that far into the paragraph, on the page of
     // that many MB, in all and by the interface taken.
@@ -205,6 +209,46 @@ void TestKeyWork::readingAnEditCostsTheSameOnALargerPage()
                                                           .arg(steps[1])
                                                           .arg(steps[0])
                                                           .arg(by[1], by[0])));
+}
+
+QPair<int, QString> TestKeyWork::firstKeySteps(int megabytes)
+{
+    const QString path = m_dir.filePath(QStringLiteral("%1.html").arg(megabytes));
+    if (m_surface->LoadDocument(path, false) != codes::Ok)
+        return {-1, {}};
+    inputTarget()->setFocus();
+    if (!js(kCountSteps).toBool())
+        return {-1, {}};
+    // Whatever our script does while the page is only looked at is over
+    // once it has taken no step for a while.
+    for (int last = -1, now = 0; last != now; QTest::qWait(500)) {
+        last = now;
+        now = js(QStringLiteral("window.kwSteps.n")).toInt();
+    }
+    if (!js(caretAt(6)).toBool())
+        return {-1, {}};
+    QTest::qWait(200);
+    js(QStringLiteral("window.kwSteps.n = 0; window.kwSteps.by = {}"));
+    const int changes = m_surface->changeCount();
+    QTest::keyClick(inputTarget(), Qt::Key_A);
+    if (!QTest::qWaitFor([&] { return m_surface->changeCount() != changes; }, 30000))
+        return {-1, {}};
+    QTest::qWait(100);
+    return {js(QStringLiteral("window.kwSteps.n")).toInt(),
+            js(QStringLiteral("JSON.stringify(window.kwSteps.by)")).toString()};
+}
+
+// The script's walk of the whole page is done while the page is only looked
+// at, not on the first key.
+void TestKeyWork::firstKeyCostsTheSameOnALargerPage()
+{
+    const auto [small, smallSteps] = firstKeySteps(1);
+    const auto [large, largeSteps] = firstKeySteps(10);
+    QVERIFY(small > 0);
+    QVERIFY2(large <= small * 3 / 2, qPrintable(QStringLiteral("%1 steps against %2: %3 against %4")
+                                                    .arg(large)
+                                                    .arg(small)
+                                                    .arg(largeSteps, smallSteps)));
 }
 
 QTEST_MAIN(TestKeyWork)
