@@ -88,7 +88,11 @@ QVariant WebEngineSurface::ExecCommand(int command, int /*option*/, const QVaria
     case DECMD_REDO: {
         // Whether there is anything to undo, redo or cut is asked of the page
         // itself: the last pushed state may not have caught up with the page yet.
-        refreshSnapshot();
+        // A paste the last state already allows goes at once: the question
+        // would wait behind whatever the engine is still drawing, and the
+        // engine's paste does nothing where nothing can be pasted.
+        if (command != DECMD_PASTE || QueryStatus(DECMD_PASTE) < DECMDF_ENABLED)
+            refreshSnapshot();
         if (command == DECMD_UNDO && m_beforeSource && m_status.value(DECMD_UNDO) < DECMDF_ENABLED) {
             // The engine's history ended where the source was applied: the
             // page before it comes back as one step.

@@ -117,6 +117,10 @@
         return n.localName === 'template' && n.content ? n.content.childNodes : n.childNodes;
     }
 
+    function firstChildOf(n) {
+        return n.localName === 'template' && n.content ? n.content.firstChild : n.firstChild;
+    }
+
     // The walk: numbers every node in document order and describes it as the
     // program reads it: "E<name>" opens an element and ")" closes it,
     // "T<length>" is text, "C" a comment; tokens are separated by spaces.
@@ -129,16 +133,20 @@
         nextIdAt = [];
         placeAt = [];
         unevenParents = new Set();
-        const stack = [{kids: document.childNodes, i: 0, open: false, lastId: -1, place: 0}];
+        // Through first children and next siblings, not lists of children:
+        // a list asked of a node stays with it, and on a page of millions
+        // of nodes the lists alone fill the engine's memory.
+        const stack = [{next: document.firstChild, open: false, lastId: -1, place: 0}];
         while (stack.length) {
             const f = stack[stack.length - 1];
-            if (f.i >= f.kids.length) {
+            const n = f.next;
+            if (!n) {
                 stack.pop();
                 if (f.open)
                     parts.push(')');
                 continue;
             }
-            const n = f.kids[f.i++];
+            f.next = n.nextSibling;
             if (ours.has(n))
                 continue;
             const type = n.nodeType;
@@ -153,11 +161,11 @@
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
                 parts.push('E' + n.localName);
-                stack.push({kids: childrenOf(n), i: 0, open: true, lastId: -1, place: 0});
+                stack.push({next: firstChildOf(n), open: true, lastId: -1, place: 0});
             } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
                 idOf.set(n, walkNodes.length);
                 walkNodes.push(n);
-                parts.push('T' + n.data.length);
+                parts.push('T' + n.length);
                 const kind = textKind(n.parentNode);
                 if (kind)
                     textKindAtLoad.set(n, kind);
