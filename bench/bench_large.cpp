@@ -7,6 +7,7 @@
 // 50 MB unless the first argument gives another size in MB.
 #include "surface/webenginesurface.h"
 
+#include "bench/bareview.h"
 #include "bench/benchutil.h"
 #include "surface/tests/corpuspage.h"
 
@@ -25,45 +26,6 @@
 namespace {
 
 constexpr int kPatienceMs = 600000;
-
-// A fresh bare view for each open, as the floor of every other open figure.
-struct BareView
-{
-    QWebEngineProfile profile;
-    QWebEngineView view;
-    QWebEnginePage *page = new QWebEnginePage(&profile, &view);
-
-    BareView()
-    {
-        view.setPage(page);
-        view.resize(1000, 800);
-        view.show();
-    }
-    ~BareView()
-    {
-        view.setPage(nullptr);
-        delete page;
-    }
-    double load(const QString &path)
-    {
-        bool finished = false;
-        auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
-        const double ms = timed([&] {
-            page->load(QUrl::fromLocalFile(path));
-            waitFor([&] { return finished; }, kPatienceMs);
-        });
-        QObject::disconnect(c);
-        return ms;
-    }
-    double read()
-    {
-        return timed([&] {
-            bool got = false;
-            page->toHtml([&](const QString &) { got = true; });
-            waitFor([&] { return got; }, kPatienceMs);
-        });
-    }
-};
 
 // Lines that differ between two texts, between their common start and end.
 int linesChanged(const QString &before, const QString &after)
@@ -105,7 +67,7 @@ int main(int argc, char *argv[])
 
     std::vector<double> floorOpen, oursOpen, oursState;
     for (int run = 0; run < runs; ++run) {
-        floorOpen.push_back(BareView().load(path));
+        floorOpen.push_back(BareView().load(path, kPatienceMs));
         QElapsedTimer t;
         t.start();
         if (s.LoadDocument(path, false) != surface::codes::Ok) {
@@ -141,9 +103,9 @@ int main(int argc, char *argv[])
     int changed = -1;
     {
         BareView bare;
-        bare.load(path);
+        bare.load(path, kPatienceMs);
         for (int run = 0; run < runs; ++run) {
-            floorRead.push_back(bare.read());
+            floorRead.push_back(bare.read(kPatienceMs));
             std::optional<surface::DocumentRead> read;
             oursRead.push_back(timed([&] { read = s.readDocument(); }));
             if (read && read->ok)

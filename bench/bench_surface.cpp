@@ -3,8 +3,8 @@
 // cost of one selection change until DisplayChanged.
 #include "surface/webenginesurface.h"
 
+#include "bench/bareview.h"
 #include "bench/benchutil.h"
-#include "bench/loggingpage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,39 +44,6 @@ QString writePage(const QTemporaryDir &dir, const QString &name, qsizetype size)
     f.write(html);
     return path;
 }
-
-// A plain Qt WebEngine view with nothing of ours, the floor every figure is
-// measured against. The page must go before its profile.
-struct BareView
-{
-    QWebEngineProfile profile;
-    QWebEngineView view;
-    LoggingPage *page = new LoggingPage(&profile, &view);
-
-    BareView()
-    {
-        view.setPage(page);
-        view.resize(1000, 800);
-        view.show();
-    }
-    ~BareView()
-    {
-        view.setPage(nullptr);
-        delete page;
-    }
-    // Milliseconds until the engine reports the page loaded.
-    double load(const QString &path)
-    {
-        bool finished = false;
-        auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool) { finished = true; });
-        QElapsedTimer t;
-        t.start();
-        page->load(QUrl::fromLocalFile(path));
-        waitFor([&] { return finished; }, 120000);
-        QObject::disconnect(c);
-        return double(t.nsecsElapsed()) / 1e6;
-    }
-};
 
 double bareOpenMs(const QString &path)
 {
@@ -215,13 +182,7 @@ int main(int argc, char *argv[])
         BareView bare;
         bare.load(page10);
         waitFor([] { return false; }, 3000); // both have finished with their pages
-        const auto floorReads = [&] {
-            floorRead.push_back(timed([&] {
-                bool got = false;
-                bare.page->toHtml([&](const QString &) { got = true; });
-                waitFor([&] { return got; }, 120000);
-            }));
-        };
+        const auto floorReads = [&] { floorRead.push_back(bare.read()); };
         for (int run = 0; run < 5; ++run) {
             floorReads();
             oursRead.push_back(timed([&] { s.DocumentHTML(); }));
