@@ -38,6 +38,16 @@ struct BareView
         QObject::disconnect(c);
         return ms;
     }
+    // Milliseconds until the page's script answers: a page just loaded may
+    // keep the engine busy for a while yet, laying it out.
+    double answers(int patienceMs = 120000)
+    {
+        return timed([&] {
+            bool got = false;
+            page->runJavaScript(QStringLiteral("1"), [&](const QVariant &) { got = true; });
+            waitFor([&] { return got; }, patienceMs);
+        });
+    }
     // Milliseconds until the engine has given the page's HTML back.
     double read(int patienceMs = 120000)
     {

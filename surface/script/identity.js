@@ -6,11 +6,24 @@
     // written into the page, and every change is recorded against the node it
     // touched. The program matches the walk with its parse of the source.
 
-    let idOf = new WeakMap();      // node -> its number in the walk
+    // node -> its number in the walk. The number is kept on the node's
+    // wrapper in our own script world, where the page never sees it, under a
+    // key that is new with each walk: a node numbered by an earlier walk
+    // carries a key nothing reads any more. A WeakMap of every node of a
+    // large page cost its collector three times the whole walk.
+    let idKey = Symbol('walk');
+    const idOf = {
+        get: (n) => n[idKey],
+        has: (n) => n[idKey] !== undefined,
+        set: (n, id) => { n[idKey] = id; },
+        delete: (n) => { n[idKey] = undefined; },
+        clear: () => { idKey = Symbol('walk'); },
+    };
     let nextIdAt = [];             // number -> the number of the node that followed it in its parent
     let placeAt = [];              // number -> how many numbered nodes came before it in its parent
     let unevenParents = new Set(); // parents of nodes the program found no clean source for
     let walkNodes = null;          // number -> node, until the program has matched the walk
+    let walk = null;               // the walk under way: its stack and its tokens so far
     let shapeText = '';
     let indexed = false;
     let modelBroken = false;       // the page changed before the walk: everything is written afresh
@@ -78,6 +91,9 @@
             }
         }
         changeCount += counted;
+        // A walk half done starts again over the page as it now stands.
+        if (counted && walk)
+            walk = null;
         return counted;
     }
 
@@ -124,11 +140,12 @@
     // The walk: numbers every node in document order and describes it as the
     // program reads it: "E<name>" opens an element and ")" closes it,
     // "T<length>" is text, "C" a comment; tokens are separated by spaces.
-    function indexNow() {
-        if (indexed)
-            return;
-        indexed = true;
-        const parts = [];
+    // It may go in slices between frames (walkFor), so that a page of
+    // millions of nodes stays answering meanwhile; whatever would change
+    // the page finishes it first (ensureIndexed), so nothing changes under
+    // a walk half done.
+    function beginWalk() {
+        idOf.clear();
         walkNodes = [];
         nextIdAt = [];
         placeAt = [];
@@ -136,8 +153,21 @@
         // Through first children and next siblings, not lists of children:
         // a list asked of a node stays with it, and on a page of millions
         // of nodes the lists alone fill the engine's memory.
-        const stack = [{next: document.firstChild, open: false, lastId: -1, place: 0}];
+        walk = {stack: [{next: document.firstChild, open: false, lastId: -1, place: 0}], parts: []};
+    }
+
+    // Walks on until the walk is done (true) or `budget` more nodes have
+    // been reached.
+    function walkFor(budget) {
+        if (indexed)
+            return true;
+        if (!walk)
+            beginWalk();
+        const {stack, parts} = walk;
+        const key = idKey;
         while (stack.length) {
+            if (--budget < 0)
+                return false;
             const f = stack[stack.length - 1];
             const n = f.next;
             if (!n) {
@@ -152,46 +182,58 @@
             const type = n.nodeType;
             const numbered = type === Node.ELEMENT_NODE || type === Node.TEXT_NODE ||
                 type === Node.CDATA_SECTION_NODE || type === Node.COMMENT_NODE;
-            if (f.lastId >= 0 && numbered)
-                nextIdAt[f.lastId] = walkNodes.length;
-            f.lastId = numbered ? walkNodes.length : -1;
-            if (numbered)
-                placeAt[walkNodes.length] = f.place++;
+            if (!numbered) {
+                f.lastId = -1;
+                continue;
+            }
+            const id = walkNodes.length;
+            if (f.lastId >= 0)
+                nextIdAt[f.lastId] = id;
+            f.lastId = id;
+            placeAt[id] = f.place++;
+            n[key] = id;
+            walkNodes.push(n);
             if (type === Node.ELEMENT_NODE) {
-                idOf.set(n, walkNodes.length);
-                walkNodes.push(n);
                 parts.push('E' + n.localName);
                 stack.push({next: firstChildOf(n), open: true, lastId: -1, place: 0});
-            } else if (type === Node.TEXT_NODE || type === Node.CDATA_SECTION_NODE) {
-                idOf.set(n, walkNodes.length);
-                walkNodes.push(n);
+            } else if (type === Node.COMMENT_NODE) {
+                parts.push('C');
+            } else {
                 parts.push('T' + n.length);
                 const kind = textKind(n.parentNode);
                 if (kind)
                     textKindAtLoad.set(n, kind);
-            } else if (type === Node.COMMENT_NODE) {
-                idOf.set(n, walkNodes.length);
-                walkNodes.push(n);
-                parts.push('C');
             }
         }
         shapeText = parts.join(' ');
+        walk = null;
+        indexed = true;
+        return true;
     }
 
     function ensureIndexed() {
         if (!indexed) {
             flushMutations();
-            indexNow();
+            walkFor(Infinity);
         }
     }
 
     // The walk is done once the page has been shown, so that the first key
     // does not wait for it. Timers never fire here (the page's own scripts
-    // are off, and with them the page's timers), frames do: the walk runs
+    // are off, and with them the page's timers), frames do: the walk starts
     // at the page's second frame, after the first has put the page on the
-    // screen. A page never shown is walked at its first edit instead.
+    // screen, and goes on a slice a frame: a slice of nodes, some ten
+    // milliseconds of work here, so that the page scrolls and answers
+    // meanwhile. A key that comes before the end finishes the walk first,
+    // and a page never shown is walked at its first edit.
+    const kWalkSliceNodes = 4096;
+
     function indexWhenShown() {
-        requestAnimationFrame(() => requestAnimationFrame(ensureIndexed));
+        const slice = () => {
+            if (!walkFor(kWalkSliceNodes))
+                requestAnimationFrame(slice);
+        };
+        requestAnimationFrame(() => requestAnimationFrame(slice));
     }
 
     qk.shape = function () {

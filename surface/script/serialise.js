@@ -513,7 +513,6 @@
         }
         // The page as saved is numbered afresh before anything changes it:
         // once it has been shown again, or at the first edit, whichever comes first.
-        idOf = new WeakMap();
         nextIdAt = [];
         placeAt = [];
         unevenParents = new Set();
@@ -533,6 +532,7 @@
             loadedIdCounts.set(el.id, (loadedIdCounts.get(el.id) || 0) + 1);
         modelBroken = false;
         indexed = false;
+        walk = null;
         walkNodes = null;
         indexWhenShown();
         // Typing after the save is a new step to undo, not the end of the

@@ -102,8 +102,12 @@ private slots:
     void keysCostTheSameOnALargerPage();
     void readingAnEditCostsTheSameOnALargerPage();
     void firstKeyCostsTheSameOnALargerPage();
+    void noFrameOfTheWalkGrowsWithThePage();
 
 private:
+    // Our steps while the page of that many MB is opened and left alone:
+    // in all, and in the frame that had the most of them.
+    QPair<int, int> walkSteps(int megabytes);
     // Our steps for the first key on a page opened and then left alone a
     // moment, as a person opens a page and starts to type.
     QPair<int, QString> firstKeySteps(int megabytes);
@@ -249,6 +253,42 @@ void TestKeyWork::firstKeyCostsTheSameOnALargerPage()
                                                     .arg(large)
                                                     .arg(small)
                                                     .arg(largeSteps, smallSteps)));
+}
+
+QPair<int, int> TestKeyWork::walkSteps(int megabytes)
+{
+    const QString path = m_dir.filePath(QStringLiteral("%1.html").arg(megabytes));
+    // Each frame takes the steps counted since the frame before, from the
+    // moment the steps are counted: in the same call, or the walk could
+    // come in between.
+    if (m_surface->LoadDocument(path, false) != codes::Ok ||
+        !js(kCountSteps +
+            QStringLiteral(" && (() => { const c = window.kwSteps; c.frames = []; let last = c.n;"
+                           " const frame = () => { c.frames.push(c.n - last); last = c.n;"
+                           " requestAnimationFrame(frame); };"
+                           " requestAnimationFrame(frame); return true; })()"))
+             .toBool())
+        return {-1, -1};
+    for (int last = -1, now = 0; last != now; QTest::qWait(500)) {
+        last = now;
+        now = js(QStringLiteral("window.kwSteps.n")).toInt();
+    }
+    return {js(QStringLiteral("window.kwSteps.n")).toInt(),
+            js(QStringLiteral("Math.max(0, ...window.kwSteps.frames)")).toInt()};
+}
+
+// The walk of the whole page goes a slice a frame: on a larger page it takes
+// more frames, and none of them longer, so the page answers a key meanwhile.
+void TestKeyWork::noFrameOfTheWalkGrowsWithThePage()
+{
+    const auto [smallAll, smallFrame] = walkSteps(1);
+    const auto [largeAll, largeFrame] = walkSteps(10);
+    QVERIFY(smallFrame > 0);
+    // The whole walk of the larger page was seen, not only its end.
+    QVERIFY2(largeAll > smallAll * 5,
+             qPrintable(QStringLiteral("%1 steps against %2").arg(largeAll).arg(smallAll)));
+    QVERIFY2(largeFrame <= smallFrame * 3 / 2,
+             qPrintable(QStringLiteral("%1 steps in a frame against %2").arg(largeFrame).arg(smallFrame)));
 }
 
 QTEST_MAIN(TestKeyWork)
