@@ -24,24 +24,7 @@
 #include <vector>
 
 namespace {
-
 constexpr int kPatienceMs = 600000;
-
-// Lines that differ between two texts, between their common start and end.
-int linesChanged(const QString &before, const QString &after)
-{
-    const QStringList a = before.split(u'\n');
-    const QStringList b = after.split(u'\n');
-    qsizetype head = 0;
-    while (head < a.size() && head < b.size() && a[head] == b[head])
-        ++head;
-    qsizetype tail = 0;
-    while (tail < a.size() - head && tail < b.size() - head &&
-           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
-        ++tail;
-    return int(std::max(a.size(), b.size()) - head - tail);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])

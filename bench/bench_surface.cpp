@@ -94,7 +94,7 @@ double linesChangedByOneWord(const QString &corpus)
             continue;
         // The engine's input widget may be a new one for each page.
         QWidget *input = s.widget()->focusProxy() ? s.widget()->focusProxy() : s.widget();
-        const QStringList before = s.DocumentHTML().split(u'\n');
+        const QString before = s.DocumentHTML();
         // A click into the page, as a person makes before typing, then the
         // caret after the first word of the first paragraph.
         QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(5, 5));
@@ -110,15 +110,7 @@ double linesChangedByOneWord(const QString &corpus)
         input->setFocus();
         QTest::keyClicks(input, QStringLiteral("Quillon"));
         waitFor([&] { return s.IsDirty(); }, 5000);
-        const QStringList after = s.DocumentHTML().split(u'\n');
-        qsizetype head = 0;
-        while (head < before.size() && head < after.size() && before[head] == after[head])
-            ++head;
-        qsizetype tail = 0;
-        while (tail < before.size() - head && tail < after.size() - head &&
-               before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
-            ++tail;
-        lines += int(std::max(before.size(), after.size()) - head - tail);
+        lines += linesChanged(before, s.DocumentHTML());
         ++pages;
     }
     return pages ? double(lines) / pages : 0;

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -39,6 +40,21 @@ inline bool waitFor(const std::function<bool()> &done, int ms)
     poll.start();
     loop.exec();
     return done();
+}
+
+// Lines that differ between two texts, between their common start and end.
+inline int linesChanged(const QString &before, const QString &after)
+{
+    const QStringList a = before.split(u'\n');
+    const QStringList b = after.split(u'\n');
+    qsizetype head = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    return int(std::max(a.size(), b.size()) - head - tail);
 }
 
 // Runs a measurement and gives its duration in milliseconds.
