@@ -15,7 +15,6 @@
     const idOf = {
         get: (n) => n[idKey],
         has: (n) => n[idKey] !== undefined,
-        set: (n, id) => { n[idKey] = id; },
         delete: (n) => { n[idKey] = undefined; },
         clear: () => { idKey = Symbol('walk'); },
     };
